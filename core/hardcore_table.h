@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "settings.h"
+
+namespace glossmith {
+
+// The Hardcore letter table: one L33T string per letter, stored under the
+// capital letters "A" to "Z" of section "hardcore". One value serves both
+// cases of its letter. A letter with nothing stored reads as "", and the
+// translations use that empty value as it is.
+using LetterTable = std::array<std::string, 26>;
+
+struct LetterDefault {
+  char letter;
+  std::string_view value;
+};
+
+// The built-in alphabet, in the order in which it is written.
+extern const std::array<LetterDefault, 26> kHardcoreDefaults;
+
+// The key under which letter `letter` ('A'..'Z') is stored.
+std::string LetterKey(char letter);
+
+// Reads the 26 letters through `settings`.
+LetterTable ReadLetterTable(const Settings& settings);
+
+// Writes the 26 defaults, "A" first. Does not touch the "custom" marker.
+void WriteHardcoreDefaults(Settings& settings);
+
+// The table of the defaults, as ReadLetterTable would give it after
+// WriteHardcoreDefaults.
+LetterTable DefaultLetterTable();
+
+}  // namespace glossmith

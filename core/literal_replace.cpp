@@ -1,0 +1,28 @@
+#include "literal_replace.h"
+
+namespace glossmith {
+
+std::string ReplaceAll(std::string_view text, std::string_view find,
+                       std::string_view replacement) {
+  if (find.empty()) return std::string(text);
+  std::string out;
+  size_t done = 0;
+  size_t hit = text.find(find);
+  if (hit == std::string_view::npos) return std::string(text);
+  out.reserve(text.size());
+  while (hit != std::string_view::npos) {
+    out.append(text, done, hit - done);
+    out.append(replacement);
+    done = hit + find.size();
+    hit = text.find(find, done);
+  }
+  out.append(text, done, std::string_view::npos);
+  return out;
+}
+
+void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement) {
+  if (find.empty() || text.find(find) == std::string::npos) return;
+  text = ReplaceAll(text, find, replacement);
+}
+
+}  // namespace glossmith

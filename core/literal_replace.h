@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace glossmith {
+
+// One translation step: replaces every occurrence of `find` in `text` by
+// `replacement` and returns the result.
+//
+// - Bytes are compared exactly; letter case counts.
+// - The scan runs left to right from the first byte. After a match it resumes
+//   right behind the matched text, so matches never overlap ("aaa" with find
+//   "aa" replaces the first two bytes only).
+// - Inserted text is not rescanned by this call: replacing "a" by "aa" does
+//   not loop. Later steps of a chain do see it.
+// - An empty `find` leaves the text unchanged; an empty `replacement` deletes
+//   the occurrences.
+//
+// Works on any bytes: UTF-8 find strings match whole characters only, and
+// invalid UTF-8 or NUL bytes in the text pass through untouched.
+std::string ReplaceAll(std::string_view text, std::string_view find,
+                       std::string_view replacement);
+
+// The same, applied to `text` in place.
+void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement);
+
+}  // namespace glossmith

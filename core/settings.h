@@ -1,0 +1,60 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace glossmith {
+
+// Names of the stored values. Every value lives under one application name.
+inline constexpr std::string_view kApp = "l33t";
+
+inline constexpr std::string_view kSectionChange = "change";
+inline constexpr std::string_view kKeySearch = "search";
+inline constexpr std::string_view kKeyReplace = "replace";
+
+inline constexpr std::string_view kSectionHardcore = "hardcore";
+inline constexpr std::string_view kKeyCustom = "custom";  // "yes" once defaults were written
+
+inline constexpr std::string_view kSectionGeneral = "general";
+inline constexpr std::string_view kKeyUseHard = "usehard";
+
+// The per-user settings store, as the rest of the program sees it.
+//
+// Values are strings addressed by application, section and key. Section and
+// key names match without regard to letter case: a read of "k" finds what was
+// written under "K", and a write replaces an existing key of any case rather
+// than adding a second one. A value that was never written reads as "".
+// There is no delete: clearing writes "". Implementations keep no cache, so a
+// value written elsewhere (another window, another process) is seen by the
+// next Read.
+class Settings {
+ public:
+  virtual ~Settings() = default;
+
+  virtual std::string Read(std::string_view app, std::string_view section,
+                           std::string_view key) const = 0;
+  virtual void Write(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value) = 0;
+};
+
+// A store held in memory, for tests and benchmarks. Names fold ASCII letters
+// only; the file-backed store folds the full Unicode range.
+class MemorySettings final : public Settings {
+ public:
+  std::string Read(std::string_view app, std::string_view section,
+                   std::string_view key) const override;
+  void Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+
+  // Number of Write calls so far; lets tests prove that nothing was written.
+  int writeCount() const { return writes_; }
+
+ private:
+  static std::string FoldedName(std::string_view app, std::string_view section,
+                                std::string_view key);
+  std::map<std::string, std::string> values_;
+  int writes_ = 0;
+};
+
+}  // namespace glossmith
