@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+namespace glossmith::ui {
+
+// The one seam through which every window shows message boxes and file
+// dialogs. The program passes QtPrompts, which shows the real dialogs; tests
+// pass a double that answers in advance and records what was asked.
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+
+  // Shows a message box and returns the button that closed it.
+  virtual QMessageBox::StandardButton message(
+      QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+      QMessageBox::StandardButtons buttons,
+      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
+
+  // Shows a file dialog, modal to `parent`; returns the chosen full file name,
+  // or an empty string when the user cancels. `filter` is a bare pattern such
+  // as "*.txt"; `initialName` pre-fills the file name.
+  virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                               const QString& initialName) = 0;
+  virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                               const QString& initialName) = 0;
+};
+
+// The real Qt dialogs.
+class QtPrompts final : public Prompts {
+ public:
+  QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon,
+                                      const QString& title, const QString& text,
+                                      QMessageBox::StandardButtons buttons,
+                                      QMessageBox::StandardButton defaultButton) override;
+  QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                       const QString& initialName) override;
+  QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                       const QString& initialName) override;
+};
+
+}  // namespace glossmith::ui
