@@ -1,0 +1,200 @@
+#include "core/custom_edit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/custom_list.h"
+
+namespace glossmith {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Values = CustomListValues;
+
+TEST(SearchEntriesTest, Table) {
+  struct Case {
+    const char* name;
+    std::string stored;
+    Strings expected;
+  };
+  const Case cases[] = {
+      {"NothingStored", "", {}},
+      {"TwoEntries", "dude\r\nrock\r\n", {"dude", "rock"}},
+      {"StopsAtEmptyEntry", "a\r\n\r\nb\r\n", {"a"}},
+      {"OnlyABreak", "\r\n", {}},
+      {"NoFinalBreak", "a\r\nb", {"a", "b"}},
+      {"LoneCrAndLfStayInEntry", "a\rb\r\nc\nd\r\n", {"a\rb", "c\nd"}},
+      {"DuplicatesListedTwice", "a\r\na\r\n", {"a", "a"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SearchEntries(c.stored), c.expected) << c.name;
+}
+
+TEST(ShownReplacementTest, Table) {
+  struct Case {
+    const char* name;
+    std::string search, replace, selected;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"NothingStored", "", "", "a", std::nullopt},
+      {"Match", "dude\r\n", "d00d\r\n", "dude", "d00d"},
+      {"SecondPair", "a\r\nb\r\n", "1\r\n2\r\n", "b", "2"},
+      {"LetterCaseCounts", "Dude\r\n", "x\r\n", "dude", std::nullopt},
+      {"StoredTwiceShowsFirst", "a\r\na\r\n", "1\r\n2\r\n", "a", "1"},
+      {"EmptyReplacement", "a\r\n", "\r\n", "a", ""},
+      {"FinalEmptyElementIsAReplacement", "a\r\nb\r\n", "1\r\n", "b", ""},
+      {"ReplaceRunsOut", "a\r\nb\r\n", "1", "b", std::nullopt},
+      {"ReplaceEmpty", "a\r\n", "", "a", std::nullopt},
+      {"BehindEmptyEntryIsNoEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", std::nullopt},
+      {"EmptySelection", "a\r\n", "1\r\n", "", std::nullopt},
+      {"LoneLineFeedShownAsStored", "a\r\n", "x\ny\r\n", "a", "x\ny"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ShownReplacement(c.search, c.replace, c.selected), c.expected) << c.name;
+}
+
+TEST(AddPairTest, Table) {
+  struct Case {
+    const char* name;
+    std::string search, replace, newSearch, newReplace;
+    std::optional<Values> expected;
+  };
+  const Case cases[] = {
+      {"ToEmptyList", "", "", "dude", "d00d", Values{"dude\r\n", "d00d\r\n"}},
+      {"EmptyReplacement", "", "", "dude", "", Values{"dude\r\n", "\r\n"}},
+      {"AppendsAtEnd", "a\r\n", "1\r\n", "b", "2", Values{"a\r\nb\r\n", "1\r\n2\r\n"}},
+      {"AfterEmptyReplacement", "a\r\n", "\r\n", "b", "2", Values{"a\r\nb\r\n", "\r\n2\r\n"}},
+      {"SameSearchTwice", "a\r\n", "1\r\n", "a", "2", Values{"a\r\na\r\n", "1\r\n2\r\n"}},
+      {"TakenAsTyped", "", "", " Hi there ", " X ", Values{" Hi there \r\n", " X \r\n"}},
+      {"LineBreaksDropped", "", "", "one\r\ntwo\nthree\r", "x\ry\n",
+       Values{"onetwothree\r\n", "xy\r\n"}},
+      {"LoneCrInStoredEntryKept", "a\rb\r\n", "1\r\n", "c", "3",
+       Values{"a\rb\r\nc\r\n", "1\r\n3\r\n"}},
+      {"EmptySearch", "", "", "", "x", std::nullopt},
+      {"SearchOnlyLineBreaks", "", "", "\r\n", "x", std::nullopt},
+      // Stores edited by hand, where an appended pair would not line up.
+      {"SearchWithoutFinalBreak", "a", "1\r\n", "b", "2", std::nullopt},
+      {"ReplaceWithoutFinalBreak", "a\r\n", "1", "b", "2", std::nullopt},
+      {"FewerReplacements", "a\r\nb\r\n", "1\r\n", "c", "3", std::nullopt},
+      {"MoreReplacements", "a\r\n", "1\r\n2\r\n", "c", "3", std::nullopt},
+      {"ReplacementsWithoutSearch", "", "1\r\n", "c", "3", std::nullopt},
+      {"EmptyEntryInSearch", "a\r\n\r\nb\r\n", "1\r\n\r\n2\r\n", "c", "3", std::nullopt},
+      {"SearchOnlyABreak", "\r\n", "", "c", "3", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(AddPair(c.search, c.replace, c.newSearch, c.newReplace), c.expected) << c.name;
+}
+
+TEST(UpdateReplacementTest, Table) {
+  struct Case {
+    const char* name;
+    std::string search, replace, selected, text;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"MiddlePair", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b", "X", "1\r\nX\r\n3\r\n"},
+      {"EmptyText", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b", "", "1\r\n\r\n3\r\n"},
+      {"StoredTwiceChangesSecond", "a\r\nb\r\na\r\n", "1\r\n2\r\n3\r\n", "a", "X",
+       "1\r\n2\r\nX\r\n"},
+      {"ExtraReplacementsDropped", "a\r\n", "1\r\n2\r\n3\r\n", "a", "X", "X\r\n"},
+      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"},
+      {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"},
+      {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"},
+      {"OtherEntriesKeepLoneLineFeed", "a\r\nb\r\n", "1\n\r\n2\r\n", "b", "X", "1\n\r\nX\r\n"},
+      {"NotStored", "a\r\n", "1\r\n", "b", "X", std::nullopt},
+      {"LetterCaseCounts", "a\r\n", "1\r\n", "A", "X", std::nullopt},
+      {"NothingStored", "", "", "a", "X", std::nullopt},
+      {"BehindEmptyEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", "X", std::nullopt},
+      {"KeptReplacementMissing", "a\r\nb\r\n", "1", "a", "X", std::nullopt},
+      {"TwoReplacementsMissing", "a\r\nb\r\nc\r\n", "1", "c", "X", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(UpdateReplacement(c.search, c.replace, c.selected, c.text), c.expected) << c.name;
+}
+
+TEST(ErasePairTest, Table) {
+  struct Case {
+    const char* name;
+    std::string search, replace, selected;
+    std::optional<ErasedPair> expected;
+  };
+  const Case cases[] = {
+      {"MiddleOfThree", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b",
+       ErasedPair{{"a\r\nc\r\n", "1\r\n3\r\n"}, 1}},
+      {"First", "a\r\nb\r\n", "1\r\n2\r\n", "a", ErasedPair{{"b\r\n", "2\r\n"}, 0}},
+      {"LastRemaining", "a\r\n", "1\r\n", "a", ErasedPair{{"", ""}, 0}},
+      {"EmptyReplacementStaysPaired", "a\r\nb\r\nc\r\n", "1\r\n\r\n3\r\n", "a",
+       ErasedPair{{"b\r\nc\r\n", "\r\n3\r\n"}, 0}},
+      {"StoredTwiceRemovesSecond", "a\r\nb\r\na\r\n", "1\r\n2\r\n3\r\n", "a",
+       ErasedPair{{"a\r\nb\r\n", "1\r\n2\r\n"}, 2}},
+      {"ExtraReplacementsDropped", "a\r\nb\r\n", "1\r\n2\r\n3\r\n", "a",
+       ErasedPair{{"b\r\n", "2\r\n"}, 0}},
+      {"EntriesBehindEmptyOneDropped", "a\r\nb\r\n\r\nc\r\n", "1\r\n2\r\n\r\n3\r\n", "a",
+       ErasedPair{{"b\r\n", "2\r\n"}, 0}},
+      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b",
+       ErasedPair{{"a\r\n", "1\r\n"}, 1}},
+      {"NotStored", "a\r\n", "1\r\n", "b", std::nullopt},
+      {"NothingStored", "", "", "a", std::nullopt},
+      {"KeptReplacementMissing", "a\r\nb\r\nc\r\n", "1\r\n2", "a", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ErasePair(c.search, c.replace, c.selected), c.expected) << c.name;
+}
+
+// A long run of edits checked against a plain vector of pairs: after every
+// edit the translations must see exactly the pairs the user made, in order.
+TEST(CustomEditSequenceTest, ListsStayPairedThroughEdits) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  std::mt19937 random(20240611);
+  const Strings words = {"a", "b", "dude", "A", " x", "c d", "hack"};
+  auto pick = [&](const Strings& from) { return from[random() % from.size()]; };
+
+  Values stored;
+  Pairs model;
+  for (int step = 0; step < 400; ++step) {
+    const std::string word = pick(words);
+    const std::string text = "r" + std::to_string(step % 5 == 0 ? -1 : step);
+    const std::string replacement = text == "r-1" ? "" : text;
+    switch (random() % 3) {
+      case 0: {
+        auto added = AddPair(stored.search, stored.replace, word, replacement);
+        ASSERT_TRUE(added) << step;
+        stored = *added;
+        model.emplace_back(word, replacement);
+        break;
+      }
+      case 1: {
+        auto updated = UpdateReplacement(stored.search, stored.replace, word, replacement);
+        auto last = std::find_if(model.rbegin(), model.rend(),
+                                 [&](const auto& p) { return p.first == word; });
+        ASSERT_EQ(updated.has_value(), last != model.rend()) << step;
+        if (!updated) break;
+        stored.replace = *updated;
+        last->second = replacement;
+        break;
+      }
+      default: {
+        auto erased = ErasePair(stored.search, stored.replace, word);
+        auto last = std::find_if(model.rbegin(), model.rend(),
+                                 [&](const auto& p) { return p.first == word; });
+        ASSERT_EQ(erased.has_value(), last != model.rend()) << step;
+        if (!erased) break;
+        EXPECT_EQ(erased->index, static_cast<std::size_t>(model.rend() - last - 1)) << step;
+        stored = erased->values;
+        model.erase(std::next(last).base());
+        break;
+      }
+    }
+    ASSERT_EQ(CustomPairs(stored.search, stored.replace), model) << "after step " << step;
+  }
+}
+
+}  // namespace
+}  // namespace glossmith
