@@ -1,0 +1,85 @@
+#include "instructionswindow.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "ui/common/twips.h"
+
+namespace glossmith::ui {
+
+namespace {
+
+struct Paragraph {
+  const char* name;
+  QString text;
+  QRect plan;  // in twips
+};
+
+}  // namespace
+
+InstructionsWindow::InstructionsWindow(QWidget* mainWindow) : ChildWindow(mainWindow) {
+  setObjectName(QStringLiteral("frmInstructions"));
+  setWindowTitle(QStringLiteral("Instructions"));
+  const int extraHeight = createLabels();
+  createButton();
+  setClientTwips(4095, 4770);
+  setFixedHeight(height() + extraHeight);
+}
+
+int InstructionsWindow::createLabels() {
+  auto* heading = new QLabel(QStringLiteral("Instructions:"), this);
+  heading->setObjectName(QStringLiteral("lblinstructions"));
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
+  heading->setGeometry(twipRect(120, 120, 1215, 255));
+
+  const Paragraph paragraphs[] = {
+      {"lblinst",
+       QStringLiteral(
+           "To translate regular English text to L33T, type normally into the top textbox. Your "
+           "text is then converted to L33T in the bottom box. To copy this text to the clip "
+           "board, press the button labeled \"Copy L33T to Clipboard\". Do just the opposite to "
+           "translate L33T into English*."),
+       QRect(240, 360, 2295, 1815)},
+      {"lblinstruc",
+       QStringLiteral("You can also paste information from the clipboard into either text field "
+                      "by using their respective buttons."),
+       QRect(240, 2280, 2295, 855)},
+      {"lblinast",
+       QStringLiteral("* - Due to the nature of L33T and its use of numbers in the place of "
+                      "letters, when translating from L33T to english, the numbers 1, 3, 4, 5, 7 "
+                      "and 0 may appear as L, E, A, S, T, and O respectively."),
+       QRect(240, 3240, 2295, 1455)},
+  };
+
+  // The paragraphs keep their planned widths and grow downwards when the
+  // font needs more lines than planned; everything below moves down with them.
+  int shift = 0;
+  for (const Paragraph& p : paragraphs) {
+    auto* label = new QLabel(p.text, this);
+    label->setObjectName(QString::fromLatin1(p.name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QRect geometry = twipRect(p.plan.x(), p.plan.y(), p.plan.width(), p.plan.height());
+    geometry.translate(0, shift);
+    const int needed = label->heightForWidth(geometry.width());
+    if (needed > geometry.height()) {
+      shift += needed - geometry.height();
+      geometry.setHeight(needed);
+    }
+    label->setGeometry(geometry);
+  }
+  return shift;
+}
+
+void InstructionsWindow::createButton() {
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("OKButton"));
+  ok->setGeometry(twipRect(2760, 120, 1215, 375));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace glossmith::ui
