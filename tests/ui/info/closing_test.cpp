@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <ostream>
 #include <tuple>
 
 #include "ui/info/aboutwindow.h"
@@ -38,6 +39,10 @@ const Closing kClosings[] = {
     {"KeypadEnter", CloseBy::EnterKey}, {"Esc", CloseBy::EscapeKey},
     {"TitleBar", CloseBy::TitleBar},
 };
+
+// Readable test names in ctest and in failure messages.
+void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
+void PrintTo(const Closing& closing, std::ostream* os) { *os << closing.name; }
 
 class InfoWindowClosingTest : public ::testing::TestWithParam<std::tuple<Kind, Closing>> {};
 
