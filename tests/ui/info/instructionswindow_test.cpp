@@ -85,6 +85,25 @@ TEST_F(InstructionsWindowTest, ParagraphsWrapInFullTopToBottom) {
   }
 }
 
+// In an 11-pixel font the paragraphs need more lines than their planned
+// heights hold: they must grow downwards, with the window, and still show in
+// full.
+TEST(InstructionsWindowFontTest, ParagraphsGrowWhenTheFontNeedsMoreLines) {
+  const QFont planned = QApplication::font();
+  QFont larger(QStringLiteral("DejaVu Sans"));
+  larger.setPixelSize(11);
+  QApplication::setFont(larger);
+  QWidget mainWindow;
+  auto* window = new InstructionsWindow(&mainWindow);
+  window->show();
+  EXPECT_EQ(testing::lines(testing::captionsThatDoNotFit(window)), "");
+  EXPECT_EQ(testing::lines(testing::layoutProblems(window)), "");
+  EXPECT_GT(window->height(), twipsToPixels(4770));
+  EXPECT_EQ(window->width(), twipsToPixels(4095));
+  delete window;
+  QApplication::setFont(planned);
+}
+
 TEST_F(InstructionsWindowTest, OkButtonIsTheOnlyFocusStop) {
   auto* ok = window_->findChild<QPushButton*>(QStringLiteral("OKButton"));
   ASSERT_NE(ok, nullptr);
