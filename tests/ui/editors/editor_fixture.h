@@ -1,0 +1,111 @@
+#pragma once
+
+// What the editor tests share: a store on a temporary file, a record of every
+// write in order, a dialog double, a stand-in main window, and helpers that
+// act on the widgets as a user would.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/settings.h"
+#include "tests/ui/support/scripted_prompts.h"
+
+// Readable failure messages for Qt strings.
+void PrintTo(const QString& text, std::ostream* os);
+void PrintTo(const QStringList& texts, std::ostream* os);
+
+namespace glossmith::ui::testing {
+
+// One Write as the store saw it.
+struct WriteCall {
+  std::string section, key, value;
+  bool operator==(const WriteCall&) const = default;
+};
+void PrintTo(const WriteCall& call, std::ostream* os);
+
+// Passes everything to the store underneath and records the writes, so that
+// tests can check their order and prove that nothing was written.
+class RecordingSettings final : public Settings {
+ public:
+  explicit RecordingSettings(Settings& store) : store_(store) {}
+  std::string Read(std::string_view app, std::string_view section,
+                   std::string_view key) const override;
+  void Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+
+  const std::vector<WriteCall>& writes() const { return writes_; }
+  void clearWrites() { writes_.clear(); }
+
+ private:
+  Settings& store_;
+  std::vector<WriteCall> writes_;
+};
+
+// A message box as the tests expect it to be shown.
+struct ExpectedBox {
+  QMessageBox::Icon icon;
+  QString title;
+  QString text;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::StandardButton defaultButton;
+};
+
+class EditorTest : public ::testing::Test {
+ protected:
+  EditorTest();
+  ~EditorTest() override;
+
+  // Writes straight to the file, as another program (or a hand edit) would.
+  void seed(std::string_view section, std::string_view key, std::string_view value);
+  // Reads back through a store of its own on the same file.
+  std::string stored(std::string_view section, std::string_view key) const;
+
+  // Opens an editor the way the main window does.
+  template <typename Window>
+  Window* open() {
+    auto* window = new Window(settings_, prompts_, &mainWindow_);
+    window->show();
+    QApplication::processEvents();
+    return window;
+  }
+
+  // Lets a closed window finish being destroyed.
+  static void settle();
+
+  void expectBoxes(const std::vector<ExpectedBox>& expected, QWidget* parent);
+
+  // The user opens the drop-down list and clicks item `index`.
+  static void clickListItem(QComboBox* box, int index);
+  // The user replaces the field's text by typing `text`.
+  static void typeInto(QLineEdit* field, const QString& text);
+  // The user puts `text` on the clipboard and pastes it with Ctrl+V.
+  static void pasteInto(QLineEdit* field, const QString& text);
+
+  QTemporaryDir dir_;
+  QString path_;
+  std::unique_ptr<Settings> store_;
+  RecordingSettings settings_;
+  ScriptedPrompts prompts_;
+  QMainWindow mainWindow_;
+  QLineEdit* pane_ = nullptr;  // stands for a pane of the main window
+};
+
+// The control named `name` in `window`; fails the test when it is missing.
+template <typename T>
+T* control(QWidget* window, const char* name) {
+  T* found = window->findChild<T*>(QLatin1String(name));
+  EXPECT_NE(found, nullptr) << name;
+  return found;
+}
+
+}  // namespace glossmith::ui::testing

@@ -1,0 +1,200 @@
+#include "customwordswindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "controls.h"
+#include "core/custom_edit.h"
+#include "core/settings.h"
+#include "ui/common/prompts.h"
+
+namespace glossmith::ui {
+
+using editors::addButton;
+using editors::addField;
+using editors::addLabel;
+
+namespace {
+
+// Layout in twips. The font is wider than the one the window was first drawn
+// for, so three things differ from the original layout: the two delete
+// buttons are 2220 wide instead of 2055 to hold "Delete all Custom Strings";
+// the status line and the note start at 2400, under the replacement fields,
+// to make room for them; and the client area grows from 6855 x 3000 so that
+// the note gets the three lines it needs and ends inside the window.
+constexpr int kClientWidth = 6975;
+constexpr int kClientHeight = 3150;
+
+const QString kNothingChosen = QStringLiteral("You must choose a string to replace!");
+
+}  // namespace
+
+CustomWordsWindow::CustomWordsWindow(Settings& settings, Prompts& prompts, QWidget* mainWindow)
+    : ChildWindow(mainWindow), settings_(settings), prompts_(prompts) {
+  setObjectName(QStringLiteral("customwords"));
+  setWindowTitle(QStringLiteral("Custom String Editor"));
+  setClientTwips(kClientWidth, kClientHeight);
+  createControls();
+  chainTabOrder();
+
+  connect(replacebox_, &QComboBox::activated, this, &CustomWordsWindow::showReplacement);
+  connect(addstringbutton_, &QPushButton::clicked, this, &CustomWordsWindow::addPair);
+  connect(updatestringbutton_, &QPushButton::clicked, this,
+          &CustomWordsWindow::updateReplacement);
+  connect(erasestring_, &QPushButton::clicked, this, &CustomWordsWindow::erasePair);
+  connect(eraseall_, &QPushButton::clicked, this, &CustomWordsWindow::eraseAll);
+  connect(okbutton_, &QPushButton::clicked, this, &QWidget::close);
+
+  listStoredSearchStrings();
+  addstring_->setFocus();
+}
+
+void CustomWordsWindow::createControls() {
+  addLabel(this, "Label2", QStringLiteral("Add New Custom String:"), {120, 120, 2055, 255});
+  addstring_ = addField(this, "addstring", {120, 330, 2055, 285});
+  addLabel(this, "Label4", QStringLiteral("Replace With String:"), {2400, 120, 2055, 255});
+  addreplace_ = addField(this, "addreplace", {2400, 330, 2055, 285});
+  addstringbutton_ = addButton(this, "addstringbutton", QStringLiteral("Add String to List"),
+                               {4680, 360, 2055, 255});
+
+  addLabel(this, "Label1", QStringLiteral("Edit Existing String:"), {120, 840, 2055, 255});
+  replacebox_ = new QComboBox(this);
+  replacebox_->setObjectName(QStringLiteral("replacebox"));
+  editors::place(replacebox_, {120, 1080, 2055, 315});
+  addLabel(this, "Label3", QStringLiteral("Replace With String:"), {2400, 840, 2055, 255});
+  editreplace_ = addField(this, "editreplace", {2400, 1080, 2055, 285});
+  updatestringbutton_ = addButton(this, "updatestringbutton", QStringLiteral("Update String"),
+                                  {4680, 1080, 2055, 255});
+
+  erasestring_ = addButton(this, "erasestring", QStringLiteral("Delete String from List"),
+                           {120, 1440, 2220, 255});
+  eraseall_ = addButton(this, "Eraseall", QStringLiteral("Delete all Custom Strings"),
+                        {120, 1800, 2220, 255});
+  messagelabel_ = addLabel(
+      this, "messagelabel",
+      QStringLiteral("Create a new replacement string, edit an existing replacement string, or "
+                     "erase an existing replacement! When you have finished editing your "
+                     "personal list, click on the \"Finished\" button to the left."),
+      {2400, 1560, 4455, 855});
+
+  okbutton_ = addButton(this, "OKButton", QStringLiteral("Finished"), {480, 2520, 1215, 375});
+  addLabel(this, "Label5",
+           QStringLiteral("NOTE: A, E, L, O, S and T as well as other pre-defined rules will "
+                          "automatically be changed to their respective L33T equivalants."),
+           {2400, 2520, 4455, 600});
+}
+
+void CustomWordsWindow::chainTabOrder() {
+  QWidget* const order[] = {addstring_,   addreplace_, addstringbutton_,
+                            replacebox_,  editreplace_, updatestringbutton_,
+                            erasestring_, okbutton_,   eraseall_};
+  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void CustomWordsWindow::listStoredSearchStrings() {
+  for (const std::string& entry : SearchEntries(read(kKeySearch)))
+    replacebox_->addItem(QString::fromStdString(entry));
+  // A non-editable combo box picks its first item when it gets one; the
+  // editor opens with nothing picked.
+  replacebox_->setCurrentIndex(-1);
+}
+
+void CustomWordsWindow::showReplacement() {
+  const std::optional<std::string> replacement = ShownReplacement(
+      read(kKeySearch), read(kKeyReplace), selectedSearchString().toStdString());
+  if (replacement) editreplace_->setText(QString::fromStdString(*replacement));
+}
+
+void CustomWordsWindow::addPair() {
+  const QString search = addstring_->text();
+  if (search.isEmpty()) {
+    warnNothingChosen();
+    return;
+  }
+  const std::optional<CustomListValues> values = AddPair(
+      read(kKeySearch), read(kKeyReplace), search.toStdString(), addreplace_->text().toStdString());
+  if (!values) return;
+  write(kKeySearch, values->search);
+  write(kKeyReplace, values->replace);
+
+  const int picked = replacebox_->currentIndex();
+  replacebox_->addItem(search);
+  replacebox_->setCurrentIndex(picked);
+  addstring_->clear();
+  addreplace_->clear();
+  messagelabel_->setText(QStringLiteral("Your new replacement string has been added!"));
+}
+
+void CustomWordsWindow::updateReplacement() {
+  const QString selected = selectedSearchString();
+  if (selected.isEmpty()) {
+    warnNothingChosen();
+    return;
+  }
+  const std::optional<std::string> replace =
+      UpdateReplacement(read(kKeySearch), read(kKeyReplace), selected.toStdString(),
+                        editreplace_->text().toStdString());
+  // A store edited by hand that cannot be rebuilt: nothing was written, so
+  // nothing is reported as updated.
+  if (!replace) return;
+  write(kKeyReplace, *replace);
+  editreplace_->clear();
+  messagelabel_->setText(QStringLiteral("Your existing replacement string has been updated!"));
+}
+
+void CustomWordsWindow::erasePair() {
+  const QString selected = selectedSearchString();
+  if (selected.isEmpty()) {
+    warnNothingChosen();
+    return;
+  }
+  const std::optional<ErasedPair> erased =
+      ErasePair(read(kKeySearch), read(kKeyReplace), selected.toStdString());
+  if (!erased) return;
+  write(kKeyReplace, erased->values.replace);
+  write(kKeySearch, erased->values.search);
+
+  const int index = static_cast<int>(erased->index);
+  const bool wasPicked = replacebox_->currentIndex() == index;
+  replacebox_->removeItem(index);
+  // Qt would pick a neighbour in place of the removed item, and the next
+  // Update or Erase would then act on a pair the user never picked.
+  if (wasPicked) replacebox_->setCurrentIndex(-1);
+  editreplace_->clear();
+  messagelabel_->setText(QStringLiteral("Your replacement string has been erased!"));
+}
+
+void CustomWordsWindow::eraseAll() {
+  const auto answer = prompts_.message(
+      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
+      QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+  if (answer != QMessageBox::Yes) return;
+  replacebox_->clear();
+  write(kKeySearch, "");
+  write(kKeyReplace, "");
+  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
+                   QStringLiteral("All Custom Replacement Strings have been erased."),
+                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+}
+
+QString CustomWordsWindow::selectedSearchString() const {
+  return replacebox_->currentIndex() < 0 ? QString() : replacebox_->currentText();
+}
+
+void CustomWordsWindow::warnNothingChosen() {
+  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), kNothingChosen,
+                   QMessageBox::Ok, QMessageBox::Ok);
+}
+
+std::string CustomWordsWindow::read(std::string_view key) const {
+  return settings_.Read(kApp, kSectionChange, key);
+}
+
+void CustomWordsWindow::write(std::string_view key, std::string_view value) {
+  settings_.Write(kApp, kSectionChange, key, value);
+}
+
+}  // namespace glossmith::ui

@@ -1,0 +1,143 @@
+#include "hardcorewindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "controls.h"
+#include "core/hardcore_table.h"
+#include "core/settings.h"
+#include "linebreakfilter.h"
+#include "ui/common/prompts.h"
+
+namespace glossmith::ui {
+
+using editors::addButton;
+using editors::addField;
+using editors::addLabel;
+
+namespace {
+
+constexpr int kClientWidth = 3855;
+constexpr int kClientHeight = 1710;
+
+std::string toKey(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+HardcoreWindow::HardcoreWindow(Settings& settings, Prompts& prompts, QWidget* mainWindow)
+    : ChildWindow(mainWindow), settings_(settings), prompts_(prompts) {
+  setObjectName(QStringLiteral("hardcore"));
+  setWindowTitle(QStringLiteral("Edit Hardcore L33T"));
+  setClientTwips(kClientWidth, kClientHeight);
+  createControls();
+  chainTabOrder();
+
+  connect(lettersbox_, &QComboBox::activated, this, &HardcoreWindow::showChosenLetter);
+  connect(update_, &QPushButton::clicked, this, &HardcoreWindow::updateLetter);
+  connect(restore_, &QPushButton::clicked, this, &HardcoreWindow::restoreDefaults);
+  connect(finished_, &QPushButton::clicked, this, &QWidget::close);
+
+  fillTableOnFirstOpening();
+  lettersbox_->setFocus();
+}
+
+void HardcoreWindow::createControls() {
+  // Both captions of the top row are wider than in the original layout (1170
+  // and 975 twips instead of 975 and 855), and the status line starts 60
+  // twips further left and is 1455 wide instead of 1335: at this font each
+  // needs that room to wrap into the lines it has.
+  addLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
+           {120, 120, 1170, 450});
+
+  lettersbox_ = new QComboBox(this);
+  lettersbox_->setObjectName(QStringLiteral("lettersbox"));
+  lettersbox_->setEditable(true);
+  // Typed text is a key of its own: the box neither adds it to the list, nor
+  // completes it to a letter, nor turns it into a choice when editing ends.
+  lettersbox_->setInsertPolicy(QComboBox::NoInsert);
+  lettersbox_->setCompleter(nullptr);
+  disconnect(lettersbox_->lineEdit(), SIGNAL(editingFinished()), lettersbox_, nullptr);
+  keepOnOneLine(lettersbox_->lineEdit());
+  for (char letter = 'A'; letter <= 'Z'; ++letter)
+    lettersbox_->addItem(QString(QLatin1Char(letter)));
+  lettersbox_->setCurrentIndex(-1);
+  lettersbox_->setEditText(QString());
+  editors::place(lettersbox_, {120, 600, 1095, 315});
+
+  addLabel(this, "replabel", QStringLiteral("Is Replaced With This:"), {1320, 120, 975, 495});
+  customletter_ = addField(this, "customletter", {1320, 600, 975, 285});
+  update_ = addButton(this, "update", QStringLiteral("Update"), {120, 960, 2175, 255});
+  restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"), {120, 1320, 2175, 255});
+  finished_ = addButton(this, "Finished", QStringLiteral("Finished"), {2520, 120, 1215, 375});
+  infolabel_ = addLabel(this, "infolabel",
+                        QStringLiteral("Please select a letter to change its Hardcore L33T value, "
+                                       "or, restore default values."),
+                        {2340, 600, 1455, 975});
+}
+
+void HardcoreWindow::chainTabOrder() {
+  QWidget* const order[] = {lettersbox_, customletter_, update_, restore_, finished_};
+  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void HardcoreWindow::fillTableOnFirstOpening() {
+  // The marker is written once and never cleared, so later openings keep the
+  // letters the user has changed.
+  if (!settings_.Read(kApp, kSectionHardcore, kKeyCustom).empty()) return;
+  settings_.Write(kApp, kSectionHardcore, kKeyCustom, "yes");
+  WriteHardcoreDefaults(settings_);
+}
+
+void HardcoreWindow::showChosenLetter() {
+  customletter_->setText(
+      QString::fromStdString(settings_.Read(kApp, kSectionHardcore, toKey(letterBoxText()))));
+}
+
+void HardcoreWindow::updateLetter() {
+  const QString letter = letterBoxText();
+  if (letter.isEmpty()) {
+    showError(QStringLiteral("You must choose a letter!"));
+    return;
+  }
+  const QString value = customletter_->text();
+  if (value.isEmpty()) {
+    showError(QStringLiteral("You must choose a string to replace ") + letter +
+              QStringLiteral(" with!"));
+    return;
+  }
+  // The letter box's text is the key as typed: store names ignore case, so
+  // "a" is the same entry as "A", and any other text is a key of its own.
+  settings_.Write(kApp, kSectionHardcore, toKey(letter), value.toStdString());
+  customletter_->clear();
+  infolabel_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
+}
+
+void HardcoreWindow::restoreDefaults() {
+  const auto answer = prompts_.message(
+      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
+      QStringLiteral(
+          "Are you sure you want restore the default values for all Hardcore L33T letters?"),
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+  if (answer != QMessageBox::Yes) return;
+  WriteHardcoreDefaults(settings_);
+  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
+                   QStringLiteral("Defaults restored."), QMessageBox::Ok | QMessageBox::Cancel,
+                   QMessageBox::Ok);
+  infolabel_->setText(QStringLiteral("Defaults have been restored."));
+  customletter_->clear();
+  // Shows "A" without choosing it (no value is loaded); the arrow keys then
+  // move on from A.
+  lettersbox_->setCurrentIndex(0);
+  lettersbox_->setEditText(QStringLiteral("A"));
+}
+
+QString HardcoreWindow::letterBoxText() const { return lettersbox_->currentText(); }
+
+void HardcoreWindow::showError(const QString& text) {
+  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
+                   QMessageBox::Ok);
+}
+
+}  // namespace glossmith::ui
