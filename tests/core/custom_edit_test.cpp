@@ -18,23 +18,9 @@ namespace {
 using Strings = std::vector<std::string>;
 using Values = CustomListValues;
 
-TEST(SearchEntriesTest, Table) {
-  struct Case {
-    const char* name;
-    std::string stored;
-    Strings expected;
-  };
-  const Case cases[] = {
-      {"NothingStored", "", {}},
-      {"TwoEntries", "dude\r\nrock\r\n", {"dude", "rock"}},
-      {"StopsAtEmptyEntry", "a\r\n\r\nb\r\n", {"a"}},
-      {"OnlyABreak", "\r\n", {}},
-      {"NoFinalBreak", "a\r\nb", {"a", "b"}},
-      {"LoneCrAndLfStayInEntry", "a\rb\r\nc\nd\r\n", {"a\rb", "c\nd"}},
-      {"DuplicatesListedTwice", "a\r\na\r\n", {"a", "a"}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(SearchEntries(c.stored), c.expected) << c.name;
-}
+// The everyday edits are driven through the editor window's tests; these
+// tables hold what only a store edited by hand, or a caller outside the
+// window, can bring about.
 
 TEST(ShownReplacementTest, Table) {
   struct Case {
@@ -44,17 +30,12 @@ TEST(ShownReplacementTest, Table) {
   };
   const Case cases[] = {
       {"NothingStored", "", "", "a", std::nullopt},
-      {"Match", "dude\r\n", "d00d\r\n", "dude", "d00d"},
-      {"SecondPair", "a\r\nb\r\n", "1\r\n2\r\n", "b", "2"},
       {"LetterCaseCounts", "Dude\r\n", "x\r\n", "dude", std::nullopt},
-      {"StoredTwiceShowsFirst", "a\r\na\r\n", "1\r\n2\r\n", "a", "1"},
-      {"EmptyReplacement", "a\r\n", "\r\n", "a", ""},
       {"FinalEmptyElementIsAReplacement", "a\r\nb\r\n", "1\r\n", "b", ""},
       {"ReplaceRunsOut", "a\r\nb\r\n", "1", "b", std::nullopt},
       {"ReplaceEmpty", "a\r\n", "", "a", std::nullopt},
       {"BehindEmptyEntryIsNoEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", std::nullopt},
       {"EmptySelection", "a\r\n", "1\r\n", "", std::nullopt},
-      {"LoneLineFeedShownAsStored", "a\r\n", "x\ny\r\n", "a", "x\ny"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ShownReplacement(c.search, c.replace, c.selected), c.expected) << c.name;
@@ -67,12 +48,6 @@ TEST(AddPairTest, Table) {
     std::optional<Values> expected;
   };
   const Case cases[] = {
-      {"ToEmptyList", "", "", "dude", "d00d", Values{"dude\r\n", "d00d\r\n"}},
-      {"EmptyReplacement", "", "", "dude", "", Values{"dude\r\n", "\r\n"}},
-      {"AppendsAtEnd", "a\r\n", "1\r\n", "b", "2", Values{"a\r\nb\r\n", "1\r\n2\r\n"}},
-      {"AfterEmptyReplacement", "a\r\n", "\r\n", "b", "2", Values{"a\r\nb\r\n", "\r\n2\r\n"}},
-      {"SameSearchTwice", "a\r\n", "1\r\n", "a", "2", Values{"a\r\na\r\n", "1\r\n2\r\n"}},
-      {"TakenAsTyped", "", "", " Hi there ", " X ", Values{" Hi there \r\n", " X \r\n"}},
       {"LineBreaksDropped", "", "", "one\r\ntwo\nthree\r", "x\ry\n",
        Values{"onetwothree\r\n", "xy\r\n"}},
       {"LoneCrInStoredEntryKept", "a\rb\r\n", "1\r\n", "c", "3",
@@ -99,11 +74,6 @@ TEST(UpdateReplacementTest, Table) {
     std::optional<std::string> expected;
   };
   const Case cases[] = {
-      {"MiddlePair", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b", "X", "1\r\nX\r\n3\r\n"},
-      {"EmptyText", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b", "", "1\r\n\r\n3\r\n"},
-      {"StoredTwiceChangesSecond", "a\r\nb\r\na\r\n", "1\r\n2\r\n3\r\n", "a", "X",
-       "1\r\n2\r\nX\r\n"},
-      {"ExtraReplacementsDropped", "a\r\n", "1\r\n2\r\n3\r\n", "a", "X", "X\r\n"},
       {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"},
       {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"},
       {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"},
@@ -126,14 +96,8 @@ TEST(ErasePairTest, Table) {
     std::optional<ErasedPair> expected;
   };
   const Case cases[] = {
-      {"MiddleOfThree", "a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n", "b",
-       ErasedPair{{"a\r\nc\r\n", "1\r\n3\r\n"}, 1}},
-      {"First", "a\r\nb\r\n", "1\r\n2\r\n", "a", ErasedPair{{"b\r\n", "2\r\n"}, 0}},
-      {"LastRemaining", "a\r\n", "1\r\n", "a", ErasedPair{{"", ""}, 0}},
       {"EmptyReplacementStaysPaired", "a\r\nb\r\nc\r\n", "1\r\n\r\n3\r\n", "a",
        ErasedPair{{"b\r\nc\r\n", "\r\n3\r\n"}, 0}},
-      {"StoredTwiceRemovesSecond", "a\r\nb\r\na\r\n", "1\r\n2\r\n3\r\n", "a",
-       ErasedPair{{"a\r\nb\r\n", "1\r\n2\r\n"}, 2}},
       {"ExtraReplacementsDropped", "a\r\nb\r\n", "1\r\n2\r\n3\r\n", "a",
        ErasedPair{{"b\r\n", "2\r\n"}, 0}},
       {"EntriesBehindEmptyOneDropped", "a\r\nb\r\n\r\nc\r\n", "1\r\n2\r\n\r\n3\r\n", "a",

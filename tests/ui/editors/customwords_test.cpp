@@ -84,6 +84,7 @@ TEST_F(CustomWordsTest, OpeningListsTheStoredSearchStrings) {
       {"StoredTwice", "a\r\na\r\n", {"a", "a"}},
       {"StopsAtEmptyEntry", "a\r\n\r\nb\r\n", {"a"}},
       {"NoFinalBreak", "a\r\nb", {"a", "b"}},
+      {"LoneCarriageReturnInEntry", "a\rb\r\n", {"a\rb"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,6 +232,7 @@ TEST_F(CustomWordsTest, PickingShowsTheStoredReplacement) {
       {"EmptyReplacement", "a\r\n", "\r\n", 0, ""},
       {"MissingReplacementKeepsText", "a\r\nb\r\n", "1", 1, "typed before"},
       {"HandEditedLineFeedNotShown", "a\r\n", "x\ny\r\n", 0, "xy"},
+      {"HandEditedCarriageReturnInSearch", "a\rb\r\n", "1\r\n", 0, "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
