@@ -8,6 +8,8 @@
 #include <QStyleOptionButton>
 #include <QWidget>
 
+#include "ui/common/wrappingbutton.h"
+
 namespace glossmith::ui::testing {
 
 namespace {
@@ -84,6 +86,12 @@ QStringList captionsThatDoNotFit(QWidget* window) {
         if (!button->rect().contains(inner->geometry()))
           problems << describe(inner, inner->text(), QStringLiteral("sticks out of its button"));
       }
+      continue;
+    }
+    if (const auto* wrapping = qobject_cast<const WrappingButton*>(button)) {
+      const QString problem =
+          checkText(button, plainCaption(button->text()), wrapping->captionRect(), true);
+      if (!problem.isEmpty()) problems << problem;
       continue;
     }
     QStyleOptionButton option;
