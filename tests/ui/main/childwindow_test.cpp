@@ -1,0 +1,147 @@
+// A window opened from the main window takes all input away from it until it
+// is closed, however it is closed.
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <functional>
+
+#include "main_window_fixture.h"
+#include "ui/common/childwindow.h"
+
+namespace glossmith::ui::testing {
+namespace {
+
+// The smallest real child window: one button that closes it.
+class ProbeWindow : public ChildWindow {
+ public:
+  explicit ProbeWindow(QWidget* mainWindow) : ChildWindow(mainWindow) {
+    setWindowTitle(QStringLiteral("Probe"));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    setClientTwips(1500, 600);
+  }
+};
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// What the window system sends when the close button of a title bar is clicked.
+void clickTitleBarClose(QWidget* window) {
+  QCloseEvent close;
+  QCoreApplication::sendEvent(window->windowHandle(), &close);
+}
+
+class ChildWindowTest : public MainWindowTest {
+ public:
+  ProbeWindow* openProbe() {
+    ProbeWindow* probe = window->openChildWindow<ProbeWindow>();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(probe));
+    return probe;
+  }
+};
+
+TEST_F(ChildWindowTest, OpeningDisablesMainWindowAndReturnsAtOnce) {
+  typeInto(english(), "hi");
+  ProbeWindow* probe = openProbe();
+  EXPECT_TRUE(probe->isVisible());
+  EXPECT_FALSE(probe->isModal());
+  EXPECT_FALSE(window->isEnabled());
+  EXPECT_EQ(probe->windowHandle()->transientParent(), window->windowHandle());
+  // The panes keep their text while the main window waits.
+  EXPECT_EQ(text(english()), "hi");
+  EXPECT_EQ(text(l33t()), "hi");
+  delete probe;
+}
+
+// Even when the user brings the main window to the front, nothing in it
+// reacts: keys, shortcuts, mouse, the title-bar close.
+TEST_F(ChildWindowTest, MainWindowTakesNoInputWhileChildIsOpen) {
+  typeInto(english(), "one");
+  clipboard()->setText("clip");
+  QPointer<ProbeWindow> probe = openProbe();
+  window->activateWindow();
+  QCoreApplication::processEvents();
+
+  const Qt::Key keys[] = {Qt::Key_C, Qt::Key_D, Qt::Key_V, Qt::Key_F, Qt::Key_U,
+                          Qt::Key_O, Qt::Key_L, Qt::Key_S, Qt::Key_T, Qt::Key_X};
+  for (const Qt::Key key : keys) {
+    for (QWidget* target : {static_cast<QWidget*>(english()), static_cast<QWidget*>(l33t()),
+                            static_cast<QWidget*>(window.get())})
+      QTest::keyClick(target, key, Qt::ControlModifier);
+  }
+  QTest::keyClicks(english(), "typed");
+  QTest::keyClicks(l33t(), "typed");
+  for (const char* name : {"reset", "pasteenglish", "pastel33t"})
+    QTest::mouseClick(button(name), Qt::LeftButton);
+  QTest::keyClick(window->menuBar(), Qt::Key_F, Qt::AltModifier);
+  clickTitleBarClose(window.get());
+
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(text(english()), "one");
+  EXPECT_EQ(text(l33t()), "0n3");
+  EXPECT_EQ(clipboard()->text(), "clip");
+  EXPECT_FALSE(action("usehardcoremenu")->isChecked());
+  EXPECT_EQ(settings.writeCount(), 0);
+  EXPECT_TRUE(prompts.fileDialogs().isEmpty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  ASSERT_FALSE(probe.isNull());
+  delete probe.data();
+}
+
+TEST_F(ChildWindowTest, EveryWayOfClosingGivesInputBack) {
+  struct Case {
+    const char* name;
+    std::function<void(ProbeWindow*)> close;
+  };
+  const Case cases[] = {
+      {"OwnButton",
+       [](ProbeWindow* p) { QTest::mouseClick(p->findChild<QPushButton*>("ok"), Qt::LeftButton); }},
+      {"Enter", [](ProbeWindow* p) { QTest::keyClick(p, Qt::Key_Return); }},
+      {"Esc", [](ProbeWindow* p) { QTest::keyClick(p, Qt::Key_Escape); }},
+      {"TitleBarClose",
+       [](ProbeWindow* p) { clickTitleBarClose(p); }},
+      {"Destroyed", [](ProbeWindow* p) { delete p; }},
+  };
+  for (const Case& c : cases) {
+    QPointer<ProbeWindow> probe = openProbe();
+    ASSERT_FALSE(window->isEnabled()) << c.name;
+    c.close(probe);
+    flushDeletes();
+    EXPECT_TRUE(probe.isNull()) << c.name << ": the child must be destroyed";
+    EXPECT_TRUE(window->isEnabled()) << c.name;
+
+    // The main window's shortcuts work again once it is back in front.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    english()->setFocus();
+    const bool before = action("usehardcoremenu")->isChecked();
+    QTest::keyClick(english(), Qt::Key_U, Qt::ControlModifier);
+    EXPECT_NE(action("usehardcoremenu")->isChecked(), before) << c.name;
+  }
+}
+
+TEST_F(ChildWindowTest, EachOpeningCreatesAFreshWindow) {
+  QPointer<ProbeWindow> first = openProbe();
+  first->close();
+  flushDeletes();
+  ASSERT_TRUE(first.isNull());
+  QPointer<ProbeWindow> second = openProbe();
+  EXPECT_FALSE(second.isNull());
+  EXPECT_FALSE(window->isEnabled());
+  second->close();
+  flushDeletes();
+  EXPECT_TRUE(window->isEnabled());
+}
+
+TEST_F(ChildWindowTest, ChildGoesWithMainWindow) {
+  QPointer<ProbeWindow> probe = openProbe();
+  window.reset();
+  flushDeletes();
+  EXPECT_TRUE(probe.isNull());
+}
+
+}  // namespace
+}  // namespace glossmith::ui::testing

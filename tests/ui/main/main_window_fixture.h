@@ -1,0 +1,68 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "core/settings.h"
+#include "tests/ui/support/scripted_prompts.h"
+#include "ui/main/mainwindow.h"
+#include "ui/main/panetext.h"
+
+namespace glossmith::ui::testing {
+
+// A shown and active main window over an in-memory store, with scripted dialogs.
+class MainWindowTest : public ::testing::Test {
+ public:
+  void SetUp() override { start(); }
+
+  void start() {
+    window = std::make_unique<MainWindow>(settings, prompts);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  }
+
+  QPlainTextEdit* english() const { return pane("english"); }
+  QPlainTextEdit* l33t() const { return pane("l33t"); }
+
+  QPlainTextEdit* pane(const char* name) const {
+    auto* found = window->findChild<QPlainTextEdit*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QAction* action(const char* name) const {
+    auto* found = window->findChild<QAction*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QPushButton* button(const char* name) const {
+    auto* found = window->findChild<QPushButton*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+
+  // Pane text in the program's form: UTF-8, CR LF line breaks.
+  static std::string text(const QPlainTextEdit* pane) { return paneText(*pane); }
+
+  // Puts the focus into `pane` and types `keys` there.
+  static void typeInto(QPlainTextEdit* pane, const QString& keys) {
+    pane->setFocus();
+    QTest::keyClicks(pane, keys);
+  }
+
+  static QClipboard* clipboard() { return QApplication::clipboard(); }
+
+  MemorySettings settings;
+  ScriptedPrompts prompts;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace glossmith::ui::testing

@@ -1,0 +1,221 @@
+// The two linked panes, the Translation guard, the Hardcore switch, Clear and Exit.
+#include <QSignalSpy>
+#include <QTextDocument>
+#include <functional>
+
+#include "core/hardcore_table.h"
+#include "core/translate.h"
+#include "main_window_fixture.h"
+
+namespace glossmith::ui::testing {
+namespace {
+
+using PanesTest = MainWindowTest;
+
+std::string Utf8(const QString& s) { return s.toStdString(); }
+
+TEST_F(PanesTest, NothingTranslatedOrWrittenAtStart) {
+  EXPECT_TRUE(english()->toPlainText().isEmpty());
+  EXPECT_TRUE(l33t()->toPlainText().isEmpty());
+  EXPECT_EQ(settings.writeCount(), 0);
+}
+
+TEST_F(PanesTest, TypingInEnglishShowsL33tAtOnce) {
+  typeInto(english(), "hack the planet");
+  EXPECT_EQ(text(l33t()), "hax0r teh p14n37");
+  EXPECT_EQ(text(english()), "hack the planet");
+}
+
+// After every keystroke the other pane holds the translation of the whole
+// text so far, and the pane typed in holds exactly what was typed.
+TEST(TypingTest, EveryKeystrokeTranslatesTheWholePane) {
+  struct Case {
+    const char* name;
+    const char* source;
+    QString keys;
+  };
+  const Case cases[] = {
+      {"English", "english", "You rock, newbie!"},
+      {"EnglishThatDoesNotTranslateBack", "english", "the cat"},
+      {"L33t", "l33t", "j00 r0x0r 4 d00d"},
+      {"L33tThatDoesNotTranslateBack", "l33t", "teh 7"},
+  };
+  for (const Case& c : cases) {
+    MemorySettings settings;
+    ScriptedPrompts prompts;
+    MainWindow window(settings, prompts);
+    window.show();
+    auto* source = window.findChild<QPlainTextEdit*>(c.source);
+    auto* target = window.findChild<QPlainTextEdit*>(source->objectName() == "english" ? "l33t"
+                                                                                       : "english");
+    const bool fromEnglish = source->objectName() == "english";
+    source->setFocus();
+    QString typed;
+    for (const QChar ch : c.keys) {
+      QTest::keyClick(source, ch.toLatin1());
+      typed += ch;
+      const std::string expected = fromEnglish ? EnglishToL33t(Utf8(typed), false, settings)
+                                               : L33tToEnglish(Utf8(typed), false, settings);
+      ASSERT_EQ(paneText(*target), expected) << c.name << " after " << Utf8(typed);
+      ASSERT_EQ(paneText(*source), Utf8(typed)) << c.name;
+    }
+  }
+}
+
+TEST_F(PanesTest, EnterInPaneGivesCrLfLineBreak) {
+  english()->setFocus();
+  QTest::keyClicks(english(), "the");
+  QTest::keyClick(english(), Qt::Key_Return);
+  QTest::keyClicks(english(), "end");
+  EXPECT_EQ(text(english()), "the\r\nend");
+  EXPECT_EQ(text(l33t()), EnglishToL33t("the\r\nend", false, settings));
+}
+
+// The pane typed in is never written by the program: it changes once per
+// keystroke, keeps its undo history, caret and selection.
+TEST_F(PanesTest, SourcePaneIsNeverRewritten) {
+  for (QPlainTextEdit* source : {english(), l33t()}) {
+    replacePaneText(*source, std::string_view());
+    typeInto(source, "abcd");
+    QSignalSpy changes(source->document(), &QTextDocument::contentsChange);
+    QTest::keyClick(source, Qt::Key_Left);
+    QTest::keyClick(source, 'x');
+    EXPECT_EQ(changes.count(), 1) << Utf8(source->objectName());
+    EXPECT_EQ(text(source), "abcxd");
+    EXPECT_EQ(source->textCursor().position(), 4);
+    EXPECT_TRUE(source->document()->isUndoAvailable());
+
+    QTest::keyClick(source, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClick(source, 'y');  // replaces the selection, as typing does
+    EXPECT_EQ(text(source), "yd");
+    QTest::keyClick(source, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(source->textCursor().selectedText(), "d");
+  }
+}
+
+TEST_F(PanesTest, ProgramWriteOfTargetDoesNotTranslateBack) {
+  typeInto(english(), "the");
+  QSignalSpy englishChanges(english()->document(), &QTextDocument::contentsChange);
+  QSignalSpy l33tChanges(l33t()->document(), &QTextDocument::contentsChange);
+  QTest::keyClick(english(), ' ');
+  EXPECT_EQ(englishChanges.count(), 1);
+  EXPECT_GE(l33tChanges.count(), 1);
+  EXPECT_EQ(text(english()), "the ");
+  EXPECT_EQ(text(l33t()), "teh ");
+}
+
+TEST_F(PanesTest, ClearEmptiesBothPanes) {
+  typeInto(english(), "hello");
+  typeInto(l33t(), "w00t");
+  QTest::mouseClick(button("reset"), Qt::LeftButton);
+  EXPECT_EQ(text(english()), "");
+  EXPECT_EQ(text(l33t()), "");
+  EXPECT_EQ(settings.writeCount(), 0);
+}
+
+TEST(HardcoreSwitchLoadTest, OnlyExactYesTurnsItOn) {
+  struct Case {
+    const char* name;
+    const char* stored;  // nullptr: nothing stored
+    bool on;
+  };
+  const Case cases[] = {
+      {"Unset", nullptr, false},
+      {"Yes", "yes", true},
+      {"CapitalY", "Yes", false},
+      {"AllCapitals", "YES", false},
+      {"No", "no", false},
+      {"Empty", "", false},
+      {"TrailingSpace", "yes ", false},
+      {"LeadingSpace", " yes", false},
+  };
+  for (const Case& c : cases) {
+    MemorySettings settings;
+    if (c.stored) settings.Write(kApp, kSectionGeneral, kKeyUseHard, c.stored);
+    const int writesBefore = settings.writeCount();
+    ScriptedPrompts prompts;
+    MainWindow window(settings, prompts);
+    auto* useHardcore = window.findChild<QAction*>("usehardcoremenu");
+    EXPECT_EQ(useHardcore->isChecked(), c.on) << c.name;
+    EXPECT_EQ(settings.writeCount(), writesBefore) << c.name;
+  }
+}
+
+TEST_F(PanesTest, ToggleWritesYesThenNo) {
+  QAction* useHardcore = action("usehardcoremenu");
+  const char* expected[] = {"yes", "no", "yes"};
+  for (const char* value : expected) {
+    useHardcore->trigger();
+    EXPECT_EQ(useHardcore->isChecked(), std::string(value) == "yes");
+    EXPECT_EQ(settings.Read(kApp, kSectionGeneral, kKeyUseHard), value);
+  }
+  EXPECT_EQ(settings.writeCount(), 3);
+}
+
+TEST_F(PanesTest, ToggleTranslatesNothingUntilNextChange) {
+  WriteHardcoreDefaults(settings);
+  for (QPlainTextEdit* source : {english(), l33t()}) {
+    QPlainTextEdit* target = source == english() ? l33t() : english();
+    const bool fromEnglish = source == english();
+    replacePaneText(*source, std::string_view());
+    typeInto(source, "hi");
+    const std::string sourceBefore = text(source);
+    const std::string targetBefore = text(target);
+
+    const bool hardcore = !action("usehardcoremenu")->isChecked();
+    action("usehardcoremenu")->trigger();
+    EXPECT_EQ(text(source), sourceBefore);
+    EXPECT_EQ(text(target), targetBefore);
+
+    // A last key whose translation differs between the two modes.
+    const char key = fromEnglish ? '!' : '4';
+    QTest::keyClick(source, key);
+    const std::string typed = std::string("hi") + key;
+    const auto translate = fromEnglish ? EnglishToL33t : L33tToEnglish;
+    EXPECT_EQ(text(target), translate(typed, hardcore, settings));
+    EXPECT_NE(text(target), translate(typed, !hardcore, settings));
+  }
+}
+
+TEST_F(PanesTest, EditedRuleIsUsedByNextChange) {
+  typeInto(english(), "hello");
+  settings.Write(kApp, kSectionChange, kKeySearch, "hello\r\n");
+  settings.Write(kApp, kSectionChange, kKeyReplace, "howdy\r\n");
+  QTest::keyClicks(english(), " dude");
+  EXPECT_EQ(text(l33t()), "h0wdy d00d");
+}
+
+void pressCtrlXIn(QPlainTextEdit* pane) {
+  pane->setFocus();
+  pane->selectAll();
+  QTest::keyClick(pane, Qt::Key_X, Qt::ControlModifier);
+}
+
+TEST_F(PanesTest, ExitClosesWindowAndWritesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(MainWindowTest&)> exit;
+  };
+  const Case cases[] = {
+      {"Menu", [](MainWindowTest& t) { t.action("exitmenu")->trigger(); }},
+      {"CtrlXInEnglish", [](MainWindowTest& t) { pressCtrlXIn(t.english()); }},
+      {"CtrlXInL33t", [](MainWindowTest& t) { pressCtrlXIn(t.l33t()); }},
+      {"TitleBar", [](MainWindowTest& t) { t.window->close(); }},
+  };
+  for (const Case& c : cases) {
+    settings = MemorySettings();
+    start();
+    typeInto(english(), "bye");
+    action("usehardcoremenu")->trigger();
+    const int writes = settings.writeCount();
+    c.exit(*this);
+    EXPECT_FALSE(window->isVisible()) << c.name;
+    EXPECT_EQ(settings.writeCount(), writes) << c.name;
+    // Ctrl+X is Exit, not the pane's Cut.
+    EXPECT_EQ(text(english()), "bye") << c.name;
+    EXPECT_EQ(text(l33t()), "by3") << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace glossmith::ui::testing

@@ -1,0 +1,296 @@
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+
+#include "core/settings.h"
+#include "core/textfile.h"
+#include "core/translate.h"
+#include "glossmith/version.h"
+#include "panetext.h"
+#include "ui/common/prompts.h"
+#include "ui/common/twips.h"
+#include "ui/common/wrappingbutton.h"
+
+namespace glossmith::ui {
+
+namespace {
+
+const QString kOpenFilter = QStringLiteral("*.txt");
+const QString kSaveFilter = QStringLiteral(".txt");
+const QString kInitialFileName = QStringLiteral("*.txt");
+// Both save commands use this title, the English one included.
+const QString kSaveTitle = QStringLiteral("Save L33T...");
+
+QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption,
+                 const QRect& geometry) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QLatin1String(objectName));
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setGeometry(geometry);
+  return label;
+}
+
+QPlainTextEdit* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
+  auto* pane = new QPlainTextEdit(parent);
+  pane->setObjectName(QLatin1String(objectName));
+  pane->setGeometry(geometry);
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Tab moves on to the next control, as the focus order promises.
+  pane->setTabChangesFocus(true);
+  return pane;
+}
+
+template <typename Button>
+Button* addButton(QWidget* parent, const char* objectName, const QString& caption,
+                  const QRect& geometry) {
+  auto* button = new Button(caption, parent);
+  button->setObjectName(QLatin1String(objectName));
+  button->setGeometry(geometry);
+  button->setAutoDefault(false);
+  return button;
+}
+
+// Resets the Translation guard on every way out of a translation.
+class GuardScope {
+ public:
+  explicit GuardScope(bool& guard) : guard_(guard) { guard_ = true; }
+  ~GuardScope() { guard_ = false; }
+  GuardScope(const GuardScope&) = delete;
+  GuardScope& operator=(const GuardScope&) = delete;
+
+ private:
+  bool& guard_;
+};
+
+}  // namespace
+
+MainWindow::MainWindow(Settings& settings, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), prompts_(prompts) {
+  setObjectName(QStringLiteral("l33t"));
+  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  // A fixed frame: minimise and close, but no maximise and no resizing.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+
+  createControls();
+  createMenus();
+  connectControls();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  loadHardcoreSwitch();
+  english_->setFocus();
+}
+
+void MainWindow::createControls() {
+  auto* client = new QWidget(this);
+  client->setFixedSize(twipSize(5910, 3870));
+  setCentralWidget(client);
+
+  addLabel(client, "engcapt", QStringLiteral("English Text:"), twipRect(120, 120, 975, 255));
+  english_ = addPane(client, "english", twipRect(1440, 120, 4335, 1455));
+  copyEnglish_ = addButton<WrappingButton>(client, "copyenglish",
+                                           QStringLiteral("Copy English to Clipboard"),
+                                           twipRect(260, 360, 1060, 495));
+  pasteEnglish_ = addButton<WrappingButton>(client, "pasteenglish",
+                                            QStringLiteral("Paste to English from Clipboard"),
+                                            twipRect(260, 960, 1060, 615));
+  reset_ = addButton<QPushButton>(client, "reset", QStringLiteral("Clear L33T/English Text Boxes"),
+                                  twipRect(2400, 1800, 2415, 255));
+  addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
+  l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
+  copyL33t_ = addButton<WrappingButton>(client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"),
+                                        twipRect(260, 2520, 1060, 495));
+  pasteL33t_ = addButton<WrappingButton>(client, "pastel33t",
+                                         QStringLiteral("Paste to L33T from Clipboard"),
+                                         twipRect(260, 3120, 1060, 615));
+
+  setTabOrder(english_, l33t_);
+  setTabOrder(l33t_, copyEnglish_);
+  setTabOrder(copyEnglish_, copyL33t_);
+  setTabOrder(copyL33t_, pasteEnglish_);
+  setTabOrder(pasteEnglish_, pasteL33t_);
+  setTabOrder(pasteL33t_, reset_);
+
+  english_->installEventFilter(this);
+  l33t_->installEventFilter(this);
+}
+
+// The menu bar, item by item in the order the user sees it.
+void MainWindow::createMenus() {
+  QMenu* file = addMenu(nullptr, "filemenu", QStringLiteral("&File"));
+  connect(addMenuItem(file, "openemenu", QStringLiteral("Open &English..."), Qt::CTRL | Qt::Key_O),
+          &QAction::triggered, this,
+          [this] { openIntoPane(english_, QStringLiteral("Open English...")); });
+  connect(addMenuItem(file, "openlmenu", QStringLiteral("Open &L33T..."), Qt::CTRL | Qt::Key_L),
+          &QAction::triggered, this,
+          [this] { openIntoPane(l33t_, QStringLiteral("Open L33T...")); });
+  connect(addMenuItem(file, "saveemenu", QStringLiteral("Save Englis&h As..."),
+                      Qt::CTRL | Qt::Key_S),
+          &QAction::triggered, this, [this] { savePane(english_); });
+  connect(addMenuItem(file, "savelmenu", QStringLiteral("Save L33&T As..."), Qt::CTRL | Qt::Key_T),
+          &QAction::triggered, this, [this] { savePane(l33t_); });
+  connect(addMenuItem(file, "exitmenu", QStringLiteral("&Exit"), Qt::CTRL | Qt::Key_X),
+          &QAction::triggered, this, &QWidget::close);
+
+  QMenu* options = addMenu(nullptr, "optionsmenu", QStringLiteral("&Options"));
+  connect(addMenuItem(options, "cpyemglishmenu", QStringLiteral("Copy &English"),
+                      Qt::CTRL | Qt::Key_C),
+          &QAction::triggered, this, [this] { copyPane(english_); });
+  connect(addMenuItem(options, "cpyleetmenu", QStringLiteral("Copy &L33T"), Qt::CTRL | Qt::Key_D),
+          &QAction::triggered, this, [this] { copyPane(l33t_); });
+  connect(addMenuItem(options, "pasteenglishmenu", QStringLiteral("Paste Englis&h"),
+                      Qt::CTRL | Qt::Key_V),
+          &QAction::triggered, this, [this] { pastePane(english_); });
+  connect(addMenuItem(options, "pasteleetmenu", QStringLiteral("Paste L33&T"),
+                      Qt::CTRL | Qt::Key_F),
+          &QAction::triggered, this, [this] { pastePane(l33t_); });
+
+  QMenu* hardcore = addMenu(options, "hardcoremenu", QStringLiteral("&Hardcore L33T"));
+  useHardcore_ = addMenuItem(hardcore, "usehardcoremenu", QStringLiteral("&Use Hardcore L33T"),
+                             Qt::CTRL | Qt::Key_U);
+  useHardcore_->setCheckable(true);
+  connect(useHardcore_, &QAction::triggered, this, &MainWindow::toggleHardcore);
+}
+
+void MainWindow::connectControls() {
+  connect(english_, &QPlainTextEdit::textChanged, this, [this] { translateFrom(english_); });
+  connect(l33t_, &QPlainTextEdit::textChanged, this, [this] { translateFrom(l33t_); });
+
+  connect(copyEnglish_, &QPushButton::clicked, this, [this] { copyPane(english_); });
+  connect(copyL33t_, &QPushButton::clicked, this, [this] { copyPane(l33t_); });
+  connect(pasteEnglish_, &QPushButton::clicked, this, [this] { pastePane(english_); });
+  connect(pasteL33t_, &QPushButton::clicked, this, [this] { pastePane(l33t_); });
+  connect(reset_, &QPushButton::clicked, this, &MainWindow::clearPanes);
+}
+
+void MainWindow::loadHardcoreSwitch() {
+  // Only the exact value counts; "Yes" or nothing at all leave it off.
+  useHardcore_->setChecked(settings_.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes");
+}
+
+QMenu* MainWindow::addMenu(QMenu* parent, const char* objectName, const QString& caption) {
+  QMenu* menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+  menu->setObjectName(QLatin1String(objectName));
+  return menu;
+}
+
+QAction* MainWindow::addMenuItem(QMenu* menu, const char* objectName, const QString& caption,
+                                 const QKeySequence& shortcut) {
+  auto* action = new QAction(caption, this);
+  action->setObjectName(QLatin1String(objectName));
+  action->setShortcut(shortcut);
+  menu->addAction(action);
+  // Also on the window itself, so the shortcut does not depend on the menu.
+  addAction(action);
+  return action;
+}
+
+bool MainWindow::isShortcutOfThisWindow(const QKeySequence& keys) const {
+  // Asked afresh on every key, so actions added later are covered too.
+  const QList<QAction*> actions = findChildren<QAction*>();
+  for (const QAction* action : actions)
+    for (const QKeySequence& shortcut : action->shortcuts())
+      if (shortcut.matches(keys) == QKeySequence::ExactMatch) return true;
+  return false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A text pane claims keys such as Ctrl+C, Ctrl+V and Ctrl+A for itself
+  // before shortcuts are looked up. Refusing that claim for this window's
+  // shortcuts lets them win.
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (isShortcutOfThisWindow(QKeySequence(key->keyCombination()))) {
+      event->ignore();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // While a child window is open this window takes no input, and that
+  // includes the close button of its title bar.
+  if (!isEnabled()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+void MainWindow::translateFrom(QPlainTextEdit* source) {
+  if (translating_) return;
+  const GuardScope guard(translating_);
+  const std::string text = paneText(*source);
+  const bool hardcore = useHardcore_->isChecked();
+  if (source == english_)
+    replacePaneText(*l33t_, EnglishToL33t(text, hardcore, settings_));
+  else
+    replacePaneText(*english_, L33tToEnglish(text, hardcore, settings_));
+}
+
+void MainWindow::toggleHardcore(bool on) {
+  // Nothing is translated now; the next change of a pane uses the new state.
+  settings_.Write(kApp, kSectionGeneral, kKeyUseHard, on ? "yes" : "no");
+}
+
+void MainWindow::clearPanes() {
+  replacePaneText(*english_, std::string_view());
+  replacePaneText(*l33t_, std::string_view());
+}
+
+void MainWindow::copyPane(const QPlainTextEdit* pane) {
+  QGuiApplication::clipboard()->setText(panePlatformText(*pane));
+}
+
+void MainWindow::pastePane(QPlainTextEdit* pane) {
+  // A clipboard without text gives the empty text, which empties the pane.
+  replacePaneText(*pane, QGuiApplication::clipboard()->text());
+}
+
+void MainWindow::openIntoPane(QPlainTextEdit* pane, const QString& title) {
+  const QString name = prompts_.openFileName(this, title, kOpenFilter, kInitialFileName);
+  if (name.isEmpty()) return;
+  QFile file(name);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return;
+  // Only a file read to its end replaces the pane.
+  replacePaneText(*pane, TextFromFileBytes(std::string_view(bytes.constData(),
+                                                            static_cast<size_t>(bytes.size()))));
+}
+
+void MainWindow::savePane(const QPlainTextEdit* pane) {
+  const QString chosen = prompts_.saveFileName(this, kSaveTitle, kSaveFilter, kInitialFileName);
+  if (chosen.isEmpty()) return;
+  const QString name = QString::fromStdString(SaveFileName(chosen.toStdString()));
+  const std::string bytes = TextFileBytes(paneText(*pane));
+
+  // The file that was there stays whole until the new one is complete.
+  QSaveFile file(name);
+  const bool saved = file.open(QIODevice::WriteOnly) &&
+                     file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                         static_cast<qint64>(bytes.size()) &&
+                     file.commit();
+  if (!saved) {
+    prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"),
+                     QStringLiteral("The file \"%1\" could not be saved: %2")
+                         .arg(QDir::toNativeSeparators(name), file.errorString()),
+                     QMessageBox::Ok);
+  }
+}
+
+}  // namespace glossmith::ui
