@@ -1,0 +1,206 @@
+#include "store/inisettings.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+namespace glossmith {
+namespace {
+
+constexpr char kEncodedMark = '%';
+
+QString toQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toStdString(const QByteArray& bytes) {
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string toStdString(const QString& text) { return toStdString(text.toUtf8()); }
+
+bool isUtf8(std::string_view text) {
+  const QByteArray back = toQString(text).toUtf8();
+  return std::string_view(back.constData(), static_cast<std::size_t>(back.size())) == text;
+}
+
+// Bytes that an encoded name keeps as they are.
+bool isKeptByte(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
+}
+
+int hexValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The QSettings name under which the caller's section or key name is kept.
+// Names that QSettings would split, drop or garble are encoded; the mark that
+// starts an encoded name is itself encoded when a name begins with it, so the
+// mapping is one to one.
+QString storedName(std::string_view name) {
+  if (!name.empty() && name.front() != kEncodedMark &&
+      name.find_first_of("/\\") == std::string_view::npos && isUtf8(name))
+    return toQString(name);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  QString stored(1, QLatin1Char(kEncodedMark));
+  for (unsigned char c : name) {
+    if (isKeptByte(c)) {
+      stored += QLatin1Char(static_cast<char>(c));
+    } else {
+      stored += QLatin1Char('%');
+      stored += QLatin1Char(kHex[c >> 4]);
+      stored += QLatin1Char(kHex[c & 0xF]);
+    }
+  }
+  return stored;
+}
+
+// The caller's name for a name found in the file. A hand-written name that
+// starts with the mark but is no valid encoding is taken as it is.
+std::string callerName(const QString& stored) {
+  const QByteArray utf8 = stored.toUtf8();
+  if (!stored.startsWith(QLatin1Char(kEncodedMark))) return toStdString(utf8);
+  std::string name;
+  for (qsizetype i = 1; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (isKeptByte(c)) {
+      name += static_cast<char>(c);
+      continue;
+    }
+    const int high = c == '%' && i + 2 < utf8.size() ? hexValue(utf8[i + 1]) : -1;
+    const int low = high >= 0 ? hexValue(utf8[i + 2]) : -1;
+    if (low < 0) return toStdString(utf8);
+    name += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return name;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  if (toQString(a).compare(toQString(b), Qt::CaseInsensitive) != 0) return false;
+  // Every byte that is not UTF-8 decodes to U+FFFD; such names match only byte for byte.
+  return isUtf8(a) && isUtf8(b);
+}
+
+// Where one value sits in QSettings: a group ("" for the top level) and a key.
+struct Place {
+  QString group;
+  QString key;
+};
+
+QString settingsKey(const Place& place) {
+  return place.group.isEmpty() ? place.key : place.group + QLatin1Char('/') + place.key;
+}
+
+// The groups that hold `section`, in QSettings' order. Section "general" is
+// QSettings' top level, which the file shows as "[General]"; QSettings also
+// reads "[general]" and "[GENERAL]" there, whereas a group named "General"
+// would be written as "[%General]".
+QStringList sectionGroups(const QSettings& settings, std::string_view section) {
+  if (sameName(section, kSectionGeneral)) return {QString()};
+  QStringList groups;
+  for (const QString& group : settings.childGroups())
+    if (sameName(callerName(group), section)) groups << group;
+  return groups;
+}
+
+// Every spelling of `key` in `section` that the file holds, the one that
+// counts first.
+std::vector<Place> findValue(QSettings& settings, std::string_view section, std::string_view key) {
+  std::vector<Place> places;
+  for (const QString& group : sectionGroups(settings, section)) {
+    if (!group.isEmpty()) settings.beginGroup(group);
+    const QStringList keys = settings.childKeys();
+    if (!group.isEmpty()) settings.endGroup();
+    for (const QString& stored : keys)
+      if (sameName(callerName(stored), key)) places.push_back({group, stored});
+  }
+  return places;
+}
+
+std::string valueText(const QVariant& value) {
+  switch (value.typeId()) {
+    case QMetaType::QByteArray:
+      return toStdString(value.toByteArray());
+    case QMetaType::QStringList:
+      // QSettings splits a hand-written value at unquoted commas.
+      return toStdString(value.toStringList().join(QLatin1Char(',')));
+    case QMetaType::QVariantList: {
+      QStringList parts;
+      for (const QVariant& part : value.toList()) parts << part.toString();
+      return toStdString(parts.join(QLatin1Char(',')));
+    }
+    default:
+      return toStdString(value.toString());
+  }
+}
+
+QVariant storedValue(std::string_view value) {
+  if (isUtf8(value)) return toQString(value);
+  return QByteArray(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+std::string readPlace(const QSettings& settings, const std::vector<Place>& places) {
+  return places.empty() ? std::string() : valueText(settings.value(settingsKey(places.front())));
+}
+
+// QSettings keeps a change that it failed to save in a per-process cache and
+// serves it to later reads, and it waits for its lock file without a time
+// limit; so a Write that cannot succeed is refused before it starts.
+bool canStore(const QSettings& settings, const QString& filePath) {
+  const QFileInfo lock(filePath + QStringLiteral(".lock"));
+  if (lock.exists() && !lock.isFile()) return false;
+  // isWritable() also creates the missing folders, which the save needs anyway.
+  if (!settings.isWritable()) return false;
+  // The save replaces the file through a temporary file next to it.
+  return QFileInfo(QFileInfo(filePath).absolutePath()).isWritable();
+}
+
+}  // namespace
+
+IniSettings::IniSettings(const QString& filePath) : filePath_(filePath) {}
+
+QString IniSettings::defaultFilePath() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/glossmith/l33t.ini");
+}
+
+std::string IniSettings::Read(std::string_view app, std::string_view section,
+                              std::string_view key) const {
+  if (!sameName(app, kApp)) return {};
+  QSettings settings(filePath_, QSettings::IniFormat);
+  return readPlace(settings, findValue(settings, section, key));
+}
+
+void IniSettings::Write(std::string_view app, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  if (!sameName(app, kApp)) return;
+  QSettings settings(filePath_, QSettings::IniFormat);
+  const std::vector<Place> places = findValue(settings, section, key);
+  if (readPlace(settings, places) == value) return;
+  if (!canStore(settings, filePath_)) return;
+
+  Place target;
+  if (!places.empty()) {
+    target = places.front();
+  } else {
+    const QStringList groups = sectionGroups(settings, section);
+    target.group = groups.isEmpty() ? storedName(section) : groups.front();
+    target.key = storedName(key);
+  }
+  for (std::size_t i = 1; i < places.size(); ++i) settings.remove(settingsKey(places[i]));
+  settings.setValue(settingsKey(target), storedValue(value));
+  settings.sync();
+}
+
+}  // namespace glossmith
