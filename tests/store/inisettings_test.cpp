@@ -426,7 +426,7 @@ const BadFileCase kBadFiles[] = {
     {"BinaryGarbage", Garbage(4096), {}},
     {"NulBytes", QByteArray(1000, '\0'), {}},
     {"GarbageAroundSection",
-     QByteArray("\x01\xFF[\n\xFE=\x80\n[hardcore]\nA=4\nno equals sign\n\0\0tail", 48),
+     QByteArray::fromStdString("\x01\xFF[\n\xFE=\x80\n[hardcore]\nA=4\nno equals sign\n\0\0tail"s),
      {{"hardcore", "A", "4"}}},
     {"UnclosedSectionHeader", "[hardcore\nA=4\n", {{"hardcore", "A", "4"}}},
     {"ByteOrderMark", "\xEF\xBB\xBF[hardcore]\nA=4\n", {{"hardcore", "A", "4"}}},
