@@ -22,8 +22,6 @@ namespace {
 constexpr int kClientWidth = 3855;
 constexpr int kClientHeight = 1710;
 
-std::string toKey(const QString& text) { return text.toStdString(); }
-
 }  // namespace
 
 HardcoreWindow::HardcoreWindow(Settings& settings, Prompts& prompts, QWidget* mainWindow)
@@ -92,7 +90,7 @@ void HardcoreWindow::fillTableOnFirstOpening() {
 
 void HardcoreWindow::showChosenLetter() {
   customletter_->setText(
-      QString::fromStdString(settings_.Read(kApp, kSectionHardcore, toKey(letterBoxText()))));
+      QString::fromStdString(settings_.Read(kApp, kSectionHardcore, letterBoxText().toStdString())));
 }
 
 void HardcoreWindow::updateLetter() {
@@ -109,7 +107,7 @@ void HardcoreWindow::updateLetter() {
   }
   // The letter box's text is the key as typed: store names ignore case, so
   // "a" is the same entry as "A", and any other text is a key of its own.
-  settings_.Write(kApp, kSectionHardcore, toKey(letter), value.toStdString());
+  settings_.Write(kApp, kSectionHardcore, letter.toStdString(), value.toStdString());
   customletter_->clear();
   infolabel_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
 }

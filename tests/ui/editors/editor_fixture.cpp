@@ -7,6 +7,8 @@
 #include <QTest>
 #include <ostream>
 
+#include "store/inisettings.h"
+
 void PrintTo(const QString& text, std::ostream* os) {
   *os << ::testing::PrintToString(text.toStdString());
 }
@@ -41,7 +43,7 @@ void RecordingSettings::Write(std::string_view app, std::string_view section,
 
 EditorTest::EditorTest()
     : path_(dir_.filePath(QStringLiteral("l33t.ini"))),
-      store_(std::make_unique<MemorySettings>()),
+      store_(std::make_unique<IniSettings>(path_)),
       settings_(*store_) {
   pane_ = new QLineEdit(QStringLiteral("text in a pane"));
   mainWindow_.setCentralWidget(pane_);
@@ -56,11 +58,11 @@ EditorTest::~EditorTest() {
 }
 
 void EditorTest::seed(std::string_view section, std::string_view key, std::string_view value) {
-  store_->Write(kApp, section, key, value);
+  IniSettings(path_).Write(kApp, section, key, value);
 }
 
 std::string EditorTest::stored(std::string_view section, std::string_view key) const {
-  return store_->Read(kApp, section, key);
+  return IniSettings(path_).Read(kApp, section, key);
 }
 
 void EditorTest::settle() {

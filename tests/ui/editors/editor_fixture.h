@@ -1,6 +1,6 @@
 #pragma once
 
-// What the editor tests share: a store on a temporary file, a record of every
+// What the editor tests share: the INI store on a temporary file, a record of every
 // write in order, a dialog double, a stand-in main window, and helpers that
 // act on the widgets as a user would.
 

@@ -136,12 +136,6 @@ TEST_F(HardcoreTest, WindowShowsItsCaptionsInFull) {
   openEditor();
   EXPECT_EQ(window_->objectName(), QStringLiteral("hardcore"));
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Edit Hardcore L33T"));
-  EXPECT_EQ(control<QLabel>(window_, "choseletterlabel")->text(),
-            QStringLiteral("Chose a letter A-Z and a-z."));
-  EXPECT_EQ(control<QLabel>(window_, "replabel")->text(), QStringLiteral("Is Replaced With This:"));
-  EXPECT_EQ(control<QPushButton>(window_, "update")->text(), QStringLiteral("Update"));
-  EXPECT_EQ(control<QPushButton>(window_, "restore")->text(), QStringLiteral("Restore Defaults"));
-  EXPECT_EQ(control<QPushButton>(window_, "Finished")->text(), QStringLiteral("Finished"));
   QStringList letters;
   for (int i = 0; i < lettersbox_->count(); ++i) letters << lettersbox_->itemText(i);
   EXPECT_EQ(letters, QStringLiteral("A B C D E F G H I J K L M N O P Q R S T U V W X Y Z")
@@ -174,7 +168,8 @@ TEST_F(HardcoreTest, ChoosingALetterShowsItsValue) {
     QString shown;
   };
   const Case cases[] = {
-      {"M", 'M', "|\\/|"}, {"H", 'H', "|-|"}, {"W", 'W', "\\|/"}, {"Q", 'Q', "()."},
+      {"M", 'M', "|\\/|"},
+      {"Z", 'Z', "2"},  // last in the list, below the first screenful
       {"EditedLetter", 'B', "b33"},  // written by another program while the editor is open
   };
   openEditor();
