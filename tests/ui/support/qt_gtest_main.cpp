@@ -6,12 +6,16 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "tests/ui/support/child_process.h"
 #include "ui/common/appearance.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  // A test that restarts the program as a child process hands down its own
+  // temporary folder, so that the child sees what the parent stored.
+  const QByteArray handedDown = qgetenv(glossmith::ui::testing::kConfigHomeVariable);
+  qputenv("XDG_CONFIG_HOME", handedDown.isEmpty() ? config.path().toLocal8Bit() : handedDown);
   QApplication app(argc, argv);
   glossmith::ui::applyAppearance(app);
   testing::InitGoogleTest(&argc, argv);
