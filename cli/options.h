@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace glossmith::cli {
+
+// Which rule chain a run uses.
+enum class Chain {
+  kStored,    // "usehard" decides, exactly as the window does at start-up
+  kStandard,
+  kHardcore,
+};
+
+// The command line of glossmith-cli. File names are kept as the bytes given.
+struct Options {
+  bool toEnglish = false;
+  Chain chain = Chain::kStored;  // the last of --hardcore and --standard wins
+  std::optional<std::string> settingsFile;
+  std::vector<std::string> files;  // in order; "-" is standard input; none means standard input
+  bool help = false;
+  bool version = false;
+};
+
+struct ParsedArguments {
+  Options options;
+  std::string error;  // not empty: a usage error, described in one line
+};
+
+// Options may come before, between and after the files; "--" ends them.
+ParsedArguments ParseArguments(int argc, const char* const* argv);
+
+// The short usage shown with a usage error, and the full --help text.
+extern const char kUsage[];
+extern const char kHelp[];
+
+}  // namespace glossmith::cli

@@ -1,0 +1,414 @@
+// Runs the real glossmith-cli binary, always with a private settings file or
+// a private XDG_CONFIG_HOME.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include "core/custom_list.h"
+#include "core/hardcore_table.h"
+#include "core/translate.h"
+#include "glossmith/version.h"
+#include "store/inisettings.h"
+
+// Failures show bytes as text.
+void PrintTo(const QByteArray& bytes, std::ostream* os) {
+  *os << ::testing::PrintToString(bytes.toStdString());
+}
+
+namespace glossmith {
+namespace {
+
+using namespace std::string_literals;
+
+struct Result {
+  QByteArray out, err;
+  int exitCode = -1;
+};
+
+QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
+
+QByteArray fileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void putFile(const QString& path, const QByteArray& content) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(file.write(content), content.size());
+}
+
+QByteArray Garbage(int size) {
+  QByteArray data;
+  unsigned state = 2024;
+  for (int i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    data += static_cast<char>(state >> 16);
+  }
+  return data;
+}
+
+// What the settings hold for a run.
+struct Stored {
+  bool table = false;   // the default Hardcore letter table
+  std::string usehard;  // "" leaves it unset
+  std::vector<std::string> search, replace;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QString settingsPath() const { return path("settings.ini"); }
+
+  // An existing settings file that holds nothing yet.
+  void SetUp() override { putFile(settingsPath(), ""); }
+
+  // Saves `s` in one go, laid out as the program's store lays it out.
+  void store(const Stored& s, const QString& file) {
+    QSettings raw(file, QSettings::IniFormat);
+    const auto text = [](std::string_view v) { return QString::fromUtf8(v.data(), v.size()); };
+    if (s.table)
+      for (const auto& [letter, value] : kHardcoreDefaults)
+        raw.setValue(QStringLiteral("hardcore/") + QLatin1Char(letter), text(value));
+    if (!s.usehard.empty()) raw.setValue("usehard", text(s.usehard));
+    if (!s.search.empty()) raw.setValue("change/search", text(JoinList(s.search)));
+    if (!s.replace.empty()) raw.setValue("change/replace", text(JoinList(s.replace)));
+  }
+
+  Result run(const QStringList& arguments, const QByteArray& input = {}) const {
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config_.path());
+    env.insert("HOME", config_.path());
+    cli.setProcessEnvironment(env);
+    cli.setWorkingDirectory(dir_.path());
+    cli.start(QStringLiteral(GLOSSMITH_CLI), arguments);
+    EXPECT_TRUE(cli.waitForStarted());
+    cli.write(input);
+    cli.closeWriteChannel();
+    EXPECT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    return {cli.readAllStandardOutput(), cli.readAllStandardError(), cli.exitCode()};
+  }
+
+  // A shell line with $CLI for the binary and $SETTINGS for the settings file.
+  Result shell(const QString& script) const {
+    QProcess sh;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CLI", QStringLiteral(GLOSSMITH_CLI));
+    env.insert("SETTINGS", settingsPath());
+    sh.setProcessEnvironment(env);
+    sh.setWorkingDirectory(dir_.path());
+    sh.start("/bin/bash", {"-c", script});
+    EXPECT_TRUE(sh.waitForFinished(60000));
+    return {sh.readAllStandardOutput(), sh.readAllStandardError(), sh.exitCode()};
+  }
+
+  QTemporaryDir dir_, config_;
+};
+
+// --- translation --------------------------------------------------------------
+
+struct TranslateCase {
+  const char* name;
+  Stored stored;
+  QStringList arguments;  // --settings is added
+  std::string input, expected;
+};
+void PrintTo(const TranslateCase& c, std::ostream* os) { *os << c.name; }
+
+class TranslateTest : public CliTest, public ::testing::WithParamInterface<TranslateCase> {};
+
+TEST_P(TranslateTest, WritesTheTranslation) {
+  const TranslateCase& c = GetParam();
+  store(c.stored, settingsPath());
+  const Result r = run(c.arguments + QStringList{"--settings", settingsPath()}, bytes(c.input));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, bytes(c.expected));
+  EXPECT_EQ(r.err, "");
+}
+
+const Stored kNothing;
+const Stored kTable{true, "", {}, {}};
+const Stored kTableOn{true, "yes", {}, {}};
+
+const TranslateCase kTranslations[] = {
+    {"StandardChain", kNothing, {"--standard"}, "hack the planet", "hax0r teh p14n37"},
+    {"UnsetUseHardMeansStandard", kTable, {}, "hack the planet", "hax0r teh p14n37"},
+    {"StoredYesMeansHardcore", kTableOn, {}, "hack", "hax0r "},
+    {"StoredCapitalYesIsNotYes", {true, "Yes", {}, {}}, {}, "hack", "hax0r"},
+    {"StoredNoMeansStandard", {true, "no", {}, {}}, {}, "hack", "hax0r"},
+    {"StandardOverridesStoredYes", kTableOn, {"--standard"}, "hack", "hax0r"},
+    {"HardcoreOverridesStoredNo", {true, "no", {}, {}}, {"--hardcore"}, "Hi", "|-| ! "},
+    {"LastChainOptionCounts", kTable, {"--hardcore", "--standard"}, "hack", "hax0r"},
+    {"HardcoreWithEmptyTable", kNothing, {"--hardcore"}, "hello", "fux0rj00"},
+    {"ReverseStandard", kNothing, {"--to-english", "--standard"}, "teh d00d ", "the dude "},
+    {"ReverseHardcore", kTable, {"-r", "--hardcore"}, "|-| 3 1 1 0 ", "hello"},
+    {"ReverseFollowsStoredYes", kTableOn, {"-r"}, "|-| 3 1 1 0 ", "hello"},
+    {"ReverseFollowsStoredCapitalYes", {true, "Yes", {}, {}}, {"-r"}, "1337", "Elite"},
+    {"CustomPairs", {false, "", {"hello"}, {"howdy"}}, {}, "hello dude", "h0wdy d00d"},
+    {"CustomPairsInHardcore", {true, "", {"dude"}, {"d00d"}}, {"--hardcore"}, "hello dude",
+     "|-| 3 1 1 0  |) 00|) "},
+    {"CustomPairsReverse", {false, "", {"cat"}, {"kitty"}}, {"-r"}, "kitty", "cat"},
+    {"EmptyInput", kTableOn, {}, "", ""},
+    {"CrLfAndLoneCrKept", kNothing, {}, "a\r\nb\rc\n\n\r", "4\r\nb\rc\n\n\r"},
+    {"NulAndInvalidUtf8Kept", kNothing, {}, "a\0\xFF\xFE\xC3"s, "4\0\xFF\xFE\xC3"s},
+    {"NoNewlineAdded", kNothing, {}, "hello\n", "h3110\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Translate, TranslateTest, ::testing::ValuesIn(kTranslations),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The filter gives the bytes the window's translation gives, for any input.
+struct SameAsWindowCase {
+  const char* name;
+  bool toEnglish, hardcore;
+};
+void PrintTo(const SameAsWindowCase& c, std::ostream* os) { *os << c.name; }
+
+class SameAsWindowTest : public CliTest, public ::testing::WithParamInterface<SameAsWindowCase> {};
+
+TEST_P(SameAsWindowTest, LargeMixedInput) {
+  const auto [name, toEnglish, hardcore] = GetParam();
+  store({true, "", {"dude", "x"}, {"d00d", ""}}, settingsPath());
+  QByteArray input = Garbage(1 << 20);
+  for (int i = 0; i < 2000; ++i)
+    input += "You rock, newbie!\r\nThe 1337 h4x0r |-| 3 1 1 0 is it? fun\r\n";
+  const std::string text = input.toStdString();
+  const IniSettings settings(settingsPath());
+  const std::string expected = toEnglish ? L33tToEnglish(text, hardcore, settings)
+                                         : EnglishToL33t(text, hardcore, settings);
+
+  QStringList arguments = {"--settings", settingsPath(), hardcore ? "--hardcore" : "--standard"};
+  if (toEnglish) arguments << "-r";
+  const qsizetype half = input.size() / 2;
+  putFile(path("first"), input.left(half));
+  putFile(path("second"), input.mid(half));
+  for (const auto& [from, stdinBytes] :
+       {std::pair{QStringList{}, input}, std::pair{QStringList{"first", "second"}, QByteArray()}}) {
+    const Result r = run(arguments + from, stdinBytes);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out == bytes(expected))
+        << "sizes " << r.out.size() << " and " << expected.size() << " from " << from.size();
+  }
+}
+
+const SameAsWindowCase kDirections[] = {
+    {"ToL33tStandard", false, false},
+    {"ToL33tHardcore", false, true},
+    {"ToEnglishStandard", true, false},
+    {"ToEnglishHardcore", true, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(SameAsWindow, SameAsWindowTest, ::testing::ValuesIn(kDirections),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, WithoutSettingsOptionUsesTheUsersFile) {
+  ASSERT_TRUE(QDir(config_.path()).mkpath("glossmith"));
+  store(kTableOn, config_.filePath("glossmith/l33t.ini"));
+  EXPECT_EQ(run({}, "hack").out, "hax0r ");
+  EXPECT_EQ(run({"-r"}, "|-| 3 1 1 0 ").out, "hello");
+}
+
+TEST_F(CliTest, HandEditedSettingsInAnyCase) {
+  putFile(settingsPath(), "[GENERAL]\nUseHard=yes\n[HardCore]\nh=#\ni=!\n");
+  EXPECT_EQ(run({"--settings", settingsPath()}, "Hi").out, "# ! ");
+}
+
+// --- files -------------------------------------------------------------------
+
+struct FilesCase {
+  const char* name;
+  QStringList arguments;  // after --settings; the files of the test exist
+  QByteArray input, expected;
+};
+void PrintTo(const FilesCase& c, std::ostream* os) { *os << c.name; }
+
+class FilesTest : public CliTest, public ::testing::WithParamInterface<FilesCase> {};
+
+TEST_P(FilesTest, ReadsNamedFilesInOrder) {
+  putFile(path("a"), "hack t");
+  putFile(path("b"), "he ");
+  putFile(path("c"), "planet");
+  putFile(path("-r"), "you");
+  putFile(path("l33t"), "j00 r0x0r\r\n");
+  putFile(path("empty"), "");
+  const Result r =
+      run(QStringList{"--settings", settingsPath()} + GetParam().arguments, GetParam().input);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, GetParam().expected);
+}
+
+const FilesCase kFiles[] = {
+    {"OneFile", {"c"}, "", "p14n37"},
+    // Joined before translating: "the " spans two files.
+    {"JoinedInOrder", {"a", "b", "c"}, "", "hax0r teh p14n37"},
+    {"OtherOrder", {"c", "b", "a"}, "", "p14n3teh hax0r 7"},
+    {"SameFileTwice", {"c", "c"}, "", "p14n37p14n37"},
+    {"EmptyFile", {"empty", "c", "empty"}, "", "p14n37"},
+    {"StandardInputNotReadWithFiles", {"c"}, "ignored", "p14n37"},
+    {"DashIsStandardInput", {"a", "-", "c"}, "he ", "hax0r teh p14n37"},
+    {"OptionsAfterFiles", {"l33t", "--standard", "-r"}, "", "you rock\r\n"},
+    {"DoubleDashEndsOptions", {"--", "-r"}, "", "j00"},
+    {"DashDashFileAfterOptions", {"-r", "--", "l33t"}, "", "you rock\r\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, FilesTest, ::testing::ValuesIn(kFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- errors ------------------------------------------------------------------
+
+struct ErrorCase {
+  const char* name;
+  QStringList arguments;  // file names are relative to the test folder
+  int exitCode;
+  QByteArray error;  // the first line on standard error
+  bool usage;     // the short usage follows
+};
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+
+class ErrorTest : public CliTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(ErrorTest, ExplainsOnStandardErrorAndWritesNothing) {
+  putFile(path("good"), "hack");
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("folder"));
+
+  const Result r = run(GetParam().arguments, "hack");
+
+  EXPECT_EQ(r.exitCode, GetParam().exitCode);
+  EXPECT_EQ(r.out, "");
+  const QList<QByteArray> lines = r.err.split('\n');
+  EXPECT_EQ(lines.front(), GetParam().error);
+  EXPECT_EQ(r.err.contains("Usage: glossmith-cli"), GetParam().usage) << r.err.toStdString();
+}
+
+const ErrorCase kErrors[] = {
+    {"UnknownLongOption", {"--frobnicate"}, 2, "glossmith-cli: unknown option '--frobnicate'", true},
+    {"UnknownShortOption", {"-x"}, 2, "glossmith-cli: unknown option '-x'", true},
+    {"BundledShortOptions", {"-rh"}, 2, "glossmith-cli: unknown option '-rh'", true},
+    {"UnknownOptionAfterFile", {"good", "--nope"}, 2, "glossmith-cli: unknown option '--nope'",
+     true},
+    {"SettingsWithoutFile", {"--settings"}, 2, "glossmith-cli: option '--settings' needs a FILE",
+     true},
+    {"SettingsWithEmptyName", {"--settings="}, 2,
+     "glossmith-cli: option '--settings' needs a FILE", true},
+    {"MissingFile", {"missing"}, 1, "glossmith-cli: missing: No such file or directory", false},
+    {"FolderAsFile", {"folder"}, 1, "glossmith-cli: folder: Is a directory", false},
+    {"MissingAmongGoodFiles", {"good", "missing", "good"}, 1,
+     "glossmith-cli: missing: No such file or directory", false},
+    {"MissingSettingsFile", {"--settings", "missing"}, 1,
+     "glossmith-cli: missing: No such file or directory", false},
+    {"FolderAsSettingsFile", {"--settings=folder"}, 1, "glossmith-cli: folder: Is a directory",
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Errors, ErrorTest, ::testing::ValuesIn(kErrors),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, EveryUnreadableFileIsReported) {
+  putFile(path("good"), "hack");
+  const Result r = run({"one", "good", "two"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "glossmith-cli: one: No such file or directory\n"
+            "glossmith-cli: two: No such file or directory\n");
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  for (const char* option : {"-h", "--help"}) {
+    const Result r = run({option, "--bogus"});
+    EXPECT_EQ(r.exitCode, 2) << option;  // every option is checked before help is shown
+    EXPECT_EQ(r.out, "");
+  }
+  for (const char* option : {"-h", "--help"}) {
+    const Result r = run({"--standard", option});
+    EXPECT_EQ(r.exitCode, 0) << option;
+    EXPECT_TRUE(r.out.startsWith("Usage: glossmith-cli [OPTIONS] [FILE...]\n")) << option;
+    for (const char* documented : {"--to-english", "--hardcore", "--standard", "--settings",
+                                   "--version", "Exit status"})
+      EXPECT_TRUE(r.out.contains(documented)) << documented;
+    EXPECT_EQ(r.err, "");
+  }
+  const Result r = run({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, QByteArray("glossmith-cli (Glossmith) ") + kVersionString + "\n");
+  EXPECT_TRUE(r.out.contains("1.2.217"));
+}
+
+// --- the store is only read --------------------------------------------------------
+
+TEST_F(CliTest, SettingsFileIsNotModified) {
+  store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
+  const QDateTime old(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
+  {
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+  }
+  const QByteArray before = fileBytes(settingsPath());
+  const QStringList listing = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+  for (const QStringList& options : {QStringList{}, {"-r"}, {"--hardcore"}, {"-r", "--standard"}})
+    EXPECT_EQ(run(options + QStringList{"--settings", settingsPath()}, "hello dude").exitCode, 0);
+  EXPECT_EQ(run({"--settings", settingsPath(), "missing"}).exitCode, 1);
+
+  EXPECT_EQ(fileBytes(settingsPath()), before);
+  EXPECT_EQ(QFileInfo(settingsPath()).fileTime(QFileDevice::FileModificationTime), old);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden), listing);
+  EXPECT_TRUE(QDir(config_.path()).isEmpty());
+}
+
+// --- standard streams that fail ------------------------------------------------
+
+struct StreamCase {
+  const char* name;
+  QString script;
+  QByteArray error;  // the start of standard error
+};
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+
+class StreamTest : public CliTest, public ::testing::WithParamInterface<StreamCase> {};
+
+TEST_P(StreamTest, FailsWithAMessage) {
+  putFile(path("big"), Garbage(1 << 20));
+  const Result r = shell(GetParam().script);
+  EXPECT_EQ(r.out, "1") << r.err.toStdString();
+  EXPECT_TRUE(r.err.startsWith(GetParam().error)) << r.err.toStdString();
+}
+
+const StreamCase kStreams[] = {
+    {"ClosedStandardOutput", R"("$CLI" --settings "$SETTINGS" big >&-; echo -n $?)",
+     "glossmith-cli: standard output: Bad file descriptor\n"},
+    {"ReaderGoneAway",
+     R"("$CLI" --settings "$SETTINGS" big 2>err | true; echo -n ${PIPESTATUS[0]}; cat err >&2)",
+     "glossmith-cli: standard output: Broken pipe\n"},
+    {"FullDisk", R"("$CLI" --settings "$SETTINGS" big >/dev/full; echo -n $?)",
+     "glossmith-cli: standard output: No space left on device\n"},
+    {"ClosedStandardInput", R"("$CLI" --settings "$SETTINGS" <&-; echo -n $?)",
+     "glossmith-cli: standard input: Bad file descriptor\n"},
+    {"HelpToClosedOutput", R"("$CLI" --help >&-; echo -n $?)",
+     "glossmith-cli: standard output: Bad file descriptor\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, StreamTest, ::testing::ValuesIn(kStreams),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace glossmith
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);  // for QProcess
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
