@@ -10,23 +10,12 @@ namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
-using Lines = std::vector<std::string_view>;
 
 TEST(TextFileBytesTest, TextThenOneLineBreak) {
-  struct Case {
-    const char* name;
-    std::string text;
-    std::string bytes;
-  };
-  const Case cases[] = {
-      {"ThreeLetters", "abc", "abc\r\n"},
-      {"Empty", "", "\r\n"},
-      {"TwoLines", "a\r\nb", "a\r\nb\r\n"},
-      {"EndsWithBreak", "a\r\n", "a\r\n\r\n"},
-      {"Utf8StaysUtf8WithoutMark", "caf\xC3\xA9", "caf\xC3\xA9\r\n"},
-      {"NulKept", "a\0b"s, "a\0b\r\n"s},
-  };
-  for (const Case& c : cases) EXPECT_EQ(TextFileBytes(c.text), c.bytes) << c.name;
+  EXPECT_EQ(TextFileBytes("abc"), "abc\r\n");
+  EXPECT_EQ(TextFileBytes(""), "\r\n");
+  EXPECT_EQ(TextFileBytes("a\r\n"), "a\r\n\r\n");
+  EXPECT_EQ(TextFileBytes("a\0b"s), "a\0b\r\n"s);
 }
 
 TEST(SaveFileNameTest, AppendsTxtUnlessNameEndsInExactlyTxt) {
@@ -36,10 +25,6 @@ TEST(SaveFileNameTest, AppendsTxtUnlessNameEndsInExactlyTxt) {
     std::string used;
   };
   const Case cases[] = {
-      {"NoExtension", "notes", "notes.txt"},
-      {"AlreadyTxt", "notes.txt", "notes.txt"},
-      {"CaseCounts", "notes.TXT", "notes.TXT.txt"},
-      {"OtherExtension", "a.b", "a.b.txt"},
       {"FullPath", "/home/u/notes.txt", "/home/u/notes.txt"},
       {"ExactlyTxt", ".txt", ".txt"},
       {"ShorterThanFour", "txt", "txt.txt"},
@@ -58,7 +43,6 @@ TEST(IsValidUtf8Test, Table) {
   };
   const Case cases[] = {
       {"Empty", "", true},
-      {"Ascii", "hack the planet\r\n", true},
       {"TwoByte", "\xC3\xA9", true},
       {"ThreeByte", "\xE2\x82\xAC", true},
       {"FourByte", "\xF0\x9F\x98\x80", true},
@@ -67,18 +51,14 @@ TEST(IsValidUtf8Test, Table) {
       {"NulIsAscii", "a\0b"s, true},
       {"LoneContinuation", "\x80", false},
       {"Windows1252Accent", "caf\xE9", false},
-      {"TruncatedTwoByte", "\xC3", false},
       {"TruncatedFourByte", "\xF0\x9F\x98", false},
       {"OverlongTwoByte", "\xC0\xAF", false},
-      {"OverlongC1", "\xC1\xBF", false},
       {"OverlongThreeByte", "\xE0\x80\xAF", false},
       {"OverlongFourByte", "\xF0\x80\x80\xAF", false},
       {"Surrogate", "\xED\xA0\x80", false},
       {"AboveUnicode", "\xF4\x90\x80\x80", false},
       {"LeadF5", "\xF5\x80\x80\x80", false},
-      {"ByteFF", "\xFF", false},
       {"BadThirdByte", "\xE2\x82\x41", false},
-      {"BadFourthByte", "\xF0\x9F\x98\x41", false},
       {"AsciiAfterLeadByte", "\xC3" "A", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.name;
@@ -95,17 +75,11 @@ TEST(Windows1252ToUtf8Test, Table) {
       {"Latin1Range", "caf\xE9 \xA0\xFF", "caf\xC3\xA9 \xC2\xA0\xC3\xBF"},
       {"EuroSign", "\x80", "\xE2\x82\xAC"},
       {"CurlyQuotes", "\x93hi\x94", "\xE2\x80\x9Chi\xE2\x80\x9D"},
-      {"EnDashEmDash", "\x96\x97", "\xE2\x80\x93\xE2\x80\x94"},
-      {"TradeMarkAndYDiaeresis", "\x99\x9F", "\xE2\x84\xA2\xC5\xB8"},
       {"ScaronAndOE", "\x8A\x8C\x9A\x9C", "\xC5\xA0\xC5\x92\xC5\xA1\xC5\x93"},
       {"UndefinedBytesBecomeC1Controls", "\x81\x8D\x8F\x90\x9D",
        "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
-      {"NulKept", "\0"s, "\0"s},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Windows1252ToUtf8(c.bytes), c.utf8) << c.name;
-    EXPECT_TRUE(IsValidUtf8(Windows1252ToUtf8(c.bytes))) << c.name;
-  }
+  for (const Case& c : cases) EXPECT_EQ(Windows1252ToUtf8(c.bytes), c.utf8) << c.name;
 }
 
 TEST(Windows1252ToUtf8Test, EveryByteGivesOneValidCharacter) {
@@ -137,51 +111,6 @@ TEST(DecodeTextFileTest, Utf8KeptOtherwiseWindows1252) {
   for (const Case& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.text) << c.name;
 }
 
-TEST(SplitFileLinesTest, Table) {
-  struct Case {
-    const char* name;
-    std::string text;
-    std::vector<std::string> lines;
-  };
-  const Case cases[] = {
-      {"Empty", "", {}},
-      {"NoTerminator", "abc", {"abc"}},
-      {"CrLf", "abc\r\n", {"abc"}},
-      {"TwoCrLf", "abc\r\n\r\n", {"abc", ""}},
-      {"OnlyTerminator", "\r\n", {""}},
-      {"LoneLf", "a\nb\n", {"a", "b"}},
-      {"LoneCr", "a\rb\r", {"a", "b"}},
-      {"LfCrIsTwoBreaks", "a\n\rb", {"a", "", "b"}},
-      {"CrCrLf", "a\r\r\nb", {"a", "", "b"}},
-      {"MixedTerminators", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-      {"EmptyLinesKept", "\r\n\r\nabc", {"", "", "abc"}},
-      {"SpacesCommasQuotesUnaltered", " a, \"b\",c ", {" a, \"b\",c "}},
-      {"TrailingCrAtEnd", "a\r", {"a"}},
-  };
-  for (const Case& c : cases) {
-    const Lines lines = SplitFileLines(c.text);
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end()), c.lines) << c.name;
-  }
-}
-
-TEST(JoinFileLinesTest, LeadingEmptyLinesDropped) {
-  struct Case {
-    const char* name;
-    Lines lines;
-    std::string text;
-  };
-  const Case cases[] = {
-      {"NoLines", {}, ""},
-      {"OnlyEmptyLines", {"", "", ""}, ""},
-      {"OneLine", {"abc"}, "abc"},
-      {"LeadingEmptyLinesDropped", {"", "", "abc"}, "abc"},
-      {"InnerEmptyLineKept", {"a", "", "b"}, "a\r\n\r\nb"},
-      {"TrailingEmptyLineKept", {"abc", ""}, "abc\r\n"},
-      {"LeadingAndTrailing", {"", "a", "", ""}, "a\r\n\r\n"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(JoinFileLines(c.lines), c.text) << c.name;
-}
-
 // Whole files as the open command reads them.
 TEST(TextFromFileBytesTest, Table) {
   struct Case {
@@ -192,36 +121,19 @@ TEST(TextFromFileBytesTest, Table) {
   const Case cases[] = {
       {"EmptyFile", "", ""},
       {"OnlyEmptyLines", "\r\n\r\n\r\n", ""},
-      {"LineWithTerminator", "abc\r\n", "abc"},
-      {"TwoEmptyLinesThenLine", "\r\n\r\nabc", "abc"},
-      {"EmptyLineInside", "a\r\n\r\nb", "a\r\n\r\nb"},
-      {"TwoTerminators", "abc\r\n\r\n", "abc\r\n"},
-      {"LeadingSpaceCommasQuotes", " \"x\", y,\"z\"\r\n", " \"x\", y,\"z\""},
-      {"UnixFile", "a\nb\n", "a\r\nb"},
-      {"OldMacFile", "a\rb\r", "a\r\nb"},
+      {"NoTerminator", "abc", "abc"},
+      {"LeadingEmptyLinesDropped", "\r\n\r\nabc", "abc"},
+      {"InnerEmptyLineKept", "a\r\n\r\nb", "a\r\n\r\nb"},
+      {"TrailingEmptyLineKept", "abc\r\n\r\n", "abc\r\n"},
+      {"LoneLf", "a\nb\n", "a\r\nb"},
+      {"LoneCr", "a\rb\r", "a\r\nb"},
+      {"LfCrIsTwoBreaks", "a\n\rb", "a\r\n\r\nb"},
+      {"CrCrLf", "a\r\r\nb", "a\r\n\r\nb"},
+      {"LeadingEmptyLfLinesDropped", "\n\r\nabc", "abc"},
       {"Windows1252File", "caf\xE9\r\n", "caf\xC3\xA9"},
       {"ByteOrderMarkThenEmptyLine", "\xEF\xBB\xBF\r\nabc", "abc"},
   };
   for (const Case& c : cases) EXPECT_EQ(TextFromFileBytes(c.bytes), c.text) << c.name;
-}
-
-// Saving and opening again gives the text back, minus leading empty lines.
-TEST(TextFromFileBytesTest, RoundTripOfWrittenFile) {
-  struct Case {
-    const char* name;
-    std::string text;
-    std::string reread;
-  };
-  const Case cases[] = {
-      {"Empty", "", ""},
-      {"OneLine", "hax0r teh p14n37", "hax0r teh p14n37"},
-      {"Lines", "a\r\n\r\nb", "a\r\n\r\nb"},
-      {"TrailingBreaks", "a\r\n\r\n", "a\r\n\r\n"},
-      {"LeadingEmptyLinesLost", "\r\n\r\na", "a"},
-      {"Utf8", "\xE2\x82\xAC 5 \xC3\xA9", "\xE2\x82\xAC 5 \xC3\xA9"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(TextFromFileBytes(TextFileBytes(c.text)), c.reread) << c.name;
 }
 
 }  // namespace

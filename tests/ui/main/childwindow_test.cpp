@@ -1,6 +1,5 @@
 // A window opened from the main window takes all input away from it until it
 // is closed, however it is closed.
-#include <QCloseEvent>
 #include <QMenuBar>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -27,12 +26,6 @@ class ProbeWindow : public ChildWindow {
 };
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-// What the window system sends when the close button of a title bar is clicked.
-void clickTitleBarClose(QWidget* window) {
-  QCloseEvent close;
-  QCoreApplication::sendEvent(window->windowHandle(), &close);
-}
 
 class ChildWindowTest : public MainWindowTest {
  public:
@@ -121,19 +114,6 @@ TEST_F(ChildWindowTest, EveryWayOfClosingGivesInputBack) {
     QTest::keyClick(english(), Qt::Key_U, Qt::ControlModifier);
     EXPECT_NE(action("usehardcoremenu")->isChecked(), before) << c.name;
   }
-}
-
-TEST_F(ChildWindowTest, EachOpeningCreatesAFreshWindow) {
-  QPointer<ProbeWindow> first = openProbe();
-  first->close();
-  flushDeletes();
-  ASSERT_TRUE(first.isNull());
-  QPointer<ProbeWindow> second = openProbe();
-  EXPECT_FALSE(second.isNull());
-  EXPECT_FALSE(window->isEnabled());
-  second->close();
-  flushDeletes();
-  EXPECT_TRUE(window->isEnabled());
 }
 
 TEST_F(ChildWindowTest, ChildGoesWithMainWindow) {

