@@ -53,7 +53,9 @@ void HardcoreWindow::createControls() {
   lettersbox_->setObjectName(QStringLiteral("lettersbox"));
   lettersbox_->setEditable(true);
   // Typed text is a key of its own: the box neither adds it to the list, nor
-  // completes it to a letter, nor turns it into a choice when editing ends.
+  // completes it to a letter, nor turns it into a choice when editing ends
+  // (QComboBox's own handler of editingFinished picks the item that matches
+  // the typed text and reports it as activated; the typing tests guard this).
   lettersbox_->setInsertPolicy(QComboBox::NoInsert);
   lettersbox_->setCompleter(nullptr);
   disconnect(lettersbox_->lineEdit(), SIGNAL(editingFinished()), lettersbox_, nullptr);
