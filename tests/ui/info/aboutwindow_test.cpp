@@ -68,22 +68,11 @@ TEST_F(AboutWindowTest, CreditsAndContactNameTheProjectOnly) {
   }
 }
 
-TEST_F(AboutWindowTest, HeadingsAndNameAreBold) {
-  struct Case {
-    const char* name;
-    bool bold;
-  };
-  const Case cases[] = {
-      {"lblTitle", false},      {"lblVersion", false},     {"lbldate", false},
-      {"lblcredit", true},      {"lblprogramming", false}, {"lbldevelopment", false},
-      {"lbltesting", false},    {"lblcopyright", false},   {"lblContact", true},
-      {"lblname", true},
-  };
-  for (const Case& c : cases) {
-    QLabel* l = label(c.name);
-    ASSERT_NE(l, nullptr) << c.name;
-    EXPECT_EQ(l->font().bold(), c.bold) << c.name;
-  }
+TEST_F(AboutWindowTest, OnlyHeadingsAndNameAreBold) {
+  const QStringList bold = {QStringLiteral("lblcredit"), QStringLiteral("lblContact"),
+                            QStringLiteral("lblname")};
+  for (QLabel* l : window_->findChildren<QLabel*>())
+    EXPECT_EQ(l->font().bold(), bold.contains(l->objectName())) << l->objectName().toStdString();
 }
 
 TEST_F(AboutWindowTest, OkIsTheDefaultButton) {
@@ -93,13 +82,9 @@ TEST_F(AboutWindowTest, OkIsTheDefaultButton) {
   EXPECT_TRUE(ok->isDefault());
 }
 
-TEST_F(AboutWindowTest, FixedDialogFrame) {
+TEST_F(AboutWindowTest, FixedClientArea) {
   EXPECT_EQ(window_->size(), twipSize(6030, 2595));
   EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
-  const Qt::WindowFlags flags = window_->windowFlags();
-  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 TEST_F(AboutWindowTest, EveryCaptionShowsInFull) {
