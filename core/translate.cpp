@@ -1,13 +1,29 @@
 #include "translate.h"
 
+#include "engine.h"
+
 namespace glossmith {
 
+void EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings,
+                   std::string& out) {
+  Translator(Direction::kEnglishToL33t, hardcore, settings).Translate(text, out);
+}
+
+void L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings,
+                   std::string& out) {
+  Translator(Direction::kL33tToEnglish, hardcore, settings).Translate(text, out);
+}
+
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings) {
-  return reference::EnglishToL33t(text, hardcore, settings);
+  std::string out;
+  EnglishToL33t(text, hardcore, settings, out);
+  return out;
 }
 
 std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings) {
-  return reference::L33tToEnglish(text, hardcore, settings);
+  std::string out;
+  L33tToEnglish(text, hardcore, settings, out);
+  return out;
 }
 
 }  // namespace glossmith

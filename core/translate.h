@@ -28,9 +28,18 @@
 
 namespace glossmith {
 
-// The entry points that the window and the CLI use.
+// The entry points that the window and the CLI use. They run the fast engine
+// (engine.h), which gives the same bytes as the reference below.
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings);
 std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings);
+
+// The same, writing the result into `out` (its old contents are replaced and
+// its capacity reused), so that a caller translating large texts keeps no
+// extra copy. `out` must not alias `text`.
+void EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings,
+                   std::string& out);
+void L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings,
+                   std::string& out);
 
 namespace reference {
 

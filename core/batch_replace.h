@@ -1,0 +1,115 @@
+#pragma once
+
+// A long list of literal replace steps (a user's Custom string list), applied
+// in order with few passes instead of one pass per step.
+//
+// One Aho-Corasick automaton over all find strings finds, in one pass, every
+// occurrence of every find string in the text, overlapping ones included.
+// From these the matches of the steps are chosen as running the steps in
+// order would choose them, as long as no step's insertions matter to a later
+// step:
+//
+//   step j replaces, left to right, each occurrence of its find string that
+//   overlaps neither a match of an earlier step nor its own previous match.
+//
+// That is exact when no occurrence of a later find string in the intermediate
+// text touches what an earlier step inserted (overlaps the inserted text, or
+// spans the place where an empty replacement deleted a match). The pass then
+// checks exactly that: around every chosen match it rebuilds the intermediate
+// text as the later steps would see it and scans it with the same automaton.
+// The first step that would see such an occurrence, if any, ends the pass:
+// the steps before it are applied, and the next pass starts with that step on
+// the new text. So a list whose rules do not feed each other in the text at
+// hand is applied in one pass; a list where every step rewrites the previous
+// one's output takes one pass per step, as the plain chain does.
+//
+// When a text has more occurrences than a fixed budget, a pass covers only the
+// steps whose occurrences fit; long texts are cut after bytes that no find
+// string contains, into pieces that are run one after another.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace glossmith::detail {
+
+class BatchReplacer {
+ public:
+  using Steps = std::vector<std::pair<std::string, std::string>>;
+
+  // `steps` run in order; steps with an empty find string are dropped.
+  explicit BatchReplacer(const Steps& steps);
+
+  BatchReplacer(const BatchReplacer&) = delete;
+  BatchReplacer& operator=(const BatchReplacer&) = delete;
+
+  // Replaces the contents of `out` with the result of the steps on `text`.
+  // `out` must not alias `text`.
+  void Run(std::string_view text, std::string& out);
+
+  // True for a byte that no step looks for.
+  bool IsBoundary(unsigned char byte) const { return classOf_[byte] == 0; }
+
+  // Passes made over the text by the last Run (for tests).
+  std::size_t LastPassCount() const { return passes_; }
+
+ private:
+  struct Occurrence {
+    std::uint32_t end;  // one past the last byte
+    std::uint32_t step;
+  };
+  struct Match {
+    std::uint32_t start;
+    std::uint32_t end;
+    std::uint32_t step;
+  };
+
+  void RunPiece(std::string_view text, std::string& out);
+  // Collects the occurrences of steps [first, last] in `text`; returns false
+  // (with `counts_` filled) when they exceed `budget`.
+  bool Collect(std::string_view text, std::uint32_t first, std::uint32_t last,
+               std::size_t budget);
+  // Chooses the matches of steps [first, last] into matches_, in text order.
+  void Choose(std::size_t textSize, std::uint32_t first, std::uint32_t last);
+  // The first step in (first, last] that would see an occurrence touching an
+  // earlier step's insertion, or last + 1.
+  std::uint32_t FirstConflict(std::string_view text, std::uint32_t last);
+  // Lowest step in [low, high] with an occurrence in window that touches
+  // [insertBegin, insertEnd), or high + 1.
+  std::uint32_t ScanWindow(std::string_view window, std::size_t insertBegin,
+                           std::size_t insertEnd, std::uint32_t low, std::uint32_t high) const;
+  void BuildWindow(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
+                   std::uint32_t& lowestUnreplaced);
+
+  std::vector<std::string> finds_;
+  std::vector<std::string> replacements_;
+  std::size_t maxFind_ = 0;
+
+  // The automaton: delta_[row + class] is the row of the next node, with
+  // kHasOutput set when that node ends some find string. A row is a node index
+  // times classCount_.
+  static constexpr std::uint32_t kHasOutput = 0x80000000u;
+  std::array<std::uint16_t, 256> classOf_{};
+  std::uint32_t classCount_ = 1;
+  std::vector<std::uint32_t> delta_;
+  std::vector<std::uint32_t> termBegin_;  // per node: its steps are termSteps_[termBegin_[n], termBegin_[n + 1])
+  std::vector<std::uint32_t> termSteps_;
+  std::vector<std::uint32_t> dict_;  // per node: nearest proper suffix node that ends a find string, or 0
+
+  // Scratch, kept between runs.
+  std::vector<Occurrence> occurrences_;
+  std::vector<std::uint32_t> counts_;
+  std::vector<std::uint32_t> order_;
+  std::vector<std::uint64_t> covered_;
+  std::vector<std::uint8_t> chosen_;
+  std::vector<Match> matches_;
+  std::string window_;
+  std::string left_;
+  std::string scratch_;
+  std::size_t passes_ = 0;
+};
+
+}  // namespace glossmith::detail

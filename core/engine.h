@@ -1,0 +1,84 @@
+#pragma once
+
+// The translation engine that the window and the CLI use.
+//
+// Semantics: exactly those of glossmith::reference (translate.h): the Custom
+// stage and the chains are ordered lists of literal replace steps, each
+// applied to the whole result of the one before. The engine gives the same
+// bytes for every text, rule set and mode; only the work differs.
+//
+// How:
+// - A Translator reads the stored rules once per call (the Custom string list
+//   and, in Hardcore mode, the 26 letters) and lays out the steps of the whole
+//   translation in order.
+// - Consecutive steps are composed into one streaming machine
+//   (detail::ChainMachine) that reads the text once, whatever the number of
+//   steps, and is exact by construction: its state is the tuple of the
+//   pending partial matches of all steps.
+// - A long Custom string list (more than kFusedPairs pairs) is applied by a
+//   detail::BatchReplacer instead, which finds all occurrences of all its find
+//   strings in one scan and applies as many consecutive pairs per pass as it
+//   can prove independent in the text at hand.
+// - The compiled form is kept per thread, keyed by the exact strings read in
+//   the call (direction, mode, "search", "replace" and the 26 letters). A call
+//   whose strings differ in any byte compiles afresh, so a rule edited between
+//   two calls is in force at the second; nothing is served from a stale rule
+//   set.
+//
+// Invariants:
+// - Output is byte-identical to reference::EnglishToL33t / L33tToEnglish.
+// - Each call reads the store exactly as often as the keys it needs (search and
+//   replace once; the 26 letters once each, in Hardcore mode) and never writes.
+// - Memory: the input, the output, one intermediate buffer when a long Custom
+//   list splits the work into several phases, and tables whose size depends on
+//   the rules, not on the text.
+//
+// Streaming: a byte that no step of the translation looks for ends every
+// pending match, so translating a text in pieces cut right after such bytes
+// and joining the results gives the translation of the whole
+// (Translator::SplitPoint). Line feeds are such bytes for the built-in rules
+// and for any Custom list whose entries hold none.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "settings.h"
+
+namespace glossmith {
+
+namespace detail {
+class Plan;
+}
+
+enum class Direction { kEnglishToL33t, kL33tToEnglish };
+
+class Translator {
+ public:
+  // Custom lists up to this many pairs are composed into the chain's machine;
+  // longer ones run as a batch before (or, translating back, after) it.
+  static constexpr std::size_t kFusedPairs = 16;
+
+  // Reads the rules for `direction` and `hardcore` through `settings` and
+  // compiles them (or takes the compiled form of an earlier Translator on this
+  // thread that read the same strings). Use it on this thread only.
+  Translator(Direction direction, bool hardcore, const Settings& settings);
+  ~Translator();
+
+  Translator(const Translator&) = delete;
+  Translator& operator=(const Translator&) = delete;
+
+  // Replaces the contents of `out` with the translation of `text`. `out` must
+  // not alias `text`; its capacity is reused.
+  void Translate(std::string_view text, std::string& out);
+
+  // The length of the longest prefix of `text` that ends right after a byte
+  // that no step looks for (0 if there is none). Translating that prefix and
+  // the rest separately and joining the results equals translating the whole.
+  std::size_t SplitPoint(std::string_view text) const;
+
+ private:
+  std::shared_ptr<detail::Plan> plan_;
+};
+
+}  // namespace glossmith
