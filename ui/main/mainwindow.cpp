@@ -18,6 +18,10 @@
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "panetext.h"
+#include "ui/editors/customwordswindow.h"
+#include "ui/editors/hardcorewindow.h"
+#include "ui/info/aboutwindow.h"
+#include "ui/info/instructionswindow.h"
 #include "ui/common/prompts.h"
 #include "ui/common/twips.h"
 #include "ui/common/wrappingbutton.h"
@@ -163,6 +167,20 @@ void MainWindow::createMenus() {
                              Qt::CTRL | Qt::Key_U);
   useHardcore_->setCheckable(true);
   connect(useHardcore_, &QAction::triggered, this, &MainWindow::toggleHardcore);
+  connect(addMenuItem(hardcore, "edithardcoremenu", QStringLiteral("E&dit Hardcore L33T..."),
+                      Qt::CTRL | Qt::Key_E),
+          &QAction::triggered, this, [this] { openChildWindow<HardcoreWindow>(settings_, prompts_); });
+  connect(addMenuItem(options, "custommenu", QStringLiteral("Custom String Edito&r..."),
+                      Qt::CTRL | Qt::Key_R),
+          &QAction::triggered, this,
+          [this] { openChildWindow<CustomWordsWindow>(settings_, prompts_); });
+
+  QMenu* help = addMenu(nullptr, "helpmenu", QStringLiteral("&Help"));
+  connect(addMenuItem(help, "aboutmenu", QStringLiteral("&About"), Qt::CTRL | Qt::Key_A),
+          &QAction::triggered, this, [this] { openChildWindow<AboutWindow>(); });
+  connect(addMenuItem(help, "instructionsmenu", QStringLiteral("&Instructions"),
+                      Qt::CTRL | Qt::Key_I),
+          &QAction::triggered, this, [this] { openChildWindow<InstructionsWindow>(); });
 }
 
 void MainWindow::connectControls() {

@@ -31,11 +31,11 @@ class MainWindow : public QMainWindow {
   MainWindow(Settings& settings, Prompts& prompts, QWidget* parent = nullptr);
 
   // Opens a window built on ChildWindow: creates it afresh (its constructor
-  // takes this window first, then `args`), shows it and returns at once. The
-  // child takes all input away from this window until it is closed.
+  // takes `args`, then this window), shows it and returns at once. The child
+  // takes all input away from this window until it is closed.
   template <typename Window, typename... Args>
   Window* openChildWindow(Args&&... args) {
-    auto* window = new Window(this, std::forward<Args>(args)...);
+    auto* window = new Window(std::forward<Args>(args)..., this);
     window->show();
     return window;
   }

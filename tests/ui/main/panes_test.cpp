@@ -157,7 +157,10 @@ TEST_F(PanesTest, ToggleTranslatesNothingUntilNextChange) {
     const char key = fromEnglish ? '!' : '4';
     QTest::keyClick(source, key);
     const std::string typed = std::string("hi") + key;
-    const auto translate = fromEnglish ? EnglishToL33t : L33tToEnglish;
+    const auto translate = [fromEnglish](const std::string& text, bool hard,
+                                         const Settings& store) {
+      return fromEnglish ? EnglishToL33t(text, hard, store) : L33tToEnglish(text, hard, store);
+    };
     EXPECT_EQ(text(target), translate(typed, hardcore, settings));
     EXPECT_NE(text(target), translate(typed, !hardcore, settings));
   }
