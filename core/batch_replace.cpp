@@ -8,16 +8,7 @@
 
 namespace glossmith::detail {
 
-namespace {
-
-// Texts longer than this are cut into pieces (after a boundary byte) to bound
-// the scratch memory of a pass.
-constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
-constexpr std::size_t kExtraOccurrences = 4096;
-
-}  // namespace
-
-BatchReplacer::BatchReplacer(const Steps& steps) {
+BatchReplacer::BatchReplacer(const Steps& steps, Limits limits) : limits_(limits) {
   std::array<bool, 256> used{};
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
@@ -161,15 +152,15 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     }
   };
   for (std::size_t s = 0; s < span; ++s) {
+    // Covered bytes hold the earlier steps' matches and this step's own
+    // previous ones, so one test rules out both kinds of overlap.
     const std::size_t length = finds_[first + s].size();
-    std::size_t previousEnd = 0;
     for (std::uint32_t k = begin[s]; k < begin[s + 1]; ++k) {
       const std::uint32_t i = order_[k];
       const std::size_t end = occurrences_[i].end, start = end - length;
-      if (start < previousEnd || anyCovered(start, end)) continue;
+      if (anyCovered(start, end)) continue;
       cover(start, end);
       chosen_[i] = 1;
-      previousEnd = end;
     }
   }
   matches_.clear();
@@ -293,7 +284,7 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
   std::string_view current = text;
   std::uint32_t first = 0;
   while (first < total) {
-    const std::size_t budget = current.size() + kExtraOccurrences;
+    const std::size_t budget = current.size() + limits_.extraOccurrences;
     std::uint32_t last = total - 1;
     if (!Collect(current, first, last, budget)) {
       std::size_t sum = counts_[first];
@@ -334,7 +325,7 @@ void BatchReplacer::Run(std::string_view text, std::string& out) {
     out.assign(text);
     return;
   }
-  if (text.size() <= kPieceBytes) {
+  if (text.size() <= limits_.pieceBytes) {
     RunPiece(text, out);
     return;
   }
@@ -342,9 +333,9 @@ void BatchReplacer::Run(std::string_view text, std::string& out) {
   std::string piece;
   std::size_t from = 0;
   while (from < text.size()) {
-    std::size_t to = std::min(text.size(), from + kPieceBytes);
+    std::size_t to = std::min(text.size(), from + limits_.pieceBytes);
     while (to < text.size() && !IsBoundary(static_cast<unsigned char>(text[to - 1]))) ++to;
-    if (to - from > std::numeric_limits<std::uint32_t>::max() - kExtraOccurrences) {
+    if (to - from > std::numeric_limits<std::uint32_t>::max() - limits_.extraOccurrences) {
       // No boundary for gigabytes: positions would not fit; apply step by step.
       std::string rest(text.substr(from));
       for (std::size_t s = 0; s < finds_.size(); ++s)

@@ -40,8 +40,16 @@ class BatchReplacer {
  public:
   using Steps = std::vector<std::pair<std::string, std::string>>;
 
+  struct Limits {
+    // Texts longer than this are cut into pieces after boundary bytes.
+    std::size_t pieceBytes = std::size_t{4} << 20;
+    // A pass keeps at most (text length + this) occurrences.
+    std::size_t extraOccurrences = 4096;
+  };
+
   // `steps` run in order; steps with an empty find string are dropped.
-  explicit BatchReplacer(const Steps& steps);
+  explicit BatchReplacer(const Steps& steps, Limits limits);
+  explicit BatchReplacer(const Steps& steps) : BatchReplacer(steps, Limits{}) {}
 
   BatchReplacer(const BatchReplacer&) = delete;
   BatchReplacer& operator=(const BatchReplacer&) = delete;
@@ -87,6 +95,7 @@ class BatchReplacer {
   std::vector<std::string> finds_;
   std::vector<std::string> replacements_;
   std::size_t maxFind_ = 0;
+  Limits limits_;
 
   // The automaton: delta_[row + class] is the row of the next node, with
   // kHasOutput set when that node ends some find string. A row is a node index

@@ -7,8 +7,7 @@ namespace glossmith::detail {
 
 namespace {
 
-// Table budget: past either limit the table is dropped and rebuilt.
-constexpr std::size_t kMaxEntries = std::size_t{1} << 21;  // 16 MB of entries
+// Output budget: past either limit the table is dropped and rebuilt.
 constexpr std::size_t kMaxPool = std::size_t{1} << 23;     // fits the 24-bit offset
 constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
 
@@ -54,7 +53,8 @@ std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& 
   return next;
 }
 
-ChainMachine::ChainMachine(const Steps& steps) {
+ChainMachine::ChainMachine(const Steps& steps, std::size_t maxEntries)
+    : maxEntries_(maxEntries) {
   std::array<bool, 256> used{};
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
@@ -202,7 +202,7 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
 }
 
 bool ChainMachine::NearBudget() const {
-  return table_.size() + classCount_ > kMaxEntries || pool_.size() + kLongLength + kShortCopy > kMaxPool ||
+  return table_.size() + classCount_ > maxEntries_ || pool_.size() + kLongLength + kShortCopy > kMaxPool ||
          longBytes_ > kMaxLongBytes;
 }
 
@@ -246,7 +246,8 @@ void ChainMachine::Slow(Lane* lanes, std::size_t count, std::size_t which) {
   const Entry entry = table_[lane.row + classOf_[c]];
   const std::string_view output = Output(entry.out);
   // Leave room for the rest of the current block as well.
-  Reserve(lane, output.size() + 1 + kBlock * (kShortCopy + 1) + kSlack);
+  const auto rest = std::min(kBlock, static_cast<std::size_t>(lane.end - lane.in));
+  Reserve(lane, output.size() + 1 + rest * (kShortCopy + 1) + kSlack);
   char* o = lane.buf->data() + lane.pos;
   std::memcpy(o, output.data(), output.size());
   o += output.size();

@@ -45,8 +45,11 @@ class ChainMachine {
  public:
   using Steps = std::vector<std::pair<std::string, std::string>>;
 
+  // Table entries allowed before the table is dropped and rebuilt.
+  static constexpr std::size_t kDefaultMaxEntries = std::size_t{1} << 21;
+
   // `steps` run in order; steps with an empty find string are dropped.
-  explicit ChainMachine(const Steps& steps);
+  explicit ChainMachine(const Steps& steps, std::size_t maxEntries = kDefaultMaxEntries);
 
   ChainMachine(const ChainMachine&) = delete;
   ChainMachine& operator=(const ChainMachine&) = delete;
@@ -132,6 +135,7 @@ class ChainMachine {
   std::vector<std::string> longOutputs_;
   std::size_t longBytes_ = 0;
   std::size_t resets_ = 0;
+  std::size_t maxEntries_;
 
   // Scratch for Compute.
   std::vector<std::uint32_t> tuple_;

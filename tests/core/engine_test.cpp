@@ -1,0 +1,276 @@
+#include "core/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/batch_replace.h"
+#include "core/chain_machine.h"
+#include "core/custom_list.h"
+#include "core/hardcore_table.h"
+#include "core/literal_replace.h"
+#include "core/translate.h"
+
+namespace glossmith {
+namespace {
+
+using namespace std::string_literals;
+using Steps = std::vector<std::pair<std::string, std::string>>;
+
+std::string Sequential(std::string text, const Steps& steps) {
+  for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
+  return text;
+}
+
+std::string ByMachine(std::string_view text, const Steps& steps) {
+  detail::ChainMachine machine(steps);
+  std::string out;
+  machine.Run(text, out);
+  return out;
+}
+
+std::string ByBatch(std::string_view text, const Steps& steps) {
+  detail::BatchReplacer batch(steps);
+  std::string out;
+  batch.Run(text, out);
+  return out;
+}
+
+struct ChainCase {
+  const char* name;
+  Steps steps;
+  std::string text;
+  std::string expected;
+};
+
+void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
+
+class ComposedChainTest : public testing::TestWithParam<ChainCase> {};
+
+// Chains whose steps interact; both engines must give what running the steps
+// one by one gives.
+TEST_P(ComposedChainTest, MatchesStepByStep) {
+  const ChainCase& c = GetParam();
+  ASSERT_EQ(Sequential(c.text, c.steps), c.expected) << "the case itself is wrong";
+  EXPECT_EQ(ByMachine(c.text, c.steps), c.expected);
+  EXPECT_EQ(ByBatch(c.text, c.steps), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interactions, ComposedChainTest,
+    testing::Values(
+        ChainCase{"LaterStepRewritesInsertion", {{"a", "b"}, {"b", "c"}}, "ab", "cc"},
+        ChainCase{"InsertionCompletesLaterFind", {{"x", "a"}, {"ab", "Z"}}, "xb", "Z"},
+        ChainCase{"DeletionJoinsNeighbours", {{"x", ""}, {"ab", "Z"}}, "axb", "Z"},
+        ChainCase{"EarlierStepWinsOverlap", {{"bc", "X"}, {"ab", "Y"}}, "abc", "aX"},
+        ChainCase{"LaterStepTakesWhatIsLeft", {{"ab", "Y"}, {"bc", "X"}}, "abcbc", "YcX"},
+        ChainCase{"LeftmostNonOverlapping", {{"aa", "b"}}, "aaaaa", "bba"},
+        ChainCase{"BorderFallback", {{"aab", "X"}}, "aaab", "aX"},
+        ChainCase{"PendingPrefixAtEnd", {{"abc", "X"}}, "xab", "xab"},
+        ChainCase{"PendingPrefixFeedsLaterStep", {{"abc", "X"}, {"ab", "Y"}}, "ab", "Y"},
+        ChainCase{"InsertionNotRescannedBySameStep", {{"a", "aa"}}, "aa", "aaaa"},
+        ChainCase{"OneByteStepsFuseInOrder", {{"a", "b"}, {"b", "c"}, {"c", "a"}}, "abc", "aaa"},
+        ChainCase{"OneByteStepExpands", {{"a", "xy"}, {"y", "z"}, {"xz", "!"}}, "aya", "!z!"},
+        ChainCase{"EmptyFindChangesNothing", {{"", "x"}, {"b", "c"}}, "ab", "ac"},
+        ChainCase{"EmptyTextStaysEmpty", {{"a", "b"}}, "", ""},
+        ChainCase{"DuplicateFindSeesOnlyNewText", {{"ab", "a"}, {"ab", "c"}}, "aabb", "ac"},
+        ChainCase{"SelfOverlapThenOther", {{"aba", "1"}, {"ab", "2"}}, "ababab", "1b2"},
+        ChainCase{"Utf8FindMatchesWholeCharacter", {{"\xC3\xA9", "e"}, {"e ", "3 "}}, "\xC3\xA9 x",
+                  "3 x"},
+        ChainCase{"InvalidBytesAndNul", {{"\xFF\0"s, "<>"}, {"<", "\0"s}}, "a\xFF\0\xFF"s,
+                  "a\0>\xFF"s}),
+    [](const testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
+
+// Random chains over a small alphabet, where steps overlap and feed each other
+// all the time. Long texts hold boundary bytes so that the machine runs in
+// several lanes and the batch in several pieces.
+class RandomChains : public testing::Test {
+ protected:
+  std::string Random(int maxLength, std::string_view alphabet) {
+    std::string s(rng_() % (maxLength + 1), ' ');
+    for (char& c : s) c = alphabet[rng_() % alphabet.size()];
+    return s;
+  }
+  Steps RandomSteps(int count, std::string_view alphabet) {
+    Steps steps;
+    const int findLength = 1 + static_cast<int>(rng_() % 5), replaceLength = static_cast<int>(rng_() % 5);
+    for (int i = 0; i < count; ++i)
+      steps.emplace_back(Random(findLength, alphabet), Random(replaceLength, alphabet));
+    return steps;
+  }
+  std::mt19937 rng_{20240611};
+};
+
+TEST_F(RandomChains, MachineMatchesStepByStep) {
+  for (int round = 0; round < 3000; ++round) {
+    const Steps steps = RandomSteps(1 + static_cast<int>(rng_() % 8), "ab ");
+    detail::ChainMachine machine(steps);
+    for (int t = 0; t < 4; ++t) {
+      std::string text = Random(t == 3 && round % 100 == 0 ? 60000 : 40, "ab ");
+      for (std::size_t i = 97; i < text.size(); i += 97) text[i] = '\n';  // a boundary
+      const std::string expected = Sequential(text, steps);
+      if (expected.size() > 200000) continue;
+      std::string out;
+      machine.Run(text, out);
+      ASSERT_EQ(out, expected) << "round " << round << " text " << text.substr(0, 60);
+    }
+  }
+}
+
+TEST_F(RandomChains, MachineStaysExactWhenItsTableIsRebuilt) {
+  std::size_t resets = 0;
+  for (int round = 0; round < 300; ++round) {
+    const Steps steps = RandomSteps(6, "abc ");
+    detail::ChainMachine machine(steps, 64);  // room for a few states only
+    const std::string text = Random(400, "abc ");
+    const std::string expected = Sequential(text, steps);
+    if (expected.size() > 200000) continue;
+    std::string out;
+    machine.Run(text, out);
+    ASSERT_EQ(out, expected) << "round " << round;
+    resets += machine.ResetCount();
+  }
+  EXPECT_GT(resets, 0u);
+}
+
+TEST_F(RandomChains, BatchMatchesStepByStep) {
+  for (int round = 0; round < 1500; ++round) {
+    const Steps steps = RandomSteps(1 + static_cast<int>(rng_() % 40), "abc ");
+    // Tiny limits make most passes run out of room and cut texts into pieces.
+    const bool tight = round % 2 == 1;
+    detail::BatchReplacer batch(steps, tight ? detail::BatchReplacer::Limits{16, 0}
+                                             : detail::BatchReplacer::Limits{});
+    for (int t = 0; t < 3; ++t) {
+      const std::string text = Random(t == 0 ? 30 : 300, "abc ");
+      const std::string expected = Sequential(text, steps);
+      if (expected.size() > 100000) continue;
+      std::string out;
+      batch.Run(text, out);
+      ASSERT_EQ(out, expected) << "round " << round << " text " << text;
+    }
+  }
+}
+
+TEST(BatchReplacerTest, IndependentPairsTakeOnePass) {
+  // A thousand word pairs whose insertions no other pair looks for.
+  Steps steps;
+  std::string text;
+  for (int i = 0; i < 1000; ++i) {
+    std::string word = "w" + std::to_string(i) + "x";
+    steps.emplace_back(word, "<" + std::to_string(i) + ">");
+    text += word + " ";
+  }
+  detail::BatchReplacer batch(steps);
+  std::string out;
+  batch.Run(text, out);
+  EXPECT_EQ(out, Sequential(text, steps));
+  EXPECT_EQ(batch.LastPassCount(), 1u);
+}
+
+TEST(BatchReplacerTest, PairsFeedingEachOtherTakeAPassEach) {
+  Steps steps;
+  for (char c = 'a'; c < 'z'; ++c) steps.emplace_back(std::string(1, c), std::string(1, c + 1));
+  detail::BatchReplacer batch(steps);
+  std::string out;
+  batch.Run("a-m", out);
+  EXPECT_EQ(out, "z-z");
+  EXPECT_EQ(batch.LastPassCount(), 25u);
+}
+
+// A store that counts reads, to check how often a translation reads each key.
+class CountingSettings final : public Settings {
+ public:
+  std::string Read(std::string_view app, std::string_view section,
+                   std::string_view key) const override {
+    ++reads_[std::string(section) + "/" + std::string(key)];
+    return inner_.Read(app, section, key);
+  }
+  void Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override {
+    inner_.Write(app, section, key, value);
+  }
+  int ReadsOf(const std::string& name) const {
+    auto it = reads_.find(name);
+    return it == reads_.end() ? 0 : it->second;
+  }
+  std::size_t KeysRead() const { return reads_.size(); }
+  void Forget() { reads_.clear(); }
+
+ private:
+  MemorySettings inner_;
+  mutable std::map<std::string, int> reads_;
+};
+
+TEST(TranslatorTest, ReadsEachKeyOncePerCall) {
+  CountingSettings store;
+  WriteHardcoreDefaults(store);
+  store.Write(kApp, kSectionChange, kKeySearch, "dude\r\n");
+  store.Write(kApp, kSectionChange, kKeyReplace, "pal\r\n");
+  for (bool hardcore : {false, true}) {
+    for (int call = 0; call < 2; ++call) {  // the second call finds the compiled form
+      store.Forget();
+      EnglishToL33t("dude", hardcore, store);
+      L33tToEnglish("pal", hardcore, store);
+      EXPECT_EQ(store.ReadsOf("change/search"), 2);
+      EXPECT_EQ(store.ReadsOf("change/replace"), 2);
+      for (char letter = 'A'; letter <= 'Z'; ++letter)
+        EXPECT_EQ(store.ReadsOf("hardcore/" + std::string(1, letter)), hardcore ? 2 : 0) << letter;
+      EXPECT_EQ(store.KeysRead(), hardcore ? 28u : 2u);
+    }
+  }
+}
+
+TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
+  MemorySettings store;
+  WriteHardcoreDefaults(store);
+  EXPECT_EQ(EnglishToL33t("hi", true, store), "|-| ! ");
+  store.Write(kApp, kSectionHardcore, "I", "!!");
+  EXPECT_EQ(EnglishToL33t("hi", true, store), "|-| !! ");
+  store.Write(kApp, kSectionHardcore, "I", "!");
+  EXPECT_EQ(EnglishToL33t("hi", true, store), "|-| ! ");
+
+  // Lists long enough to run as a batch; only the last byte of one entry changes.
+  std::vector<std::string> search, replace;
+  for (int i = 0; i < 40; ++i) {
+    search.push_back("k" + std::to_string(i) + "q");
+    replace.push_back("v" + std::to_string(i));
+  }
+  store.Write(kApp, kSectionChange, kKeySearch, JoinList(search));
+  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
+  EXPECT_EQ(EnglishToL33t("k39q", false, store), "v39");
+  replace.back() = "vXy";
+  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
+  EXPECT_EQ(EnglishToL33t("k39q", false, store), "vXy");
+  replace.back() = "vXq";
+  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
+  EXPECT_EQ(EnglishToL33t("k39q", false, store), "vXq");
+  EXPECT_EQ(L33tToEnglish("vXq", false, store), "k39q");
+}
+
+TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
+  MemorySettings store;
+  store.Write(kApp, kSectionChange, kKeySearch, "s\r\nline\r\n");
+  store.Write(kApp, kSectionChange, kKeyReplace, "\n\r\n|\r\n");
+  const std::string text = "this is the first line\r\nand the second\r\nand the last one";
+  for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
+    for (bool hardcore : {false, true}) {
+      Translator translator(direction, hardcore, store);
+      std::string whole, head, tail;
+      translator.Translate(text, whole);
+      for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        const std::size_t split = translator.SplitPoint(std::string_view(text).substr(0, cut));
+        ASSERT_LE(split, cut);
+        translator.Translate(std::string_view(text).substr(0, split), head);
+        translator.Translate(std::string_view(text).substr(split), tail);
+        ASSERT_EQ(head + tail, whole) << "cut " << cut << " split " << split;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace glossmith
