@@ -1,9 +1,108 @@
 #include "panetext.h"
 
 #include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <cstring>
 
 namespace glossmith::ui {
+
+namespace detail {
+
+namespace {
+
+// Equal stretches are skipped a block at a time; memcmp is far faster than
+// comparing unit by unit, and a keystroke leaves all but a few blocks alone.
+constexpr qsizetype kBlock = 512;
+
+bool sameUnits(const QChar* a, const QChar* b, qsizetype count) {
+  return std::memcmp(a, b, static_cast<size_t>(count) * sizeof(QChar)) == 0;
+}
+
+}  // namespace
+
+ChangedRange changedRange(QStringView before, QStringView after) {
+  const qsizetype common = std::min(before.size(), after.size());
+  const QChar* b = before.data();
+  const QChar* a = after.data();
+
+  qsizetype prefix = 0;
+  while (prefix + kBlock <= common && sameUnits(b + prefix, a + prefix, kBlock)) prefix += kBlock;
+  while (prefix < common && b[prefix] == a[prefix]) ++prefix;
+  // The edit must not end between the halves of a surrogate pair.
+  if (prefix > 0 && b[prefix - 1].isHighSurrogate()) --prefix;
+
+  const qsizetype room = common - prefix;
+  const QChar* bEnd = b + before.size();
+  const QChar* aEnd = a + after.size();
+  qsizetype suffix = 0;
+  while (suffix + kBlock <= room && sameUnits(bEnd - suffix - kBlock, aEnd - suffix - kBlock, kBlock))
+    suffix += kBlock;
+  while (suffix < room && bEnd[-suffix - 1] == aEnd[-suffix - 1]) ++suffix;
+  if (suffix > 0 && bEnd[-suffix].isLowSurrogate()) --suffix;
+
+  return {prefix, before.size() - prefix - suffix, after.size() - prefix - suffix};
+}
+
+QString platformFromProgramText(std::string_view text) {
+  // Each stretch between carriage returns is decoded on its own, straight
+  // into the result; a line break never lies inside a UTF-8 sequence, so this
+  // gives what decoding the whole text and then replacing the breaks would.
+  // Like QString::fromUtf8, drop a byte order mark only at the very start.
+  QStringDecoder first(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QStringDecoder later(QStringDecoder::Utf8,
+                       QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  QStringDecoder* decoder = &first;
+  QString result(first.requiredSpace(static_cast<qsizetype>(text.size())), Qt::Uninitialized);
+  QChar* out = result.data();
+  const char* at = text.data();
+  const char* const end = text.data() + text.size();
+  while (at < end) {
+    const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<size_t>(end - at)));
+    const char* stop = cr ? cr : end;
+    out = decoder->appendToBuffer(out, QByteArrayView(at, stop - at));
+    decoder = &later;
+    if (!cr) break;
+    *out++ = QLatin1Char('\n');
+    at = cr + 1;
+    if (at < end && *at == '\n') ++at;
+  }
+  result.truncate(out - result.constData());
+  return result;
+}
+
+}  // namespace detail
+
+namespace {
+
+// `lines` uses "\n" for every line break.
+void replaceWithLines(QPlainTextEdit& pane, const QString& lines) {
+  QTextDocument* document = pane.document();
+  const detail::ChangedRange range = detail::changedRange(panePlatformText(pane), lines);
+  if (range.removed == 0 && range.added == 0) {
+    // Nothing to edit, but the caller replaced the text and is owed the
+    // notification a replace gives, and the history a replace leaves.
+    document->clearUndoRedoStacks();
+    emit pane.textChanged();
+    return;
+  }
+
+  // Switching undo off also drops the history, so a pane that the program
+  // keeps rewriting does not pile up one step per keystroke.
+  const bool undo = document->isUndoRedoEnabled();
+  document->setUndoRedoEnabled(false);
+  QTextCursor cursor(document);
+  cursor.beginEditBlock();
+  cursor.setPosition(static_cast<int>(range.start));
+  cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
+  cursor.insertText(lines.mid(range.start, range.added));
+  cursor.endEditBlock();
+  document->setUndoRedoEnabled(undo);
+}
+
+}  // namespace
 
 QString panePlatformText(const QPlainTextEdit& pane) {
   // toPlainText() would also turn no-break spaces into spaces; the raw text
@@ -20,14 +119,14 @@ std::string paneText(const QPlainTextEdit& pane) {
 }
 
 void replacePaneText(QPlainTextEdit& pane, std::string_view text) {
-  replacePaneText(pane, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  replaceWithLines(pane, detail::platformFromProgramText(text));
 }
 
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText) {
   QString lines = platformText;
   lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  pane.setPlainText(lines);
+  replaceWithLines(pane, lines);
 }
 
 }  // namespace glossmith::ui

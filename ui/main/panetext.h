@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,34 @@ std::string paneText(const QPlainTextEdit& pane);
 QString panePlatformText(const QPlainTextEdit& pane);
 
 // Replace the whole text of `pane`. A CR LF pair, a lone LF and a lone CR
-// each become one line break. The pane reports the change at once.
+// each become one line break.
+//
+// Only the range that differs between the old and the new text is edited
+// (one edit of the document), so text, caret and selection outside that range
+// stay as they were and a one-letter change of a large text costs little
+// more than reading it. The pane's undo history is cleared, as by any
+// programmatic replace. The pane reports the change at once with one
+// textChanged(), also when the new text equals the old one (then the
+// document itself is not touched).
 void replacePaneText(QPlainTextEdit& pane, std::string_view text);
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText);
 
+namespace detail {
+
+// The range of `before` that must be replaced to obtain `after`: the longest
+// common prefix and then the longest common suffix that does not overlap it,
+// never splitting a surrogate pair. A paragraph separator in `before` (how a
+// document's raw text marks a line break) matches "\n" in `after`.
+struct ChangedRange {
+  qsizetype start = 0;    // the common prefix's length
+  qsizetype removed = 0;  // units of `before` to replace from `start`
+  qsizetype added = 0;    // units of `after` that replace them
+  bool operator==(const ChangedRange&) const = default;
+};
+ChangedRange changedRange(QStringView before, QStringView after);
+
+// The program's form (UTF-8, any line breaks) as the platform's form.
+QString platformFromProgramText(std::string_view text);
+
+}  // namespace detail
 }  // namespace glossmith::ui
