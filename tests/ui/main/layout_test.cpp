@@ -123,12 +123,17 @@ TEST_F(LayoutTest, MenusItemsCaptionsAndShortcuts) {
       {"optionsmenu", "pasteenglishmenu", "Paste Englis&h", QKeySequence(Qt::CTRL | Qt::Key_V)},
       {"optionsmenu", "pasteleetmenu", "Paste L33&T", QKeySequence(Qt::CTRL | Qt::Key_F)},
       {"optionsmenu", "hardcoremenu", "&Hardcore L33T", QKeySequence()},
+      {"optionsmenu", "custommenu", "Custom String Edito&r...", QKeySequence(Qt::CTRL | Qt::Key_R)},
       {"hardcoremenu", "usehardcoremenu", "&Use Hardcore L33T", QKeySequence(Qt::CTRL | Qt::Key_U)},
+      {"hardcoremenu", "edithardcoremenu", "E&dit Hardcore L33T...",
+       QKeySequence(Qt::CTRL | Qt::Key_E)},
+      {"helpmenu", "aboutmenu", "&About", QKeySequence(Qt::CTRL | Qt::Key_A)},
+      {"helpmenu", "instructionsmenu", "&Instructions", QKeySequence(Qt::CTRL | Qt::Key_I)},
   };
 
   QStringList barMenus;
   for (QAction* a : window->menuBar()->actions()) barMenus << a->menu()->objectName() + ' ' + a->text();
-  EXPECT_EQ(barMenus, QStringList({"filemenu &File", "optionsmenu &Options"}));
+  EXPECT_EQ(barMenus, QStringList({"filemenu &File", "optionsmenu &Options", "helpmenu &Help"}));
 
   QMap<QString, QStringList> expected, actual;
   for (const Item& item : items) {

@@ -106,31 +106,13 @@ TEST_F(ShortcutsTest, EachShortcutWinsInEitherPane) {
   }
 }
 
-// An action added to the window later, with a key the panes use themselves,
-// wins as well.
-TEST_F(ShortcutsTest, LaterActionWinsOverPaneKey) {
-  auto* about = new QAction(QStringLiteral("&About"), window.get());
-  about->setShortcut(Qt::CTRL | Qt::Key_A);
-  window->addAction(about);
-  int triggered = 0;
-  QObject::connect(about, &QAction::triggered, [&triggered] { ++triggered; });
-
-  typeInto(english(), kEnglish);
-  for (QPlainTextEdit* pane : {english(), l33t()}) {
-    pane->setFocus();
-    pane->moveCursor(QTextCursor::End);
-    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_FALSE(pane->textCursor().hasSelection()) << pane->objectName().toStdString();
-  }
-  EXPECT_EQ(triggered, 2);
-}
-
 // Keys that are no shortcut of the window keep their meaning in the pane.
 TEST_F(ShortcutsTest, PaneKeepsItsOtherKeys) {
   typeInto(english(), "ab cd");
   for (QPlainTextEdit* pane : {english(), l33t()}) {
     pane->setFocus();
-    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+    pane->moveCursor(QTextCursor::End);
+    QTest::keyClick(pane, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(pane->textCursor().selectedText().isEmpty());
     EXPECT_EQ(pane->textCursor().selectedText(), pane->toPlainText());
   }
