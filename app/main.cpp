@@ -1,5 +1,6 @@
 // glossmith: the window program.
 #include <QApplication>
+#include <QIcon>
 
 #include "glossmith/version.h"
 #include "store/inisettings.h"
@@ -11,6 +12,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(glossmith::kApplicationTitle));
   QApplication::setApplicationVersion(QString::fromUtf8(glossmith::kVersionString));
+  // Ties the window to its desktop entry and takes the installed icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glossmith.Glossmith"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.glossmith.Glossmith")));
   glossmith::ui::applyAppearance(app);
 
   glossmith::IniSettings settings(glossmith::IniSettings::defaultFilePath());

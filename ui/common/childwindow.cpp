@@ -31,8 +31,10 @@ void ChildWindow::closeEvent(QCloseEvent* event) {
 }
 
 void ChildWindow::done(int result) {
-  // QDialog::done() only hides; every way out of this window closes it.
+  // QDialog::done() hides the window without a close event and deletes it
+  // only later, so the main window is given back here, at once.
   QDialog::done(result);
+  giveBackMainWindow();
   close();
 }
 
