@@ -1,14 +1,14 @@
 #include "chain_machine.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace glossmith::detail {
 
 namespace {
 
-// Output budget: past either limit the table is dropped and rebuilt.
-constexpr std::size_t kMaxPool = std::size_t{1} << 23;     // fits the 24-bit offset
+// Bytes of long outputs allowed before the table is dropped and rebuilt.
 constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
 
 // Input is processed in blocks; room for a block's worst short output is made
@@ -16,18 +16,26 @@ constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kSlack = 64;
 
-// Texts shorter than this run in one lane; longer ones in up to kLanes.
+// Texts are run in chunks of this size, each cut into up to kLanes lanes of
+// at least kMinLaneBytes.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
-constexpr std::size_t kLanes = 4;
+constexpr std::size_t kLanes = 3;
 
 }  // namespace
 
+// A part of the text run on its own. Its output goes to its region of the
+// machine's scratch buffer, or, once that is full, to its own spare string.
 struct ChainMachine::Lane {
   const unsigned char* in;
   const unsigned char* end;
-  std::string* buf;
-  std::size_t pos;  // bytes of *buf written
+  char* data;
+  std::size_t limit;  // bytes available at data
+  std::size_t pos;    // bytes written
   std::uint32_t row;
+  std::string spare;
+
+  char* Write() const { return data + pos; }
 };
 
 std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& out) const {
@@ -99,18 +107,25 @@ ChainMachine::ChainMachine(const Steps& steps, std::size_t maxEntries)
     representative_[classCount_] = static_cast<unsigned char>(b);
     ++classCount_;
   }
+  rowBytes_ = classCount_ * static_cast<std::uint32_t>(sizeof(Entry));
   Reset();
 }
 
 void ChainMachine::Reset() {
   if (!tupleIds_.empty()) ++resets_;
-  table_.clear();
+  // The class offsets head the table, so that the inner loop finds both
+  // through one pointer; a padding entry ends it, for the blind copy of the
+  // last entry.
+  table_.assign(kHeaderBytes / sizeof(Entry) + 1, Entry{});
+  std::array<std::uint16_t, 256> offsets;
+  for (int b = 0; b < 256; ++b) offsets[b] = static_cast<std::uint16_t>(classOf_[b] * sizeof(Entry));
+  std::memcpy(static_cast<void*>(table_.data()), offsets.data(), sizeof offsets);
   tuples_.clear();
   tupleIds_.clear();
   finals_.clear();
+  finalKnown_.clear();
   longOutputs_.clear();
   longBytes_ = 0;
-  pool_.assign(kShortCopy, '\0');
   Intern(std::vector<std::uint32_t>(matchers_.size(), 0));  // the start state, row 0
 }
 
@@ -122,32 +137,33 @@ std::uint32_t ChainMachine::Intern(const std::vector<std::uint32_t>& tuple) {
   const auto state = static_cast<std::uint32_t>(tupleIds_.size() - 1);
   it->second = state;
   tuples_.insert(tuples_.end(), tuple.begin(), tuple.end());
-  table_.resize(table_.size() + classCount_, Entry{kUnknown, kLongLength << 1});
-  finals_.push_back(kUnknown);
+  table_.resize(table_.size() + classCount_, Entry{});
+  finals_.emplace_back();
+  finalKnown_.push_back(false);
   return state;
 }
 
-std::uint32_t ChainMachine::PackOutput(std::string_view bytes, bool appendInput) {
-  std::uint32_t packed;
-  if (bytes.size() < kLongLength) {
-    // The pool keeps kShortCopy bytes of padding at its end for blind copies.
-    const std::size_t offset = pool_.size() - kShortCopy;
-    pool_.resize(offset);
-    pool_.append(bytes);
-    pool_.append(kShortCopy, '\0');
-    packed = static_cast<std::uint32_t>(offset << 8 | bytes.size() << 1);
+void ChainMachine::SetOutput(Entry& entry, std::string_view bytes, bool appendInput) {
+  const std::uint8_t append = appendInput ? 1 : 0;
+  if (bytes.size() <= kInline) {
+    entry.length = static_cast<std::uint8_t>(bytes.size());
+    entry.advance = static_cast<std::uint8_t>(entry.length + append);
+    std::memcpy(entry.bytes, bytes.data(), bytes.size());
   } else {
-    packed = static_cast<std::uint32_t>(longOutputs_.size() << 8 | kLongLength << 1);
+    entry.length = kLong;
+    entry.advance = append;
+    const auto index = static_cast<std::uint32_t>(longOutputs_.size());
+    std::memcpy(entry.bytes, &index, sizeof index);
     longOutputs_.emplace_back(bytes);
     longBytes_ += bytes.size();
   }
-  return packed | (appendInput ? 1u : 0u);
 }
 
-std::string_view ChainMachine::Output(std::uint32_t packed) const {
-  const std::uint32_t length = (packed >> 1) & kLongLength;
-  if (length == kLongLength) return longOutputs_[packed >> 8];
-  return std::string_view(pool_).substr(packed >> 8, length);
+std::string_view ChainMachine::Output(const Entry& entry) const {
+  if (entry.length <= kInline) return std::string_view(entry.bytes, entry.length);
+  std::uint32_t index;
+  std::memcpy(&index, entry.bytes, sizeof index);
+  return longOutputs_[index];
 }
 
 void ChainMachine::FeedStage(std::size_t s, std::vector<std::uint32_t>& tuple,
@@ -180,11 +196,14 @@ void ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) 
   }
 }
 
-void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
-  const std::uint32_t state = row / classCount_;
-  const std::size_t width = matchers_.size();
+void ChainMachine::LoadTuple(std::uint32_t row) {
+  const std::size_t state = (row - kHeaderBytes) / rowBytes_, width = matchers_.size();
   tuple_.assign(tuples_.begin() + static_cast<std::ptrdiff_t>(state * width),
                 tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
+}
+
+void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
+  LoadTuple(row);
   const std::uint16_t cls = classOf_[byte];
   bytes_.clear();
   bool appendInput = false;
@@ -196,66 +215,65 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
     Feed(tuple_, bytes_);
   }
   const std::uint32_t next = Intern(tuple_);
-  Entry& entry = table_[row + cls];
-  entry.next = next * classCount_;
-  entry.out = PackOutput(bytes_, appendInput);
+  Entry& entry = table_[row / sizeof(Entry) + cls];
+  entry.next = kHeaderBytes + next * rowBytes_;
+  SetOutput(entry, bytes_, appendInput);
 }
 
 bool ChainMachine::NearBudget() const {
-  return table_.size() + classCount_ > maxEntries_ || pool_.size() + kLongLength + kShortCopy > kMaxPool ||
-         longBytes_ > kMaxLongBytes;
+  return table_.size() + classCount_ > maxEntries_ || longBytes_ > kMaxLongBytes;
 }
 
 void ChainMachine::Rebuild(Lane* lanes, std::size_t count) {
-  const std::size_t width = matchers_.size();
   std::vector<std::vector<std::uint32_t>> kept;
   for (std::size_t l = 0; l < count; ++l) {
-    const std::size_t state = lanes[l].row / classCount_;
-    kept.emplace_back(tuples_.begin() + static_cast<std::ptrdiff_t>(state * width),
-                      tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
+    LoadTuple(lanes[l].row);
+    kept.push_back(tuple_);
   }
   Reset();
-  for (std::size_t l = 0; l < count; ++l) lanes[l].row = Intern(kept[l]) * classCount_;
+  for (std::size_t l = 0; l < count; ++l) lanes[l].row = kHeaderBytes + Intern(kept[l]) * rowBytes_;
 }
 
 std::string ChainMachine::FinalOutput(std::uint32_t row) {
-  const std::uint32_t state = row / classCount_;
-  if (finals_[state] != kUnknown) return std::string(Output(finals_[state]));
-  const std::size_t width = matchers_.size();
-  tuple_.assign(tuples_.begin() + static_cast<std::ptrdiff_t>(state * width),
-                tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
+  const std::uint32_t state = (row - kHeaderBytes) / rowBytes_;
+  if (finalKnown_[state]) return finals_[state];
+  LoadTuple(row);
   bytes_.clear();
   Flush(tuple_, bytes_);
-  if (!NearBudget()) finals_[state] = PackOutput(bytes_, false);
+  finals_[state] = bytes_;
+  finalKnown_[state] = true;
   return bytes_;
 }
 
 void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
-  std::string& buf = *lane.buf;
-  if (buf.size() >= lane.pos + extra) return;
-  buf.resize(std::max(lane.pos + extra, buf.size() + buf.size() / 2));
+  if (lane.pos + extra <= lane.limit) return;
+  if (lane.data != lane.spare.data()) {
+    // The lane outgrew its region of the scratch buffer: go on in its own.
+    lane.spare.assign(lane.data, lane.pos);
+  }
+  lane.spare.resize(std::max(lane.pos + extra, lane.spare.size() + lane.spare.size() / 2));
+  lane.data = lane.spare.data();
+  lane.limit = lane.spare.size();
 }
 
-void ChainMachine::Slow(Lane* lanes, std::size_t count, std::size_t which) {
+void ChainMachine::Slow(Lane* lanes, std::size_t count, std::size_t which, std::size_t offset,
+                        std::size_t blockRest) {
   Lane& lane = lanes[which];
-  const unsigned char c = *lane.in;
-  if (table_[lane.row + classOf_[c]].next == kUnknown) {
+  const unsigned char c = lane.in[offset];
+  if (table_[lane.row / sizeof(Entry) + classOf_[c]].next == kUnknown) {
     if (NearBudget()) Rebuild(lanes, count);
     Compute(lane.row, c);
   }
-  const Entry entry = table_[lane.row + classOf_[c]];
-  const std::string_view output = Output(entry.out);
+  const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
+  const std::string_view output = Output(entry);
+  const std::size_t append = entry.length <= kInline ? entry.advance - entry.length : entry.advance;
   // Leave room for the rest of the current block as well.
-  const auto rest = std::min(kBlock, static_cast<std::size_t>(lane.end - lane.in));
-  Reserve(lane, output.size() + 1 + rest * (kShortCopy + 1) + kSlack);
-  char* o = lane.buf->data() + lane.pos;
+  Reserve(lane, output.size() + 1 + blockRest * (kCopy + 1) + kSlack);
+  char* o = lane.Write();
   std::memcpy(o, output.data(), output.size());
-  o += output.size();
-  *o = static_cast<char>(c);
-  o += entry.out & 1;
-  lane.pos = static_cast<std::size_t>(o - lane.buf->data());
+  o[output.size()] = static_cast<char>(c);
+  lane.pos += output.size() + append;
   lane.row = entry.next;
-  ++lane.in;
 }
 
 // Runs K lanes side by side until one of them runs out of input. Each lane
@@ -268,84 +286,108 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
     if (block == 0) return;
-    for (std::size_t l = 0; l < K; ++l) Reserve(lanes[l], block * (kShortCopy + 1) + kSlack);
+    for (std::size_t l = 0; l < K; ++l) Reserve(lanes[l], block * (kCopy + 1) + kSlack);
 
-    const Entry* table = table_.data();
-    const char* pool = pool_.data();
-    const std::uint16_t* classOf = classOf_.data();
+    const char* table = reinterpret_cast<const char*>(table_.data());
     const unsigned char* in[K];
     char* o[K];
-    std::uint32_t row[K];
+    std::size_t row[K];
+#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       in[l] = lanes[l].in;
-      o[l] = lanes[l].buf->data() + lanes[l].pos;
+      o[l] = lanes[l].Write();
       row[l] = lanes[l].row;
     }
     for (std::size_t i = 0; i < block; ++i) {
 #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        const unsigned char c = *in[l];
-        const Entry e = table[row[l] + classOf[c]];
-        const std::uint32_t length = (e.out >> 1) & kLongLength;
-        if (length <= kShortCopy) [[likely]] {
-          std::memcpy(o[l], pool + (e.out >> 8), kShortCopy);
-          o[l] += length;
-          *o[l] = static_cast<char>(c);
-          o[l] += e.out & 1;
+        const unsigned char c = in[l][i];
+        std::uint16_t offset;
+        std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
+        const auto& e = *reinterpret_cast<const Entry*>(table + row[l] + offset);
+        if (e.length <= kInline) [[likely]] {
+          // Copies past the entry's bytes; only `length` of them count. The
+          // input byte is always written behind them and kept by `advance`.
+          std::memcpy(o[l], reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
+          o[l][e.length] = static_cast<char>(c);
+          o[l] += e.advance;
           row[l] = e.next;
-          ++in[l];
         } else {
+#pragma GCC unroll 4
           for (std::size_t m = 0; m < K; ++m) {
-            lanes[m].in = in[m];
-            lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].buf->data());
-            lanes[m].row = row[m];
+            lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
+            lanes[m].row = static_cast<std::uint32_t>(row[m]);
           }
-          Slow(lanes, K, l);
-          table = table_.data();
-          pool = pool_.data();
+          Slow(lanes, K, l, i, block - i);
+          table = reinterpret_cast<const char*>(table_.data());
+#pragma GCC unroll 4
           for (std::size_t m = 0; m < K; ++m) {
-            in[m] = lanes[m].in;
-            o[m] = lanes[m].buf->data() + lanes[m].pos;
+            o[m] = lanes[m].Write();
             row[m] = lanes[m].row;
           }
         }
       }
     }
+#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
-      lanes[l].in = in[l];
-      lanes[l].pos = static_cast<std::size_t>(o[l] - lanes[l].buf->data());
-      lanes[l].row = row[l];
+      lanes[l].pos = static_cast<std::size_t>(o[l] - lanes[l].data);
+      lanes[l].row = static_cast<std::uint32_t>(row[l]);
+      lanes[l].in += block;
     }
   }
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out) {
   out.clear();
-  if (text.empty()) return;
-  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = begin + text.size();
+  out.reserve(static_cast<std::size_t>(static_cast<double>(text.size()) * growth_) + kSlack);
+  const auto* next = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = next + text.size();
+  std::uint32_t row = kHeaderBytes;  // the start state
+  while (next < end) {
+    const unsigned char* chunkEnd = end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
+    row = RunChunk(next, chunkEnd, row, out);
+    next = chunkEnd;
+  }
+  out += FinalOutput(row);
+  // Size the next run's output for this kind of text.
+  if (!text.empty())
+    growth_ = std::max(1.0, static_cast<double>(out.size()) / static_cast<double>(text.size()) * 1.05);
+}
 
-  // Cut the text right after boundary bytes near equal shares.
+std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
+                                     std::uint32_t row, std::string& out) {
+  // Cut the chunk right after boundary bytes near equal shares. The first lane
+  // goes on from `row`; the others start after a boundary, where every state
+  // has been flushed back to the start.
+  const auto length = static_cast<std::size_t>(end - begin);
   std::array<const unsigned char*, kLanes + 1> cuts{};
   std::size_t count = 1;
   cuts[0] = begin;
-  const std::size_t wanted = std::min(kLanes, text.size() / kMinLaneBytes);
+  const std::size_t wanted = std::min(kLanes, length / kMinLaneBytes);
   for (std::size_t l = 1; l < wanted; ++l) {
-    const unsigned char* p = std::max(begin + text.size() * l / wanted, cuts[count - 1]);
+    const unsigned char* p = std::max(begin + length * l / wanted, cuts[count - 1]);
     while (p < end && classOf_[*p] != 0) ++p;
     if (p + 1 >= end) break;  // no boundary left
     cuts[count++] = p + 1;
   }
   cuts[count] = end;
 
-  std::array<std::string, kLanes> spare;
+  // Each lane writes to its region of the scratch buffer, sized by the growth
+  // seen so far.
   std::array<Lane, kLanes> lanes;
+  std::array<std::size_t, kLanes> room{};
+  std::size_t size = 0;
   for (std::size_t l = 0; l < count; ++l) {
-    std::string& buf = l == 0 ? out : spare[l];
-    const auto size = static_cast<std::size_t>(cuts[l + 1] - cuts[l]);
-    buf.resize(size + size / 8 + kSlack);
-    lanes[l] = Lane{cuts[l], cuts[l + 1], &buf, 0, 0};
+    room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth_) + kSlack;
+    size += room[l];
   }
+  if (scratchSize_ < size) {
+    scratch_ = std::make_unique<char[]>(size);
+    scratchSize_ = size;
+  }
+  for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l)
+    lanes[l] = Lane{cuts[l], cuts[l + 1], scratch_.get() + at, room[l], 0, l == 0 ? row : kHeaderBytes, {}};
+
   switch (count) {
     case 4: RunInterleaved<4>(lanes.data()); break;
     case 3: RunInterleaved<3>(lanes.data()); break;
@@ -354,13 +396,9 @@ void ChainMachine::Run(std::string_view text, std::string& out) {
   }
   for (std::size_t l = 0; l < count; ++l) {
     RunInterleaved<1>(&lanes[l]);
-    lanes[l].buf->resize(lanes[l].pos);
-    *lanes[l].buf += FinalOutput(lanes[l].row);
+    out.append(lanes[l].data, lanes[l].pos);
   }
-  for (std::size_t l = 1; l < count; ++l) {
-    out += spare[l];
-    std::string().swap(spare[l]);
-  }
+  return lanes[count - 1].row;
 }
 
 }  // namespace glossmith::detail

@@ -22,9 +22,12 @@
 // before composing, since they keep no state.
 //
 // An inert byte also ends every pending match, so a text may be cut right
-// after one and each part translated on its own (IsBoundary). Long inputs are
-// cut that way into independent lanes that are run interleaved, to keep the
-// processor busy while each lane waits for its next table entry.
+// after one and each part translated on its own (IsBoundary). The text is run
+// in chunks of a megabyte, each cut that way into a few lanes that are run
+// interleaved, to keep the processor busy while each lane waits for its next
+// table entry; the lanes write to a scratch buffer of chunk size and the
+// chunk's output is appended to the result. The machine's state carries over
+// from one chunk to the next, so chunks need no boundary.
 //
 // The table grows only with the states the texts actually reach. When it
 // passes a fixed budget it is dropped and rebuilt from the current state, so a
@@ -33,6 +36,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -84,58 +88,77 @@ class ChainMachine {
     std::uint32_t index;  // into maps_ or matchers_
   };
 
-  // One table entry. `next` is the row offset of the next state (state index
-  // times the class count), or kUnknown. `out` packs the output: pool offset
-  // in the high 24 bits, length in bits 1..7 (kLongLength: a long output kept
-  // in longOutputs_, indexed by the offset field), and in bit 0 whether the
-  // input byte itself follows.
+  // One table entry: where the next state's row starts (in bytes from the
+  // table's start, or kUnknown) and the output, held inline when it is short.
+  // `advance` is the length plus one when the input byte itself follows the
+  // output. A long output (length kLong) is in longOutputs_, its index in
+  // `bytes`, and `advance` is then just that flag. An unknown entry has length
+  // kLong too, so one test sends both to the slow path. Rows and class
+  // offsets are in bytes so that the inner loop adds and loads, nothing else.
   struct Entry {
-    std::uint32_t next;
-    std::uint32_t out;
+    std::uint32_t next = kUnknown;
+    std::uint8_t length = kLong;
+    std::uint8_t advance = 0;
+    char bytes[10] = {};
   };
   static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
-  static constexpr std::uint32_t kLongLength = 127;
-  static constexpr std::uint32_t kShortCopy = 16;  // bytes copied blindly per entry
+  static constexpr std::uint8_t kInline = 10;
+  static constexpr std::uint8_t kLong = 0xFF;
+  static constexpr std::size_t kCopy = 16;  // bytes copied blindly per entry
+  // The table starts with each byte's class times sizeof(Entry), as 16-bit
+  // numbers; the rows follow.
+  static constexpr std::uint32_t kHeaderBytes = 512;
 
   struct Lane;
 
   void Reset();
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple);
-  std::uint32_t PackOutput(std::string_view bytes, bool appendInput);
-  std::string_view Output(std::uint32_t packed) const;
+  void SetOutput(Entry& entry, std::string_view bytes, bool appendInput);
+  std::string_view Output(const Entry& entry) const;
   void FeedStage(std::size_t stage, std::vector<std::uint32_t>& tuple, std::string& bytes);
   void Feed(std::vector<std::uint32_t>& tuple, std::string& bytes);
   void Flush(std::vector<std::uint32_t>& tuple, std::string& bytes);
+  void LoadTuple(std::uint32_t row);
   // Fills the table entry for (row, byte). The table must have room for one
-  // more state and output (see NearBudget).
+  // more state (see NearBudget).
   void Compute(std::uint32_t row, unsigned char byte);
   std::string FinalOutput(std::uint32_t row);
   bool NearBudget() const;
   // Drops the table, keeping the states the lanes are in.
   void Rebuild(Lane* lanes, std::size_t count);
   static void Reserve(Lane& lane, std::size_t extra);
-  // Reads one byte of lane `which` the slow way: fills a missing entry or
-  // copies a long output.
-  void Slow(Lane* lanes, std::size_t count, std::size_t which);
+  // Reads byte `offset` of lane `which` the slow way: fills a missing entry or
+  // copies a long output. `blockRest` bytes of the block remain, this one
+  // included.
+  void Slow(Lane* lanes, std::size_t count, std::size_t which, std::size_t offset,
+            std::size_t blockRest);
   template <std::size_t K>
   void RunInterleaved(Lane* lanes);
+  // Runs [begin, end) from the state at `row`, appends the output to `out`
+  // and returns the state at the end.
+  std::uint32_t RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t row,
+                         std::string& out);
 
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Stage> stages_;
   std::array<std::uint16_t, 256> classOf_{};
   std::array<unsigned char, 257> representative_{};
+  std::uint32_t rowBytes_ = 0;
   std::uint32_t classCount_ = 1;
 
-  std::vector<Entry> table_;
-  std::vector<std::uint32_t> tuples_;  // the tuple of state s at s * matchers_.size()
+  std::vector<Entry> table_;            // rows, then one padding entry
+  std::vector<std::uint32_t> tuples_;   // the tuple of state s at s * matchers_.size()
   std::unordered_map<std::string, std::uint32_t> tupleIds_;
-  std::vector<std::uint32_t> finals_;  // packed final output per state, kUnknown if not yet known
-  std::string pool_;                   // outputs, followed by kShortCopy bytes of padding
+  std::vector<std::string> finals_;     // what the end of the text emits, per state
+  std::vector<bool> finalKnown_;
   std::vector<std::string> longOutputs_;
   std::size_t longBytes_ = 0;
   std::size_t resets_ = 0;
   std::size_t maxEntries_;
+  double growth_ = 1.0;  // output size over input size, from the last run
+  std::unique_ptr<char[]> scratch_;  // the lanes' output regions
+  std::size_t scratchSize_ = 0;
 
   // Scratch for Compute.
   std::vector<std::uint32_t> tuple_;
