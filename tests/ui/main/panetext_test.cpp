@@ -111,6 +111,32 @@ TEST(PlatformFromProgramTextTest, MatchesWholeDecodeThenLineBreaks) {
   }
 }
 
+// Reading a pane line by line gives what its whole raw text gives, in both
+// forms: every character kept (no-break spaces too), breaks as "\n" or CR LF.
+TEST(PaneTextTest, ReadsTheRawTextOfEveryLine) {
+  struct Case {
+    const char* name;
+    QString text;
+  };
+  const Case cases[] = {
+      {"Empty", QString()},
+      {"OneLine", QStringLiteral("hello")},
+      {"EmptyLines", QStringLiteral("\n\na\n\n")},
+      {"NoBreakSpace", QString::fromUtf8("a\u00A0b\nc")},
+      {"SurrogatePairs", QString::fromUtf8("\U0001F600\n\U0001F600x")},
+      {"LoneSurrogates", QString::fromUtf16(u"a\xD800\nb\xDC00")},
+  };
+  for (const Case& c : cases) {
+    QPlainTextEdit pane;
+    pane.setPlainText(c.text);
+    QString raw = pane.document()->toRawText();
+    EXPECT_EQ(panePlatformText(pane), QString(raw).replace(QChar::ParagraphSeparator, QLatin1Char('\n')))
+        << c.name;
+    EXPECT_EQ(paneText(pane), raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n")).toStdString())
+        << c.name;
+  }
+}
+
 // A replace that leaves the start of a long text alone leaves the view and
 // the caret there too, instead of jumping back to the top.
 TEST(ReplaceRangeTest, UnchangedStartKeepsCaretAndScroll) {
