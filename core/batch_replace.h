@@ -29,6 +29,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -85,12 +86,13 @@ class BatchReplacer {
   // The first step in (first, last] that would see an occurrence touching an
   // earlier step's insertion, or last + 1.
   std::uint32_t FirstConflict(std::string_view text, std::uint32_t last);
-  // Lowest step in [low, high] with an occurrence in window that touches
-  // [insertBegin, insertEnd), or high + 1.
-  std::uint32_t ScanWindow(std::string_view window, std::size_t insertBegin,
-                           std::size_t insertEnd, std::uint32_t low, std::uint32_t high) const;
-  void BuildWindow(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
-                   std::uint32_t& lowestUnreplaced);
+  // The lowest step in [threshold, below) with an occurrence touching the
+  // insertion of match `matchIndex` in the text as step `threshold` sees it,
+  // or `below`. Lowers `lowestUnreplaced` to the step of every neighbouring
+  // match it read as original text: the answer holds for later steps up to
+  // that one.
+  std::uint32_t CheckMatch(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
+                           std::uint32_t below, std::uint32_t& lowestUnreplaced);
 
   std::vector<std::string> finds_;
   std::vector<std::string> replacements_;
@@ -107,16 +109,29 @@ class BatchReplacer {
   std::vector<std::uint32_t> termBegin_;  // per node: its steps are termSteps_[termBegin_[n], termBegin_[n + 1])
   std::vector<std::uint32_t> termSteps_;
   std::vector<std::uint32_t> dict_;  // per node: nearest proper suffix node that ends a find string, or 0
+  std::vector<std::uint32_t> depth_;  // per node: length of the string it stands for
+  // Per step: the steps with an occurrence inside its replacement, ascending,
+  // at insideSteps_[insideBegin_[s], insideBegin_[s + 1]).
+  std::vector<std::uint32_t> insideBegin_;
+  std::vector<std::uint32_t> insideSteps_;
+  std::uint32_t widthShift_ = 0;
+  std::uint32_t widthInverse_ = 1;
+  std::uint32_t Node(std::uint32_t row) const { return (row >> widthShift_) * widthInverse_; }
 
   // Scratch, kept between runs.
-  std::vector<Occurrence> occurrences_;
+  std::unique_ptr<Occurrence[]> occurrenceBuffer_;
+  std::size_t occurrenceCapacity_ = 0;
+  std::size_t occurrenceCount_ = 0;
   std::vector<std::uint32_t> counts_;
   std::vector<std::uint32_t> order_;
   std::vector<std::uint64_t> covered_;
   std::vector<std::uint8_t> chosen_;
   std::vector<Match> matches_;
-  std::string window_;
-  std::string left_;
+  struct Span {
+    const char* data;
+    std::size_t size;
+  };
+  std::vector<Span> left_;
   std::string scratch_;
   std::size_t passes_ = 0;
 };

@@ -15,34 +15,17 @@
 #include "core/engine.h"
 #include "core/hardcore_table.h"
 #include "core/translate.h"
+#include "tests/core/text_difference.h"
 
 namespace glossmith {
 namespace {
 
+using testing_support::Difference;
+using testing_support::Escaped;
+
 std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
   const char* value = std::getenv(name);
   return value && *value ? std::strtoull(value, nullptr, 0) : fallback;
-}
-
-std::string Escaped(std::string_view bytes, std::size_t limit = 4000) {
-  std::ostringstream os;
-  os << '"';
-  for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c == '\r')
-      os << "\\r";
-    else if (c == '\n')
-      os << "\\n";
-    else if (c == '"' || c == '\\')
-      os << '\\' << c;
-    else if (c < 0x20 || c >= 0x7F)
-      os << "\\x" << "0123456789ABCDEF"[c >> 4] << "0123456789ABCDEF"[c & 15];
-    else
-      os << c;
-  }
-  if (bytes.size() > limit) os << "...(" << bytes.size() << " bytes)";
-  os << '"';
-  return os.str();
 }
 
 // Random material built to hit the rules: their letters and words, the
@@ -217,14 +200,13 @@ void ExpectSame(std::uint64_t seed, int set, const RuleSet& rules, std::string_v
       Translator translator(direction, hardcore, store);
       std::string fast;
       translator.Translate(text, fast);
-      ASSERT_EQ(Escaped(fast, std::string::npos), Escaped(expected, std::string::npos))
-          << Describe(seed, set, direction, hardcore, rules, text);
+      ASSERT_EQ(Difference(fast, expected), "") << Describe(seed, set, direction, hardcore, rules, text);
 
       const std::size_t split = translator.SplitPoint(text.substr(0, std::min(cut, text.size())));
       std::string head, tail;
       translator.Translate(text.substr(0, split), head);
       translator.Translate(text.substr(split), tail);
-      ASSERT_EQ(head + tail, expected) << "split at " << split << "\n"
+      ASSERT_EQ(Difference(head + tail, expected), "") << "split at " << split << "\n"
                                        << Describe(seed, set, direction, hardcore, rules, text);
     }
   }
