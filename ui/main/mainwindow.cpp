@@ -255,9 +255,9 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
   const std::string text = paneText(*source);
   const bool hardcore = useHardcore_->isChecked();
   if (source == english_)
-    replacePaneText(*l33t_, EnglishToL33t(text, hardcore, settings_));
+    replacePaneText(*l33t_, EnglishToL33t(text, hardcore, settings_), l33tWritten_);
   else
-    replacePaneText(*english_, L33tToEnglish(text, hardcore, settings_));
+    replacePaneText(*english_, L33tToEnglish(text, hardcore, settings_), englishWritten_);
 }
 
 void MainWindow::toggleHardcore(bool on) {

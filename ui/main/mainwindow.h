@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <utility>
 
+#include "panetext.h"
+
 class QAction;
 class QMenu;
 class QPlainTextEdit;
@@ -83,6 +85,11 @@ class MainWindow : public QMainWindow {
   // The Translation guard: set while one pane's change is being translated,
   // so that writing the other pane does not translate back.
   bool translating_ = false;
+
+  // What the translation last wrote into each pane, so a keystroke need not
+  // read the other pane back.
+  PaneMemory englishWritten_;
+  PaneMemory l33tWritten_;
 };
 
 }  // namespace glossmith::ui

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace glossmith::ui {
 
@@ -79,28 +80,53 @@ QString platformFromProgramText(std::string_view text) {
 namespace {
 
 // `lines` uses "\n" for every line break.
-void replaceWithLines(QPlainTextEdit& pane, const QString& lines) {
+void replaceWithLines(QPlainTextEdit& pane, QString lines, PaneMemory* memory) {
   QTextDocument* document = pane.document();
-  const detail::ChangedRange range = detail::changedRange(panePlatformText(pane), lines);
+  const bool remembered = memory && memory->document == document &&
+                          memory->revision == document->revision() &&
+                          document->characterCount() == memory->text.size() + 1;
+  QString read;
+  if (!remembered) {
+    if (memory) memory->text.clear();  // stale; do not hold two large copies
+    read = panePlatformText(pane);
+  }
+  const QString& before = remembered ? memory->text : read;
+  const detail::ChangedRange range = detail::changedRange(before, lines);
+
+  // A listener that edits the pane while it is notified would leave the
+  // document unlike `lines`; then nothing is remembered.
+  int edits = 0;
+  const QMetaObject::Connection counter = QObject::connect(
+      document, &QTextDocument::contentsChange, document, [&edits] { ++edits; });
   if (range.removed == 0 && range.added == 0) {
     // Nothing to edit, but the caller replaced the text and is owed the
     // notification a replace gives, and the history a replace leaves.
     document->clearUndoRedoStacks();
     emit pane.textChanged();
-    return;
+  } else {
+    // Switching undo off also drops the history, so a pane that the program
+    // keeps rewriting does not pile up one step per keystroke.
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.setPosition(static_cast<int>(range.start));
+    cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
+    cursor.insertText(lines.mid(range.start, range.added));
+    cursor.endEditBlock();
+    document->setUndoRedoEnabled(undo);
   }
+  QObject::disconnect(counter);
 
-  // Switching undo off also drops the history, so a pane that the program
-  // keeps rewriting does not pile up one step per keystroke.
-  const bool undo = document->isUndoRedoEnabled();
-  document->setUndoRedoEnabled(false);
-  QTextCursor cursor(document);
-  cursor.beginEditBlock();
-  cursor.setPosition(static_cast<int>(range.start));
-  cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
-  cursor.insertText(lines.mid(range.start, range.added));
-  cursor.endEditBlock();
-  document->setUndoRedoEnabled(undo);
+  if (!memory) return;
+  const int expected = (range.removed == 0 && range.added == 0) ? 0 : 1;
+  if (edits == expected && pane.document() == document) {
+    memory->document = document;
+    memory->revision = document->revision();
+    memory->text = std::move(lines);
+  } else {
+    *memory = PaneMemory();
+  }
 }
 
 }  // namespace
@@ -136,14 +162,18 @@ std::string paneText(const QPlainTextEdit& pane) {
 }
 
 void replacePaneText(QPlainTextEdit& pane, std::string_view text) {
-  replaceWithLines(pane, detail::platformFromProgramText(text));
+  replaceWithLines(pane, detail::platformFromProgramText(text), nullptr);
+}
+
+void replacePaneText(QPlainTextEdit& pane, std::string_view text, PaneMemory& memory) {
+  replaceWithLines(pane, detail::platformFromProgramText(text), &memory);
 }
 
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText) {
   QString lines = platformText;
   lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  replaceWithLines(pane, lines);
+  replaceWithLines(pane, std::move(lines), nullptr);
 }
 
 }  // namespace glossmith::ui

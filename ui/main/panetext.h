@@ -6,6 +6,7 @@
 #include <string_view>
 
 class QPlainTextEdit;
+class QTextDocument;
 
 namespace glossmith::ui {
 
@@ -30,6 +31,20 @@ QString panePlatformText(const QPlainTextEdit& pane);
 // document itself is not touched).
 void replacePaneText(QPlainTextEdit& pane, std::string_view text);
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText);
+
+// What the program last wrote into one pane. Reading a large pane back costs
+// more than the rest of a keystroke, so a replace that is given this compares
+// against the remembered text instead, but only while the document's revision
+// is still the one seen right after that write: any other edit of the pane
+// (typing, undo, another replace) moves the revision on.
+struct PaneMemory {
+  const QTextDocument* document = nullptr;
+  int revision = -1;
+  QString text;  // platform form
+};
+
+// As replacePaneText(pane, text), and leaves `memory` describing the result.
+void replacePaneText(QPlainTextEdit& pane, std::string_view text, PaneMemory& memory);
 
 namespace detail {
 

@@ -5,10 +5,14 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "core/translate.h"
+#include "main_window_fixture.h"
 #include "ui/main/panetext.h"
 
 namespace glossmith::ui {
@@ -161,6 +165,78 @@ TEST(ReplaceRangeTest, UnchangedStartKeepsCaretAndScroll) {
   replacePaneText(pane, QStringLiteral("new ") + lines + QStringLiteral("tail"));
   EXPECT_EQ(pane.textCursor().position(), lines.size() / 2 + 4);
 }
+
+// A replace given what it last wrote compares against that only while the
+// pane is untouched since; after any other edit it reads the pane again.
+// Each edit changes the start of the text while the new text differs only at
+// the end, so comparing against the stale text would keep the edit.
+TEST(PaneMemoryTest, OtherEditsOfThePaneAreNotOverlooked) {
+  struct Case {
+    const char* name;
+    std::function<void(QPlainTextEdit&)> edit;
+  };
+  const auto typeAtStart = [](QPlainTextEdit& pane, const QString& keys) {
+    QTextCursor cursor(pane.document());
+    cursor.setPosition(1, QTextCursor::KeepAnchor);
+    cursor.insertText(keys);
+  };
+  const Case cases[] = {
+      {"Untouched", [](QPlainTextEdit&) {}},
+      {"TypedSameLength", [&](QPlainTextEdit& pane) { typeAtStart(pane, QStringLiteral("j")); }},
+      {"TypedLonger", [&](QPlainTextEdit& pane) { typeAtStart(pane, QStringLiteral("jj")); }},
+      {"TypedThenUndone",
+       [&](QPlainTextEdit& pane) {
+         typeAtStart(pane, QStringLiteral("j"));
+         pane.undo();
+       }},
+      {"SetPlainText", [](QPlainTextEdit& pane) { pane.setPlainText(QStringLiteral("jello world")); }},
+      {"ReplacedWithoutMemory",
+       [](QPlainTextEdit& pane) { replacePaneText(pane, std::string_view("jello world")); }},
+      {"RewrittenByNotifiedListener",
+       [](QPlainTextEdit&) {}},  // set up below: the listener edits during the write
+  };
+  for (const Case& c : cases) {
+    QPlainTextEdit pane;
+    PaneMemory memory;
+    const bool listener = std::string_view(c.name) == "RewrittenByNotifiedListener";
+    bool rewrite = listener;
+    QObject::connect(&pane, &QPlainTextEdit::textChanged, &pane, [&] {
+      if (!rewrite) return;
+      rewrite = false;
+      QTextCursor cursor(pane.document());
+      cursor.setPosition(1, QTextCursor::KeepAnchor);
+      cursor.insertText(QStringLiteral("j"));
+    });
+    replacePaneText(pane, std::string_view("hello world"), memory);
+    EXPECT_EQ(panePlatformText(pane), listener ? "jello world" : "hello world") << c.name;
+    c.edit(pane);
+    const QString now = panePlatformText(pane);
+
+    replacePaneText(pane, std::string_view("hello there"), memory);
+    EXPECT_EQ(panePlatformText(pane), QStringLiteral("hello there")) << c.name << " was " << now.toStdString();
+    EXPECT_EQ(memory.text, QStringLiteral("hello there")) << c.name;
+  }
+}
+
+// Typing into the L33T pane between two keystrokes in the English pane: the
+// L33T pane still ends up as the translation of the English pane.
+class PaneMemoryWindowTest : public testing::MainWindowTest,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PaneMemoryWindowTest, L33tPaneTypedInBetweenIsRetranslated) {
+  const QString typedIntoL33t = QString::fromUtf8(GetParam());
+  typeInto(english(), QStringLiteral("hello world"));
+  ASSERT_EQ(text(l33t()), EnglishToL33t("hello world", false, settings));
+
+  l33t()->moveCursor(QTextCursor::Start);
+  typeInto(l33t(), typedIntoL33t);
+  english()->moveCursor(QTextCursor::End);
+  typeInto(english(), QStringLiteral("s"));
+  EXPECT_EQ(text(l33t()), EnglishToL33t(text(english()), false, settings));
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, PaneMemoryWindowTest,
+                         ::testing::Values("Q", "zz", "4", " x "));
 
 }  // namespace
 }  // namespace glossmith::ui
