@@ -1,8 +1,13 @@
 #include "chain_machine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace glossmith::detail {
 
@@ -14,7 +19,9 @@ constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
 // Input is processed in blocks; room for a block's worst short output is made
 // before the block starts, so the inner loop never checks capacity.
 constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kMinBlock = 256;
 constexpr std::size_t kSlack = 64;
+constexpr std::size_t kRegionSlack = 1024;
 
 // Texts are run in chunks of this size, each cut into up to kLanes lanes of
 // at least kMinLaneBytes.
@@ -22,17 +29,31 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
 constexpr std::size_t kLanes = 3;
 
+// std::string::reserve at least doubles the capacity; for texts of many
+// megabytes that wastes as much memory as the text takes.
+void ReserveExactly(std::string& s, std::size_t capacity) {
+  if (s.capacity() >= capacity) return;
+  std::string larger;
+  larger.reserve(capacity);
+  larger += s;
+  s.swap(larger);
+}
+
 }  // namespace
 
 // A part of the text run on its own. Its output goes to its region of the
-// machine's scratch buffer, or, once that is full, to its own spare string.
+// machine's scratch buffer and, should that fill up, on into its own spare
+// string.
 struct ChainMachine::Lane {
   const unsigned char* in;
   const unsigned char* end;
-  char* data;
+  char* data;         // where output goes now
   std::size_t limit;  // bytes available at data
-  std::size_t pos;    // bytes written
+  std::size_t pos;    // bytes written at data
   std::uint32_t row;
+  char* region;
+  std::size_t regionUsed = 0;  // bytes in region, once the lane moved on to spare
+  bool spilled = false;
   std::string spare;
 
   char* Write() const { return data + pos; }
@@ -109,6 +130,24 @@ ChainMachine::ChainMachine(const Steps& steps, std::size_t maxEntries)
   }
   rowBytes_ = classCount_ * static_cast<std::uint32_t>(sizeof(Entry));
   Reset();
+
+  // The bytes that, read in the start state, do anything but pass through.
+  // When there are only a few, the text between them is copied in bulk.
+  for (int b = 0; b < 256; ++b) {
+    tuple_.assign(matchers_.size(), 0);
+    bytes_.assign(1, static_cast<char>(b));
+    Feed(tuple_, bytes_);
+    const bool quiet = bytes_.size() == 1 && bytes_[0] == static_cast<char>(b) &&
+                       std::all_of(tuple_.begin(), tuple_.end(), [](std::uint32_t k) { return k == 0; });
+    if (quiet) continue;
+    if (loud_.size() == kMaxLoud) {
+      loud_.clear();
+      skip_ = false;
+      break;
+    }
+    loud_.push_back(static_cast<unsigned char>(b));
+    skip_ = true;
+  }
 }
 
 void ChainMachine::Reset() {
@@ -148,6 +187,7 @@ void ChainMachine::SetOutput(Entry& entry, std::string_view bytes, bool appendIn
   if (bytes.size() <= kInline) {
     entry.length = static_cast<std::uint8_t>(bytes.size());
     entry.advance = static_cast<std::uint8_t>(entry.length + append);
+    maxAdvance_ = std::max<std::size_t>(maxAdvance_, entry.advance);
     std::memcpy(entry.bytes, bytes.data(), bytes.size());
   } else {
     entry.length = kLong;
@@ -247,28 +287,33 @@ std::string ChainMachine::FinalOutput(std::uint32_t row) {
 
 void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
   if (lane.pos + extra <= lane.limit) return;
-  if (lane.data != lane.spare.data()) {
-    // The lane outgrew its region of the scratch buffer: go on in its own.
-    lane.spare.assign(lane.data, lane.pos);
+  if (!lane.spilled) {
+    // The region is full: keep what it holds and go on in the spare string.
+    lane.spilled = true;
+    lane.regionUsed = lane.pos;
+    lane.pos = 0;
+    lane.spare.resize(std::max<std::size_t>(extra, 4096));
+  } else {
+    lane.spare.resize(std::max(lane.pos + extra, lane.spare.size() + lane.spare.size() / 2));
   }
-  lane.spare.resize(std::max(lane.pos + extra, lane.spare.size() + lane.spare.size() / 2));
   lane.data = lane.spare.data();
   lane.limit = lane.spare.size();
 }
 
-void ChainMachine::Slow(Lane* lanes, std::size_t count, std::size_t which, std::size_t offset,
+void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
                         std::size_t blockRest) {
   Lane& lane = lanes[which];
   const unsigned char c = lane.in[offset];
   if (table_[lane.row / sizeof(Entry) + classOf_[c]].next == kUnknown) {
-    if (NearBudget()) Rebuild(lanes, count);
+    // All lanes of the chunk keep their states, not only those running now.
+    if (NearBudget()) Rebuild(activeLanes_, activeCount_);
     Compute(lane.row, c);
   }
   const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
   const std::string_view output = Output(entry);
   const std::size_t append = entry.length <= kInline ? entry.advance - entry.length : entry.advance;
   // Leave room for the rest of the current block as well.
-  Reserve(lane, output.size() + 1 + blockRest * (kCopy + 1) + kSlack);
+  Reserve(lane, output.size() + 1 + blockRest * maxAdvance_ + kCopy + kSlack);
   char* o = lane.Write();
   std::memcpy(o, output.data(), output.size());
   o[output.size()] = static_cast<char>(c);
@@ -286,7 +331,18 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
     if (block == 0) return;
-    for (std::size_t l = 0; l < K; ++l) Reserve(lanes[l], block * (kCopy + 1) + kSlack);
+    // A block may write maxAdvance_ bytes per input byte, plus one blind copy.
+    // Shorten it to what the lanes' buffers hold; make room only when that
+    // would leave a very short block.
+    for (std::size_t l = 0; l < K; ++l) {
+      const std::size_t free = lanes[l].limit - lanes[l].pos;
+      std::size_t fits = free > kCopy + kSlack ? (free - kCopy - kSlack) / maxAdvance_ : 0;
+      if (fits < std::min(block, kMinBlock)) {
+        Reserve(lanes[l], block * maxAdvance_ + kCopy + kSlack);
+        fits = block;
+      }
+      block = std::min(block, fits);
+    }
 
     const char* table = reinterpret_cast<const char*>(table_.data());
     const unsigned char* in[K];
@@ -318,7 +374,7 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
             lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
             lanes[m].row = static_cast<std::uint32_t>(row[m]);
           }
-          Slow(lanes, K, l, i, block - i);
+          Slow(lanes, l, i, block - i);
           table = reinterpret_cast<const char*>(table_.data());
 #pragma GCC unroll 4
           for (std::size_t m = 0; m < K; ++m) {
@@ -337,15 +393,69 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
   }
 }
 
+const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
+                                            const unsigned char* end) const {
+  if (loud_.size() == 1) {
+    const void* hit = std::memchr(from, loud_[0], static_cast<std::size_t>(end - from));
+    return hit ? static_cast<const unsigned char*>(hit) : end;
+  }
+#if defined(__SSE2__)
+  __m128i needles[kMaxLoud];
+  for (std::size_t k = 0; k < kMaxLoud; ++k)
+    needles[k] = _mm_set1_epi8(static_cast<char>(loud_[k < loud_.size() ? k : 0]));
+  for (; end - from >= 16; from += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    __m128i hits = _mm_cmpeq_epi8(block, needles[0]);
+    for (std::size_t k = 1; k < kMaxLoud; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, needles[k]));
+    if (const int mask = _mm_movemask_epi8(hits)) return from + std::countr_zero(static_cast<unsigned>(mask));
+  }
+#endif
+  for (; from < end; ++from) {
+    if (std::find(loud_.begin(), loud_.end(), *from) != loud_.end()) return from;
+  }
+  return end;
+}
+
+void ChainMachine::RunSkipping(Lane& lane) {
+  std::size_t hits = 0, skipped = 0;
+  while (lane.in < lane.end) {
+    if (lane.row == kHeaderBytes) {
+      // In the start state: copy up to the next byte that does something.
+      const unsigned char* loud = FindLoud(lane.in, lane.end);
+      const auto run = static_cast<std::size_t>(loud - lane.in);
+      Reserve(lane, run + kSlack);
+      std::memcpy(lane.Write(), lane.in, run);
+      lane.pos += run;
+      lane.in = loud;
+      skipped += run;
+      if (loud == lane.end) break;
+      // Copying pays only while loud bytes are rare; otherwise go on with the
+      // table alone, for this text and the next ones.
+      if (++hits >= 64 && skipped < hits * 16) {
+        skip_ = false;
+        break;
+      }
+    }
+    // One byte through the table (an interleaved run of one lane and one byte).
+    const unsigned char* end = lane.end;
+    lane.end = lane.in + 1;
+    RunInterleaved<1>(&lane);
+    lane.end = end;
+  }
+  RunInterleaved<1>(&lane);
+}
+
 void ChainMachine::Run(std::string_view text, std::string& out) {
   out.clear();
-  out.reserve(static_cast<std::size_t>(static_cast<double>(text.size()) * growth_) + kSlack);
-  const auto* next = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = next + text.size();
+  ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) * growth_) + kSlack);
+  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = begin + text.size();
   std::uint32_t row = kHeaderBytes;  // the start state
-  while (next < end) {
-    const unsigned char* chunkEnd = end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
-    row = RunChunk(next, chunkEnd, row, out);
+  for (const unsigned char* next = begin; next < end;) {
+    const unsigned char* chunkEnd =
+        end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
+    row = RunChunk(next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
+                   static_cast<std::size_t>(end - chunkEnd));
     next = chunkEnd;
   }
   out += FinalOutput(row);
@@ -355,7 +465,8 @@ void ChainMachine::Run(std::string_view text, std::string& out) {
 }
 
 std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
-                                     std::uint32_t row, std::string& out) {
+                                     std::uint32_t row, std::string& out, std::size_t before,
+                                     std::size_t after) {
   // Cut the chunk right after boundary bytes near equal shares. The first lane
   // goes on from `row`; the others start after a boundary, where every state
   // has been flushed back to the start.
@@ -378,24 +489,46 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   std::array<std::size_t, kLanes> room{};
   std::size_t size = 0;
   for (std::size_t l = 0; l < count; ++l) {
-    room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth_) + kSlack;
+    room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth_) +
+              kRegionSlack;
     size += room[l];
   }
   if (scratchSize_ < size) {
-    scratch_ = std::make_unique<char[]>(size);
+    scratch_ = std::make_unique_for_overwrite<char[]>(size);
     scratchSize_ = size;
   }
-  for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l)
-    lanes[l] = Lane{cuts[l], cuts[l + 1], scratch_.get() + at, room[l], 0, l == 0 ? row : kHeaderBytes, {}};
-
-  switch (count) {
-    case 4: RunInterleaved<4>(lanes.data()); break;
-    case 3: RunInterleaved<3>(lanes.data()); break;
-    case 2: RunInterleaved<2>(lanes.data()); break;
-    default: break;
+  for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l) {
+    char* region = scratch_.get() + at;
+    lanes[l] = Lane{cuts[l], cuts[l + 1], region, room[l], 0, l == 0 ? row : kHeaderBytes, region, 0,
+                    false, {}};
   }
+
+  activeLanes_ = lanes.data();
+  activeCount_ = count;
+  if (skip_) {
+    for (std::size_t l = 0; l < count; ++l) RunSkipping(lanes[l]);
+  } else {
+    switch (count) {
+      case 4: RunInterleaved<4>(lanes.data()); break;
+      case 3: RunInterleaved<3>(lanes.data()); break;
+      case 2: RunInterleaved<2>(lanes.data()); break;
+      default: break;
+    }
+  }
+  std::size_t produced = 0;
   for (std::size_t l = 0; l < count; ++l) {
     RunInterleaved<1>(&lanes[l]);
+    produced += lanes[l].pos + lanes[l].regionUsed;
+  }
+  // Grow the result by what the text so far says the rest will need, rather
+  // than by doubling (which std::string::reserve would do).
+  if (out.size() + produced > out.capacity()) {
+    const double rate = static_cast<double>(out.size() + produced) / static_cast<double>(before + length);
+    ReserveExactly(out, out.size() + produced +
+                            static_cast<std::size_t>(static_cast<double>(after) * rate * 1.02) + kSlack);
+  }
+  for (std::size_t l = 0; l < count; ++l) {
+    if (lanes[l].spilled) out.append(lanes[l].region, lanes[l].regionUsed);
     out.append(lanes[l].data, lanes[l].pos);
   }
   return lanes[count - 1].row;

@@ -71,6 +71,10 @@ class ChainMachine {
   // How many times the table outgrew its budget and was rebuilt.
   std::size_t ResetCount() const { return resets_; }
 
+  // Whether runs copy the bytes that pass through the start state in bulk
+  // (few bytes start a match, and those turned out rare in the texts so far).
+  bool SkipsQuietBytes() const { return skip_; }
+
  private:
   // A run of one-byte steps, fused into a map from byte to output.
   struct ByteMap {
@@ -126,18 +130,24 @@ class ChainMachine {
   bool NearBudget() const;
   // Drops the table, keeping the states the lanes are in.
   void Rebuild(Lane* lanes, std::size_t count);
+  Lane* activeLanes_ = nullptr;  // the lanes of the chunk being run
+  std::size_t activeCount_ = 0;
   static void Reserve(Lane& lane, std::size_t extra);
   // Reads byte `offset` of lane `which` the slow way: fills a missing entry or
   // copies a long output. `blockRest` bytes of the block remain, this one
   // included.
-  void Slow(Lane* lanes, std::size_t count, std::size_t which, std::size_t offset,
-            std::size_t blockRest);
+  void Slow(Lane* lanes, std::size_t which, std::size_t offset, std::size_t blockRest);
   template <std::size_t K>
   void RunInterleaved(Lane* lanes);
+  // Runs a lane, copying the stretches between loud bytes in bulk while the
+  // machine is in its start state.
+  void RunSkipping(Lane& lane);
+  const unsigned char* FindLoud(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
-  // and returns the state at the end.
+  // and returns the state at the end. `before` bytes of text came before it,
+  // `after` bytes follow.
   std::uint32_t RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t row,
-                         std::string& out);
+                         std::string& out, std::size_t before, std::size_t after);
 
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
@@ -157,6 +167,12 @@ class ChainMachine {
   std::size_t resets_ = 0;
   std::size_t maxEntries_;
   double growth_ = 1.0;  // output size over input size, from the last run
+  std::size_t maxAdvance_ = 1;  // the largest `advance` of an inline entry
+  // The bytes that do anything in the start state, when there are at most
+  // kMaxLoud of them; skip_ says whether to copy the others in bulk.
+  static constexpr std::size_t kMaxLoud = 4;
+  std::vector<unsigned char> loud_;
+  bool skip_ = false;
   std::unique_ptr<char[]> scratch_;  // the lanes' output regions
   std::size_t scratchSize_ = 0;
 

@@ -29,9 +29,11 @@
 // - Output is byte-identical to reference::EnglishToL33t / L33tToEnglish.
 // - Each call reads the store exactly as often as the keys it needs (search and
 //   replace once; the 26 letters once each, in Hardcore mode) and never writes.
-// - Memory: the input, the output, one intermediate buffer when a long Custom
-//   list splits the work into several phases, and tables whose size depends on
-//   the rules, not on the text.
+// - Memory: the input, the output, one intermediate text when a long Custom
+//   list splits the work into phases, tables whose size depends on the rules
+//   (and is capped), and scratch space that does not grow with the text: the
+//   machine works in chunks of a megabyte, the batch in pieces of at most
+//   4 MB (8 bytes of occurrence list per byte of a piece).
 //
 // Streaming: a byte that no step of the translation looks for ends every
 // pending match, so translating a text in pieces cut right after such bytes
