@@ -433,16 +433,42 @@ void ChainMachine::RunSkipping(Lane& lane) {
       // table alone, for this text and the next ones.
       if (++hits >= 64 && skipped < hits * 16) {
         skip_ = false;
-        break;
+        RunInterleaved<1>(&lane);
+        return;
       }
     }
-    // One byte through the table (an interleaved run of one lane and one byte).
-    const unsigned char* end = lane.end;
-    lane.end = lane.in + 1;
-    RunInterleaved<1>(&lane);
-    lane.end = end;
+    // Through the table until the machine is back in its start state.
+    const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
+    Reserve(lane, kMinBlock * maxAdvance_ + kCopy + kSlack);
+    const char* table = reinterpret_cast<const char*>(table_.data());
+    const unsigned char* in = lane.in;
+    char* o = lane.Write();
+    std::size_t row = lane.row;
+    while (in < stop) {
+      const unsigned char c = *in;
+      std::uint16_t offset;
+      std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
+      const auto& e = *reinterpret_cast<const Entry*>(table + row + offset);
+      if (e.length <= kInline) {
+        std::memcpy(o, reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
+        o[e.length] = static_cast<char>(c);
+        o += e.advance;
+        row = e.next;
+      } else {
+        lane.pos = static_cast<std::size_t>(o - lane.data);
+        lane.row = static_cast<std::uint32_t>(row);
+        Slow(&lane, 0, static_cast<std::size_t>(in - lane.in), static_cast<std::size_t>(stop - in));
+        table = reinterpret_cast<const char*>(table_.data());
+        o = lane.Write();
+        row = lane.row;
+      }
+      ++in;
+      if (row == kHeaderBytes) break;
+    }
+    lane.in = in;
+    lane.pos = static_cast<std::size_t>(o - lane.data);
+    lane.row = static_cast<std::uint32_t>(row);
   }
-  RunInterleaved<1>(&lane);
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out) {

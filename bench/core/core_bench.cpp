@@ -14,6 +14,7 @@
 // over the repetitions.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -168,7 +169,7 @@ class CustomStage {
   std::unique_ptr<detail::BatchReplacer> batch_;
 };
 
-enum class Mode { kReference, kWarm, kCold };
+enum class Mode { kReference, kWarm, kCold, kReusing };
 
 void CustomStageBench(benchmark::State& state, std::size_t pairs, Mode mode) {
   const std::string& text = English(kCustomBytes);
@@ -186,7 +187,8 @@ void CustomStageBench(benchmark::State& state, std::size_t pairs, Mode mode) {
   for (auto _ : state) {
     switch (mode) {
       case Mode::kReference: out = SequentialSteps(text, steps); break;
-      case Mode::kWarm: stage->Run(text, out); break;
+      case Mode::kWarm:
+      case Mode::kReusing: stage->Run(text, out); break;
       case Mode::kCold:
         stage = std::make_unique<CustomStage>(steps);
         stage->Run(text, out);
@@ -213,14 +215,20 @@ void CustomTranslationBench(benchmark::State& state, std::size_t pairs, bool ref
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-void ScaleBench(benchmark::State& state, std::size_t bytes, bool reference) {
+// kWarm: a fresh result string per call, as the window gets it; kReusing:
+// the overload that writes into the caller's buffer, as a filter would use it.
+void ScaleBench(benchmark::State& state, std::size_t bytes, Mode mode) {
   const std::string& text = English(bytes);
   const std::string& expected = Expected(Direction::kEnglishToL33t, text, false, DefaultStore(),
                                          "scale/" + std::to_string(bytes));
+  const bool reference = mode == Mode::kReference;
   std::string out = Translate(reference, Direction::kEnglishToL33t, text, false, DefaultStore());
   if (out != expected) state.SkipWithError("output differs from the reference");
   for (auto _ : state) {
-    out = Translate(reference, Direction::kEnglishToL33t, text, false, DefaultStore());
+    if (mode == Mode::kReusing)
+      EnglishToL33t(text, false, DefaultStore(), out);
+    else
+      out = Translate(reference, Direction::kEnglishToL33t, text, false, DefaultStore());
     benchmark::DoNotOptimize(out.data());
   }
   if (out != expected) state.SkipWithError("output differs from the reference");
@@ -248,9 +256,13 @@ void RegisterAll() {
   auto engineRuns = [](benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
   };
-  auto referenceRuns = [](benchmark::internal::Benchmark* b, int repetitions) {
-    b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(repetitions);
-    if (repetitions > 1) b->ReportAggregatesOnly(true);
+  // The reference takes up to seconds on 10 MB: one iteration per repetition
+  // there, as many as the library wants where it is fast (a single call would
+  // also time the first touch of its fresh output buffer).
+  auto referenceRuns = [](benchmark::internal::Benchmark* b, bool slow) {
+    b->Unit(benchmark::kMillisecond);
+    if (slow) b->Iterations(1);
+    b->Repetitions(3)->ReportAggregatesOnly(true);
   };
 
   struct Chain {
@@ -280,7 +292,7 @@ void RegisterAll() {
               ChainBench(s, chain.direction, chain.hardcore, onL33t, reference, name.substr(0, name.rfind('/')));
             });
         if (reference)
-          referenceRuns(b, 3);
+          referenceRuns(b, true);
         else
           engineRuns(b);
       }
@@ -296,10 +308,12 @@ void RegisterAll() {
       auto* b = benchmark::RegisterBenchmark((base + suffix).c_str(), [=](benchmark::State& s) {
         CustomStageBench(s, pairs, mode);
       });
-      if (mode == Mode::kReference)
-        referenceRuns(b, pairs >= 10000 ? 1 : 3);
-      else
+      if (mode == Mode::kReference) {
+        referenceRuns(b, pairs >= 1000);
+        if (pairs >= 10000) b->Repetitions(1);  // some 10 s a run
+      } else {
         engineRuns(b);
+      }
     }
     Figures().push_back({"Custom stage, " + std::to_string(pairs) + " pairs, 1 MB", base + "/engine",
                          base + "/reference", pairs == 1000 ? 20.0 : 0.0});
@@ -311,10 +325,12 @@ void RegisterAll() {
       auto* b = benchmark::RegisterBenchmark(
           (whole + (reference ? "/reference" : "/engine")).c_str(),
           [=](benchmark::State& s) { CustomTranslationBench(s, pairs, reference); });
-      if (reference)
-        referenceRuns(b, pairs >= 10000 ? 1 : 3);
-      else
+      if (reference) {
+        referenceRuns(b, pairs >= 1000);
+        if (pairs >= 10000) b->Repetitions(1);
+      } else {
         engineRuns(b);
+      }
     }
     Figures().push_back({"  EnglishToL33t standard with them", whole + "/engine",
                          whole + "/reference", 0});
@@ -322,17 +338,21 @@ void RegisterAll() {
 
   for (std::size_t bytes : {kKiB, 10 * kKiB, 100 * kKiB, kMiB, 10 * kMiB, 100 * kMiB}) {
     const std::string base = "scale/" + SizeName(bytes);
-    auto* engine = benchmark::RegisterBenchmark(
-        (base + "/engine").c_str(), [=](benchmark::State& s) { ScaleBench(s, bytes, false); });
-    engineRuns(engine);
+    engineRuns(benchmark::RegisterBenchmark(
+        (base + "/engine").c_str(), [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kWarm); }));
+    engineRuns(benchmark::RegisterBenchmark(
+        (base + "/engine_reusing").c_str(),
+        [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kReusing); }));
     std::string reference;
     if (bytes <= 10 * kMiB) {
       reference = base + "/reference";
-      auto* b = benchmark::RegisterBenchmark(
-          reference.c_str(), [=](benchmark::State& s) { ScaleBench(s, bytes, true); });
-      b->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+      referenceRuns(benchmark::RegisterBenchmark(
+                        reference.c_str(),
+                        [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kReference); }),
+                    bytes >= 10 * kMiB);
     }
     Figures().push_back({"EnglishToL33t standard, " + SizeName(bytes), base + "/engine", reference, 0});
+    Figures().push_back({"  into a reused buffer", base + "/engine_reusing", reference, 0});
   }
 }
 
@@ -340,6 +360,8 @@ void RegisterAll() {
 // are medians over the repetitions where there are several.
 class FigureReporter : public benchmark::ConsoleReporter {
  public:
+  FigureReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       const std::string& name = run.run_name.function_name;
