@@ -16,8 +16,9 @@ namespace {
 // Bytes of long outputs allowed before the table is dropped and rebuilt.
 constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
 
-// Input is processed in blocks; room for a block's worst short output is made
-// before the block starts, so the inner loop never checks capacity.
+// Input is processed in blocks no longer than what the output buffer is sure
+// to hold, so the inner loop never checks capacity; a block shorter than
+// kMinBlock makes room instead.
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kMinBlock = 256;
 constexpr std::size_t kSlack = 64;

@@ -130,8 +130,6 @@ class ChainMachine {
   bool NearBudget() const;
   // Drops the table, keeping the states the lanes are in.
   void Rebuild(Lane* lanes, std::size_t count);
-  Lane* activeLanes_ = nullptr;  // the lanes of the chunk being run
-  std::size_t activeCount_ = 0;
   static void Reserve(Lane& lane, std::size_t extra);
   // Reads byte `offset` of lane `which` the slow way: fills a missing entry or
   // copies a long output. `blockRest` bytes of the block remain, this one
@@ -157,7 +155,7 @@ class ChainMachine {
   std::uint32_t rowBytes_ = 0;
   std::uint32_t classCount_ = 1;
 
-  std::vector<Entry> table_;            // rows, then one padding entry
+  std::vector<Entry> table_;            // class offsets, rows, one padding entry
   std::vector<std::uint32_t> tuples_;   // the tuple of state s at s * matchers_.size()
   std::unordered_map<std::string, std::uint32_t> tupleIds_;
   std::vector<std::string> finals_;     // what the end of the text emits, per state
@@ -175,6 +173,8 @@ class ChainMachine {
   bool skip_ = false;
   std::unique_ptr<char[]> scratch_;  // the lanes' output regions
   std::size_t scratchSize_ = 0;
+  Lane* activeLanes_ = nullptr;  // the lanes of the chunk being run
+  std::size_t activeCount_ = 0;
 
   // Scratch for Compute.
   std::vector<std::uint32_t> tuple_;
