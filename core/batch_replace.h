@@ -15,8 +15,12 @@
 // That is exact when no occurrence of a later find string in the intermediate
 // text touches what an earlier step inserted (overlaps the inserted text, or
 // spans the place where an empty replacement deleted a match). The pass then
-// checks exactly that: around every chosen match it rebuilds the intermediate
-// text as the later steps would see it and scans it with the same automaton.
+// checks exactly that: around every chosen match it feeds the intermediate
+// text, as the later steps would see it, to the same automaton, from the last
+// byte before the match that no find string holds (the automaton is at its
+// root after one) until no occurrence in progress can still reach back into
+// the insertion; a match between two such bytes needs only the occurrences
+// inside its own replacement, which are known in advance.
 // The first step that would see such an occurrence, if any, ends the pass:
 // the steps before it are applied, and the next pass starts with that step on
 // the new text. So a list whose rules do not feed each other in the text at
