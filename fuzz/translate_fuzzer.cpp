@@ -91,9 +91,16 @@ void FillCustomList(FuzzedDataProvider& in, MemorySettings& store) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   MemorySettings store;
+  // Now and then the text is repeated, line after line, to some 36 KB: long
+  // texts run in interleaved lanes, short ones do not.
+  const bool repeat = in.ConsumeIntegralInRange(0, 15) == 0;
   FillTable(in, store);
   FillCustomList(in, store);
-  const std::string text = in.ConsumeRemainingBytesAsString();
+  std::string text = in.ConsumeRemainingBytesAsString();
+  if (repeat && !text.empty()) {
+    const std::string line = text + "\r\n";
+    while (text.size() < 36000) text += line;
+  }
 
   std::string fast, head, tail;
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
