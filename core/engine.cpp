@@ -189,6 +189,8 @@ Translator::~Translator() = default;
 
 void Translator::Translate(std::string_view text, std::string& out) { plan_->Run(text, out); }
 
+bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsBoundary(byte); }
+
 std::size_t Translator::SplitPoint(std::string_view text) const {
   for (std::size_t i = text.size(); i > 0; --i) {
     if (plan_->IsBoundary(static_cast<unsigned char>(text[i - 1]))) return i;

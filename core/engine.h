@@ -79,6 +79,9 @@ class Translator {
   // the rest separately and joining the results equals translating the whole.
   std::size_t SplitPoint(std::string_view text) const;
 
+  // True for a byte that no step looks for: a text may be cut right after it.
+  bool IsSplitByte(unsigned char byte) const;
+
  private:
   std::shared_ptr<detail::Plan> plan_;
 };
