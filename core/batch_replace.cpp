@@ -1,12 +1,9 @@
 #include "batch_replace.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
-
-#include "literal_replace.h"
+#include <span>
 
 namespace glossmith::detail {
 
@@ -15,132 +12,83 @@ namespace {
 // Texts from this size on are scanned in two lanes.
 constexpr std::size_t kTwoLaneBytes = std::size_t{1} << 14;
 
+// Dictionary links followed while finding what occurs inside the
+// replacements; past this, the rest is assumed to conflict (always safe).
+constexpr std::size_t kInsideWork = std::size_t{1} << 24;
+
 }  // namespace
 
 BatchReplacer::BatchReplacer(const Steps& steps, Limits limits) : limits_(limits) {
-  std::array<bool, 256> used{};
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
+    steps_.emplace_back(find, replacement);
     finds_.push_back(find);
-    replacements_.push_back(replacement);
     maxFind_ = std::max(maxFind_, find.size());
-    for (unsigned char c : find) used[c] = true;
-  }
-  for (int b = 0; b < 256; ++b) {
-    if (used[b]) classOf_[b] = static_cast<std::uint16_t>(classCount_++);
-  }
-
-  // The trie, its edges gathered per parent.
-  struct Edge {
-    std::uint32_t parent;
-    std::uint16_t cls;
-    std::uint32_t child;
-  };
-  std::vector<Edge> edges;
-  std::unordered_map<std::uint64_t, std::uint32_t> child;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> terms;  // (node, step)
-  std::uint32_t nodeCount = 1;
-  for (std::uint32_t s = 0; s < finds_.size(); ++s) {
-    std::uint32_t node = 0;
-    for (unsigned char c : finds_[s]) {
-      const std::uint16_t cls = classOf_[c];
-      auto [it, added] = child.try_emplace(std::uint64_t{node} << 16 | cls, nodeCount);
-      if (added) {
-        edges.push_back({node, cls, nodeCount});
-        ++nodeCount;
-      }
-      node = it->second;
-    }
-    terms.emplace_back(node, s);
-  }
-  child = {};
-  std::sort(terms.begin(), terms.end());
-  termBegin_.assign(nodeCount + 1, 0);
-  termSteps_.reserve(terms.size());
-  for (const auto& [node, step] : terms) {
-    ++termBegin_[node + 1];
-    termSteps_.push_back(step);
-  }
-  for (std::uint32_t n = 0; n < nodeCount; ++n) termBegin_[n + 1] += termBegin_[n];
-
-  std::stable_sort(edges.begin(), edges.end(),
-                   [](const Edge& a, const Edge& b) { return a.parent < b.parent; });
-  std::vector<std::uint32_t> edgeBegin(nodeCount + 1, 0);
-  for (const Edge& e : edges) ++edgeBegin[e.parent + 1];
-  for (std::uint32_t n = 0; n < nodeCount; ++n) edgeBegin[n + 1] += edgeBegin[n];
-
-  // Breadth first: a node's row starts as a copy of its failure node's row,
-  // which is shallower and so already complete.
-  const std::uint32_t width = classCount_;
-  delta_.assign(std::size_t{nodeCount} * width, 0);
-  dict_.assign(nodeCount, 0);
-  depth_.assign(nodeCount, 0);
-  std::vector<std::uint32_t> fail(nodeCount, 0);
-  std::vector<std::uint32_t> queue{0};
-  queue.reserve(nodeCount);
-  for (std::size_t q = 0; q < queue.size(); ++q) {
-    const std::uint32_t u = queue[q];
-    std::uint32_t* row = &delta_[std::size_t{u} * width];
-    if (u != 0) std::copy_n(&delta_[std::size_t{fail[u]} * width], width, row);
-    for (std::uint32_t e = edgeBegin[u]; e < edgeBegin[u + 1]; ++e) {
-      const Edge& edge = edges[e];
-      const std::uint32_t v = edge.child;
-      fail[v] = u == 0 ? 0 : delta_[std::size_t{fail[u]} * width + edge.cls] / width;
-      depth_[v] = depth_[u] + 1;
-      const std::uint32_t f = fail[v];
-      dict_[v] = termBegin_[f] != termBegin_[f + 1] ? f : dict_[f];
-      row[edge.cls] = v * width;
-      queue.push_back(v);
-    }
-  }
-  // Node(row) divides by the row width with a shift and a multiplication by
-  // the inverse of its odd part, exact for the multiples that rows are.
-  widthShift_ = static_cast<std::uint32_t>(std::countr_zero(width));
-  const std::uint32_t odd = width >> widthShift_;
-  widthInverse_ = odd;
-  for (int i = 0; i < 5; ++i) widthInverse_ *= 2 - odd * widthInverse_;
-  for (std::uint32_t& entry : delta_) {
-    const std::uint32_t node = entry / width;
-    if (termBegin_[node] != termBegin_[node + 1] || dict_[node] != 0) entry |= kHasOutput;
+    for (unsigned char c : find) inFind_[c] = true;
   }
   counts_.assign(finds_.size(), 0);
+}
 
-  // The steps with an occurrence inside each step's replacement.
-  insideBegin_.assign(finds_.size() + 1, 0);
-  std::vector<std::uint32_t> found;
-  for (std::size_t s = 0; s < finds_.size(); ++s) {
-    found.clear();
-    std::uint32_t row = 0;
-    for (unsigned char c : replacements_[s]) {
-      const std::uint32_t entry = delta_[row + classOf_[c]];
-      row = entry & ~kHasOutput;
-      if (!(entry & kHasOutput)) continue;
-      for (std::uint32_t n = Node(row); n != 0; n = dict_[n])
-        found.insert(found.end(), termSteps_.begin() + termBegin_[n], termSteps_.begin() + termBegin_[n + 1]);
+BatchReplacer::~BatchReplacer() = default;
+
+bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
+  const std::size_t entries = AhoCorasick::EntriesFor(finds_);
+  return entries <= limits_.maxEntries && entries / finds_.size() <= textSize;
+}
+
+void BatchReplacer::Build() {
+  automaton_ = std::make_unique<AhoCorasick>(finds_);
+  // The first later step found inside each replacement.
+  const auto total = static_cast<std::uint32_t>(finds_.size());
+  insideNext_.assign(total, total);
+  const AhoCorasick::View ac = automaton_->view();
+  std::size_t work = 0;
+  for (std::uint32_t s = 0; s < total; ++s) {
+    if (work > kInsideWork) {
+      insideNext_[s] = s + 1;
+      continue;
     }
-    std::sort(found.begin(), found.end());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
-    insideSteps_.insert(insideSteps_.end(), found.begin(), found.end());
-    insideBegin_[s + 1] = static_cast<std::uint32_t>(insideSteps_.size());
+    std::uint32_t row = 0;
+    for (unsigned char c : steps_[s].second) {
+      const std::uint32_t entry = ac.Step(row, c);
+      row = AhoCorasick::RowOf(entry);
+      ++work;
+      if (AhoCorasick::HasOutput(entry))
+        insideNext_[s] = automaton_->FirstOutputAbove(row, s, insideNext_[s], work);
+    }
   }
 }
 
-bool BatchReplacer::Collect(std::string_view text, std::uint32_t first, std::uint32_t last,
-                            std::size_t budget) {
+std::size_t BatchReplacer::RetainedBytes() const {
+  return (automaton_ ? automaton_->Bytes() : 0) + insideNext_.capacity() * sizeof(std::uint32_t) +
+         occurrenceCapacity_ * sizeof(Occurrence) + scratch_.capacity() +
+         order_.capacity() * sizeof(std::uint32_t) + covered_.capacity() * sizeof(std::uint64_t) +
+         chosen_.capacity() + matches_.capacity() * sizeof(Match);
+}
+
+void BatchReplacer::RunRest(std::string_view text, std::uint32_t first, std::string& out) {
+  lastStepByStep_ = true;
+  std::string rest(text);  // `text` may be a view of `out`
+  RunStepByStep(rest, std::span(steps_).subspan(first));
+  out.swap(rest);
+}
+
+BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint32_t first,
+                                                std::uint32_t last, std::size_t budget) {
   if (occurrenceCapacity_ < budget) {
     occurrenceBuffer_ = std::make_unique_for_overwrite<Occurrence[]>(budget);
     occurrenceCapacity_ = budget;
   }
   std::fill(counts_.begin() + first, counts_.begin() + last + 1, 0);
+  work_ += text.size();
   // Local copies: the compiler cannot tell that the writes below leave the
   // members alone.
-  const std::uint32_t* delta = delta_.data();
-  const std::uint16_t* classOf = classOf_.data();
-  const std::uint32_t* dict = dict_.data();
-  const std::uint32_t* termBegin = termBegin_.data();
-  const std::uint32_t* termSteps = termSteps_.data();
+  const AhoCorasick::View ac = automaton_->view();
+  const AhoCorasick& automaton = *automaton_;
   std::uint32_t* counts = counts_.data();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t work = work_;
+  const std::size_t workLimit = workLimit_;
 
   // Two lanes, cut after a byte that no find string holds (the automaton is at
   // its root there), scanned side by side so that their table lookups
@@ -148,59 +96,60 @@ bool BatchReplacer::Collect(std::string_view text, std::uint32_t first, std::uin
   // the back; they are full when they meet.
   std::size_t cut = text.size();
   if (text.size() >= kTwoLaneBytes) {
-    for (cut = text.size() / 2; cut < text.size() && classOf[bytes[cut]] != 0;) ++cut;
+    for (cut = text.size() / 2; cut < text.size() && inFind_[bytes[cut]];) ++cut;
     cut = cut < text.size() ? cut + 1 : text.size();
   }
   Occurrence* front = occurrenceBuffer_.get();
   Occurrence* back = front + budget;
   bool fits = true;
   auto emit = [&](std::uint32_t row, std::size_t end, bool fromFront) {
-    for (std::uint32_t n = Node(row); n != 0; n = dict[n]) {
-      for (std::uint32_t t = termBegin[n]; t < termBegin[n + 1]; ++t) {
-        const std::uint32_t step = termSteps[t];
-        if (step < first || step > last) continue;
-        ++counts[step];
-        if (front == back) {
-          fits = false;
-          continue;
-        }
-        const Occurrence o{static_cast<std::uint32_t>(end), step};
-        if (fromFront)
-          *front++ = o;
-        else
-          *--back = o;
+    if (work > workLimit) return;
+    automaton.ForEachOutput(row, [&](std::uint32_t step) {
+      ++work;
+      if (step < first || step > last) return;
+      ++counts[step];
+      if (front == back) {
+        fits = false;
+        return;
       }
-    }
+      const Occurrence o{static_cast<std::uint32_t>(end), step};
+      if (fromFront)
+        *front++ = o;
+      else
+        *--back = o;
+    });
   };
   std::uint32_t row0 = 0, row1 = 0;
   const std::size_t both = std::min(cut, text.size() - cut);
   for (std::size_t i = 0; i < both; ++i) {
-    const std::uint32_t entry0 = delta[row0 + classOf[bytes[i]]];
-    const std::uint32_t entry1 = delta[row1 + classOf[bytes[cut + i]]];
-    row0 = entry0 & ~kHasOutput;
-    row1 = entry1 & ~kHasOutput;
-    if (entry0 & kHasOutput) [[unlikely]]
+    const std::uint32_t entry0 = ac.Step(row0, bytes[i]);
+    const std::uint32_t entry1 = ac.Step(row1, bytes[cut + i]);
+    row0 = AhoCorasick::RowOf(entry0);
+    row1 = AhoCorasick::RowOf(entry1);
+    if (AhoCorasick::HasOutput(entry0)) [[unlikely]]
       emit(row0, i + 1, true);
-    if (entry1 & kHasOutput) [[unlikely]]
+    if (AhoCorasick::HasOutput(entry1)) [[unlikely]]
       emit(row1, cut + i + 1, false);
   }
   for (std::size_t i = both; i < cut; ++i) {
-    const std::uint32_t entry = delta[row0 + classOf[bytes[i]]];
-    row0 = entry & ~kHasOutput;
-    if (entry & kHasOutput) emit(row0, i + 1, true);
+    const std::uint32_t entry = ac.Step(row0, bytes[i]);
+    row0 = AhoCorasick::RowOf(entry);
+    if (AhoCorasick::HasOutput(entry)) emit(row0, i + 1, true);
   }
   for (std::size_t i = cut + both; i < text.size(); ++i) {
-    const std::uint32_t entry = delta[row1 + classOf[bytes[i]]];
-    row1 = entry & ~kHasOutput;
-    if (entry & kHasOutput) emit(row1, i + 1, false);
+    const std::uint32_t entry = ac.Step(row1, bytes[i]);
+    row1 = AhoCorasick::RowOf(entry);
+    if (AhoCorasick::HasOutput(entry)) emit(row1, i + 1, false);
   }
+  work_ = work;
+  if (work > workLimit) return Collected::kOverBudget;
   // Put the second lane's occurrences, written backwards, behind the first's.
   Occurrence* const end = occurrenceBuffer_.get() + budget;
   std::reverse(back, end);
   std::memmove(static_cast<void*>(front), back, static_cast<std::size_t>(end - back) * sizeof(Occurrence));
   occurrenceCount_ = static_cast<std::size_t>(front - occurrenceBuffer_.get()) +
                      static_cast<std::size_t>(end - back);
-  return fits;
+  return fits ? Collected::kAll : Collected::kTooMany;
 }
 
 void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint32_t last) {
@@ -277,7 +226,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   auto takeLeft = [&](const char* end, std::size_t available) {
     const std::size_t take = std::min(need, available);
     std::size_t kept = 0;
-    while (kept < take && classOf_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])] != 0)
+    while (kept < take && inFind_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])])
       ++kept;
     left_.push_back({end - kept, kept});
     need = kept < take ? 0 : need - take;
@@ -292,7 +241,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[k--];
     if (neighbour.step < threshold) {
-      const std::string& r = replacements_[neighbour.step];
+      const std::string& r = steps_[neighbour.step].second;
       takeLeft(r.data() + r.size(), r.size());
       pos = neighbour.start;
     } else {
@@ -302,36 +251,35 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
 
   // Scan left context, insertion and right context; note the lowest step
   // below `below` with an occurrence that touches the insertion.
+  const AhoCorasick::View ac = automaton_->view();
   std::uint32_t found = below;
   std::uint32_t row = 0;
   std::size_t fed = 0, insertBegin = 0, insertEnd = 0;
   auto feed = [&](const char* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint32_t entry = delta_[row + classOf_[static_cast<unsigned char>(bytes[i])]];
-      row = entry & ~kHasOutput;
+      const std::uint32_t entry = ac.Step(row, static_cast<unsigned char>(bytes[i]));
+      row = AhoCorasick::RowOf(entry);
       ++fed;
-      if (!(entry & kHasOutput)) continue;
-      for (std::uint32_t n = Node(row); n != 0; n = dict_[n]) {
-        for (std::uint32_t t = termBegin_[n]; t < termBegin_[n + 1]; ++t) {
-          const std::uint32_t step = termSteps_[t];
-          if (step < threshold || step >= found) continue;
-          const std::size_t start = fed - finds_[step].size();
-          const bool touches = insertBegin < insertEnd ? start < insertEnd && fed > insertBegin
-                                                       : start < insertBegin && fed > insertBegin;
-          if (touches) found = step;
-        }
-      }
+      if (!AhoCorasick::HasOutput(entry)) continue;
+      automaton_->ForEachOutput(row, [&](std::uint32_t step) {
+        ++work_;
+        if (step < threshold || step >= found) return;
+        const std::size_t start = fed - finds_[step].size();
+        const bool touches = insertBegin < insertEnd ? start < insertEnd && fed > insertBegin
+                                                     : start < insertBegin && fed > insertBegin;
+        if (touches) found = step;
+      });
     }
   };
   for (auto span = left_.rbegin(); span != left_.rend(); ++span) feed(span->data, span->size);
-  const std::string& inserted = replacements_[m.step];
+  const std::string& inserted = steps_[m.step].second;
   insertBegin = fed;
   insertEnd = fed + inserted.size();
   feed(inserted.data(), inserted.size());
 
   // Right of the insertion, until no occurrence in progress can reach back
   // into it.
-  auto reachesBack = [&] { return fed - depth_[Node(row)] < std::max(insertEnd, insertBegin + 1); };
+  auto reachesBack = [&] { return fed - automaton_->Depth(row) < std::max(insertEnd, insertBegin + 1); };
   need = context;
   pos = m.end;
   std::size_t j = matchIndex + 1;
@@ -345,31 +293,29 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[j++];
     if (neighbour.step < threshold) {
-      const std::string& r = replacements_[neighbour.step];
+      const std::string& r = steps_[neighbour.step].second;
       for (std::size_t i = 0; i < r.size() && need > 0 && reachesBack(); ++i, --need) feed(&r[i], 1);
       pos = neighbour.end;
     } else {
       lowestUnreplaced = std::min(lowestUnreplaced, neighbour.step);
     }
   }
+  work_ += fed;
   return found;
 }
 
-std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t last) {
+std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t first,
+                                           std::uint32_t last) {
   std::uint32_t best = last + 1;
-  auto inert = [&](std::size_t at) { return classOf_[static_cast<unsigned char>(text[at])] == 0; };
+  auto inert = [&](std::size_t at) { return !inFind_[static_cast<unsigned char>(text[at])]; };
   for (std::size_t m = 0; m < matches_.size(); ++m) {
+    if (OverBudget()) return first + 1;  // the pass's first step is exact on its own
     const Match& match = matches_[m];
+    ++work_;
     if ((match.start == 0 || inert(match.start - 1)) && (match.end == text.size() || inert(match.end))) {
       // Bytes that no find string holds on both sides: only occurrences
       // inside the inserted text itself can touch it.
-      for (std::uint32_t k = insideBegin_[match.step]; k < insideBegin_[match.step + 1]; ++k) {
-        const std::uint32_t step = insideSteps_[k];
-        if (step > match.step) {
-          best = std::min(best, step);
-          break;
-        }
-      }
+      best = std::min(best, insideNext_[match.step]);
       continue;
     }
     std::uint32_t threshold = match.step + 1;
@@ -391,17 +337,20 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
   std::string_view current = text;
   std::uint32_t first = 0;
   while (first < total) {
+    if (OverBudget()) return RunRest(current, first, result);
     const std::size_t budget = current.size() + limits_.extraOccurrences;
     std::uint32_t last = total - 1;
-    if (!Collect(current, first, last, budget)) {
+    Collected collected = Collect(current, first, last, budget);
+    if (collected == Collected::kTooMany) {
       std::size_t sum = counts_[first];
       last = first;
       while (last + 1 < total && sum + counts_[last + 1] <= budget) sum += counts_[++last];
-      Collect(current, first, last, budget);
+      collected = Collect(current, first, last, budget);
     }
+    if (collected == Collected::kOverBudget) return RunRest(current, first, result);
     ++passes_;
     Choose(current.size(), first, last);
-    const std::uint32_t stop = matches_.empty() ? last + 1 : FirstConflict(current, last);
+    const std::uint32_t stop = matches_.empty() ? last + 1 : FirstConflict(current, first, last);
     // Apply the steps before `stop`; later ones run again on the new text.
     bool changed = false;
     for (const Match& m : matches_) changed |= m.step < stop;
@@ -412,7 +361,7 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
       for (const Match& m : matches_) {
         if (m.step >= stop) continue;
         target.append(current.substr(done, m.start - done));
-        target += replacements_[m.step];
+        target += steps_[m.step].second;
         done = m.end;
       }
       target.append(current.substr(done));
@@ -428,14 +377,20 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
 
 void BatchReplacer::Run(std::string_view text, std::string& out) {
   passes_ = 0;
+  lastStepByStep_ = false;
   if (text.empty() || finds_.empty()) {
     out.assign(text);
     return;
   }
-  if (text.size() <= limits_.pieceBytes) {
-    RunPiece(text, out);
-    return;
+  work_ = 0;
+  workLimit_ = limits_.fixedWork +
+               static_cast<std::size_t>(static_cast<double>(text.size()) *
+                                        static_cast<double>(finds_.size()) * limits_.workPerByteStep);
+  if (!automaton_) {
+    if (!WorthBuilding(text.size())) return RunRest(text, 0, out);
+    Build();
   }
+  if (text.size() <= limits_.pieceBytes) return RunPiece(text, out);
   out.clear();
   std::string piece;
   std::size_t from = 0;
@@ -443,11 +398,9 @@ void BatchReplacer::Run(std::string_view text, std::string& out) {
     std::size_t to = std::min(text.size(), from + limits_.pieceBytes);
     while (to < text.size() && !IsBoundary(static_cast<unsigned char>(text[to - 1]))) ++to;
     if (to - from > std::numeric_limits<std::uint32_t>::max() - limits_.extraOccurrences) {
-      // No boundary for gigabytes: positions would not fit; apply step by step.
-      std::string rest(text.substr(from));
-      for (std::size_t s = 0; s < finds_.size(); ++s)
-        ReplaceAllInPlace(rest, finds_[s], replacements_[s]);
-      out += rest;
+      // No boundary for gigabytes: positions would not fit.
+      RunRest(text.substr(from), 0, piece);
+      out += piece;
       return;
     }
     RunPiece(text.substr(from, to - from), piece);

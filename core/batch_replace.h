@@ -3,11 +3,11 @@
 // A long list of literal replace steps (a user's Custom string list), applied
 // in order with few passes instead of one pass per step.
 //
-// One Aho-Corasick automaton over all find strings finds, in one pass, every
-// occurrence of every find string in the text, overlapping ones included.
-// From these the matches of the steps are chosen as running the steps in
-// order would choose them, as long as no step's insertions matter to a later
-// step:
+// One Aho-Corasick automaton (aho_corasick.h) over all find strings finds, in
+// one pass, every occurrence of every find string in the text, overlapping
+// ones included. From these the matches of the steps are chosen as running the
+// steps in order would choose them, as long as no step's insertions matter to
+// a later step:
 //
 //   step j replaces, left to right, each occurrence of its find string that
 //   overlaps neither a match of an earlier step nor its own previous match.
@@ -19,8 +19,8 @@
 // text, as the later steps would see it, to the same automaton, from the last
 // byte before the match that no find string holds (the automaton is at its
 // root after one) until no occurrence in progress can still reach back into
-// the insertion; a match between two such bytes needs only the occurrences
-// inside its own replacement, which are known in advance.
+// the insertion; a match between two such bytes needs only the first later
+// step that occurs inside its own replacement, which is known in advance.
 // The first step that would see such an occurrence, if any, ends the pass:
 // the steps before it are applied, and the next pass starts with that step on
 // the new text. So a list whose rules do not feed each other in the text at
@@ -30,6 +30,15 @@
 // When a text has more occurrences than a fixed budget, a pass covers only the
 // steps whose occurrences fit; long texts are cut after bytes that no find
 // string contains, into pieces that are run one after another.
+//
+// Cost bound: the automaton is built on the first run whose text is worth it
+// (its entries at most the steps times the text's length, the work of one
+// plain pass per step) and never larger than Limits::maxEntries; until then,
+// and for a list that would need more, the steps run one by one. A run spends
+// at most Limits::fixedWork plus workPerByteStep per byte and step on passes
+// and checks; where it would spend more, the steps not yet applied run one by
+// one on the text as it stands, which is exactly what the plain rules would
+// see there.
 
 #include <array>
 #include <cstdint>
@@ -39,22 +48,29 @@
 #include <utility>
 #include <vector>
 
+#include "aho_corasick.h"
+#include "literal_replace.h"
+
 namespace glossmith::detail {
 
 class BatchReplacer {
  public:
-  using Steps = std::vector<std::pair<std::string, std::string>>;
-
   struct Limits {
     // Texts longer than this are cut into pieces after boundary bytes.
     std::size_t pieceBytes = std::size_t{4} << 20;
     // A pass keeps at most (text length + this) occurrences.
     std::size_t extraOccurrences = 4096;
+    // The largest automaton built, in table entries of 4 bytes.
+    std::size_t maxEntries = std::size_t{1} << 21;
+    // Work allowed per run, in bytes scanned or checked.
+    std::size_t fixedWork = std::size_t{1} << 22;
+    double workPerByteStep = 1.0 / 16;
   };
 
   // `steps` run in order; steps with an empty find string are dropped.
   explicit BatchReplacer(const Steps& steps, Limits limits);
   explicit BatchReplacer(const Steps& steps) : BatchReplacer(steps, Limits{}) {}
+  ~BatchReplacer();
 
   BatchReplacer(const BatchReplacer&) = delete;
   BatchReplacer& operator=(const BatchReplacer&) = delete;
@@ -64,10 +80,15 @@ class BatchReplacer {
   void Run(std::string_view text, std::string& out);
 
   // True for a byte that no step looks for.
-  bool IsBoundary(unsigned char byte) const { return classOf_[byte] == 0; }
+  bool IsBoundary(unsigned char byte) const { return !inFind_[byte]; }
 
-  // Passes made over the text by the last Run (for tests).
+  // Passes made over the text by the last Run, and whether it ended by
+  // running steps one by one (for tests).
   std::size_t LastPassCount() const { return passes_; }
+  bool LastRunStepByStep() const { return lastStepByStep_; }
+
+  // Bytes held between runs.
+  std::size_t RetainedBytes() const;
 
  private:
   struct Occurrence {
@@ -79,17 +100,23 @@ class BatchReplacer {
     std::uint32_t end;
     std::uint32_t step;
   };
+  enum class Collected { kAll, kTooMany, kOverBudget };
 
+  bool WorthBuilding(std::size_t textSize) const;
+  void Build();
   void RunPiece(std::string_view text, std::string& out);
-  // Collects the occurrences of steps [first, last] in `text`; returns false
-  // (with `counts_` filled) when they exceed `budget`.
-  bool Collect(std::string_view text, std::uint32_t first, std::uint32_t last,
-               std::size_t budget);
+  // Runs steps [first, end) one by one on `text` into `out`.
+  void RunRest(std::string_view text, std::uint32_t first, std::string& out);
+  // Collects the occurrences of steps [first, last] in `text` (counts_ filled
+  // in any case); kTooMany when they exceed `budget`.
+  Collected Collect(std::string_view text, std::uint32_t first, std::uint32_t last,
+                    std::size_t budget);
   // Chooses the matches of steps [first, last] into matches_, in text order.
   void Choose(std::size_t textSize, std::uint32_t first, std::uint32_t last);
   // The first step in (first, last] that would see an occurrence touching an
-  // earlier step's insertion, or last + 1.
-  std::uint32_t FirstConflict(std::string_view text, std::uint32_t last);
+  // earlier step's insertion, or last + 1. Answers first + 1, which is always
+  // safe, once the run's work is spent.
+  std::uint32_t FirstConflict(std::string_view text, std::uint32_t first, std::uint32_t last);
   // The lowest step in [threshold, below) with an occurrence touching the
   // insertion of match `matchIndex` in the text as step `threshold` sees it,
   // or `below`. Lowers `lowestUnreplaced` to the step of every neighbouring
@@ -97,30 +124,23 @@ class BatchReplacer {
   // that one.
   std::uint32_t CheckMatch(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
                            std::uint32_t below, std::uint32_t& lowestUnreplaced);
+  bool OverBudget() const { return work_ > workLimit_; }
 
+  Steps steps_;
   std::vector<std::string> finds_;
-  std::vector<std::string> replacements_;
   std::size_t maxFind_ = 0;
+  std::array<bool, 256> inFind_{};
   Limits limits_;
 
-  // The automaton: delta_[row + class] is the row of the next node, with
-  // kHasOutput set when that node ends some find string. A row is a node index
-  // times classCount_.
-  static constexpr std::uint32_t kHasOutput = 0x80000000u;
-  std::array<std::uint16_t, 256> classOf_{};
-  std::uint32_t classCount_ = 1;
-  std::vector<std::uint32_t> delta_;
-  std::vector<std::uint32_t> termBegin_;  // per node: its steps are termSteps_[termBegin_[n], termBegin_[n + 1])
-  std::vector<std::uint32_t> termSteps_;
-  std::vector<std::uint32_t> dict_;  // per node: nearest proper suffix node that ends a find string, or 0
-  std::vector<std::uint32_t> depth_;  // per node: length of the string it stands for
-  // Per step: the steps with an occurrence inside its replacement, ascending,
-  // at insideSteps_[insideBegin_[s], insideBegin_[s + 1]).
-  std::vector<std::uint32_t> insideBegin_;
-  std::vector<std::uint32_t> insideSteps_;
-  std::uint32_t widthShift_ = 0;
-  std::uint32_t widthInverse_ = 1;
-  std::uint32_t Node(std::uint32_t row) const { return (row >> widthShift_) * widthInverse_; }
+  std::unique_ptr<AhoCorasick> automaton_;
+  // Per step: the first later step with an occurrence inside its replacement,
+  // or the step count.
+  std::vector<std::uint32_t> insideNext_;
+
+  // Per run.
+  std::size_t work_ = 0, workLimit_ = 0;
+  std::size_t passes_ = 0;
+  bool lastStepByStep_ = false;
 
   // Scratch, kept between runs.
   std::unique_ptr<Occurrence[]> occurrenceBuffer_;
@@ -137,7 +157,6 @@ class BatchReplacer {
   };
   std::vector<Span> left_;
   std::string scratch_;
-  std::size_t passes_ = 0;
 };
 
 }  // namespace glossmith::detail

@@ -13,22 +13,22 @@ namespace glossmith::detail {
 
 namespace {
 
-// Bytes of long outputs allowed before the table is dropped and rebuilt.
-constexpr std::size_t kMaxLongBytes = std::size_t{1} << 23;
-
 // Input is processed in blocks no longer than what the output buffer is sure
 // to hold, so the inner loop never checks capacity; a block shorter than
 // kMinBlock makes room instead.
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kMinBlock = 256;
 constexpr std::size_t kSlack = 64;
-constexpr std::size_t kRegionSlack = 1024;
 
 // Texts are run in chunks of this size, each cut into up to kLanes lanes of
 // at least kMinLaneBytes.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
 constexpr std::size_t kLanes = 3;
+
+// The output of a run is sized up front by the growth of the previous run, but
+// never by more than this; a larger growth is met as the text shows it.
+constexpr double kMaxGrowthGuess = 8.0;
 
 // std::string::reserve at least doubles the capacity; for texts of many
 // megabytes that wastes as much memory as the text takes.
@@ -50,7 +50,7 @@ struct ChainMachine::Lane {
   const unsigned char* end;
   char* data;         // where output goes now
   std::size_t limit;  // bytes available at data
-  std::size_t pos;    // bytes written at data
+  std::size_t pos;    // bytes written at data; never more than limit
   std::uint32_t row;
   char* region;
   std::size_t regionUsed = 0;  // bytes in region, once the lane moved on to spare
@@ -60,7 +60,8 @@ struct ChainMachine::Lane {
   char* Write() const { return data + pos; }
 };
 
-std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& out) const {
+std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& out,
+                                          std::size_t& work) const {
   if (find[k] == c) {
     if (k + 1 == find.size()) {
       out += replacement;
@@ -71,7 +72,10 @@ std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& 
   // Pending find[0, k) followed by c cannot complete a match at its start; keep
   // the longest suffix that can still start one and emit what is in front.
   std::uint32_t j = k;
-  while (j > 0 && find[j] != c) j = border[j];
+  while (j > 0 && find[j] != c) {
+    j = border[j];
+    ++work;
+  }
   const std::uint32_t next = find[j] == c ? j + 1 : 0;
   const std::uint32_t emit = k + 1 - next;
   if (emit <= k) {
@@ -83,46 +87,71 @@ std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& 
   return next;
 }
 
-ChainMachine::ChainMachine(const Steps& steps, std::size_t maxEntries)
-    : maxEntries_(maxEntries) {
+ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) {
   std::array<bool, 256> used{};
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
+    steps_.emplace_back(find, replacement);
     for (unsigned char c : find) used[c] = true;
-    if (find.size() == 1) {
-      if (stages_.empty() || !stages_.back().isMap) {
-        stages_.push_back({true, static_cast<std::uint32_t>(maps_.size())});
-        ByteMap& map = maps_.emplace_back();
-        for (int b = 0; b < 256; ++b) map.out[b] = std::string(1, static_cast<char>(b));
-      }
-      // Fusing: every byte whose current output holds the find byte gets it replaced.
-      ByteMap& map = maps_[stages_.back().index];
-      for (std::string& out : map.out) {
-        if (out.find(find[0]) == std::string::npos) continue;
-        std::string rewritten;
-        for (char c : out) {
-          if (c == find[0])
-            rewritten += replacement;
-          else
-            rewritten += c;
-        }
-        out = std::move(rewritten);
-      }
-      continue;
-    }
-    Matcher m{find, replacement, std::vector<std::uint32_t>(find.size(), 0)};
-    // border[k] for the prefix of length k, from the prefix function.
-    std::vector<std::uint32_t> pi(find.size(), 0);
-    for (std::size_t i = 1; i < find.size(); ++i) {
-      std::uint32_t j = pi[i - 1];
-      while (j > 0 && find[i] != find[j]) j = pi[j - 1];
-      if (find[i] == find[j]) ++j;
-      pi[i] = j;
-    }
-    for (std::size_t k = 1; k < find.size(); ++k) m.border[k] = pi[k - 1];
-    stages_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
-    matchers_.push_back(std::move(m));
+    if (find.size() == 1)
+      AddOneByteStep(find, replacement);
+    else
+      AddMatcher(find, replacement);
   }
+  AssignClasses(used);
+  Reset();
+  FindLoudBytes();
+}
+
+ChainMachine::~ChainMachine() = default;
+
+void ChainMachine::AddOneByteStep(const std::string& find, const std::string& replacement) {
+  const char f = find[0];
+  auto sizeAfter = [&](const ByteMap& map) {
+    std::size_t hits = 0;
+    for (const std::string& out : map.out) hits += static_cast<std::size_t>(std::count(out.begin(), out.end(), f));
+    return map.bytes - hits + hits * replacement.size();
+  };
+  // Fuse into the current map unless that would pass the cap; a fresh map
+  // holds one step, whatever its size.
+  if (stages_.empty() || !stages_.back().isMap ||
+      sizeAfter(maps_[stages_.back().index]) > limits_.maxMapBytes) {
+    stages_.push_back({true, static_cast<std::uint32_t>(maps_.size())});
+    ByteMap& map = maps_.emplace_back();
+    for (int b = 0; b < 256; ++b) map.out[b] = std::string(1, static_cast<char>(b));
+  }
+  // Every byte whose current output holds the find byte gets it replaced.
+  ByteMap& map = maps_[stages_.back().index];
+  map.bytes = sizeAfter(map);
+  for (std::string& out : map.out) {
+    if (out.find(f) == std::string::npos) continue;
+    std::string rewritten;
+    for (char c : out) {
+      if (c == f)
+        rewritten += replacement;
+      else
+        rewritten += c;
+    }
+    out = std::move(rewritten);
+  }
+}
+
+void ChainMachine::AddMatcher(const std::string& find, const std::string& replacement) {
+  Matcher m{find, replacement, std::vector<std::uint32_t>(find.size(), 0)};
+  // border[k] for the prefix of length k, from the prefix function.
+  std::vector<std::uint32_t> pi(find.size(), 0);
+  for (std::size_t i = 1; i < find.size(); ++i) {
+    std::uint32_t j = pi[i - 1];
+    while (j > 0 && find[i] != find[j]) j = pi[j - 1];
+    if (find[i] == find[j]) ++j;
+    pi[i] = j;
+  }
+  for (std::size_t k = 1; k < find.size(); ++k) m.border[k] = pi[k - 1];
+  stages_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
+  matchers_.push_back(std::move(m));
+}
+
+void ChainMachine::AssignClasses(const std::array<bool, 256>& used) {
   for (int b = 0; b < 256; ++b) {
     if (!used[b]) continue;
     classOf_[b] = static_cast<std::uint16_t>(classCount_);
@@ -130,25 +159,22 @@ ChainMachine::ChainMachine(const Steps& steps, std::size_t maxEntries)
     ++classCount_;
   }
   rowBytes_ = classCount_ * static_cast<std::uint32_t>(sizeof(Entry));
-  Reset();
+}
 
-  // The bytes that, read in the start state, do anything but pass through.
-  // When there are only a few, the text between them is copied in bulk.
-  for (int b = 0; b < 256; ++b) {
-    tuple_.assign(matchers_.size(), 0);
-    bytes_.assign(1, static_cast<char>(b));
-    Feed(tuple_, bytes_);
-    const bool quiet = bytes_.size() == 1 && bytes_[0] == static_cast<char>(b) &&
-                       std::all_of(tuple_.begin(), tuple_.end(), [](std::uint32_t k) { return k == 0; });
-    if (quiet) continue;
-    if (loud_.size() == kMaxLoud) {
-      loud_.clear();
-      skip_ = false;
-      break;
-    }
-    loud_.push_back(static_cast<unsigned char>(b));
-    skip_ = true;
+void ChainMachine::FindLoudBytes() {
+  // A byte read in the start state does nothing but pass through exactly when
+  // no map changes it and no find string starts with it. When only a few
+  // bytes do something, the text between them is copied in bulk.
+  std::array<bool, 256> loud{};
+  for (const Matcher& m : matchers_) loud[static_cast<unsigned char>(m.find[0])] = true;
+  for (const ByteMap& map : maps_) {
+    for (int b = 0; b < 256; ++b)
+      if (map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b)) loud[b] = true;
   }
+  for (int b = 0; b < 256; ++b)
+    if (loud[b]) loud_.push_back(static_cast<unsigned char>(b));
+  skip_ = loud_.size() <= kMaxLoud;
+  if (!skip_) loud_.clear();
 }
 
 void ChainMachine::Reset() {
@@ -166,7 +192,8 @@ void ChainMachine::Reset() {
   finalKnown_.clear();
   longOutputs_.clear();
   longBytes_ = 0;
-  Intern(std::vector<std::uint32_t>(matchers_.size(), 0));  // the start state, row 0
+  finalBytes_ = 0;
+  Intern(std::vector<std::uint32_t>(matchers_.size(), 0));  // the start state, at kStartRow
 }
 
 std::uint32_t ChainMachine::Intern(const std::vector<std::uint32_t>& tuple) {
@@ -188,7 +215,6 @@ void ChainMachine::SetOutput(Entry& entry, std::string_view bytes, bool appendIn
   if (bytes.size() <= kInline) {
     entry.length = static_cast<std::uint8_t>(bytes.size());
     entry.advance = static_cast<std::uint8_t>(entry.length + append);
-    maxAdvance_ = std::max<std::size_t>(maxAdvance_, entry.advance);
     std::memcpy(entry.bytes, bytes.data(), bytes.size());
   } else {
     entry.length = kLong;
@@ -210,6 +236,7 @@ std::string_view ChainMachine::Output(const Entry& entry) const {
 void ChainMachine::FeedStage(std::size_t s, std::vector<std::uint32_t>& tuple,
                              std::string& bytes) {
   spare_.clear();
+  work_ += bytes.size();
   const Stage stage = stages_[s];
   if (stage.isMap) {
     const ByteMap& map = maps_[stage.index];
@@ -217,8 +244,9 @@ void ChainMachine::FeedStage(std::size_t s, std::vector<std::uint32_t>& tuple,
   } else {
     const Matcher& m = matchers_[stage.index];
     std::uint32_t& state = tuple[stage.index];
-    for (char c : bytes) state = m.Feed(state, c, spare_);
+    for (char c : bytes) state = m.Feed(state, c, spare_, work_);
   }
+  if (spare_.size() > limits_.maxEntryOutput || work_ > workLimit_) throw OverBudget{};
   bytes.swap(spare_);
 }
 
@@ -238,7 +266,7 @@ void ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) 
 }
 
 void ChainMachine::LoadTuple(std::uint32_t row) {
-  const std::size_t state = (row - kHeaderBytes) / rowBytes_, width = matchers_.size();
+  const std::size_t state = StateOf(row), width = matchers_.size();
   tuple_.assign(tuples_.begin() + static_cast<std::ptrdiff_t>(state * width),
                 tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
 }
@@ -257,12 +285,13 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
   }
   const std::uint32_t next = Intern(tuple_);
   Entry& entry = table_[row / sizeof(Entry) + cls];
-  entry.next = kHeaderBytes + next * rowBytes_;
+  entry.next = RowOf(next);
   SetOutput(entry, bytes_, appendInput);
 }
 
 bool ChainMachine::NearBudget() const {
-  return table_.size() + classCount_ > maxEntries_ || longBytes_ > kMaxLongBytes;
+  return table_.size() + classCount_ > limits_.maxEntries || longBytes_ > limits_.maxLongBytes ||
+         finalBytes_ > limits_.maxLongBytes;
 }
 
 void ChainMachine::Rebuild(Lane* lanes, std::size_t count) {
@@ -272,18 +301,28 @@ void ChainMachine::Rebuild(Lane* lanes, std::size_t count) {
     kept.push_back(tuple_);
   }
   Reset();
-  for (std::size_t l = 0; l < count; ++l) lanes[l].row = kHeaderBytes + Intern(kept[l]) * rowBytes_;
+  for (std::size_t l = 0; l < count; ++l) lanes[l].row = RowOf(Intern(kept[l]));
 }
 
 std::string ChainMachine::FinalOutput(std::uint32_t row) {
-  const std::uint32_t state = (row - kHeaderBytes) / rowBytes_;
+  const std::uint32_t state = StateOf(row);
   if (finalKnown_[state]) return finals_[state];
   LoadTuple(row);
   bytes_.clear();
   Flush(tuple_, bytes_);
   finals_[state] = bytes_;
   finalKnown_[state] = true;
+  finalBytes_ += bytes_.size();
   return bytes_;
+}
+
+std::size_t ChainMachine::RetainedBytes() const {
+  std::size_t bytes = table_.capacity() * sizeof(Entry) + tuples_.capacity() * sizeof(std::uint32_t) +
+                      longBytes_ + finalBytes_ + scratchSize_;
+  // A tuple's key and the hash node that holds it.
+  bytes += tupleIds_.size() * (matchers_.size() * sizeof(std::uint32_t) + 64);
+  for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);
+  return bytes;
 }
 
 void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
@@ -313,8 +352,8 @@ void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
   const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
   const std::string_view output = Output(entry);
   const std::size_t append = entry.length <= kInline ? entry.advance - entry.length : entry.advance;
-  // Leave room for the rest of the current block as well.
-  Reserve(lane, output.size() + 1 + blockRest * maxAdvance_ + kCopy + kSlack);
+  // This output, and the rest of the block at the most any inline entry writes.
+  Reserve(lane, output.size() + 1 + blockRest * kMaxAdvance + kCopy + kSlack);
   char* o = lane.Write();
   std::memcpy(o, output.data(), output.size());
   o[output.size()] = static_cast<char>(c);
@@ -332,14 +371,14 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
     if (block == 0) return;
-    // A block may write maxAdvance_ bytes per input byte, plus one blind copy.
-    // Shorten it to what the lanes' buffers hold; make room only when that
-    // would leave a very short block.
+    // Shorten the block to what every lane's buffer holds at kMaxAdvance bytes
+    // per input byte plus one blind copy; make room only when that would leave
+    // a very short block.
     for (std::size_t l = 0; l < K; ++l) {
       const std::size_t free = lanes[l].limit - lanes[l].pos;
-      std::size_t fits = free > kCopy + kSlack ? (free - kCopy - kSlack) / maxAdvance_ : 0;
+      std::size_t fits = free > kCopy + kSlack ? (free - kCopy - kSlack) / kMaxAdvance : 0;
       if (fits < std::min(block, kMinBlock)) {
-        Reserve(lanes[l], block * maxAdvance_ + kCopy + kSlack);
+        Reserve(lanes[l], block * kMaxAdvance + kCopy + kSlack);
         fits = block;
       }
       block = std::min(block, fits);
@@ -349,43 +388,28 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
-#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       in[l] = lanes[l].in;
       o[l] = lanes[l].Write();
       row[l] = lanes[l].row;
     }
     for (std::size_t i = 0; i < block; ++i) {
-#pragma GCC unroll 4
+#pragma GCC unroll 3
       for (std::size_t l = 0; l < K; ++l) {
-        const unsigned char c = in[l][i];
-        std::uint16_t offset;
-        std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
-        const auto& e = *reinterpret_cast<const Entry*>(table + row[l] + offset);
-        if (e.length <= kInline) [[likely]] {
-          // Copies past the entry's bytes; only `length` of them count. The
-          // input byte is always written behind them and kept by `advance`.
-          std::memcpy(o[l], reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
-          o[l][e.length] = static_cast<char>(c);
-          o[l] += e.advance;
-          row[l] = e.next;
-        } else {
-#pragma GCC unroll 4
-          for (std::size_t m = 0; m < K; ++m) {
-            lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
-            lanes[m].row = static_cast<std::uint32_t>(row[m]);
-          }
-          Slow(lanes, l, i, block - i);
-          table = reinterpret_cast<const char*>(table_.data());
-#pragma GCC unroll 4
-          for (std::size_t m = 0; m < K; ++m) {
-            o[m] = lanes[m].Write();
-            row[m] = lanes[m].row;
-          }
+        if (FastStep(table, row[l], in[l][i], o[l])) [[likely]]
+          continue;
+        for (std::size_t m = 0; m < K; ++m) {
+          lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
+          lanes[m].row = static_cast<std::uint32_t>(row[m]);
+        }
+        Slow(lanes, l, i, block - i);
+        table = reinterpret_cast<const char*>(table_.data());
+        for (std::size_t m = 0; m < K; ++m) {
+          o[m] = lanes[m].Write();
+          row[m] = lanes[m].row;
         }
       }
     }
-#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       lanes[l].pos = static_cast<std::size_t>(o[l] - lanes[l].data);
       lanes[l].row = static_cast<std::uint32_t>(row[l]);
@@ -396,6 +420,7 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
 
 const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
                                             const unsigned char* end) const {
+  if (loud_.empty()) return end;
   if (loud_.size() == 1) {
     const void* hit = std::memchr(from, loud_[0], static_cast<std::size_t>(end - from));
     return hit ? static_cast<const unsigned char*>(hit) : end;
@@ -420,7 +445,7 @@ const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
 void ChainMachine::RunSkipping(Lane& lane) {
   std::size_t hits = 0, skipped = 0;
   while (lane.in < lane.end) {
-    if (lane.row == kHeaderBytes) {
+    if (lane.row == kStartRow) {
       // In the start state: copy up to the next byte that does something.
       const unsigned char* loud = FindLoud(lane.in, lane.end);
       const auto run = static_cast<std::size_t>(loud - lane.in);
@@ -440,22 +465,13 @@ void ChainMachine::RunSkipping(Lane& lane) {
     }
     // Through the table until the machine is back in its start state.
     const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
-    Reserve(lane, kMinBlock * maxAdvance_ + kCopy + kSlack);
+    Reserve(lane, kMinBlock * kMaxAdvance + kCopy + kSlack);
     const char* table = reinterpret_cast<const char*>(table_.data());
     const unsigned char* in = lane.in;
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      const unsigned char c = *in;
-      std::uint16_t offset;
-      std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
-      const auto& e = *reinterpret_cast<const Entry*>(table + row + offset);
-      if (e.length <= kInline) {
-        std::memcpy(o, reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
-        o[e.length] = static_cast<char>(c);
-        o += e.advance;
-        row = e.next;
-      } else {
+      if (!FastStep(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
         Slow(&lane, 0, static_cast<std::size_t>(in - lane.in), static_cast<std::size_t>(stop - in));
@@ -464,7 +480,7 @@ void ChainMachine::RunSkipping(Lane& lane) {
         row = lane.row;
       }
       ++in;
-      if (row == kHeaderBytes) break;
+      if (row == kStartRow) break;
     }
     lane.in = in;
     lane.pos = static_cast<std::size_t>(o - lane.data);
@@ -473,11 +489,49 @@ void ChainMachine::RunSkipping(Lane& lane) {
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out) {
+  if (!stepByStep_) {
+    work_ = 0;
+    workLimit_ = limits_.fixedWork + static_cast<std::size_t>(static_cast<double>(text.size()) *
+                                                              static_cast<double>(steps_.size()) *
+                                                              limits_.workPerByteStep);
+    try {
+      RunComposed(text, out);
+      return;
+    } catch (const OverBudget&) {
+      GiveUp();
+    }
+  }
+  out.assign(text);
+  RunStepByStep(out, steps_);
+}
+
+void ChainMachine::GiveUp() {
+  stepByStep_ = true;
+  skip_ = false;
+  activeLanes_ = nullptr;
+  activeCount_ = 0;
+  std::vector<Entry>().swap(table_);
+  std::vector<std::uint32_t>().swap(tuples_);
+  tupleIds_ = {};
+  std::vector<std::string>().swap(finals_);
+  std::vector<bool>().swap(finalKnown_);
+  std::vector<std::string>().swap(longOutputs_);
+  std::vector<ByteMap>().swap(maps_);
+  std::vector<Matcher>().swap(matchers_);
+  longBytes_ = finalBytes_ = 0;
+  scratch_.reset();
+  scratchSize_ = 0;
+  std::string().swap(bytes_);
+  std::string().swap(spare_);
+}
+
+void ChainMachine::RunComposed(std::string_view text, std::string& out) {
   out.clear();
-  ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) * growth_) + kSlack);
+  ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) *
+                                               std::min(growth_, kMaxGrowthGuess)) + kSlack);
   const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = begin + text.size();
-  std::uint32_t row = kHeaderBytes;  // the start state
+  std::uint32_t row = kStartRow;
   for (const unsigned char* next = begin; next < end;) {
     const unsigned char* chunkEnd =
         end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
@@ -511,12 +565,14 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   cuts[count] = end;
 
   // Each lane writes to its region of the scratch buffer, sized by the growth
-  // seen so far.
+  // seen so far and with room for a whole short block past it.
+  constexpr std::size_t kRegionSlack = kMinBlock * kMaxAdvance + kCopy + kSlack;
+  const double growth = std::min(growth_, kMaxGrowthGuess);
   std::array<Lane, kLanes> lanes;
   std::array<std::size_t, kLanes> room{};
   std::size_t size = 0;
   for (std::size_t l = 0; l < count; ++l) {
-    room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth_) +
+    room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth) +
               kRegionSlack;
     size += room[l];
   }
@@ -526,7 +582,7 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   }
   for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l) {
     char* region = scratch_.get() + at;
-    lanes[l] = Lane{cuts[l], cuts[l + 1], region, room[l], 0, l == 0 ? row : kHeaderBytes, region, 0,
+    lanes[l] = Lane{cuts[l], cuts[l + 1], region, room[l], 0, l == 0 ? row : kStartRow, region, 0,
                     false, {}};
   }
 
@@ -534,25 +590,27 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   activeCount_ = count;
   if (skip_) {
     for (std::size_t l = 0; l < count; ++l) RunSkipping(lanes[l]);
-  } else {
-    switch (count) {
-      case 4: RunInterleaved<4>(lanes.data()); break;
-      case 3: RunInterleaved<3>(lanes.data()); break;
-      case 2: RunInterleaved<2>(lanes.data()); break;
-      default: break;
-    }
+  } else if (count == 3) {
+    RunInterleaved<3>(lanes.data());
+  } else if (count == 2) {
+    RunInterleaved<2>(lanes.data());
   }
   std::size_t produced = 0;
   for (std::size_t l = 0; l < count; ++l) {
     RunInterleaved<1>(&lanes[l]);
     produced += lanes[l].pos + lanes[l].regionUsed;
   }
+  activeLanes_ = nullptr;
+  activeCount_ = 0;
   // Grow the result by what the text so far says the rest will need, rather
-  // than by doubling (which std::string::reserve would do).
+  // than by doubling (which std::string::reserve would do), but never to more
+  // than twice what it holds: an early burst must not size the whole text.
   if (out.size() + produced > out.capacity()) {
-    const double rate = static_cast<double>(out.size() + produced) / static_cast<double>(before + length);
-    ReserveExactly(out, out.size() + produced +
-                            static_cast<std::size_t>(static_cast<double>(after) * rate * 1.02) + kSlack);
+    const std::size_t now = out.size() + produced;
+    const double rate = static_cast<double>(now) / static_cast<double>(before + length);
+    const auto rest = std::min(static_cast<std::size_t>(static_cast<double>(after) * rate * 1.02),
+                               std::max(now, kChunkBytes));
+    ReserveExactly(out, now + rest + kSlack);
   }
   for (std::size_t l = 0; l < count; ++l) {
     if (lanes[l].spilled) out.append(lanes[l].region, lanes[l].regionUsed);

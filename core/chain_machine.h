@@ -18,24 +18,36 @@
 // through the step transducers; after that it costs one table lookup. Bytes
 // that occur in no find string share one class ("inert"): reading one flushes
 // every pending prefix, as the end of the text would, and then emits the byte
-// itself. Consecutive one-byte find strings are fused into one byte map
-// before composing, since they keep no state.
+// itself. Consecutive one-byte find strings are fused into byte maps before
+// composing, since they keep no state; a map stops growing at a size cap, so
+// values that spell each other out cannot make it explode.
 //
 // An inert byte also ends every pending match, so a text may be cut right
 // after one and each part translated on its own (IsBoundary). The text is run
-// in chunks of a megabyte, each cut that way into a few lanes that are run
-// interleaved, to keep the processor busy while each lane waits for its next
-// table entry; the lanes write to a scratch buffer of chunk size and the
-// chunk's output is appended to the result. The machine's state carries over
-// from one chunk to the next, so chunks need no boundary.
+// in chunks of a megabyte, each cut that way into up to three lanes that are
+// run interleaved, to keep the processor busy while each lane waits for its
+// next table entry. The machine's state carries over from one chunk to the
+// next, so chunks need no boundary.
 //
-// The table grows only with the states the texts actually reach. When it
-// passes a fixed budget it is dropped and rebuilt from the current state, so a
-// rule set that would need a huge machine stays correct and bounded in memory,
-// only slower.
+// Output room: an inline table entry writes at most kCopy bytes and advances
+// the output by at most kMaxAdvance, whatever entries are added later; a block
+// of input is never longer than every lane's free room allows at that rate.
+// Only the slow path writes more, and it reserves what it writes (and the rest
+// of the block) first.
+//
+// Cost bound: computing entries is the only work that is not one lookup per
+// byte. A run may spend at most Limits::fixedWork plus workPerByteStep per
+// input byte and step on it (the plain rules spend about one unit per byte and
+// step); a run that would spend more, or whose single entry would output more
+// than maxEntryOutput bytes, gives up: the machine drops its table and from
+// then on runs the steps one by one, as the plain rules do. The table holds at
+// most maxEntries entries; past that it is dropped and rebuilt from the
+// current states, so memory stays bounded.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,17 +55,25 @@
 #include <utility>
 #include <vector>
 
+#include "literal_replace.h"
+
 namespace glossmith::detail {
 
 class ChainMachine {
  public:
-  using Steps = std::vector<std::pair<std::string, std::string>>;
-
-  // Table entries allowed before the table is dropped and rebuilt.
-  static constexpr std::size_t kDefaultMaxEntries = std::size_t{1} << 21;
+  struct Limits {
+    std::size_t maxEntries = std::size_t{1} << 18;      // table entries (16 bytes each)
+    std::size_t maxLongBytes = std::size_t{1} << 21;    // bytes of outputs kept out of line
+    std::size_t maxEntryOutput = std::size_t{1} << 20;  // one entry's output
+    std::size_t maxMapBytes = std::size_t{1} << 16;     // outputs of one fused byte map
+    std::size_t fixedWork = std::size_t{1} << 22;       // per run, in bytes fed to a step
+    double workPerByteStep = 1.0 / 32;
+  };
 
   // `steps` run in order; steps with an empty find string are dropped.
-  explicit ChainMachine(const Steps& steps, std::size_t maxEntries = kDefaultMaxEntries);
+  explicit ChainMachine(const Steps& steps, Limits limits);
+  explicit ChainMachine(const Steps& steps) : ChainMachine(steps, Limits{}) {}
+  ~ChainMachine();
 
   ChainMachine(const ChainMachine&) = delete;
   ChainMachine& operator=(const ChainMachine&) = delete;
@@ -75,30 +95,36 @@ class ChainMachine {
   // (few bytes start a match, and those turned out rare in the texts so far).
   bool SkipsQuietBytes() const { return skip_; }
 
+  // Whether the machine gave up composing and runs the steps one by one.
+  bool RunsStepByStep() const { return stepByStep_; }
+
+  // Bytes held between runs: the table and what belongs to it.
+  std::size_t RetainedBytes() const;
+
  private:
   // A run of one-byte steps, fused into a map from byte to output.
   struct ByteMap {
     std::array<std::string, 256> out;
+    std::size_t bytes = 256;
   };
   // A step with a find string of two or more bytes.
   struct Matcher {
     std::string find;
     std::string replacement;
     std::vector<std::uint32_t> border;  // border[k]: longest proper border of find[0, k)
-    std::uint32_t Feed(std::uint32_t state, char c, std::string& out) const;
+    std::uint32_t Feed(std::uint32_t state, char c, std::string& out, std::size_t& work) const;
   };
   struct Stage {
     bool isMap;
     std::uint32_t index;  // into maps_ or matchers_
   };
 
-  // One table entry: where the next state's row starts (in bytes from the
-  // table's start, or kUnknown) and the output, held inline when it is short.
-  // `advance` is the length plus one when the input byte itself follows the
-  // output. A long output (length kLong) is in longOutputs_, its index in
-  // `bytes`, and `advance` is then just that flag. An unknown entry has length
-  // kLong too, so one test sends both to the slow path. Rows and class
-  // offsets are in bytes so that the inner loop adds and loads, nothing else.
+  // One table entry: the next state's row (see RowOf, or kUnknown) and the
+  // output, held inline when it is short. `advance` is the length plus one when
+  // the input byte itself follows the output. A long output (length kLong) is
+  // in longOutputs_, its index in `bytes`, and `advance` is then just that
+  // flag. An unknown entry has length kLong too, so one test sends both to the
+  // slow path.
   struct Entry {
     std::uint32_t next = kUnknown;
     std::uint8_t length = kLong;
@@ -108,13 +134,26 @@ class ChainMachine {
   static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
   static constexpr std::uint8_t kInline = 10;
   static constexpr std::uint8_t kLong = 0xFF;
-  static constexpr std::size_t kCopy = 16;  // bytes copied blindly per entry
+  static constexpr std::size_t kCopy = 16;                // bytes an inline entry copies blindly
+  static constexpr std::size_t kMaxAdvance = kInline + 1;  // most an inline entry advances
   // The table starts with each byte's class times sizeof(Entry), as 16-bit
-  // numbers; the rows follow.
+  // numbers; the rows follow. Rows and class offsets are in bytes, so that the
+  // inner loop adds and loads, nothing else.
   static constexpr std::uint32_t kHeaderBytes = 512;
+  static constexpr std::uint32_t kStartRow = kHeaderBytes;
 
   struct Lane;
+  struct OverBudget {};
 
+  // Construction.
+  void AddOneByteStep(const std::string& find, const std::string& replacement);
+  void AddMatcher(const std::string& find, const std::string& replacement);
+  void AssignClasses(const std::array<bool, 256>& used);
+  void FindLoudBytes();
+
+  // The table.
+  std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes_; }
+  std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes_; }
   void Reset();
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple);
   void SetOutput(Entry& entry, std::string_view bytes, bool appendInput);
@@ -123,13 +162,31 @@ class ChainMachine {
   void Feed(std::vector<std::uint32_t>& tuple, std::string& bytes);
   void Flush(std::vector<std::uint32_t>& tuple, std::string& bytes);
   void LoadTuple(std::uint32_t row);
-  // Fills the table entry for (row, byte). The table must have room for one
-  // more state (see NearBudget).
+  // Fills the table entry for (row, byte). Throws OverBudget when the run's
+  // work or the entry's output passes its limit.
   void Compute(std::uint32_t row, unsigned char byte);
   std::string FinalOutput(std::uint32_t row);
   bool NearBudget() const;
   // Drops the table, keeping the states the lanes are in.
   void Rebuild(Lane* lanes, std::size_t count);
+
+  // Running.
+  // The per-byte step: one lookup, a blind copy of the inline output and the
+  // input byte behind it. False, with nothing written, when the entry is
+  // unknown or its output long: the caller then takes the slow path.
+  static bool FastStep(const char* table, std::size_t& row, unsigned char c, char*& o) {
+    std::uint16_t offset;
+    std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
+    const auto& e = *reinterpret_cast<const Entry*>(table + row + offset);
+    if (e.length > kInline) [[unlikely]]
+      return false;
+    // Reads on into the next entry; the table ends in a padding entry.
+    std::memcpy(o, reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
+    o[e.length] = static_cast<char>(c);
+    o += e.advance;
+    row = e.next;
+    return true;
+  }
   static void Reserve(Lane& lane, std::size_t extra);
   // Reads byte `offset` of lane `which` the slow way: fills a missing entry or
   // copies a long output. `blockRest` bytes of the block remain, this one
@@ -146,6 +203,12 @@ class ChainMachine {
   // `after` bytes follow.
   std::uint32_t RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t row,
                          std::string& out, std::size_t before, std::size_t after);
+  void RunComposed(std::string_view text, std::string& out);
+  void GiveUp();
+
+  Steps steps_;  // as given, for running them one by one
+  Limits limits_;
+  bool stepByStep_ = false;
 
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
@@ -162,10 +225,10 @@ class ChainMachine {
   std::vector<bool> finalKnown_;
   std::vector<std::string> longOutputs_;
   std::size_t longBytes_ = 0;
+  std::size_t finalBytes_ = 0;
   std::size_t resets_ = 0;
-  std::size_t maxEntries_;
+  std::size_t work_ = 0, workLimit_ = 0;  // for the current run
   double growth_ = 1.0;  // output size over input size, from the last run
-  std::size_t maxAdvance_ = 1;  // the largest `advance` of an inline entry
   // The bytes that do anything in the start state, when there are at most
   // kMaxLoud of them; skip_ says whether to copy the others in bulk.
   static constexpr std::size_t kMaxLoud = 4;

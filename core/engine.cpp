@@ -4,8 +4,10 @@
 #include <array>
 #include <memory>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include "aho_corasick.h"
 #include "batch_replace.h"
 #include "chain_machine.h"
 #include "custom_list.h"
@@ -16,48 +18,54 @@ namespace glossmith {
 
 namespace detail {
 
-using Steps = std::vector<std::pair<std::string, std::string>>;
-
-// The phases of one translation, run one after another on ping-pong buffers.
+// The phases of one translation, run one after another on ping-pong buffers:
+// composed machines, batches, and steps run one by one where neither pays.
 class Plan {
  public:
+  // Automata of one batch part, and of all parts together, in table entries.
+  static constexpr std::size_t kMaxPartEntries = std::size_t{1} << 21;
+  static constexpr std::size_t kMaxPlanEntries = std::size_t{1} << 22;
+
   void AddMachine(const Steps& steps) {
     if (steps.empty()) return;
     auto machine = std::make_unique<ChainMachine>(steps);
-    for (int b = 0; b < 256; ++b)
-      boundary_[b] = boundary_[b] && machine->IsBoundary(static_cast<unsigned char>(b));
-    phases_.push_back({std::move(machine), nullptr});
+    NoteBoundaries([&](unsigned char b) { return machine->IsBoundary(b); });
+    phases_.emplace_back(std::move(machine));
   }
 
+  // Splits the list into parts whose automata stay small; what lies past the
+  // plan's total runs step by step.
   void AddBatch(const Steps& steps) {
-    // Split lists whose automaton would be very large; each part is exact on
-    // its own and they run in order.
-    constexpr std::size_t kMaxEntries = std::size_t{1} << 24;
-    std::size_t from = 0;
+    std::size_t from = 0, planned = 0;
     while (from < steps.size()) {
-      // Automaton size: (trie nodes) x (byte classes), bounded by the bytes
-      // of the find strings.
+      // Entries of the part's automaton at the most: (trie nodes) x (byte
+      // classes), bounded by the bytes of its find strings.
       std::array<bool, 256> used{};
-      std::size_t classes = 1, nodes = 1, to = from;
+      std::size_t classes = 1, nodes = 1, to = from, entries = 0;
       while (to < steps.size()) {
         const std::string& find = steps[to].first;
         std::size_t moreClasses = classes;
-        for (unsigned char c : find) moreClasses += used[c] ? 0 : 1;
-        if (to > from && (nodes + find.size()) * std::min<std::size_t>(moreClasses, 257) > kMaxEntries)
-          break;
         for (unsigned char c : find) {
-          if (!used[c]) ++classes;
+          moreClasses += used[c] ? 0 : 1;
           used[c] = true;
         }
+        const std::size_t more = (nodes + find.size()) * moreClasses;
+        if (to > from && more > kMaxPartEntries) break;
+        classes = moreClasses;
         nodes += find.size();
+        entries = more;
         ++to;
       }
+      if (entries <= kMaxPartEntries && planned + entries > kMaxPlanEntries) {
+        AddStepByStep(Steps(steps.begin() + static_cast<std::ptrdiff_t>(from), steps.end()));
+        return;
+      }
+      if (entries <= kMaxPartEntries) planned += entries;
       Steps part(steps.begin() + static_cast<std::ptrdiff_t>(from),
                  steps.begin() + static_cast<std::ptrdiff_t>(to));
       auto batch = std::make_unique<BatchReplacer>(part);
-      for (int b = 0; b < 256; ++b)
-        boundary_[b] = boundary_[b] && batch->IsBoundary(static_cast<unsigned char>(b));
-      phases_.push_back({nullptr, std::move(batch)});
+      NoteBoundaries([&](unsigned char b) { return batch->IsBoundary(b); });
+      phases_.emplace_back(std::move(batch));
       from = to;
     }
   }
@@ -71,25 +79,70 @@ class Plan {
     std::string* target = phases_.size() % 2 == 1 ? &out : &scratch_;
     std::string_view source = text;
     for (Phase& phase : phases_) {
-      if (phase.machine)
-        phase.machine->Run(source, *target);
-      else
-        phase.batch->Run(source, *target);
+      std::visit(Runner{source, *target}, phase);
       source = *target;
       target = target == &out ? &scratch_ : &out;
     }
     // Do not keep a large intermediate text alive between calls.
-    constexpr std::size_t kKeptScratch = std::size_t{1} << 24;
+    constexpr std::size_t kKeptScratch = std::size_t{1} << 22;
     if (scratch_.capacity() > kKeptScratch) std::string().swap(scratch_);
   }
 
   bool IsBoundary(unsigned char byte) const { return boundary_[byte]; }
 
+  std::string Describe() const {
+    std::string text;
+    for (const Phase& phase : phases_) {
+      if (!text.empty()) text += ", ";
+      if (const auto* machine = std::get_if<std::unique_ptr<ChainMachine>>(&phase))
+        text += (*machine)->RunsStepByStep() ? "machine given up" : "machine";
+      else if (std::holds_alternative<std::unique_ptr<BatchReplacer>>(phase))
+        text += "batch";
+      else
+        text += "step by step";
+    }
+    return text.empty() ? "copy" : text;
+  }
+
+  std::size_t RetainedBytes() const {
+    std::size_t bytes = scratch_.capacity();
+    for (const Phase& phase : phases_) {
+      if (const auto* machine = std::get_if<std::unique_ptr<ChainMachine>>(&phase))
+        bytes += (*machine)->RetainedBytes();
+      else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
+        bytes += (*batch)->RetainedBytes();
+    }
+    return bytes;
+  }
+
  private:
-  struct Phase {
-    std::unique_ptr<ChainMachine> machine;
-    std::unique_ptr<BatchReplacer> batch;
+  struct StepByStep {
+    Steps steps;
   };
+  using Phase = std::variant<std::unique_ptr<ChainMachine>, std::unique_ptr<BatchReplacer>, StepByStep>;
+  struct Runner {
+    std::string_view source;
+    std::string& target;
+    void operator()(const std::unique_ptr<ChainMachine>& m) const { m->Run(source, target); }
+    void operator()(const std::unique_ptr<BatchReplacer>& b) const { b->Run(source, target); }
+    void operator()(const StepByStep& s) const {
+      target.assign(source);
+      RunStepByStep(target, s.steps);
+    }
+  };
+
+  void AddStepByStep(Steps steps) {
+    for (const auto& [find, replacement] : steps)
+      for (unsigned char c : find) boundary_[c] = false;
+    phases_.emplace_back(StepByStep{std::move(steps)});
+  }
+
+  template <typename IsBoundaryOf>
+  void NoteBoundaries(IsBoundaryOf isBoundary) {
+    for (int b = 0; b < 256; ++b)
+      boundary_[b] = boundary_[b] && isBoundary(static_cast<unsigned char>(b));
+  }
+
   std::vector<Phase> phases_;
   std::array<bool, 256> boundary_ = [] {
     std::array<bool, 256> all{};
@@ -102,8 +155,6 @@ class Plan {
 }  // namespace detail
 
 namespace {
-
-using detail::Steps;
 
 // The strings a translation depends on, exactly as read in one call.
 struct RuleKey {
@@ -159,17 +210,22 @@ std::shared_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   return plan;
 }
 
-// One compiled plan per direction and mode, for the strings it was built from.
+// One compiled plan per direction, for the mode and strings it was built from:
+// what is kept between calls stays within two plans' budgets.
 struct CacheSlot {
+  bool hardcore = false;
   RuleKey key;
   std::shared_ptr<detail::Plan> plan;
 };
 
+thread_local std::array<CacheSlot, 2> cache;
+
 std::shared_ptr<detail::Plan> PlanFor(Direction direction, bool hardcore, RuleKey key) {
-  thread_local std::array<CacheSlot, 4> cache;
-  CacheSlot& slot = cache[(direction == Direction::kL33tToEnglish ? 2 : 0) + (hardcore ? 1 : 0)];
-  if (!slot.plan || !(slot.key == key)) {
+  CacheSlot& slot = cache[direction == Direction::kL33tToEnglish ? 1 : 0];
+  if (!slot.plan || slot.hardcore != hardcore || !(slot.key == key)) {
+    slot.plan.reset();  // free the old plan before building the new one
     slot.plan = Compile(direction, hardcore, key);
+    slot.hardcore = hardcore;
     slot.key = std::move(key);
   }
   return slot.plan;
@@ -188,6 +244,12 @@ Translator::Translator(Direction direction, bool hardcore, const Settings& setti
 Translator::~Translator() = default;
 
 void Translator::Translate(std::string_view text, std::string& out) { plan_->Run(text, out); }
+
+void Translator::ForgetCompiledRules() { cache = {}; }
+
+std::string Translator::Describe() const { return plan_->Describe(); }
+
+std::size_t Translator::RetainedBytes() const { return plan_->RetainedBytes(); }
 
 bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsBoundary(byte); }
 

@@ -82,6 +82,16 @@ class Translator {
   // True for a byte that no step looks for: a text may be cut right after it.
   bool IsSplitByte(unsigned char byte) const;
 
+  // How the translation runs, phase by phase ("machine", "batch, machine",
+  // "step by step", ...), and the bytes its compiled form keeps between calls;
+  // for benchmarks and tests.
+  std::string Describe() const;
+  std::size_t RetainedBytes() const;
+
+  // Drops this thread's compiled rules, so that the next Translator compiles
+  // afresh (tests and benchmarks measure cold engines with it).
+  static void ForgetCompiledRules();
+
  private:
   std::shared_ptr<detail::Plan> plan_;
 };

@@ -25,4 +25,8 @@ void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_vie
   text = ReplaceAll(text, find, replacement);
 }
 
+void RunStepByStep(std::string& text, std::span<const std::pair<std::string, std::string>> steps) {
+  for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
+}
+
 }  // namespace glossmith

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace glossmith {
 
@@ -24,5 +27,12 @@ std::string ReplaceAll(std::string_view text, std::string_view find,
 
 // The same, applied to `text` in place.
 void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement);
+
+// A chain of literal replace steps: (find, replacement), applied in order.
+using Steps = std::vector<std::pair<std::string, std::string>>;
+
+// Applies `steps` to `text` one after another, in place: the plain way every
+// faster runner of a chain is measured against and falls back to.
+void RunStepByStep(std::string& text, std::span<const std::pair<std::string, std::string>> steps);
 
 }  // namespace glossmith

@@ -1,0 +1,122 @@
+#include "aho_corasick.h"
+
+#include <algorithm>
+#include <bit>
+#include <unordered_map>
+#include <utility>
+
+namespace glossmith::detail {
+
+std::size_t AhoCorasick::EntriesFor(const std::vector<std::string>& patterns) {
+  std::array<bool, 256> used{};
+  std::size_t nodes = 1, classes = 1;
+  for (const std::string& p : patterns) {
+    nodes += p.size();
+    for (unsigned char c : p) {
+      classes += used[c] ? 0 : 1;
+      used[c] = true;
+    }
+  }
+  return nodes * classes;
+}
+
+AhoCorasick::AhoCorasick(const std::vector<std::string>& patterns) {
+  for (const std::string& p : patterns)
+    for (unsigned char c : p) classOf_[c] = 1;
+  for (int b = 0; b < 256; ++b) {
+    if (classOf_[b]) classOf_[b] = static_cast<std::uint16_t>(classCount_++);
+  }
+
+  // The trie, its edges gathered per parent.
+  struct Edge {
+    std::uint32_t parent;
+    std::uint16_t cls;
+    std::uint32_t child;
+  };
+  std::vector<Edge> edges;
+  std::unordered_map<std::uint64_t, std::uint32_t> child;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> terms;  // (node, pattern)
+  std::uint32_t nodeCount = 1;
+  for (std::uint32_t s = 0; s < patterns.size(); ++s) {
+    std::uint32_t node = 0;
+    for (unsigned char c : patterns[s]) {
+      const std::uint16_t cls = classOf_[c];
+      auto [it, added] = child.try_emplace(std::uint64_t{node} << 16 | cls, nodeCount);
+      if (added) {
+        edges.push_back({node, cls, nodeCount});
+        ++nodeCount;
+      }
+      node = it->second;
+    }
+    terms.emplace_back(node, s);
+  }
+  child = {};
+  std::sort(terms.begin(), terms.end());
+  termBegin_.assign(nodeCount + 1, 0);
+  termPatterns_.reserve(terms.size());
+  for (const auto& [node, pattern] : terms) {
+    ++termBegin_[node + 1];
+    termPatterns_.push_back(pattern);
+  }
+  for (std::uint32_t n = 0; n < nodeCount; ++n) termBegin_[n + 1] += termBegin_[n];
+
+  std::stable_sort(edges.begin(), edges.end(),
+                   [](const Edge& a, const Edge& b) { return a.parent < b.parent; });
+  std::vector<std::uint32_t> edgeBegin(nodeCount + 1, 0);
+  for (const Edge& e : edges) ++edgeBegin[e.parent + 1];
+  for (std::uint32_t n = 0; n < nodeCount; ++n) edgeBegin[n + 1] += edgeBegin[n];
+
+  // Breadth first: a node's row starts as a copy of its failure node's row,
+  // which is shallower and so already complete.
+  const std::uint32_t width = classCount_;
+  delta_.assign(std::size_t{nodeCount} * width, 0);
+  dict_.assign(nodeCount, 0);
+  depth_.assign(nodeCount, 0);
+  std::vector<std::uint32_t> fail(nodeCount, 0);
+  std::vector<std::uint32_t> queue{0};
+  queue.reserve(nodeCount);
+  for (std::size_t q = 0; q < queue.size(); ++q) {
+    const std::uint32_t u = queue[q];
+    std::uint32_t* row = &delta_[std::size_t{u} * width];
+    if (u != 0) std::copy_n(&delta_[std::size_t{fail[u]} * width], width, row);
+    for (std::uint32_t e = edgeBegin[u]; e < edgeBegin[u + 1]; ++e) {
+      const Edge& edge = edges[e];
+      const std::uint32_t v = edge.child;
+      fail[v] = u == 0 ? 0 : delta_[std::size_t{fail[u]} * width + edge.cls] / width;
+      depth_[v] = depth_[u] + 1;
+      const std::uint32_t f = fail[v];
+      dict_[v] = termBegin_[f] != termBegin_[f + 1] ? f : dict_[f];
+      row[edge.cls] = v * width;
+      queue.push_back(v);
+    }
+  }
+  widthShift_ = static_cast<std::uint32_t>(std::countr_zero(width));
+  const std::uint32_t odd = width >> widthShift_;
+  widthInverse_ = odd;
+  for (int i = 0; i < 5; ++i) widthInverse_ *= 2 - odd * widthInverse_;
+  for (std::uint32_t& entry : delta_) {
+    const std::uint32_t node = entry / width;
+    if (termBegin_[node] != termBegin_[node + 1] || dict_[node] != 0) entry |= kHasOutput;
+  }
+}
+
+std::uint32_t AhoCorasick::FirstOutputAbove(std::uint32_t row, std::uint32_t above,
+                                            std::uint32_t none, std::size_t& work) const {
+  std::uint32_t best = none;
+  for (std::uint32_t n = Node(row); n != 0; n = dict_[n]) {
+    ++work;
+    const auto first = termPatterns_.begin() + termBegin_[n];
+    const auto last = termPatterns_.begin() + termBegin_[n + 1];
+    const auto it = std::upper_bound(first, last, above);
+    if (it != last) best = std::min(best, *it);
+  }
+  return best;
+}
+
+std::size_t AhoCorasick::Bytes() const {
+  return (delta_.capacity() + termBegin_.capacity() + termPatterns_.capacity() + dict_.capacity() +
+          depth_.capacity()) *
+         sizeof(std::uint32_t);
+}
+
+}  // namespace glossmith::detail

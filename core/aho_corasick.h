@@ -1,0 +1,80 @@
+#pragma once
+
+// An Aho-Corasick automaton over a list of find strings ("patterns"), as a
+// dense table from (node, byte class) to node: reading a text byte by byte
+// from the root, the node reached after each byte stands for the longest
+// suffix of the text so far that is a prefix of some pattern, and every
+// pattern that ends there is reported by ForEachOutput.
+//
+// Bytes that occur in no pattern share class 0; reading one always leads back
+// to the root. Rows are node numbers times the number of classes, so that a
+// step is one addition and one load; the top bit of an entry says whether the
+// node reached ends some pattern, so that the scan loop tests one bit.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace glossmith::detail {
+
+class AhoCorasick {
+ public:
+  static constexpr std::uint32_t kHasOutput = 0x80000000u;
+
+  // Patterns are numbered by their place in `patterns`; none may be empty.
+  explicit AhoCorasick(const std::vector<std::string>& patterns);
+
+  // Table entries the automaton of `patterns` would have at the most: trie
+  // nodes times byte classes. Cheap; for deciding whether to build it.
+  static std::size_t EntriesFor(const std::vector<std::string>& patterns);
+
+  // The hot loop's view: one step is Step(row, byte).
+  struct View {
+    const std::uint32_t* delta;
+    const std::uint16_t* classOf;
+    // The entry for reading `c` at `row`: the next row, with kHasOutput set
+    // when that node ends some pattern.
+    std::uint32_t Step(std::uint32_t row, unsigned char c) const { return delta[row + classOf[c]]; }
+  };
+  View view() const { return {delta_.data(), classOf_.data()}; }
+  static std::uint32_t RowOf(std::uint32_t entry) { return entry & ~kHasOutput; }
+  static bool HasOutput(std::uint32_t entry) { return (entry & kHasOutput) != 0; }
+
+  // Calls f(pattern) for every pattern that ends at the node of `row`, each
+  // node's patterns in ascending order, longest pattern first.
+  template <typename F>
+  void ForEachOutput(std::uint32_t row, F&& f) const {
+    for (std::uint32_t n = Node(row); n != 0; n = dict_[n])
+      for (std::uint32_t t = termBegin_[n]; t < termBegin_[n + 1]; ++t) f(termPatterns_[t]);
+  }
+
+  // The smallest pattern number above `above` that ends at the node of `row`,
+  // or `none`. `work` grows by the nodes visited.
+  std::uint32_t FirstOutputAbove(std::uint32_t row, std::uint32_t above, std::uint32_t none,
+                                 std::size_t& work) const;
+
+  // Length of the string the node of `row` stands for.
+  std::uint32_t Depth(std::uint32_t row) const { return depth_[Node(row)]; }
+
+  bool InNoPattern(unsigned char byte) const { return classOf_[byte] == 0; }
+
+  std::size_t Bytes() const;
+
+ private:
+  // Rows are multiples of the row width: divide with a shift and a
+  // multiplication by the inverse of the width's odd part.
+  std::uint32_t Node(std::uint32_t row) const { return (row >> widthShift_) * widthInverse_; }
+
+  std::array<std::uint16_t, 256> classOf_{};
+  std::uint32_t classCount_ = 1;
+  std::vector<std::uint32_t> delta_;
+  std::vector<std::uint32_t> termBegin_;  // node n ends termPatterns_[termBegin_[n], termBegin_[n + 1])
+  std::vector<std::uint32_t> termPatterns_;
+  std::vector<std::uint32_t> dict_;   // nearest proper suffix node that ends a pattern, or 0
+  std::vector<std::uint32_t> depth_;
+  std::uint32_t widthShift_ = 0;
+  std::uint32_t widthInverse_ = 1;
+};
+
+}  // namespace glossmith::detail

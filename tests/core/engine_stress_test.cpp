@@ -1,0 +1,202 @@
+// The engine against the reference rules on inputs built to break it: texts
+// laid out so that rare tokens fall on the edges where the engine changes
+// strategy (blocks, lanes, chunks, batch pieces), and rule sets that feed
+// themselves, explode when composed, or leave no byte to cut a text after.
+// Every case compiles its rules afresh.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/custom_list.h"
+#include "core/engine.h"
+#include "core/hardcore_table.h"
+#include "core/translate.h"
+#include "tests/core/text_difference.h"
+
+namespace glossmith {
+namespace {
+
+using testing_support::Difference;
+
+constexpr std::size_t kKiB = 1024, kMiB = 1024 * kKiB;
+
+// What the engine keeps between calls may not grow past this, whatever the rules.
+constexpr std::size_t kRetainedLimit = 64 * kMiB;
+
+void ExpectLikeReference(const std::string& text, const Settings& store, Direction direction,
+                         bool hardcore, const std::string& label) {
+  Translator::ForgetCompiledRules();
+  Translator translator(direction, hardcore, store);
+  std::string actual;
+  translator.Translate(text, actual);
+  const std::string expected = direction == Direction::kEnglishToL33t
+                                   ? reference::EnglishToL33t(text, hardcore, store)
+                                   : reference::L33tToEnglish(text, hardcore, store);
+  ASSERT_EQ(Difference(actual, expected), "") << label << " (" << translator.Describe() << ")";
+  EXPECT_LE(translator.RetainedBytes(), kRetainedLimit) << label;
+}
+
+void ExpectAllLikeReference(const std::string& text, const Settings& store, const std::string& label) {
+  for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
+    for (bool hardcore : {false, true})
+      ExpectLikeReference(text, store, direction, hardcore,
+                          label + (direction == Direction::kEnglishToL33t ? " E>L" : " L>E") +
+                              (hardcore ? " hardcore" : " standard"));
+}
+
+// A text of one filler byte with runs of a token at given offsets.
+std::string Layout(std::size_t size, char filler, const std::string& token,
+                   const std::vector<std::pair<std::size_t, std::size_t>>& runs) {
+  std::string text(size, filler);
+  for (const auto& [from, to] : runs)
+    for (std::size_t i = from; i <= to && i < size; ++i) text[i] = token[(i - from) % token.size()];
+  return text;
+}
+
+void StoreList(MemorySettings& store, const std::vector<std::string>& search,
+               const std::vector<std::string>& replace) {
+  store.Write(kApp, kSectionChange, kKeySearch, JoinList(search));
+  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
+}
+
+// Runs that once made one lane write past its room: a token whose entry is
+// computed in one lane while another lane in the same block meets it too.
+TEST(EngineStressTest, TokensMetByTwoLanesInOneBlock) {
+  MemorySettings hard;
+  WriteHardcoreDefaults(hard);
+  MemorySettings growing;
+  StoreList(growing, {"q"}, {"qqqqqqqqq"});
+  struct Case {
+    const char* name;
+    const Settings& store;
+    bool hardcore;
+    char filler;
+    char token;
+    std::size_t secondFrom;
+  };
+  const Case cases[] = {
+      {"hardcore m in 2s", hard, true, '2', 'm', 697686},
+      {"hardcore m in 2s, second run at the end", hard, true, '2', 'm', 1047212},
+      {"custom q in xs", growing, false, 'x', 'q', 697686},
+      {"custom q in xs, second run at the end", growing, false, 'x', 'q', 1047212},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        Layout(1 * kMiB, c.filler, std::string(1, c.token), {{348161, 349524}, {c.secondFrom, c.secondFrom + 1363}});
+    ExpectLikeReference(text, c.store, Direction::kEnglishToL33t, c.hardcore, c.name);
+  }
+}
+
+// Rare tokens at the same offset in every third, block or chunk, and first
+// appearances late in the text, at sizes around every edge where the engine
+// changes strategy.
+TEST(EngineStressTest, RareTokensOnStrategyEdges) {
+  MemorySettings store;
+  WriteHardcoreDefaults(store);
+  StoreList(store, {"dude", "q"}, {"d00d", "qqqqqqqqqqqqq"});  // one long expansion
+  const std::size_t sizes[] = {32 * kKiB, 48 * kKiB - 1, 48 * kKiB + 1, 1 * kMiB - 1, 1 * kMiB,
+                               1 * kMiB + 1, 3 * kMiB + 7, 4 * kMiB};
+  const std::string tokens[] = {"q", "the ", "mmmm", "|-| "};
+  for (std::size_t size : sizes) {
+    for (const std::string& token : tokens) {
+      std::vector<std::pair<std::size_t, std::size_t>> runs;
+      const std::size_t run = token.size() * 300;
+      for (std::size_t third = 0; third < 3; ++third) {
+        const std::size_t at = size * third / 3 + 1000;  // same offset in each third
+        runs.emplace_back(at, at + run);
+      }
+      runs.emplace_back(size - run - 1, size - 1);   // first appearance of a long run at the end
+      runs.emplace_back(4096 * 7 - 2, 4096 * 7 + 2);  // across a block edge
+      if (size > kMiB) runs.emplace_back(kMiB - 3, kMiB + 3);  // across the chunk edge
+      const char filler = token == "|-| " ? 'h' : '2';
+      ExpectAllLikeReference(Layout(size, filler, token, runs), store,
+                             "size " + std::to_string(size) + " token '" + token + "'");
+    }
+  }
+}
+
+// Letter values that spell other letters: composing them eagerly would need
+// gigabytes, the plain rules only touch what the text holds.
+TEST(EngineStressTest, LetterValuesThatSpellEachOther) {
+  MemorySettings store;
+  WriteHardcoreDefaults(store);
+  for (char letter = 'A'; letter <= 'I'; ++letter)
+    store.Write(kApp, kSectionHardcore, LetterKey(letter), std::string(10, static_cast<char>(letter + 1)));
+  ExpectAllLikeReference("hi", store, "ten of the next letter");
+  ExpectAllLikeReference(std::string(64 * kKiB, 'h') + " hi there", store, "ten of the next letter, long");
+
+  MemorySettings short3;  // a bounded cascade over texts with every letter
+  WriteHardcoreDefaults(short3);
+  for (char letter = 'A'; letter <= 'E'; ++letter)
+    short3.Write(kApp, kSectionHardcore, LetterKey(letter), std::string(3, static_cast<char>(letter + 1)) + "a");
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "The Quick brown fox; ABCDEF abcdef\r\n";
+  ExpectAllLikeReference(text, short3, "three of the next letter");
+}
+
+// Custom lists that feed themselves, are huge, have very long find strings,
+// or leave no byte that no step looks for.
+TEST(EngineStressTest, AdversarialCustomLists) {
+  std::mt19937 rng(4242);
+  auto printable = [&](std::size_t n) {
+    std::string s(n, ' ');
+    for (char& c : s) c = static_cast<char>(' ' + rng() % 95);
+    return s;
+  };
+  struct Case {
+    std::string name;
+    std::vector<std::string> search, replace;
+    std::string text;
+  };
+  std::vector<Case> cases;
+  {
+    Case c{"replacements hold their own and later finds", {}, {}, {}};
+    for (int i = 0; i < 40; ++i) {
+      c.search.push_back("a" + std::to_string(i % 7));
+      c.replace.push_back("a" + std::to_string((i + 1) % 7) + "a" + std::to_string(i % 7));
+    }
+    for (int i = 0; i < 3000; ++i) c.text += "a" + std::to_string(i % 9) + (i % 5 ? "" : " ");
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"32768 long random strings", {}, {}, "hello world"};
+    for (int i = 0; i < 32768; ++i) {
+      c.search.push_back(printable(100));
+      c.replace.push_back("x");
+    }
+    cases.push_back(c);
+    c.name = "32768 long random strings, some in a long text";
+    c.text.clear();
+    for (int i = 0; i < 300; ++i) c.text += c.search[static_cast<std::size_t>(i * 100)] + (i % 2 ? " x " : "\r\n");
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"a find string of 64 KiB", {std::string(64 * kKiB - 1, 'a') + "b", "ab"}, {"<", "ba"}, {}};
+    c.text = std::string(70 * kKiB, 'a') + "b " + std::string(64 * kKiB - 1, 'a') + "b" + std::string(100, 'a');
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"every byte value in some find string", {}, {}, {}};
+    for (int b = 0; b < 256; ++b) {
+      if (b == '\r') continue;  // a lone CR cannot end an entry before the LF that follows
+      c.search.push_back(std::string(1, static_cast<char>(b)) + (b % 2 ? "y" : ""));
+      c.replace.push_back(std::string(1, static_cast<char>(255 - b)));
+    }
+    c.search.push_back("\rz");
+    c.replace.push_back("r");
+    for (int i = 0; i < 200000; ++i) c.text += static_cast<char>(rng() % 256);
+    cases.push_back(std::move(c));
+  }
+  for (const Case& c : cases) {
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    StoreList(store, c.search, c.replace);
+    ExpectAllLikeReference(c.text, store, c.name);
+  }
+}
+
+}  // namespace
+}  // namespace glossmith
