@@ -63,7 +63,7 @@ class BatchReplacer {
     // The largest automaton built, in table entries of 4 bytes.
     std::size_t maxEntries = std::size_t{1} << 21;
     // Work allowed per run, in bytes scanned or checked.
-    std::size_t fixedWork = std::size_t{1} << 22;
+    std::size_t fixedWork = std::size_t{1} << 20;
     double workPerByteStep = 1.0 / 16;
   };
 

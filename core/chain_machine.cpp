@@ -203,6 +203,7 @@ std::uint32_t ChainMachine::Intern(const std::vector<std::uint32_t>& tuple) {
   if (!added) return it->second;
   const auto state = static_cast<std::uint32_t>(tupleIds_.size() - 1);
   it->second = state;
+  work_ += 2 * (classCount_ + tuple.size());
   tuples_.insert(tuples_.end(), tuple.begin(), tuple.end());
   table_.resize(table_.size() + classCount_, Entry{});
   finals_.emplace_back();
@@ -272,6 +273,9 @@ void ChainMachine::LoadTuple(std::uint32_t row) {
 }
 
 void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
+  // Loading and storing an entry cost about as much as feeding a few dozen
+  // bytes; a new state (Intern) costs its row and its tuple on top.
+  work_ += 64;
   LoadTuple(row);
   const std::uint16_t cls = classOf_[byte];
   bytes_.clear();
@@ -283,6 +287,7 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
     bytes_.assign(1, static_cast<char>(representative_[cls]));
     Feed(tuple_, bytes_);
   }
+  work_ += bytes_.size();
   const std::uint32_t next = Intern(tuple_);
   Entry& entry = table_[row / sizeof(Entry) + cls];
   entry.next = RowOf(next);
@@ -489,40 +494,23 @@ void ChainMachine::RunSkipping(Lane& lane) {
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out) {
-  if (!stepByStep_) {
-    work_ = 0;
-    workLimit_ = limits_.fixedWork + static_cast<std::size_t>(static_cast<double>(text.size()) *
-                                                              static_cast<double>(steps_.size()) *
-                                                              limits_.workPerByteStep);
-    try {
-      RunComposed(text, out);
-      return;
-    } catch (const OverBudget&) {
-      GiveUp();
-    }
+  work_ = 0;
+  workLimit_ = limits_.fixedWork + static_cast<std::size_t>(static_cast<double>(text.size()) *
+                                                            static_cast<double>(steps_.size()) *
+                                                            limits_.workPerByteStep);
+  gaveUp_ = false;
+  try {
+    RunComposed(text, out);
+    return;
+  } catch (const OverBudget&) {
+    // The entries computed so far stay: they are exact, and a later run may
+    // need nothing more.
+    gaveUp_ = true;
+    activeLanes_ = nullptr;
+    activeCount_ = 0;
   }
   out.assign(text);
   RunStepByStep(out, steps_);
-}
-
-void ChainMachine::GiveUp() {
-  stepByStep_ = true;
-  skip_ = false;
-  activeLanes_ = nullptr;
-  activeCount_ = 0;
-  std::vector<Entry>().swap(table_);
-  std::vector<std::uint32_t>().swap(tuples_);
-  tupleIds_ = {};
-  std::vector<std::string>().swap(finals_);
-  std::vector<bool>().swap(finalKnown_);
-  std::vector<std::string>().swap(longOutputs_);
-  std::vector<ByteMap>().swap(maps_);
-  std::vector<Matcher>().swap(matchers_);
-  longBytes_ = finalBytes_ = 0;
-  scratch_.reset();
-  scratchSize_ = 0;
-  std::string().swap(bytes_);
-  std::string().swap(spare_);
 }
 
 void ChainMachine::RunComposed(std::string_view text, std::string& out) {

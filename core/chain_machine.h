@@ -39,10 +39,10 @@
 // byte. A run may spend at most Limits::fixedWork plus workPerByteStep per
 // input byte and step on it (the plain rules spend about one unit per byte and
 // step); a run that would spend more, or whose single entry would output more
-// than maxEntryOutput bytes, gives up: the machine drops its table and from
-// then on runs the steps one by one, as the plain rules do. The table holds at
-// most maxEntries entries; past that it is dropped and rebuilt from the
-// current states, so memory stays bounded.
+// than maxEntryOutput bytes, gives up and runs the steps one by one, as the
+// plain rules do. The entries computed so far stay for the next run. The table
+// holds at most maxEntries entries; past that it is dropped and rebuilt from
+// the current states, so memory stays bounded.
 
 #include <array>
 #include <cstddef>
@@ -66,8 +66,8 @@ class ChainMachine {
     std::size_t maxLongBytes = std::size_t{1} << 21;    // bytes of outputs kept out of line
     std::size_t maxEntryOutput = std::size_t{1} << 20;  // one entry's output
     std::size_t maxMapBytes = std::size_t{1} << 16;     // outputs of one fused byte map
-    std::size_t fixedWork = std::size_t{1} << 22;       // per run, in bytes fed to a step
-    double workPerByteStep = 1.0 / 32;
+    std::size_t fixedWork = std::size_t{1} << 21;       // per run, in bytes fed to a step
+    double workPerByteStep = 1.0 / 8;
   };
 
   // `steps` run in order; steps with an empty find string are dropped.
@@ -95,8 +95,8 @@ class ChainMachine {
   // (few bytes start a match, and those turned out rare in the texts so far).
   bool SkipsQuietBytes() const { return skip_; }
 
-  // Whether the machine gave up composing and runs the steps one by one.
-  bool RunsStepByStep() const { return stepByStep_; }
+  // Whether the last run gave up composing and ran the steps one by one.
+  bool LastRunStepByStep() const { return gaveUp_; }
 
   // Bytes held between runs: the table and what belongs to it.
   std::size_t RetainedBytes() const;
@@ -204,11 +204,10 @@ class ChainMachine {
   std::uint32_t RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t row,
                          std::string& out, std::size_t before, std::size_t after);
   void RunComposed(std::string_view text, std::string& out);
-  void GiveUp();
 
   Steps steps_;  // as given, for running them one by one
   Limits limits_;
-  bool stepByStep_ = false;
+  bool gaveUp_ = false;
 
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;

@@ -95,9 +95,9 @@ class Plan {
     for (const Phase& phase : phases_) {
       if (!text.empty()) text += ", ";
       if (const auto* machine = std::get_if<std::unique_ptr<ChainMachine>>(&phase))
-        text += (*machine)->RunsStepByStep() ? "machine given up" : "machine";
-      else if (std::holds_alternative<std::unique_ptr<BatchReplacer>>(phase))
-        text += "batch";
+        text += (*machine)->LastRunStepByStep() ? "machine (gave up)" : "machine";
+      else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
+        text += (*batch)->LastRunStepByStep() ? "batch (gave up)" : "batch";
       else
         text += "step by step";
     }

@@ -15,25 +15,43 @@
 //   (detail::ChainMachine) that reads the text once, whatever the number of
 //   steps, and is exact by construction: its state is the tuple of the
 //   pending partial matches of all steps.
-// - A long Custom string list (more than kFusedPairs pairs) is applied by a
+// - A long Custom string list (more than kFusedPairs pairs) is applied by
 //   detail::BatchReplacer instead, which finds all occurrences of all its find
 //   strings in one scan and applies as many consecutive pairs per pass as it
-//   can prove independent in the text at hand.
-// - The compiled form is kept per thread, keyed by the exact strings read in
-//   the call (direction, mode, "search", "replace" and the 26 letters). A call
-//   whose strings differ in any byte compiles afresh, so a rule edited between
-//   two calls is in force at the second; nothing is served from a stale rule
-//   set.
+//   can prove independent in the text at hand. A list whose automata would
+//   pass the plan's budget is cut into parts; what lies past the budget runs
+//   step by step.
+// - The compiled form is kept per thread, one plan per direction, keyed by the
+//   mode and the exact strings read in the call ("search", "replace" and the
+//   26 letters). A call whose strings differ in any byte compiles afresh, so a
+//   rule edited between two calls is in force at the second; nothing is
+//   served from a stale rule set.
+//
+// Cost guarantee, for every text and every stored rule set, against the plain
+// step-by-step rules (glossmith::reference) on the same machine:
+// - time: at most twice the reference's, plus 50 ms;
+// - peak memory: at most the reference's, plus 64 MB, including what is kept
+//   between calls.
+// It holds because every optimisation has a budget and a fallback to running
+// its steps one by one, the reference's own way: a machine's table and an
+// automaton are capped in size (ChainMachine::Limits, BatchReplacer::Limits,
+// Plan's entry budgets; at most two plans per thread); the work a call spends
+// computing table entries, checking batch passes or building an automaton is
+// capped by a fixed amount plus a share of what the reference would spend
+// (bytes times steps), and a call that reaches the cap finishes step by step;
+// an automaton is built only for a text at least as long as its entries per
+// step; one table entry may not output more than a megabyte. The benchmark
+// (bench/core) measures the adversarial rule sets against the reference.
 //
 // Invariants:
 // - Output is byte-identical to reference::EnglishToL33t / L33tToEnglish.
 // - Each call reads the store exactly as often as the keys it needs (search and
 //   replace once; the 26 letters once each, in Hardcore mode) and never writes.
 // - Memory: the input, the output, one intermediate text when a long Custom
-//   list splits the work into phases, tables whose size depends on the rules
-//   (and is capped), and scratch space that does not grow with the text: the
-//   machine works in chunks of a megabyte, the batch in pieces of at most
-//   4 MB (8 bytes of occurrence list per byte of a piece).
+//   list splits the work into phases, the capped tables, and scratch space
+//   that does not grow with the text: the machine works in chunks of a
+//   megabyte, the batch in pieces of at most 4 MB (8 bytes of occurrence list
+//   per byte of a piece).
 //
 // Streaming: a byte that no step of the translation looks for ends every
 // pending match, so translating a text in pieces cut right after such bytes
