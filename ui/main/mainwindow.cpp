@@ -18,6 +18,7 @@
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "panetext.h"
+#include "textpane.h"
 #include "ui/editors/customwordswindow.h"
 #include "ui/editors/hardcorewindow.h"
 #include "ui/info/aboutwindow.h"
@@ -45,8 +46,8 @@ QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption
   return label;
 }
 
-QPlainTextEdit* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
-  auto* pane = new QPlainTextEdit(parent);
+TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
+  auto* pane = new TextPane(parent);
   pane->setObjectName(QLatin1String(objectName));
   pane->setGeometry(geometry);
   pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

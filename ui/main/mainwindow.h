@@ -18,6 +18,7 @@ class Settings;
 namespace glossmith::ui {
 
 class Prompts;
+class TextPane;
 
 // The main window "l33t": the English pane above the L33T pane, each change
 // of one pane translated at once into the other, with the menus and buttons
@@ -71,8 +72,8 @@ class MainWindow : public QMainWindow {
   Settings& settings_;
   Prompts& prompts_;
 
-  QPlainTextEdit* english_ = nullptr;
-  QPlainTextEdit* l33t_ = nullptr;
+  TextPane* english_ = nullptr;
+  TextPane* l33t_ = nullptr;
   QPushButton* copyEnglish_ = nullptr;
   QPushButton* pasteEnglish_ = nullptr;
   QPushButton* copyL33t_ = nullptr;

@@ -162,6 +162,7 @@ TEST_F(FilesTest, OpenReadsFileIntoPane) {
       {"SpaceCommasQuotesUnaltered", " \"one\", two,\"3\"\r\n", " \"one\", two,\"3\""},
       {"EmptyFile", "", ""},
       {"Windows1252", "caf\xE9 \x93ok\x94\r\n", "caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"},
+      {"LineSeparatorStaysCharacter", "a\xE2\x80\xA8" "b\r\n", "a\xE2\x80\xA8" "b"},
   };
   for (const Case& c : cases) {
     for (QPlainTextEdit* pane : {english(), l33t()}) {
@@ -296,6 +297,8 @@ TEST_F(FilesTest, PasteReplacesWholePane) {
       {"LinuxLineBreaks", [](QClipboard* c) { c->setText("a\n\nb"); }, "a\r\n\r\nb"},
       {"WindowsLineBreaks", [](QClipboard* c) { c->setText("a\r\nb\r\n"); }, "a\r\nb\r\n"},
       {"OldMacLineBreaks", [](QClipboard* c) { c->setText("a\rb"); }, "a\r\nb"},
+      {"LineSeparatorStaysCharacter", [](QClipboard* c) { c->setText(QStringLiteral("a\u2028b")); },
+       "a\xE2\x80\xA8" "b"},
       {"Emptied", [](QClipboard* c) { c->clear(); }, ""},
       {"ImageOnly",
        [](QClipboard* c) {
