@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
   glossmith::IniSettings settings(glossmith::IniSettings::defaultFilePath());
   glossmith::ui::QtPrompts prompts;
   glossmith::ui::MainWindow window(settings, prompts);
+  // QApplication has taken Qt's own options out of the arguments already;
+  // what follows the program's name are the files to open.
+  window.openAtStart(QApplication::arguments().mid(1));
   window.show();
   return QApplication::exec();
 }

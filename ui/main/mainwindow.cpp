@@ -18,6 +18,7 @@
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "panetext.h"
+#include "textpane.h"
 #include "ui/editors/customwordswindow.h"
 #include "ui/editors/hardcorewindow.h"
 #include "ui/info/aboutwindow.h"
@@ -45,8 +46,8 @@ QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption
   return label;
 }
 
-QPlainTextEdit* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
-  auto* pane = new QPlainTextEdit(parent);
+TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
+  auto* pane = new TextPane(parent);
   pane->setObjectName(QLatin1String(objectName));
   pane->setGeometry(geometry);
   pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -186,12 +187,20 @@ void MainWindow::createMenus() {
 void MainWindow::connectControls() {
   connect(english_, &QPlainTextEdit::textChanged, this, [this] { translateFrom(english_); });
   connect(l33t_, &QPlainTextEdit::textChanged, this, [this] { translateFrom(l33t_); });
+  connect(english_, &TextPane::fileDropped, this,
+          [this](const QString& name) { openFile(english_, name); });
+  connect(l33t_, &TextPane::fileDropped, this,
+          [this](const QString& name) { openFile(l33t_, name); });
 
   connect(copyEnglish_, &QPushButton::clicked, this, [this] { copyPane(english_); });
   connect(copyL33t_, &QPushButton::clicked, this, [this] { copyPane(l33t_); });
   connect(pasteEnglish_, &QPushButton::clicked, this, [this] { pastePane(english_); });
   connect(pasteL33t_, &QPushButton::clicked, this, [this] { pastePane(l33t_); });
   connect(reset_, &QPushButton::clicked, this, &MainWindow::clearPanes);
+}
+
+void MainWindow::openAtStart(const QStringList& fileNames) {
+  if (!fileNames.isEmpty()) openFile(english_, fileNames.front());
 }
 
 void MainWindow::loadHardcoreSwitch() {
@@ -282,6 +291,10 @@ void MainWindow::pastePane(QPlainTextEdit* pane) {
 void MainWindow::openIntoPane(QPlainTextEdit* pane, const QString& title) {
   const QString name = prompts_.openFileName(this, title, kOpenFilter, kInitialFileName);
   if (name.isEmpty()) return;
+  openFile(pane, name);
+}
+
+void MainWindow::openFile(QPlainTextEdit* pane, const QString& name) {
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) return;
   const QByteArray bytes = file.readAll();

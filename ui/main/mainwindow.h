@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QStringList>
 #include <utility>
 
 #include "panetext.h"
@@ -18,6 +19,7 @@ class Settings;
 namespace glossmith::ui {
 
 class Prompts;
+class TextPane;
 
 // The main window "l33t": the English pane above the L33T pane, each change
 // of one pane translated at once into the other, with the menus and buttons
@@ -31,6 +33,12 @@ class MainWindow : public QMainWindow {
 
  public:
   MainWindow(Settings& settings, Prompts& prompts, QWidget* parent = nullptr);
+
+  // Opens the first of `fileNames`, the files named on the command line,
+  // into the English pane as Open English opens the file chosen in its
+  // dialog; a file that cannot be read changes nothing. The others are
+  // ignored.
+  void openAtStart(const QStringList& fileNames);
 
   // Opens a window built on ChildWindow: creates it afresh (its constructor
   // takes `args`, then this window), shows it and returns at once. The child
@@ -66,13 +74,15 @@ class MainWindow : public QMainWindow {
   void copyPane(const QPlainTextEdit* pane);
   void pastePane(QPlainTextEdit* pane);
   void openIntoPane(QPlainTextEdit* pane, const QString& title);
+  // Open without the dialog: also for a file dropped on the pane.
+  void openFile(QPlainTextEdit* pane, const QString& name);
   void savePane(const QPlainTextEdit* pane);
 
   Settings& settings_;
   Prompts& prompts_;
 
-  QPlainTextEdit* english_ = nullptr;
-  QPlainTextEdit* l33t_ = nullptr;
+  TextPane* english_ = nullptr;
+  TextPane* l33t_ = nullptr;
   QPushButton* copyEnglish_ = nullptr;
   QPushButton* pasteEnglish_ = nullptr;
   QPushButton* copyL33t_ = nullptr;

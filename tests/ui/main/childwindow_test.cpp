@@ -2,6 +2,8 @@
 // is closed, however it is closed.
 #include <QMenuBar>
 #include <QPointer>
+#include <QTemporaryFile>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <functional>
@@ -50,7 +52,7 @@ TEST_F(ChildWindowTest, OpeningDisablesMainWindowAndReturnsAtOnce) {
 }
 
 // Even when the user brings the main window to the front, nothing in it
-// reacts: keys, shortcuts, mouse, the title-bar close.
+// reacts: keys, shortcuts, mouse, drops, the title-bar close.
 TEST_F(ChildWindowTest, MainWindowTakesNoInputWhileChildIsOpen) {
   typeInto(english(), "one");
   clipboard()->setText("clip");
@@ -67,6 +69,17 @@ TEST_F(ChildWindowTest, MainWindowTakesNoInputWhileChildIsOpen) {
   }
   QTest::keyClicks(english(), "typed");
   QTest::keyClicks(l33t(), "typed");
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  file.write("dropped");
+  file.close();
+  QMimeData fileData;
+  fileData.setUrls({QUrl::fromLocalFile(file.fileName())});
+  QMimeData textData;
+  textData.setText("dropped");
+  for (QPlainTextEdit* pane : {english(), l33t()})
+    for (const QMimeData* data : {&fileData, &textData})
+      EXPECT_EQ(drop(pane, *data), Qt::IgnoreAction) << pane->objectName().toStdString();
   for (const char* name : {"reset", "pasteenglish", "pastel33t"})
     QTest::mouseClick(button(name), Qt::LeftButton);
   QTest::keyClick(window->menuBar(), Qt::Key_F, Qt::AltModifier);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "core/translate.h"
 #include "main_window_fixture.h"
@@ -162,6 +163,7 @@ TEST_F(FilesTest, OpenReadsFileIntoPane) {
       {"SpaceCommasQuotesUnaltered", " \"one\", two,\"3\"\r\n", " \"one\", two,\"3\""},
       {"EmptyFile", "", ""},
       {"Windows1252", "caf\xE9 \x93ok\x94\r\n", "caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"},
+      {"LineSeparatorStaysCharacter", "a\xE2\x80\xA8" "b\r\n", "a\xE2\x80\xA8" "b"},
   };
   for (const Case& c : cases) {
     for (QPlainTextEdit* pane : {english(), l33t()}) {
@@ -213,6 +215,83 @@ TEST_F(FilesTest, OpenThatEndsEarlyChangesNothing) {
       EXPECT_EQ(text(l33t()), "k33p m3") << name.toStdString();
     }
   }
+  EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+// `glossmith FILE...`: the first file opens into the English pane as Open
+// English would open it; one that cannot be read leaves the window empty.
+TEST_F(FilesTest, FileNamedAtStartOpensIntoEnglishPane) {
+  writeFile("notes.txt", "hack the\r\nplanet\r\n");
+  writeFile("other.txt", "other");
+  QDir(dir.path()).mkdir("folder");
+  struct Case {
+    const char* name;
+    QStringList files;
+    std::string english;
+  };
+  const Case cases[] = {
+      {"NoFile", {}, ""},
+      {"OneFile", {path("notes.txt")}, "hack the\r\nplanet"},
+      {"FirstOfSeveral", {path("notes.txt"), path("other.txt")}, "hack the\r\nplanet"},
+      {"MissingFirstStartsEmpty", {path("missing.txt"), path("notes.txt")}, ""},
+      {"FolderStartsEmpty", {path("folder")}, ""},
+  };
+  for (const Case& c : cases) {
+    MainWindow started(settings, prompts);
+    started.openAtStart(c.files);
+    const auto* english = started.findChild<QPlainTextEdit*>("english");
+    const auto* l33t = started.findChild<QPlainTextEdit*>("l33t");
+    EXPECT_EQ(paneText(*english), c.english) << c.name;
+    EXPECT_EQ(paneText(*l33t), EnglishToL33t(c.english, false, settings)) << c.name;
+  }
+  EXPECT_TRUE(prompts.fileDialogs().isEmpty());
+  EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+// One local file dropped on a pane opens into it as its Open command would,
+// taken as a copy; text and links are inserted where they are dropped.
+TEST_F(FilesTest, DropOnPane) {
+  writeFile("notes.txt", "hack the\r\nplanet\r\n");
+  writeFile("other.txt", "other");
+  QDir(dir.path()).mkdir("folder");
+  const auto file = [this](const char* name) { return QUrl::fromLocalFile(path(name)); };
+  struct Case {
+    const char* name;
+    const char* pane;
+    QList<QUrl> urls;
+    QString text;  // offered as text/plain, when not empty
+    std::string before;
+    Qt::DropAction action;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"FileIntoEnglish", "english", {file("notes.txt")}, {}, "keep me", Qt::CopyAction,
+       "hack the\r\nplanet"},
+      {"FileIntoL33t", "l33t", {file("notes.txt")}, {}, "k33p m3", Qt::CopyAction,
+       "hack the\r\nplanet"},
+      {"FileWithItsNameAsText", "english", {file("notes.txt")}, path("notes.txt"), "keep me",
+       Qt::CopyAction, "hack the\r\nplanet"},
+      {"MissingFileChangesNothing", "english", {file("missing.txt")}, {}, "keep me",
+       Qt::CopyAction, "keep me"},
+      {"FolderChangesNothing", "l33t", {file("folder")}, {}, "k33p m3", Qt::CopyAction, "k33p m3"},
+      {"SeveralFilesRefused", "english", {file("notes.txt"), file("other.txt")}, {}, "keep me",
+       Qt::IgnoreAction, "keep me"},
+      {"TextInserted", "english", {}, "hack", "", Qt::CopyAction, "hack"},
+      {"RemoteLinkInsertedAsText", "l33t", {QUrl("https://example.org/notes.txt")}, {}, "",
+       Qt::CopyAction, "https://example.org/notes.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QPlainTextEdit* target = pane(c.pane);
+    replacePaneText(*target, c.before);
+    QMimeData data;
+    if (!c.urls.isEmpty()) data.setUrls(c.urls);
+    if (!c.text.isEmpty()) data.setText(c.text);
+    EXPECT_EQ(drop(target, data), c.action);
+    EXPECT_EQ(text(target), c.after);
+    expectTranslated(target);
+  }
+  EXPECT_TRUE(prompts.fileDialogs().isEmpty());
   EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
@@ -296,6 +375,8 @@ TEST_F(FilesTest, PasteReplacesWholePane) {
       {"LinuxLineBreaks", [](QClipboard* c) { c->setText("a\n\nb"); }, "a\r\n\r\nb"},
       {"WindowsLineBreaks", [](QClipboard* c) { c->setText("a\r\nb\r\n"); }, "a\r\nb\r\n"},
       {"OldMacLineBreaks", [](QClipboard* c) { c->setText("a\rb"); }, "a\r\nb"},
+      {"LineSeparatorStaysCharacter", [](QClipboard* c) { c->setText(QStringLiteral("a\u2028b")); },
+       "a\xE2\x80\xA8" "b"},
       {"Emptied", [](QClipboard* c) { c->clear(); }, ""},
       {"ImageOnly",
        [](QClipboard* c) {

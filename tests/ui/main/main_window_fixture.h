@@ -6,9 +6,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <memory>
 #include <string>
 
@@ -60,6 +64,27 @@ class MainWindowTest : public ::testing::Test {
   }
 
   static QClipboard* clipboard() { return QApplication::clipboard(); }
+
+  // Drags `data` from another program onto the middle of `target` and drops
+  // it there, as the window system delivers it to the window. Returns the
+  // action the drop was taken with, Qt::IgnoreAction when it was refused.
+  static Qt::DropAction drop(QWidget* target, const QMimeData& data) {
+    QWindow* window = target->window()->windowHandle();
+    const QPoint at = target->mapTo(target->window(), target->rect().center());
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    if (enter.isAccepted()) QCoreApplication::sendEvent(window, &move);
+    if (!enter.isAccepted() || !move.isAccepted()) {
+      QDragLeaveEvent leave;
+      QCoreApplication::sendEvent(window, &leave);
+      return Qt::IgnoreAction;
+    }
+    QDropEvent dropped(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &dropped);
+    return dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
+  }
 
   // What the window system sends when the close button of a title bar is clicked.
   static void clickTitleBarClose(QWidget* window) {

@@ -1,5 +1,7 @@
 // The two linked panes, the Translation guard, the Hardcore switch, Clear and Exit.
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <functional>
 
@@ -61,13 +63,51 @@ TEST(TypingTest, EveryKeystrokeTranslatesTheWholePane) {
   }
 }
 
-TEST_F(PanesTest, EnterInPaneGivesCrLfLineBreak) {
-  english()->setFocus();
-  QTest::keyClicks(english(), "the");
-  QTest::keyClick(english(), Qt::Key_Return);
-  QTest::keyClicks(english(), "end");
-  EXPECT_EQ(text(english()), "the\r\nend");
-  EXPECT_EQ(text(l33t()), EnglishToL33t("the\r\nend", false, settings));
+// Every key that starts a new line in a pane, Shift+Return included (a plain
+// text editor puts U+2028 inside the line for it), is a CR LF of the pane
+// text: in the translation, on the clipboard and in a saved file.
+TEST_F(PanesTest, TypedLineBreakIsCrLfEverywhere) {
+  struct Case {
+    const char* name;
+    const char* pane;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  const Case cases[] = {
+      {"EnglishReturn", "english", Qt::Key_Return, Qt::NoModifier},
+      {"EnglishShiftReturn", "english", Qt::Key_Return, Qt::ShiftModifier},
+      {"EnglishShiftEnter", "english", Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier},
+      {"L33tReturn", "l33t", Qt::Key_Return, Qt::NoModifier},
+      {"L33tShiftReturn", "l33t", Qt::Key_Return, Qt::ShiftModifier},
+      {"L33tShiftEnter", "l33t", Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier},
+  };
+  QTemporaryDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QPlainTextEdit* source = pane(c.pane);
+    const bool fromEnglish = source == english();
+    replacePaneText(*source, std::string_view());
+    typeInto(source, "the");
+    QTest::keyClick(source, c.key, c.modifiers);
+    QTest::keyClicks(source, "cat");
+
+    ASSERT_EQ(text(source), "the\r\ncat");
+    const std::string translation = fromEnglish ? EnglishToL33t("the\r\ncat", false, settings)
+                                                : L33tToEnglish("the\r\ncat", false, settings);
+    EXPECT_EQ(text(fromEnglish ? l33t() : english()), translation);
+    action("cpyemglishmenu")->trigger();
+    const QString englishCopied = clipboard()->text();
+    action("cpyleetmenu")->trigger();
+    const QString l33tCopied = clipboard()->text();
+    EXPECT_EQ(fromEnglish ? englishCopied : l33tCopied, "the\ncat");
+    EXPECT_EQ(fromEnglish ? l33tCopied : englishCopied,
+              QString::fromStdString(translation).replace("\r\n", "\n"));
+    prompts.setNextFileName(dir.filePath("typed.txt"));
+    action(fromEnglish ? "saveemenu" : "savelmenu")->trigger();
+    QFile saved(dir.filePath("typed.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), "the\r\ncat\r\n");
+  }
 }
 
 // The pane typed in is never written by the program: it changes once per
