@@ -2,6 +2,11 @@
 // turned into a Hardcore letter table, a Custom string list and a text, and
 // both directions in both modes must give the same bytes from both engines.
 // Pieces cut at the engine's split point must join to the whole as well.
+//
+// Now and then the text is a layout instead: a filler byte repeated up to a
+// few megabytes, with runs of short tokens at positions that the input picks,
+// often on the edges where the engine changes strategy (blocks, lanes,
+// chunks, batch pieces). Every input starts from a cold engine.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -86,17 +91,61 @@ void FillCustomList(FuzzedDataProvider& in, MemorySettings& store) {
   store.Write(kApp, kSectionChange, kKeyReplace, replace);
 }
 
+// Sizes around which the engine changes strategy: blocks of 4 KiB, lanes of
+// 16 KiB and more in chunks of 1 MiB, two-lane batch scans from 16 KiB,
+// batch pieces of 4 MiB.
+constexpr std::size_t kEdges[] = {4096, 16384, 3 * 16384, 1 << 20, 3 << 20, 4 << 20};
+
+std::size_t LayoutSize(FuzzedDataProvider& in) {
+  const std::size_t edge = kEdges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdges) - 1)];
+  // Most layouts stay small enough for many runs a second.
+  const std::size_t size = in.ConsumeIntegralInRange(0, 7) == 0 ? edge : edge % (64 << 10) + 1024;
+  return size + in.ConsumeIntegralInRange<std::size_t>(0, 4) - 2;
+}
+
+std::size_t LayoutPosition(FuzzedDataProvider& in, std::size_t size) {
+  switch (in.ConsumeIntegralInRange(0, 4)) {
+    case 0: return size * in.ConsumeIntegralInRange<std::size_t>(0, 3) / 3;  // a third
+    case 1: return size - in.ConsumeIntegralInRange<std::size_t>(0, 64) % size;  // the end
+    case 2: {
+      const std::size_t edge = kEdges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdges) - 1)];
+      return edge * in.ConsumeIntegralInRange<std::size_t>(1, 3);
+    }
+    default: return in.ConsumeIntegral<std::uint32_t>() % size;
+  }
+}
+
+std::string Layout(FuzzedDataProvider& in) {
+  const std::size_t size = LayoutSize(in);
+  std::string text(size, static_cast<char>(in.ConsumeIntegral<std::uint8_t>()));
+  const int runs = in.ConsumeIntegralInRange(0, 8);
+  for (int r = 0; r < runs; ++r) {
+    const std::string token = in.ConsumeRandomLengthString(8);
+    if (token.empty()) continue;
+    const std::size_t at = LayoutPosition(in, size);
+    const std::size_t repeats = in.ConsumeIntegralInRange<std::size_t>(1, 2000);
+    // Runs may start a little before the position, so that they cross it.
+    const std::size_t from = at >= 8 ? at - in.ConsumeIntegralInRange<std::size_t>(0, 8) : at;
+    for (std::size_t i = 0; i < repeats * token.size() && from + i < size; ++i)
+      text[from + i] = token[i % token.size()];
+  }
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   MemorySettings store;
+  Translator::ForgetCompiledRules();
   // Now and then the text is repeated, line after line, to some 36 KB: long
-  // texts run in interleaved lanes, short ones do not.
-  const bool repeat = in.ConsumeIntegralInRange(0, 15) == 0;
+  // texts run in interleaved lanes, short ones do not. Now and then it is a
+  // layout.
+  const int shape = in.ConsumeIntegralInRange(0, 15);
+  const bool repeat = shape == 0, layout = shape == 1 || shape == 2;
   FillTable(in, store);
   FillCustomList(in, store);
-  std::string text = in.ConsumeRemainingBytesAsString();
+  std::string text = layout ? Layout(in) : in.ConsumeRemainingBytesAsString();
   if (repeat && !text.empty()) {
     const std::string line = text + "\r\n";
     while (text.size() < 36000) text += line;
