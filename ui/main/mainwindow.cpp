@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QSaveFile>
 
+#include <new>
+
 #include "core/settings.h"
 #include "core/textfile.h"
 #include "core/translate.h"
@@ -36,6 +38,9 @@ const QString kSaveFilter = QStringLiteral(".txt");
 const QString kInitialFileName = QStringLiteral("*.txt");
 // Both save commands use this title, the English one included.
 const QString kSaveTitle = QStringLiteral("Save L33T...");
+const QString kTooLargeText =
+    QStringLiteral("The text is too large to translate: there is not enough memory. "
+                   "The other text box keeps its text.");
 
 QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption,
                  const QRect& geometry) {
@@ -261,12 +266,22 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::translateFrom(QPlainTextEdit* source) {
   if (translating_) return;
   const GuardScope guard(translating_);
-  const std::string text = paneText(*source);
   const bool hardcore = useHardcore_->isChecked();
+  std::string translation;
+  try {
+    const std::string text = paneText(*source);
+    translation = source == english_ ? EnglishToL33t(text, hardcore, settings_)
+                                     : L33tToEnglish(text, hardcore, settings_);
+  } catch (const std::bad_alloc&) {
+    // The other pane keeps its text; the program goes on.
+    prompts_.message(this, QMessageBox::Critical, QStringLiteral("Error"), kTooLargeText,
+                     QMessageBox::Ok);
+    return;
+  }
   if (source == english_)
-    replacePaneText(*l33t_, EnglishToL33t(text, hardcore, settings_), l33tWritten_);
+    replacePaneText(*l33t_, translation, l33tWritten_);
   else
-    replacePaneText(*english_, L33tToEnglish(text, hardcore, settings_), englishWritten_);
+    replacePaneText(*english_, translation, englishWritten_);
 }
 
 void MainWindow::toggleHardcore(bool on) {
