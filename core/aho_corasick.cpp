@@ -21,66 +21,70 @@ std::size_t AhoCorasick::EntriesFor(const std::vector<std::string>& patterns) {
 }
 
 AhoCorasick::AhoCorasick(const std::vector<std::string>& patterns) {
+  AssignClasses(patterns);
+  const Trie trie = BuildTrie(patterns);
+  IndexOutputs(trie);
+  BuildTable(trie);
+}
+
+void AhoCorasick::AssignClasses(const std::vector<std::string>& patterns) {
   for (const std::string& p : patterns)
     for (unsigned char c : p) classOf_[c] = 1;
   for (int b = 0; b < 256; ++b) {
     if (classOf_[b]) classOf_[b] = static_cast<std::uint16_t>(classCount_++);
   }
+}
 
-  // The trie, its edges gathered per parent.
-  struct Edge {
-    std::uint32_t parent;
-    std::uint16_t cls;
-    std::uint32_t child;
-  };
-  std::vector<Edge> edges;
+AhoCorasick::Trie AhoCorasick::BuildTrie(const std::vector<std::string>& patterns) const {
+  Trie trie;
   std::unordered_map<std::uint64_t, std::uint32_t> child;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> terms;  // (node, pattern)
-  std::uint32_t nodeCount = 1;
   for (std::uint32_t s = 0; s < patterns.size(); ++s) {
     std::uint32_t node = 0;
     for (unsigned char c : patterns[s]) {
       const std::uint16_t cls = classOf_[c];
-      auto [it, added] = child.try_emplace(std::uint64_t{node} << 16 | cls, nodeCount);
-      if (added) {
-        edges.push_back({node, cls, nodeCount});
-        ++nodeCount;
-      }
+      auto [it, added] = child.try_emplace(std::uint64_t{node} << 16 | cls, trie.nodeCount);
+      if (added) trie.edges.push_back({node, cls, trie.nodeCount++});
       node = it->second;
     }
-    terms.emplace_back(node, s);
+    trie.terms.emplace_back(node, s);
   }
-  child = {};
+  // Edges gathered per parent, in the order they were added.
+  std::stable_sort(trie.edges.begin(), trie.edges.end(),
+                   [](const Edge& a, const Edge& b) { return a.parent < b.parent; });
+  trie.edgeBegin.assign(trie.nodeCount + 1, 0);
+  for (const Edge& e : trie.edges) ++trie.edgeBegin[e.parent + 1];
+  for (std::uint32_t n = 0; n < trie.nodeCount; ++n) trie.edgeBegin[n + 1] += trie.edgeBegin[n];
+  return trie;
+}
+
+void AhoCorasick::IndexOutputs(const Trie& trie) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> terms = trie.terms;  // (node, pattern)
   std::sort(terms.begin(), terms.end());
-  termBegin_.assign(nodeCount + 1, 0);
+  termBegin_.assign(trie.nodeCount + 1, 0);
   termPatterns_.reserve(terms.size());
   for (const auto& [node, pattern] : terms) {
     ++termBegin_[node + 1];
     termPatterns_.push_back(pattern);
   }
-  for (std::uint32_t n = 0; n < nodeCount; ++n) termBegin_[n + 1] += termBegin_[n];
+  for (std::uint32_t n = 0; n < trie.nodeCount; ++n) termBegin_[n + 1] += termBegin_[n];
+}
 
-  std::stable_sort(edges.begin(), edges.end(),
-                   [](const Edge& a, const Edge& b) { return a.parent < b.parent; });
-  std::vector<std::uint32_t> edgeBegin(nodeCount + 1, 0);
-  for (const Edge& e : edges) ++edgeBegin[e.parent + 1];
-  for (std::uint32_t n = 0; n < nodeCount; ++n) edgeBegin[n + 1] += edgeBegin[n];
-
+void AhoCorasick::BuildTable(const Trie& trie) {
   // Breadth first: a node's row starts as a copy of its failure node's row,
   // which is shallower and so already complete.
   const std::uint32_t width = classCount_;
-  delta_.assign(std::size_t{nodeCount} * width, 0);
-  dict_.assign(nodeCount, 0);
-  depth_.assign(nodeCount, 0);
-  std::vector<std::uint32_t> fail(nodeCount, 0);
+  delta_.assign(std::size_t{trie.nodeCount} * width, 0);
+  dict_.assign(trie.nodeCount, 0);
+  depth_.assign(trie.nodeCount, 0);
+  std::vector<std::uint32_t> fail(trie.nodeCount, 0);
   std::vector<std::uint32_t> queue{0};
-  queue.reserve(nodeCount);
+  queue.reserve(trie.nodeCount);
   for (std::size_t q = 0; q < queue.size(); ++q) {
     const std::uint32_t u = queue[q];
     std::uint32_t* row = &delta_[std::size_t{u} * width];
     if (u != 0) std::copy_n(&delta_[std::size_t{fail[u]} * width], width, row);
-    for (std::uint32_t e = edgeBegin[u]; e < edgeBegin[u + 1]; ++e) {
-      const Edge& edge = edges[e];
+    for (std::uint32_t e = trie.edgeBegin[u]; e < trie.edgeBegin[u + 1]; ++e) {
+      const Edge& edge = trie.edges[e];
       const std::uint32_t v = edge.child;
       fail[v] = u == 0 ? 0 : delta_[std::size_t{fail[u]} * width + edge.cls] / width;
       depth_[v] = depth_[u] + 1;

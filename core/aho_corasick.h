@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace glossmith::detail {
@@ -62,6 +63,23 @@ class AhoCorasick {
   std::size_t Bytes() const;
 
  private:
+  struct Edge {
+    std::uint32_t parent;
+    std::uint16_t cls;
+    std::uint32_t child;
+  };
+  struct Trie {
+    std::uint32_t nodeCount = 1;
+    std::vector<Edge> edges;                                      // sorted by parent
+    std::vector<std::uint32_t> edgeBegin;                         // per node, into edges
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> terms;  // (node, pattern)
+  };
+
+  void AssignClasses(const std::vector<std::string>& patterns);
+  Trie BuildTrie(const std::vector<std::string>& patterns) const;
+  void IndexOutputs(const Trie& trie);
+  void BuildTable(const Trie& trie);
+
   // Rows are multiples of the row width: divide with a shift and a
   // multiplication by the inverse of the width's odd part.
   std::uint32_t Node(std::uint32_t row) const { return (row >> widthShift_) * widthInverse_; }
