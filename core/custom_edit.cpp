@@ -28,10 +28,11 @@ std::optional<std::size_t> LastIndexOf(const Entries& entries, std::string_view 
 
 // Replacements 0..n-1 with the one at `skip` left to the caller; fails when a
 // needed element is missing, which only a store edited by hand can cause.
-std::optional<std::vector<std::string>> KeptReplacements(std::string_view storedReplace,
+ListEdit<std::vector<std::string>> KeptReplacements(std::string_view storedReplace,
                                                          std::size_t n, std::size_t skip) {
   std::vector<std::string> replace = SplitList(storedReplace);
-  if (replace.size() < n && !(replace.size() == n - 1 && skip == n - 1)) return std::nullopt;
+  if (replace.size() < n && !(replace.size() == n - 1 && skip == n - 1))
+    return ListRefusal::kReplaceNotPaired;
   replace.resize(n);
   return replace;
 }
@@ -57,20 +58,19 @@ std::optional<std::string> ShownReplacement(std::string_view storedSearch,
   return std::move(replace[index]);
 }
 
-std::optional<CustomListValues> AddPair(std::string_view storedSearch,
-                                        std::string_view storedReplace,
-                                        std::string_view search, std::string_view replacement) {
+ListEdit<CustomListValues> AddPair(std::string_view storedSearch, std::string_view storedReplace,
+                                   std::string_view search, std::string_view replacement) {
   std::string newSearch = WithoutLineBreaks(search);
-  if (newSearch.empty()) return std::nullopt;
+  if (newSearch.empty()) return ListRefusal::kEmptySearch;
 
   Entries entries = ReadSearch(storedSearch);
   const std::size_t n = entries.count;
   entries.elements.resize(n);
-  if (JoinList(entries.elements) != storedSearch) return std::nullopt;
+  if (JoinList(entries.elements) != storedSearch) return ListRefusal::kSearchNotInForm;
   std::vector<std::string> replace = SplitList(storedReplace);
-  if (replace.size() < n) return std::nullopt;
+  if (replace.size() < n) return ListRefusal::kReplaceNotPaired;
   replace.resize(n);
-  if (JoinList(replace) != storedReplace) return std::nullopt;
+  if (JoinList(replace) != storedReplace) return ListRefusal::kReplaceNotPaired;
 
   CustomListValues values{std::string(storedSearch), std::string(storedReplace)};
   values.search += newSearch;
@@ -80,34 +80,35 @@ std::optional<CustomListValues> AddPair(std::string_view storedSearch,
   return values;
 }
 
-std::optional<std::string> UpdateReplacement(std::string_view storedSearch,
-                                             std::string_view storedReplace,
-                                             std::string_view selected,
-                                             std::string_view replacement) {
+ListEdit<std::string> UpdateReplacement(std::string_view storedSearch,
+                                        std::string_view storedReplace, std::string_view selected,
+                                        std::string_view replacement) {
   const Entries entries = ReadSearch(storedSearch);
   const std::optional<std::size_t> index = LastIndexOf(entries, selected);
-  if (!index) return std::nullopt;
-  std::optional<std::vector<std::string>> replace =
+  if (!index) return ListRefusal::kNotListed;
+  ListEdit<std::vector<std::string>> kept =
       KeptReplacements(storedReplace, entries.count, *index);
-  if (!replace) return std::nullopt;
-  (*replace)[*index] = WithoutLineBreaks(replacement);
-  return JoinList(*replace);
+  if (!kept) return kept.refusal();
+  std::vector<std::string> replace = std::move(*kept);
+  replace[*index] = WithoutLineBreaks(replacement);
+  return JoinList(replace);
 }
 
-std::optional<ErasedPair> ErasePair(std::string_view storedSearch, std::string_view storedReplace,
-                                    std::string_view selected) {
+ListEdit<ErasedPair> ErasePair(std::string_view storedSearch, std::string_view storedReplace,
+                               std::string_view selected) {
   Entries entries = ReadSearch(storedSearch);
   const std::optional<std::size_t> index = LastIndexOf(entries, selected);
-  if (!index) return std::nullopt;
-  std::optional<std::vector<std::string>> replace =
+  if (!index) return ListRefusal::kNotListed;
+  ListEdit<std::vector<std::string>> kept =
       KeptReplacements(storedReplace, entries.count, *index);
-  if (!replace) return std::nullopt;
+  if (!kept) return kept.refusal();
+  std::vector<std::string> replace = std::move(*kept);
 
   entries.elements.resize(entries.count);
   const auto at = static_cast<std::ptrdiff_t>(*index);
   entries.elements.erase(entries.elements.begin() + at);
-  replace->erase(replace->begin() + at);
-  return ErasedPair{{JoinList(entries.elements), JoinList(*replace)}, *index};
+  replace.erase(replace.begin() + at);
+  return ErasedPair{{JoinList(entries.elements), JoinList(replace)}, *index};
 }
 
 std::string WithoutLineBreaks(std::string_view text) {

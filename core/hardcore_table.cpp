@@ -19,9 +19,12 @@ LetterTable ReadLetterTable(const Settings& settings) {
   return table;
 }
 
-void WriteHardcoreDefaults(Settings& settings) {
+WriteResult WriteHardcoreDefaults(Settings& settings) {
   for (const auto& [letter, value] : kHardcoreDefaults)
-    settings.Write(kApp, kSectionHardcore, LetterKey(letter), value);
+    if (WriteResult result = settings.Write(kApp, kSectionHardcore, LetterKey(letter), value);
+        !result)
+      return result;
+  return WriteResult::Stored();
 }
 
 LetterTable DefaultLetterTable() {

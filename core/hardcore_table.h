@@ -28,8 +28,9 @@ std::string LetterKey(char letter);
 // Reads the 26 letters through `settings`.
 LetterTable ReadLetterTable(const Settings& settings);
 
-// Writes the 26 defaults, "A" first. Does not touch the "custom" marker.
-void WriteHardcoreDefaults(Settings& settings);
+// Writes the 26 defaults, "A" first, and stops at the first Write that is not
+// stored, returning its result. Does not touch the "custom" marker.
+WriteResult WriteHardcoreDefaults(Settings& settings);
 
 // The table of the defaults, as ReadLetterTable would give it after
 // WriteHardcoreDefaults.

@@ -21,10 +21,11 @@ std::string MemorySettings::Read(std::string_view app, std::string_view section,
   return it == values_.end() ? std::string() : it->second;
 }
 
-void MemorySettings::Write(std::string_view app, std::string_view section,
-                           std::string_view key, std::string_view value) {
+WriteResult MemorySettings::Write(std::string_view app, std::string_view section,
+                                  std::string_view key, std::string_view value) {
   ++writes_;
   values_[FoldedName(app, section, key)] = std::string(value);
+  return WriteResult::Stored();
 }
 
 }  // namespace glossmith

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace glossmith {
 
@@ -19,6 +20,21 @@ inline constexpr std::string_view kKeyCustom = "custom";  // "yes" once defaults
 inline constexpr std::string_view kSectionGeneral = "general";
 inline constexpr std::string_view kKeyUseHard = "usehard";
 
+// What became of a Write: stored, or not stored, with the file that could
+// not be written and the reason, in words fit to show the user
+// ("Permission denied", "Not a directory").
+struct WriteResult {
+  bool stored = true;
+  std::string file;
+  std::string reason;
+
+  static WriteResult Stored() { return {}; }
+  static WriteResult NotStored(std::string file, std::string reason) {
+    return {false, std::move(file), std::move(reason)};
+  }
+  explicit operator bool() const { return stored; }
+};
+
 // The per-user settings store, as the rest of the program sees it.
 //
 // Values are strings addressed by application, section and key. Section and
@@ -28,14 +44,18 @@ inline constexpr std::string_view kKeyUseHard = "usehard";
 // There is no delete: clearing writes "". Implementations keep no cache, so a
 // value written elsewhere (another window, another process) is seen by the
 // next Read.
+//
+// Reads never fail: what cannot be read reads as "". A Write either stores
+// the value or leaves the store exactly as it was and says why; the callers
+// tell the user.
 class Settings {
  public:
   virtual ~Settings() = default;
 
   virtual std::string Read(std::string_view app, std::string_view section,
                            std::string_view key) const = 0;
-  virtual void Write(std::string_view app, std::string_view section, std::string_view key,
-                     std::string_view value) = 0;
+  virtual WriteResult Write(std::string_view app, std::string_view section,
+                            std::string_view key, std::string_view value) = 0;
 };
 
 // A store held in memory, for tests and benchmarks. Names fold ASCII letters
@@ -44,8 +64,8 @@ class MemorySettings final : public Settings {
  public:
   std::string Read(std::string_view app, std::string_view section,
                    std::string_view key) const override;
-  void Write(std::string_view app, std::string_view section, std::string_view key,
-             std::string_view value) override;
+  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) override;
 
   // Number of Write calls so far; lets tests prove that nothing was written.
   int writeCount() const { return writes_; }

@@ -8,10 +8,16 @@
 // byte-order mark.
 //
 // Read form:
-//   1. Decoding: bytes that are valid UTF-8 are taken as UTF-8 (a leading
-//      UTF-8 byte-order mark is dropped); anything else is decoded as
-//      Windows-1252, the code page of files written on older systems, so such
-//      a file still opens legibly instead of being rejected.
+//   1. Decoding: a file that is valid UTF-8 is taken as UTF-8. Otherwise the
+//      bytes that belong to no well-formed UTF-8 sequence are stray, and:
+//        - when the file holds at least as many multi-byte UTF-8 sequences
+//          as stray bytes, it is UTF-8 with a few stray bytes: the sequences
+//          stay as they are and each stray byte is decoded as Windows-1252;
+//        - otherwise the whole file is Windows-1252, the code page of files
+//          written on older systems, so it opens legibly instead of being
+//          rejected.
+//      A leading UTF-8 byte-order mark is dropped when the file is read as
+//      UTF-8, with or without stray bytes.
 //   2. Lines: a line ends at a CR LF pair, a lone LF or a lone CR; the
 //      terminator is not part of the line. A last line without a terminator
 //      is a line; an empty file has no lines.
@@ -20,6 +26,7 @@
 //      a CR LF. The text never ends with the terminator of the file's last
 //      line, so "abc\r\n" reads as "abc" and "abc\r\n\r\n" as "abc\r\n".
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +42,13 @@ std::string TextFileBytes(std::string_view text);
 // The text that a file holding `bytes` puts into a pane (decoding, lines and
 // joining as above).
 std::string TextFromFileBytes(std::string_view bytes);
+
+// The bytes of the file at `path` when it is a regular file that can be read
+// to its end; nothing for a FIFO, a device, a folder or any other kind of
+// file, and for a file that cannot be opened or read. Never waits: the file
+// is opened without blocking and its kind is checked both before and after
+// opening, so one swapped for a FIFO in between is refused too.
+std::optional<std::string> ReadRegularFile(const std::string& path);
 
 // The name a save really uses: `chosen` unless its last four bytes are
 // exactly ".txt" (case counts), otherwise `chosen` + ".txt". "notes" becomes

@@ -1,12 +1,24 @@
 #include "store/inisettings.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace glossmith {
@@ -154,16 +166,53 @@ std::string readPlace(const QSettings& settings, const std::vector<Place>& place
   return places.empty() ? std::string() : valueText(settings.value(settingsKey(places.front())));
 }
 
+std::string systemReason(int error) { return std::generic_category().message(error); }
+
+// The file's identity on disk, or nothing when there is none. A save replaces
+// the file by a new one (QSettings writes through QSaveFile), so a successful
+// save always changes it.
+std::optional<std::pair<dev_t, ino_t>> fileIdentity(const QByteArray& path) {
+  struct stat status {};
+  if (::stat(path.constData(), &status) != 0) return std::nullopt;
+  return std::pair(status.st_dev, status.st_ino);
+}
+
+// Why a save of the file would fail, or nothing when it can go ahead.
 // QSettings keeps a change that it failed to save in a per-process cache and
 // serves it to later reads, and it waits for its lock file without a time
 // limit; so a Write that cannot succeed is refused before it starts.
-bool canStore(const QSettings& settings, const QString& filePath) {
-  const QFileInfo lock(filePath + QStringLiteral(".lock"));
-  if (lock.exists() && !lock.isFile()) return false;
-  // isWritable() also creates the missing folders, which the save needs anyway.
-  if (!settings.isWritable()) return false;
+std::optional<std::string> whyNotStorable(const QSettings& settings, const QString& filePath,
+                                          std::size_t valueSize) {
+  const QByteArray file = QFile::encodeName(filePath);
+  const QByteArray folder = QFile::encodeName(QFileInfo(filePath).absolutePath());
+  // The save needs the folders, which QSettings would create too.
+  std::error_code error;
+  std::filesystem::create_directories(folder.constData(), error);
+  if (error) return error.message();
   // The save replaces the file through a temporary file next to it.
-  return QFileInfo(QFileInfo(filePath).absolutePath()).isWritable();
+  if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+    return systemReason(errno);
+  // QSettings also insists on opening an existing file for writing.
+  if (QFileInfo::exists(filePath)) {
+    const int fd = ::open(file.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return systemReason(errno);
+    ::close(fd);
+  }
+  // On a full disk QSaveFile still puts the cut-off new file in place of the
+  // old one, and QSettings reports success; so room for the new file is made
+  // sure of first (the value may grow by escaping, hence the margin).
+  struct statvfs disk {};
+  if (::statvfs(folder.constData(), &disk) == 0) {
+    const auto needed = 2 * (static_cast<unsigned long long>(QFileInfo(filePath).size()) +
+                             valueSize) + 65536;
+    if (static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < needed)
+      return systemReason(ENOSPC);
+  }
+  const QFileInfo lock(filePath + QStringLiteral(".lock"));
+  if (lock.exists() && !lock.isFile())
+    return toStdString(QStringLiteral("\"%1\" is in the way").arg(lock.filePath()));
+  if (!settings.isWritable()) return systemReason(EACCES);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -182,13 +231,17 @@ std::string IniSettings::Read(std::string_view app, std::string_view section,
   return readPlace(settings, findValue(settings, section, key));
 }
 
-void IniSettings::Write(std::string_view app, std::string_view section, std::string_view key,
-                        std::string_view value) {
-  if (!sameName(app, kApp)) return;
+WriteResult IniSettings::Write(std::string_view app, std::string_view section,
+                               std::string_view key, std::string_view value) {
+  const auto notStored = [this](std::string reason) {
+    return WriteResult::NotStored(toStdString(filePath_), std::move(reason));
+  };
+  if (!sameName(app, kApp)) return notStored("it holds only the values of \"l33t\"");
   QSettings settings(filePath_, QSettings::IniFormat);
   const std::vector<Place> places = findValue(settings, section, key);
-  if (readPlace(settings, places) == value) return;
-  if (!canStore(settings, filePath_)) return;
+  if (readPlace(settings, places) == value) return WriteResult::Stored();
+  if (std::optional<std::string> reason = whyNotStorable(settings, filePath_, value.size()))
+    return notStored(std::move(*reason));
 
   Place target;
   if (!places.empty()) {
@@ -198,9 +251,25 @@ void IniSettings::Write(std::string_view app, std::string_view section, std::str
     target.group = groups.isEmpty() ? storedName(section) : groups.front();
     target.key = storedName(key);
   }
+  std::vector<std::pair<QString, QVariant>> before;
+  for (const Place& place : places)
+    before.emplace_back(settingsKey(place), settings.value(settingsKey(place)));
+
+  const QByteArray file = QFile::encodeName(filePath_);
+  const auto identity = fileIdentity(file);
   for (std::size_t i = 1; i < places.size(); ++i) settings.remove(settingsKey(places[i]));
   settings.setValue(settingsKey(target), storedValue(value));
   settings.sync();
+  if (settings.status() != QSettings::AccessError) {
+    const auto now = fileIdentity(file);
+    if (now && now != identity) return WriteResult::Stored();
+  }
+
+  // The save failed after all (the folder or the lock changed meanwhile, say).
+  // Take the change back, so that neither a later Read nor a later save sees it.
+  if (places.empty()) settings.remove(settingsKey(target));
+  for (const auto& [name, old] : before) settings.setValue(name, old);
+  return notStored("saving it failed");
 }
 
 }  // namespace glossmith

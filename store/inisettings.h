@@ -8,7 +8,7 @@ namespace glossmith {
 
 // The per-user settings store: one INI file in QSettings' format, holding the
 // values of application "l33t" (the file's name stands for the application;
-// Read of any other application gives "" and Write to one is ignored).
+// Read of any other application gives "" and Write to one is not stored).
 //
 // Layout: section "general" is QSettings' top level, written as "[General]";
 // every other section is an INI group of its own. A hand-edited "[general]"
@@ -36,11 +36,12 @@ namespace glossmith {
 // re-parses the file when its size or modification time changed, so a value
 // written by another process is seen by the next Read.
 //
-// Failures are silent: a missing, empty, unreadable or garbled file reads as
+// Reads do not fail: a missing, empty, unreadable or garbled file reads as
 // whatever values can still be parsed, the rest as "". A Write that cannot be
-// stored (read-only folder, no such folder, a stuck lock, full disk) leaves
-// the file as it was. A Write that stores the value already there (a missing
-// key counts as "") does not touch the file.
+// stored (read-only folder or file, a folder that cannot be created, a stuck
+// lock, a disk too full for the new file) leaves the file as it was, is not
+// seen by later Reads, and says why, naming the file. A Write that stores the value already there
+// (a missing key counts as "") does not touch the file and counts as stored.
 class IniSettings final : public Settings {
  public:
   explicit IniSettings(const QString& filePath);
@@ -52,8 +53,8 @@ class IniSettings final : public Settings {
 
   std::string Read(std::string_view app, std::string_view section,
                    std::string_view key) const override;
-  void Write(std::string_view app, std::string_view section, std::string_view key,
-             std::string_view value) override;
+  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) override;
 
  private:
   QString filePath_;

@@ -13,8 +13,18 @@
 #include "core/custom_list.h"
 
 namespace glossmith {
+
+template <typename T>
+void PrintTo(const ListEdit<T>& edit, std::ostream* os) {
+  if (edit)
+    *os << ::testing::PrintToString(*edit);
+  else
+    *os << "refused, reason " << static_cast<int>(edit.refusal());
+}
+
 namespace {
 
+using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 using Values = CustomListValues;
 
@@ -45,23 +55,24 @@ TEST(AddPairTest, Table) {
   struct Case {
     const char* name;
     std::string search, replace, newSearch, newReplace;
-    std::optional<Values> expected;
+    ListEdit<Values> expected;
   };
   const Case cases[] = {
       {"LineBreaksDropped", "", "", "one\r\ntwo\nthree\r", "x\ry\n",
-       Values{"onetwothree\r\n", "xy\r\n"}},
+       Values{"onetwothree\r\n", "xy\r\n"s}},
       {"LoneCrInStoredEntryKept", "a\rb\r\n", "1\r\n", "c", "3",
        Values{"a\rb\r\nc\r\n", "1\r\n3\r\n"}},
-      {"EmptySearch", "", "", "", "x", std::nullopt},
-      {"SearchOnlyLineBreaks", "", "", "\r\n", "x", std::nullopt},
+      {"EmptySearch", "", "", "", "x", ListRefusal::kEmptySearch},
+      {"SearchOnlyLineBreaks", "", "", "\r\n", "x", ListRefusal::kEmptySearch},
       // Stores edited by hand, where an appended pair would not line up.
-      {"SearchWithoutFinalBreak", "a", "1\r\n", "b", "2", std::nullopt},
-      {"ReplaceWithoutFinalBreak", "a\r\n", "1", "b", "2", std::nullopt},
-      {"FewerReplacements", "a\r\nb\r\n", "1\r\n", "c", "3", std::nullopt},
-      {"MoreReplacements", "a\r\n", "1\r\n2\r\n", "c", "3", std::nullopt},
-      {"ReplacementsWithoutSearch", "", "1\r\n", "c", "3", std::nullopt},
-      {"EmptyEntryInSearch", "a\r\n\r\nb\r\n", "1\r\n\r\n2\r\n", "c", "3", std::nullopt},
-      {"SearchOnlyABreak", "\r\n", "", "c", "3", std::nullopt},
+      {"SearchWithoutFinalBreak", "a", "1\r\n", "b", "2", ListRefusal::kSearchNotInForm},
+      {"ReplaceWithoutFinalBreak", "a\r\n", "1", "b", "2", ListRefusal::kReplaceNotPaired},
+      {"FewerReplacements", "a\r\nb\r\n", "1\r\n", "c", "3", ListRefusal::kReplaceNotPaired},
+      {"MoreReplacements", "a\r\n", "1\r\n2\r\n", "c", "3", ListRefusal::kReplaceNotPaired},
+      {"ReplacementsWithoutSearch", "", "1\r\n", "c", "3", ListRefusal::kReplaceNotPaired},
+      {"EmptyEntryInSearch", "a\r\n\r\nb\r\n", "1\r\n\r\n2\r\n", "c", "3",
+       ListRefusal::kSearchNotInForm},
+      {"SearchOnlyABreak", "\r\n", "", "c", "3", ListRefusal::kSearchNotInForm},
   };
   for (const Case& c : cases)
     EXPECT_EQ(AddPair(c.search, c.replace, c.newSearch, c.newReplace), c.expected) << c.name;
@@ -71,19 +82,21 @@ TEST(UpdateReplacementTest, Table) {
   struct Case {
     const char* name;
     std::string search, replace, selected, text;
-    std::optional<std::string> expected;
+    ListEdit<std::string> expected;
   };
   const Case cases[] = {
-      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"},
-      {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"},
-      {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"},
-      {"OtherEntriesKeepLoneLineFeed", "a\r\nb\r\n", "1\n\r\n2\r\n", "b", "X", "1\n\r\nX\r\n"},
-      {"NotStored", "a\r\n", "1\r\n", "b", "X", std::nullopt},
-      {"LetterCaseCounts", "a\r\n", "1\r\n", "A", "X", std::nullopt},
-      {"NothingStored", "", "", "a", "X", std::nullopt},
-      {"BehindEmptyEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", "X", std::nullopt},
-      {"KeptReplacementMissing", "a\r\nb\r\n", "1", "a", "X", std::nullopt},
-      {"TwoReplacementsMissing", "a\r\nb\r\nc\r\n", "1", "c", "X", std::nullopt},
+      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"s},
+      {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"s},
+      {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"s},
+      {"OtherEntriesKeepLoneLineFeed", "a\r\nb\r\n", "1\n\r\n2\r\n", "b", "X", "1\n\r\nX\r\n"s},
+      {"NotStored", "a\r\n", "1\r\n", "b", "X", ListRefusal::kNotListed},
+      {"LetterCaseCounts", "a\r\n", "1\r\n", "A", "X", ListRefusal::kNotListed},
+      {"NothingStored", "", "", "a", "X", ListRefusal::kNotListed},
+      {"BehindEmptyEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", "X",
+       ListRefusal::kNotListed},
+      {"KeptReplacementMissing", "a\r\nb\r\n", "1", "a", "X", ListRefusal::kReplaceNotPaired},
+      {"TwoReplacementsMissing", "a\r\nb\r\nc\r\n", "1", "c", "X",
+       ListRefusal::kReplaceNotPaired},
   };
   for (const Case& c : cases)
     EXPECT_EQ(UpdateReplacement(c.search, c.replace, c.selected, c.text), c.expected) << c.name;
@@ -93,7 +106,7 @@ TEST(ErasePairTest, Table) {
   struct Case {
     const char* name;
     std::string search, replace, selected;
-    std::optional<ErasedPair> expected;
+    ListEdit<ErasedPair> expected;
   };
   const Case cases[] = {
       {"EmptyReplacementStaysPaired", "a\r\nb\r\nc\r\n", "1\r\n\r\n3\r\n", "a",
@@ -104,9 +117,10 @@ TEST(ErasePairTest, Table) {
        ErasedPair{{"b\r\n", "2\r\n"}, 0}},
       {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b",
        ErasedPair{{"a\r\n", "1\r\n"}, 1}},
-      {"NotStored", "a\r\n", "1\r\n", "b", std::nullopt},
-      {"NothingStored", "", "", "a", std::nullopt},
-      {"KeptReplacementMissing", "a\r\nb\r\nc\r\n", "1\r\n2", "a", std::nullopt},
+      {"NotStored", "a\r\n", "1\r\n", "b", ListRefusal::kNotListed},
+      {"NothingStored", "", "", "a", ListRefusal::kNotListed},
+      {"KeptReplacementMissing", "a\r\nb\r\nc\r\n", "1\r\n2", "a",
+       ListRefusal::kReplaceNotPaired},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ErasePair(c.search, c.replace, c.selected), c.expected) << c.name;

@@ -214,9 +214,9 @@ class CountingSettings final : public Settings {
     ++reads_[std::string(section) + "/" + std::string(key)];
     return inner_.Read(app, section, key);
   }
-  void Write(std::string_view app, std::string_view section, std::string_view key,
-             std::string_view value) override {
-    inner_.Write(app, section, key, value);
+  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) override {
+    return inner_.Write(app, section, key, value);
   }
   int ReadsOf(const std::string& name) const {
     auto it = reads_.find(name);

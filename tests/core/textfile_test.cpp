@@ -1,8 +1,14 @@
 #include "core/textfile.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,8 +111,16 @@ TEST(DecodeTextFileTest, Utf8KeptOtherwiseWindows1252) {
       {"ByteOrderMarkDropped", "\xEF\xBB\xBFhi", "hi"},
       {"OnlyByteOrderMark", "\xEF\xBB\xBF", ""},
       {"MarkOnlyDroppedAtStart", "a\xEF\xBB\xBF", "a\xEF\xBB\xBF"},
-      // One invalid byte makes the whole file Windows-1252, valid sequences included.
-      {"MixedIsWindows1252", "\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},
+      // UTF-8 with stray bytes: the sequences stay, each stray byte is Windows-1252.
+      {"StrayByteAmongUtf8", "caf\xC3\xA9 na\xEFve \xC3\xA9t\xC3\xA9",
+       "caf\xC3\xA9 na\xC3\xAFve \xC3\xA9t\xC3\xA9"},
+      {"AsManyStrayBytesAsSequences", "\xC3\xA9\xE9", "\xC3\xA9\xC3\xA9"},
+      {"StrayC1Byte", "\xE2\x82\xAC \x80", "\xE2\x82\xAC \xE2\x82\xAC"},
+      {"CutSequenceIsStrayBytes", "\xC3\xA9\xC3\xA9\xE2\x82",
+       "\xC3\xA9\xC3\xA9\xC3\xA2\xE2\x80\x9A"},
+      {"ByteOrderMarkDroppedWithStrayByte", "\xEF\xBB\xBF" "a\xE9", "a\xC3\xA9"},
+      // More stray bytes than sequences: the whole file is Windows-1252.
+      {"MostlyWindows1252", "\xC3\xA9 \xE9\xE8\xE0", "\xC3\x83\xC2\xA9 \xC3\xA9\xC3\xA8\xC3\xA0"},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.text) << c.name;
 }
@@ -134,6 +148,36 @@ TEST(TextFromFileBytesTest, Table) {
       {"ByteOrderMarkThenEmptyLine", "\xEF\xBB\xBF\r\nabc", "abc"},
   };
   for (const Case& c : cases) EXPECT_EQ(TextFromFileBytes(c.bytes), c.text) << c.name;
+}
+
+// Only regular files are read; nothing else may keep the caller waiting.
+TEST(ReadRegularFileTest, Table) {
+  char pattern[] = "/tmp/textfile_test.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::ofstream(dir + "/notes.txt") << "abc\r\n";
+  std::ofstream(dir + "/empty.txt");
+  std::filesystem::create_symlink(dir + "/notes.txt", dir + "/link.txt");
+  ASSERT_EQ(mkfifo((dir + "/fifo.txt").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir + "/folder.txt");
+
+  struct Case {
+    const char* name;
+    std::string path;
+    std::optional<std::string> bytes;
+  };
+  const Case cases[] = {
+      {"RegularFile", dir + "/notes.txt", "abc\r\n"},
+      {"EmptyFile", dir + "/empty.txt", ""},
+      {"LinkToRegularFile", dir + "/link.txt", "abc\r\n"},
+      {"FifoWithoutWriter", dir + "/fifo.txt", std::nullopt},
+      {"EndlessDevice", "/dev/zero", std::nullopt},
+      {"EmptyDevice", "/dev/null", std::nullopt},
+      {"Folder", dir + "/folder.txt", std::nullopt},
+      {"Missing", dir + "/missing.txt", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadRegularFile(c.path), c.bytes) << c.name;
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

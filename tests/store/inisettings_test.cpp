@@ -1,7 +1,6 @@
 #include "store/inisettings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "core/hardcore_table.h"
+#include "tests/support/unwritable_store.h"
 
 namespace glossmith {
 namespace {
@@ -440,42 +440,56 @@ INSTANTIATE_TEST_SUITE_P(BadFiles, BadFileTest, ::testing::ValuesIn(kBadFiles),
 TEST_F(IniSettingsTest, UnreadableFileReadsEmptyAndIsLeftAlone) {
   ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("l33t.ini")));
   EXPECT_EQ(read("general", "usehard"), "");
-  write("general", "usehard", "yes");
+  const WriteResult result = store_.Write(kApp, "general", "usehard", "yes");
+  EXPECT_FALSE(result.stored);
+  EXPECT_EQ(result.reason, "Is a directory");
   EXPECT_EQ(read("general", "usehard"), "");
   EXPECT_TRUE(QFileInfo(path()).isDir());
 }
 
 // --- a store that cannot be written -----------------------------------------------
 
-TEST_F(IniSettingsTest, FolderThatCannotBeCreated) {
-  putFile(dir_.filePath("config"), "a file, not a folder");
-  IniSettings store(dir_.filePath(QStringLiteral("config/glossmith/l33t.ini")));
-  store.Write(kApp, "general", "usehard", "yes");
-  EXPECT_EQ(store.Read(kApp, "general", "usehard"), "");
-  EXPECT_EQ(fileBytes(dir_.filePath("config")), "a file, not a folder");
+class UnwritableTest : public ::testing::TestWithParam<testing::StoreFault> {};
+
+TEST_P(UnwritableTest, WriteSaysWhyAndChangesNothing) {
+  testing::UnwritableStore unwritable(GetParam());
+  IniSettings store(unwritable.filePath());
+  const bool seedable = GetParam() == testing::StoreFault::kReadOnlyFolder;
+  if (seedable) ASSERT_TRUE(store.Write(kApp, "hardcore", "A", "4").stored);
+  const QByteArray before = fileBytes(unwritable.filePath());
+  unwritable.lock();
+
+  for (const Stored& v : std::vector<Stored>{{"hardcore", "A", "5"}, {"hardcore", "B", "8"}}) {
+    const WriteResult result = store.Write(kApp, v.section, v.key, v.value);
+    EXPECT_FALSE(result.stored) << v.key;
+    EXPECT_EQ(result.file, unwritable.filePath().toStdString()) << v.key;
+    EXPECT_EQ(result.reason, unwritable.reason()) << v.key;
+  }
+  EXPECT_EQ(store.Read(kApp, "hardcore", "A"), seedable ? "4" : "");
+  EXPECT_EQ(store.Read(kApp, "hardcore", "B"), "");
+  // What is stored already needs no saving.
+  EXPECT_TRUE(store.Write(kApp, "hardcore", "A", seedable ? "4" : "").stored);
+  EXPECT_TRUE(store.Write(kApp, "hardcore", "C", "").stored);
+  unwritable.unlock();
+  EXPECT_EQ(fileBytes(unwritable.filePath()), before);
+  EXPECT_EQ(probeRead(unwritable.filePath(), "hardcore", "B"), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, UnwritableTest,
+                         ::testing::Values(testing::StoreFault::kReadOnlyFolder,
+                                           testing::StoreFault::kBelowRegularFile),
+                         [](const auto& info) { return testing::faultName(info.param); });
 
 TEST_F(IniSettingsTest, StuckLockLeavesValueAsItWas) {
   write("hardcore", "A", "4");
   const QByteArray before = fileBytes(path());
   // QSettings would wait for this lock forever.
   ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("l33t.ini.lock")));
-  write("hardcore", "A", "5");
+  const WriteResult result = store_.Write(kApp, "hardcore", "A", "5");
+  EXPECT_FALSE(result.stored);
+  EXPECT_EQ(result.reason, "\"" + path().toStdString() + ".lock\" is in the way");
   EXPECT_EQ(read("hardcore", "A"), "4");
   EXPECT_EQ(fileBytes(path()), before);
-}
-
-TEST_F(IniSettingsTest, ReadOnlyFolderLeavesValueAsItWas) {
-  if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
-  write("hardcore", "A", "4");
-  const QByteArray before = fileBytes(path());
-  ASSERT_TRUE(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner));
-  write("hardcore", "A", "5");
-  write("hardcore", "B", "8");
-  EXPECT_EQ(read("hardcore", "A"), "4");
-  EXPECT_EQ(read("hardcore", "B"), "");
-  EXPECT_EQ(fileBytes(path()), before);
-  QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // --- no cache ------------------------------------------------------------------
@@ -547,7 +561,7 @@ TEST_F(IniSettingsTest, ClearingWhatWasNeverStoredCreatesNoFile) {
 
 TEST_F(IniSettingsTest, HoldsOnlyTheValuesOfL33t) {
   write("general", "usehard", "yes");
-  store_.Write("other", "general", "usehard", "no");
+  EXPECT_FALSE(store_.Write("other", "general", "usehard", "no").stored);
   EXPECT_EQ(store_.Read("other", "general", "usehard"), "");
   EXPECT_EQ(store_.Read("L33T", "general", "usehard"), "yes");
 }

@@ -1,6 +1,9 @@
 #include "prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
+
+#include "core/settings.h"
 
 namespace glossmith::ui {
 
@@ -42,6 +45,15 @@ QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QSt
 QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QString& filter,
                                 const QString& initialName) {
   return runFileDialog(parent, QFileDialog::AcceptSave, title, filter, initialName);
+}
+
+void showNotSaved(Prompts& prompts, QWidget* parent, const QString& what,
+                  const WriteResult& result) {
+  const QString file = QDir::toNativeSeparators(QString::fromStdString(result.file));
+  prompts.message(parent, QMessageBox::Warning, QStringLiteral("Error"),
+                  QStringLiteral("%1\n\nThe settings file \"%2\" could not be written: %3.")
+                      .arg(what, file, QString::fromStdString(result.reason)),
+                  QMessageBox::Ok, QMessageBox::Ok);
 }
 
 }  // namespace glossmith::ui

@@ -5,6 +5,10 @@
 
 class QWidget;
 
+namespace glossmith {
+struct WriteResult;
+}
+
 namespace glossmith::ui {
 
 // The one seam through which every window shows message boxes and file
@@ -41,5 +45,11 @@ class QtPrompts final : public Prompts {
   QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
                        const QString& initialName) override;
 };
+
+// Tells the user that a change was not saved: a message box titled "Error"
+// that says what did not happen (`what`, in the program's words) and names
+// the settings file and the reason from `result`.
+void showNotSaved(Prompts& prompts, QWidget* parent, const QString& what,
+                  const WriteResult& result);
 
 }  // namespace glossmith::ui

@@ -3,10 +3,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 #include "controls.h"
 #include "core/custom_edit.h"
+#include "core/custom_list.h"
 #include "core/settings.h"
 #include "ui/common/prompts.h"
 
@@ -28,6 +30,24 @@ constexpr int kClientWidth = 6975;
 constexpr int kClientHeight = 3150;
 
 const QString kNothingChosen = QStringLiteral("You must choose a string to replace!");
+
+// Why a list edited outside the program cannot be changed.
+const QString kSearchNotInForm = QStringLiteral(
+    "The search strings in your settings file have been edited by hand and are not in the form "
+    "Glossmith needs, so nothing was changed! Every search string must end with \\r\\n, with "
+    "no empty one before the last, and a value that holds a ; must be put in double quotes.");
+const QString kReplaceNotPaired = QStringLiteral(
+    "The replacement strings in your settings file have been edited by hand and no longer pair "
+    "up with the search strings, so nothing was changed! There must be one replacement string "
+    "for every search string, each ending with \\r\\n.");
+const QString kNotListed = QStringLiteral(
+    "The string you picked is no longer in your list, so nothing was changed! Close the Custom "
+    "String Editor and open it again to see your list as it is now.");
+
+const QString kUnappliedPair =
+    QStringLiteral("Your list already holds %1 replacement strings, the most that Glossmith "
+                   "applies. A new one would be stored but never used. Add it anyway?")
+        .arg(QLocale(QLocale::English).toString(static_cast<qulonglong>(kMaxCustomPairs)));
 
 }  // namespace
 
@@ -113,11 +133,19 @@ void CustomWordsWindow::addPair() {
     warnNothingChosen();
     return;
   }
-  const std::optional<CustomListValues> values = AddPair(
-      read(kKeySearch), read(kKeyReplace), search.toStdString(), addreplace_->text().toStdString());
-  if (!values) return;
-  write(kKeySearch, values->search);
-  write(kKeyReplace, values->replace);
+  const std::string storedSearch = read(kKeySearch);
+  const std::string storedReplace = read(kKeyReplace);
+  const ListEdit<CustomListValues> values =
+      AddPair(storedSearch, storedReplace, search.toStdString(), addreplace_->text().toStdString());
+  if (!values) {
+    explainRefusal(values.refusal());
+    return;
+  }
+  if (SearchEntries(storedSearch).size() >= kMaxCustomPairs && !confirmUnappliedPair()) return;
+  if (!writeLists({{kKeySearch, values->search, storedSearch},
+                   {kKeyReplace, values->replace, storedReplace}},
+                  QStringLiteral("Your new replacement string could not be added!")))
+    return;
 
   const int picked = replacebox_->currentIndex();
   replacebox_->addItem(search);
@@ -133,13 +161,16 @@ void CustomWordsWindow::updateReplacement() {
     warnNothingChosen();
     return;
   }
-  const std::optional<std::string> replace =
-      UpdateReplacement(read(kKeySearch), read(kKeyReplace), selected.toStdString(),
-                        editreplace_->text().toStdString());
-  // A store edited by hand that cannot be rebuilt: nothing was written, so
-  // nothing is reported as updated.
-  if (!replace) return;
-  write(kKeyReplace, *replace);
+  const std::string storedReplace = read(kKeyReplace);
+  const ListEdit<std::string> replace = UpdateReplacement(
+      read(kKeySearch), storedReplace, selected.toStdString(), editreplace_->text().toStdString());
+  if (!replace) {
+    explainRefusal(replace.refusal());
+    return;
+  }
+  if (!writeLists({{kKeyReplace, *replace, storedReplace}},
+                  QStringLiteral("Your existing replacement string could not be updated!")))
+    return;
   editreplace_->clear();
   messagelabel_->setText(QStringLiteral("Your existing replacement string has been updated!"));
 }
@@ -150,11 +181,18 @@ void CustomWordsWindow::erasePair() {
     warnNothingChosen();
     return;
   }
-  const std::optional<ErasedPair> erased =
-      ErasePair(read(kKeySearch), read(kKeyReplace), selected.toStdString());
-  if (!erased) return;
-  write(kKeyReplace, erased->values.replace);
-  write(kKeySearch, erased->values.search);
+  const std::string storedSearch = read(kKeySearch);
+  const std::string storedReplace = read(kKeyReplace);
+  const ListEdit<ErasedPair> erased =
+      ErasePair(storedSearch, storedReplace, selected.toStdString());
+  if (!erased) {
+    explainRefusal(erased.refusal());
+    return;
+  }
+  if (!writeLists({{kKeyReplace, erased->values.replace, storedReplace},
+                   {kKeySearch, erased->values.search, storedSearch}},
+                  QStringLiteral("Your replacement string could not be erased!")))
+    return;
 
   const int index = static_cast<int>(erased->index);
   const bool wasPicked = replacebox_->currentIndex() == index;
@@ -172,9 +210,12 @@ void CustomWordsWindow::eraseAll() {
       QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
   if (answer != QMessageBox::Yes) return;
+  const std::string storedSearch = read(kKeySearch);
+  const std::string storedReplace = read(kKeyReplace);
+  if (!writeLists({{kKeySearch, "", storedSearch}, {kKeyReplace, "", storedReplace}},
+                  QStringLiteral("Your Custom Replacement Strings could not be erased!")))
+    return;
   replacebox_->clear();
-  write(kKeySearch, "");
-  write(kKeyReplace, "");
   prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
                    QStringLiteral("All Custom Replacement Strings have been erased."),
                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
@@ -189,12 +230,47 @@ void CustomWordsWindow::warnNothingChosen() {
                    QMessageBox::Ok, QMessageBox::Ok);
 }
 
+void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
+  QString text;
+  switch (refusal) {
+    case ListRefusal::kEmptySearch:
+      warnNothingChosen();
+      return;
+    case ListRefusal::kSearchNotInForm:
+      text = kSearchNotInForm;
+      break;
+    case ListRefusal::kReplaceNotPaired:
+      text = kReplaceNotPaired;
+      break;
+    case ListRefusal::kNotListed:
+      text = kNotListed;
+      break;
+  }
+  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
+                   QMessageBox::Ok);
+}
+
+bool CustomWordsWindow::confirmUnappliedPair() {
+  return prompts_.message(this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
+                          kUnappliedPair, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::No) == QMessageBox::Yes;
+}
+
 std::string CustomWordsWindow::read(std::string_view key) const {
   return settings_.Read(kApp, kSectionChange, key);
 }
 
-void CustomWordsWindow::write(std::string_view key, std::string_view value) {
-  settings_.Write(kApp, kSectionChange, key, value);
+bool CustomWordsWindow::writeLists(std::initializer_list<ListWrite> writes,
+                                   const QString& failure) {
+  for (auto it = writes.begin(); it != writes.end(); ++it) {
+    const WriteResult result = settings_.Write(kApp, kSectionChange, it->key, it->value);
+    if (result) continue;
+    for (auto done = writes.begin(); done != it; ++done)
+      settings_.Write(kApp, kSectionChange, done->key, done->before);
+    showNotSaved(prompts_, this, failure, result);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace glossmith::ui

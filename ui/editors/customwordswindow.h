@@ -1,8 +1,10 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "core/custom_edit.h"
 #include "ui/common/childwindow.h"
 
 class QComboBox;
@@ -44,8 +46,22 @@ class CustomWordsWindow final : public ChildWindow {
   // The text of the picked item, or empty when nothing is picked.
   QString selectedSearchString() const;
   void warnNothingChosen();
+  // Says why the stored lists could not be edited.
+  void explainRefusal(ListRefusal refusal);
+  // Asks before adding a pair that the translations would never apply.
+  bool confirmUnappliedPair();
   std::string read(std::string_view key) const;
-  void write(std::string_view key, std::string_view value);
+
+  // One value of section "change" to write, with the value it replaces.
+  struct ListWrite {
+    std::string_view key;
+    std::string_view value;
+    std::string_view before;
+  };
+  // Writes the values in order. When one is not stored, those written before
+  // it get their earlier values back, so that the two lists stay paired, and
+  // the user is told `failure` with the reason. True when all were stored.
+  bool writeLists(std::initializer_list<ListWrite> writes, const QString& failure);
 
   Settings& settings_;
   Prompts& prompts_;

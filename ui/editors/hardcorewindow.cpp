@@ -83,11 +83,21 @@ void HardcoreWindow::chainTabOrder() {
 }
 
 void HardcoreWindow::fillTableOnFirstOpening() {
-  // The marker is written once and never cleared, so later openings keep the
-  // letters the user has changed.
+  // The marker is written once, so later openings keep the letters the user
+  // has changed; it is cleared again only when the defaults after it could
+  // not be stored, so that the next opening tries again.
   if (!settings_.Read(kApp, kSectionHardcore, kKeyCustom).empty()) return;
-  settings_.Write(kApp, kSectionHardcore, kKeyCustom, "yes");
-  WriteHardcoreDefaults(settings_);
+  WriteResult written = settings_.Write(kApp, kSectionHardcore, kKeyCustom, "yes");
+  if (written) {
+    written = WriteHardcoreDefaults(settings_);
+    // Without the marker the next opening tries again.
+    if (!written) settings_.Write(kApp, kSectionHardcore, kKeyCustom, "");
+  }
+  if (!written)
+    showNotSaved(prompts_, this,
+                 QStringLiteral("The default Hardcore L33T letters could not be stored! Until "
+                                "they are, Hardcore L33T has no letters to write."),
+                 written);
 }
 
 void HardcoreWindow::showChosenLetter() {
@@ -109,7 +119,14 @@ void HardcoreWindow::updateLetter() {
   }
   // The letter box's text is the key as typed: store names ignore case, so
   // "a" is the same entry as "A", and any other text is a key of its own.
-  settings_.Write(kApp, kSectionHardcore, letter.toStdString(), value.toStdString());
+  const WriteResult written =
+      settings_.Write(kApp, kSectionHardcore, letter.toStdString(), value.toStdString());
+  if (!written) {
+    showNotSaved(prompts_, this,
+                 QStringLiteral("The letter ") + letter + QStringLiteral(" could not be updated!"),
+                 written);
+    return;
+  }
   customletter_->clear();
   infolabel_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
 }
@@ -121,7 +138,11 @@ void HardcoreWindow::restoreDefaults() {
           "Are you sure you want restore the default values for all Hardcore L33T letters?"),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
   if (answer != QMessageBox::Yes) return;
-  WriteHardcoreDefaults(settings_);
+  if (const WriteResult written = WriteHardcoreDefaults(settings_); !written) {
+    showNotSaved(prompts_, this, QStringLiteral("The default values could not be restored!"),
+                 written);
+    return;
+  }
   prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
                    QStringLiteral("Defaults restored."), QMessageBox::Ok | QMessageBox::Cancel,
                    QMessageBox::Ok);

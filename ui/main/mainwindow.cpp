@@ -286,7 +286,15 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
 
 void MainWindow::toggleHardcore(bool on) {
   // Nothing is translated now; the next change of a pane uses the new state.
-  settings_.Write(kApp, kSectionGeneral, kKeyUseHard, on ? "yes" : "no");
+  const WriteResult written =
+      settings_.Write(kApp, kSectionGeneral, kKeyUseHard, on ? "yes" : "no");
+  // The switch keeps the state the user chose for this run either way.
+  if (!written)
+    showNotSaved(prompts_, this,
+                 QStringLiteral("Hardcore L33T is switched %1 for now, but this will not be "
+                                "remembered the next time Glossmith starts!")
+                     .arg(on ? QStringLiteral("on") : QStringLiteral("off")),
+                 written);
 }
 
 void MainWindow::clearPanes() {
@@ -310,13 +318,11 @@ void MainWindow::openIntoPane(QPlainTextEdit* pane, const QString& title) {
 }
 
 void MainWindow::openFile(QPlainTextEdit* pane, const QString& name) {
-  QFile file(name);
-  if (!file.open(QIODevice::ReadOnly)) return;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return;
-  // Only a file read to its end replaces the pane.
-  replacePaneText(*pane, TextFromFileBytes(std::string_view(bytes.constData(),
-                                                            static_cast<size_t>(bytes.size()))));
+  // Only a regular file read to its end replaces the pane; a FIFO or a device
+  // counts as a file that cannot be read, and is never waited for.
+  const std::optional<std::string> bytes = ReadRegularFile(QFile::encodeName(name).toStdString());
+  if (!bytes) return;
+  replacePaneText(*pane, TextFromFileBytes(*bytes));
 }
 
 void MainWindow::savePane(const QPlainTextEdit* pane) {

@@ -21,9 +21,25 @@ const QString kAdded = QStringLiteral("Your new replacement string has been adde
 const QString kUpdated = QStringLiteral("Your existing replacement string has been updated!");
 const QString kErased = QStringLiteral("Your replacement string has been erased!");
 
-const ExpectedBox kNothingChosen{QMessageBox::Warning, QStringLiteral("Error"),
-                                 QStringLiteral("You must choose a string to replace!"),
+const QString kNothingChosenText = QStringLiteral("You must choose a string to replace!");
+const ExpectedBox kNothingChosen{QMessageBox::Warning, QStringLiteral("Error"), kNothingChosenText,
                                  QMessageBox::Ok, QMessageBox::Ok};
+// Why a list edited by hand cannot be changed.
+const QString kSearchNotInForm = QStringLiteral(
+    "The search strings in your settings file have been edited by hand and are not in the form "
+    "Glossmith needs, so nothing was changed! Every search string must end with \\r\\n, with "
+    "no empty one before the last, and a value that holds a ; must be put in double quotes.");
+const QString kReplaceNotPaired = QStringLiteral(
+    "The replacement strings in your settings file have been edited by hand and no longer pair "
+    "up with the search strings, so nothing was changed! There must be one replacement string "
+    "for every search string, each ending with \\r\\n.");
+const QString kNotListed = QStringLiteral(
+    "The string you picked is no longer in your list, so nothing was changed! Close the Custom "
+    "String Editor and open it again to see your list as it is now.");
+
+ExpectedBox errorBox(const QString& text) {
+  return {QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok, QMessageBox::Ok};
+}
 const ExpectedBox kEraseAllQuestion{
     QMessageBox::Warning, QStringLiteral("Are you sure?"),
     QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
@@ -138,6 +154,7 @@ TEST_F(CustomWordsTest, Add) {
     bool added;
     std::string expectedSearch, expectedReplace;
     QStringList expectedItems;
+    QString error;  // the text of the Error box when nothing was added
   };
   const Case cases[] = {
       {"DudeToEmptyList", "", "", "dude", "d00d", true, "dude\r\n", "d00d\r\n", {"dude"}},
@@ -146,9 +163,12 @@ TEST_F(CustomWordsTest, Add) {
       {"SameStringAgain", "a\r\n", "1\r\n", "a", "2", true, "a\r\na\r\n", "1\r\n2\r\n",
        {"a", "a"}},
       {"TakenAsTyped", "", "", " Dude ", " X ", true, " Dude \r\n", " X \r\n", {" Dude "}},
-      {"EmptySearchWarns", "a\r\n", "1\r\n", "", "x", false, "a\r\n", "1\r\n", {"a"}},
-      {"HandEditedListsWriteNothing", "a\r\nb\r\n", "1\r\n", "c", "3", false, "a\r\nb\r\n",
-       "1\r\n", {"a", "b"}},
+      {"EmptySearchWarns", "a\r\n", "1\r\n", "", "x", false, "a\r\n", "1\r\n", {"a"},
+       kNothingChosenText},
+      {"HandEditedSearchWithoutFinalBreak", "a\r\nb", "1\r\n2\r\n", "c", "3", false, "a\r\nb",
+       "1\r\n2\r\n", {"a", "b"}, kSearchNotInForm},
+      {"HandEditedReplaceTooShort", "a\r\nb\r\n", "1\r\n", "c", "3", false, "a\r\nb\r\n",
+       "1\r\n", {"a", "b"}, kReplaceNotPaired},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,10 +193,7 @@ TEST_F(CustomWordsTest, Add) {
       EXPECT_EQ(messagelabel_->text(), kAdded);
     } else {
       EXPECT_TRUE(settings_.writes().empty());
-      if (c.typedSearch.isEmpty())
-        expectBoxes({kNothingChosen}, window_);
-      else
-        expectBoxes({}, window_);
+      expectBoxes({errorBox(c.error)}, window_);
       EXPECT_EQ(addstring_->text(), c.typedSearch);
       EXPECT_EQ(addreplace_->text(), c.typedReplace);
       EXPECT_EQ(messagelabel_->text(), kStartText);
@@ -261,6 +278,7 @@ TEST_F(CustomWordsTest, Update) {
     QString typed;
     bool written;
     std::string expectedReplace;
+    QString error = kNothingChosenText;  // when nothing was written
   };
   const Case cases[] = {
       {"NothingStored", "", "", -1, "X", false, ""},
@@ -270,7 +288,7 @@ TEST_F(CustomWordsTest, Update) {
       {"StoredTwicePickFirstChangesSecond", "a\r\na\r\n", "1\r\n2\r\n", 0, "X", true,
        "1\r\nX\r\n"},
       {"ExtraReplacementsDropped", "a\r\n", "1\r\n2\r\n", 0, "X", true, "X\r\n"},
-      {"HandEditedReplaceTooShort", "a\r\nb\r\n", "1", 0, "X", false, "1"},
+      {"HandEditedReplaceTooShort", "a\r\nb\r\n", "1", 0, "X", false, "1", kReplaceNotPaired},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -292,9 +310,7 @@ TEST_F(CustomWordsTest, Update) {
       EXPECT_EQ(messagelabel_->text(), kUpdated);
     } else {
       EXPECT_TRUE(settings_.writes().empty());
-      expectBoxes(c.pick < 0 ? std::vector<ExpectedBox>{kNothingChosen}
-                             : std::vector<ExpectedBox>{},
-                  window_);
+      expectBoxes({errorBox(c.error)}, window_);
       EXPECT_EQ(editreplace_->text(), c.typed);
       EXPECT_EQ(messagelabel_->text(), kStartText);
     }
@@ -324,6 +340,7 @@ TEST_F(CustomWordsTest, Erase) {
     std::string expectedSearch, expectedReplace;
     QStringList expectedItems;
     int expectedPick;
+    QString error = kNothingChosenText;  // when nothing was erased
   };
   const Case cases[] = {
       {"NothingStored", "", "", -1, false, "", "", {}, -1},
@@ -336,7 +353,7 @@ TEST_F(CustomWordsTest, Erase) {
       {"StoredTwicePickSecond", "a\r\nb\r\na\r\n", "1\r\n2\r\n3\r\n", 2, true, "a\r\nb\r\n",
        "1\r\n2\r\n", {"a", "b"}, -1},
       {"HandEditedReplaceTooShort", "a\r\nb\r\nc\r\n", "1", 0, false, "a\r\nb\r\nc\r\n", "1",
-       {"a", "b", "c"}, 0},
+       {"a", "b", "c"}, 0, kReplaceNotPaired},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -360,9 +377,7 @@ TEST_F(CustomWordsTest, Erase) {
       EXPECT_EQ(messagelabel_->text(), kErased);
     } else {
       EXPECT_TRUE(settings_.writes().empty());
-      expectBoxes(c.pick < 0 ? std::vector<ExpectedBox>{kNothingChosen}
-                             : std::vector<ExpectedBox>{},
-                  window_);
+      expectBoxes({errorBox(c.error)}, window_);
       EXPECT_EQ(editreplace_->text(), QStringLiteral("typed"));
       EXPECT_EQ(messagelabel_->text(), kStartText);
     }
@@ -429,6 +444,62 @@ TEST_F(CustomWordsTest, EraseAll) {
     }
     closeEditor();
     settings_.clearWrites();
+  }
+}
+
+// The list changed in the file after the editor listed it.
+TEST_F(CustomWordsTest, PickedStringGoneFromTheStore) {
+  for (const char* button : {"updatestringbutton", "erasestring"}) {
+    SCOPED_TRACE(button);
+    seedLists("a\r\nb\r\n", "1\r\n2\r\n");
+    openEditor();
+    prompts_.clear();
+    pick(1);
+    seedLists("a\r\n", "1\r\n");
+    click(button);
+    expectBoxes({errorBox(kNotListed)}, window_);
+    EXPECT_TRUE(settings_.writes().empty());
+    EXPECT_EQ(items(), (QStringList{"a", "b"}));
+    EXPECT_EQ(messagelabel_->text(), kStartText);
+    closeEditor();
+  }
+}
+
+// Pairs past the count that the translations apply are stored only when the
+// user says so.
+TEST_F(CustomWordsTest, AddingPastTheAppliedPairsAsksFirst) {
+  const ExpectedBox question{
+      QMessageBox::Warning, QStringLiteral("Are you sure?"),
+      QStringLiteral("Your list already holds 32,768 replacement strings, the most that "
+                     "Glossmith applies. A new one would be stored but never used. Add it anyway?"),
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+  struct Case {
+    const char* name;
+    std::size_t stored;
+    std::vector<QMessageBox::StandardButton> answers;
+    bool asked, added;
+  };
+  const Case cases[] = {
+      {"LastAppliedPair", kMaxCustomPairs - 1, {}, false, true},
+      {"AnsweredNo", kMaxCustomPairs, {QMessageBox::No}, true, false},
+      {"AnsweredYes", kMaxCustomPairs, {QMessageBox::Yes}, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string search = JoinList(std::vector<std::string>(c.stored, "p"));
+    const std::string replace = JoinList(std::vector<std::string>(c.stored, "q"));
+    seedLists(search, replace);
+    openEditor();
+    prompts_.clear();
+    for (auto answer : c.answers) prompts_.setNextAnswer(answer);
+    typeInto(addstring_, QStringLiteral("new"));
+    click("addstringbutton");
+    expectBoxes(c.asked ? std::vector<ExpectedBox>{question} : std::vector<ExpectedBox>{},
+                window_);
+    EXPECT_EQ(storedSearch(), c.added ? search + "new\r\n" : search);
+    EXPECT_EQ(messagelabel_->text(), c.added ? kAdded : kStartText);
+    EXPECT_EQ(addstring_->text(), c.added ? QString() : QStringLiteral("new"));
+    closeEditor();
   }
 }
 

@@ -34,11 +34,11 @@ std::string RecordingSettings::Read(std::string_view app, std::string_view secti
   return store_.Read(app, section, key);
 }
 
-void RecordingSettings::Write(std::string_view app, std::string_view section,
-                              std::string_view key, std::string_view value) {
+WriteResult RecordingSettings::Write(std::string_view app, std::string_view section,
+                                     std::string_view key, std::string_view value) {
   EXPECT_EQ(app, kApp);
   writes_.push_back({std::string(section), std::string(key), std::string(value)});
-  store_.Write(app, section, key, value);
+  return store_.Write(app, section, key, value);
 }
 
 EditorTest::EditorTest()

@@ -40,8 +40,8 @@ class RecordingSettings final : public Settings {
   explicit RecordingSettings(Settings& store) : store_(store) {}
   std::string Read(std::string_view app, std::string_view section,
                    std::string_view key) const override;
-  void Write(std::string_view app, std::string_view section, std::string_view key,
-             std::string_view value) override;
+  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) override;
 
   const std::vector<WriteCall>& writes() const { return writes_; }
   void clearWrites() { writes_.clear(); }

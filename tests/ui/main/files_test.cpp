@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <sys/stat.h>
 
 #include "core/translate.h"
 #include "main_window_fixture.h"
@@ -164,6 +165,7 @@ TEST_F(FilesTest, OpenReadsFileIntoPane) {
       {"EmptyFile", "", ""},
       {"Windows1252", "caf\xE9 \x93ok\x94\r\n", "caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"},
       {"LineSeparatorStaysCharacter", "a\xE2\x80\xA8" "b\r\n", "a\xE2\x80\xA8" "b"},
+      {"Utf8WithStrayByte", "caf\xC3\xA9 na\xEFve\r\n", "caf\xC3\xA9 na\xC3\xAFve"},
   };
   for (const Case& c : cases) {
     for (QPlainTextEdit* pane : {english(), l33t()}) {
@@ -203,10 +205,13 @@ TEST_F(FilesTest, DialogTitlesFiltersAndInitialName) {
   }
 }
 
-// Cancel, a missing file or a folder: both panes stay as they were, silently.
+// Cancel, a missing file, a folder, or a file that would never end or keep
+// the window waiting: both panes stay as they were, silently, at once.
 TEST_F(FilesTest, OpenThatEndsEarlyChangesNothing) {
   QDir(dir.path()).mkdir("folder");
-  const QString chosen[] = {QString(), path("missing.txt"), path("folder")};
+  ASSERT_EQ(mkfifo(QFile::encodeName(path("fifo.txt")).constData(), 0600), 0);
+  const QString chosen[] = {QString(),        path("missing.txt"), path("folder"),
+                            path("fifo.txt"), "/dev/zero",         "/dev/null"};
   typeInto(english(), "keep me");
   for (const QString& name : chosen) {
     for (QPlainTextEdit* pane : {english(), l33t()}) {
@@ -254,6 +259,7 @@ TEST_F(FilesTest, DropOnPane) {
   writeFile("notes.txt", "hack the\r\nplanet\r\n");
   writeFile("other.txt", "other");
   QDir(dir.path()).mkdir("folder");
+  ASSERT_EQ(mkfifo(QFile::encodeName(path("fifo.txt")).constData(), 0600), 0);
   const auto file = [this](const char* name) { return QUrl::fromLocalFile(path(name)); };
   struct Case {
     const char* name;
@@ -274,6 +280,8 @@ TEST_F(FilesTest, DropOnPane) {
       {"MissingFileChangesNothing", "english", {file("missing.txt")}, {}, "keep me",
        Qt::CopyAction, "keep me"},
       {"FolderChangesNothing", "l33t", {file("folder")}, {}, "k33p m3", Qt::CopyAction, "k33p m3"},
+      {"FifoChangesNothing", "english", {file("fifo.txt")}, {}, "keep me", Qt::CopyAction,
+       "keep me"},
       {"SeveralFilesRefused", "english", {file("notes.txt"), file("other.txt")}, {}, "keep me",
        Qt::IgnoreAction, "keep me"},
       {"TextInserted", "english", {}, "hack", "", Qt::CopyAction, "hack"},

@@ -1,0 +1,189 @@
+// Both editors over a settings file that cannot be written: every action that
+// writes tells the user once, with the file and the reason, and shows no
+// success.
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <functional>
+
+#include "core/hardcore_table.h"
+#include "editor_fixture.h"
+#include "store/inisettings.h"
+#include "tests/support/unwritable_store.h"
+#include "ui/editors/customwordswindow.h"
+#include "ui/editors/hardcorewindow.h"
+
+namespace glossmith::ui::testing {
+namespace {
+
+using glossmith::testing::StoreFault;
+using glossmith::testing::UnwritableStore;
+
+class UnsavedTest : public EditorTest, public ::testing::WithParamInterface<StoreFault> {
+ protected:
+  UnsavedTest() : unwritable_(GetParam()), store_(unwritable_.filePath()) {}
+
+  bool canSeed() const { return GetParam() == StoreFault::kReadOnlyFolder; }
+  void seedStore(std::string_view section, std::string_view key, std::string_view value) {
+    ASSERT_TRUE(store_.Write(kApp, section, key, value).stored);
+  }
+
+  ExpectedBox notSaved(const QString& what) const {
+    return {QMessageBox::Warning, QStringLiteral("Error"),
+            what + QStringLiteral("\n\nThe settings file \"") +
+                QDir::toNativeSeparators(unwritable_.filePath()) +
+                QStringLiteral("\" could not be written: ") +
+                QString::fromStdString(unwritable_.reason()) + QLatin1Char('.'),
+            QMessageBox::Ok, QMessageBox::Ok};
+  }
+
+  template <typename Window>
+  Window* openOnStore() {
+    auto* window = new Window(store_, prompts_, &mainWindow_);
+    window->show();
+    QApplication::processEvents();
+    return window;
+  }
+
+  UnwritableStore unwritable_;
+  IniSettings store_;
+};
+
+const ExpectedBox kEraseAllQuestion{
+    QMessageBox::Warning, QStringLiteral("Are you sure?"),
+    QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
+    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+const ExpectedBox kRestoreQuestion{
+    QMessageBox::Warning, QStringLiteral("Are you sure?"),
+    QStringLiteral(
+        "Are you sure you want restore the default values for all Hardcore L33T letters?"),
+    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+
+const QString kCustomStart = QStringLiteral(
+    "Create a new replacement string, edit an existing replacement string, or erase an existing "
+    "replacement! When you have finished editing your personal list, click on the \"Finished\" "
+    "button to the left.");
+
+TEST_P(UnsavedTest, CustomStringEditor) {
+  struct Case {
+    const char* name;
+    bool needsStoredPairs;  // a store below a regular file holds none to pick
+    std::function<void(QWidget*)> act;
+    const ExpectedBox* question;  // asked before writing, answered Yes
+    QString what;
+  };
+  const auto field = [](QWidget* w, const char* name) { return control<QLineEdit>(w, name); };
+  const auto button = [](QWidget* w, const char* name) { control<QPushButton>(w, name)->click(); };
+  const Case cases[] = {
+      {"Add", false,
+       [&](QWidget* w) {
+         typeInto(field(w, "addstring"), QStringLiteral("new"));
+         button(w, "addstringbutton");
+       },
+       nullptr, QStringLiteral("Your new replacement string could not be added!")},
+      {"Update", true,
+       [&](QWidget* w) {
+         clickListItem(control<QComboBox>(w, "replacebox"), 0);
+         typeInto(field(w, "editreplace"), QStringLiteral("X"));
+         button(w, "updatestringbutton");
+       },
+       nullptr, QStringLiteral("Your existing replacement string could not be updated!")},
+      {"Erase", true,
+       [&](QWidget* w) {
+         clickListItem(control<QComboBox>(w, "replacebox"), 0);
+         button(w, "erasestring");
+       },
+       nullptr, QStringLiteral("Your replacement string could not be erased!")},
+      {"EraseAll", true,
+       [&](QWidget* w) {
+         prompts_.setNextAnswer(QMessageBox::Yes);
+         button(w, "Eraseall");
+       },
+       &kEraseAllQuestion, QStringLiteral("Your Custom Replacement Strings could not be erased!")},
+  };
+  if (canSeed()) {
+    seedStore(kSectionChange, kKeySearch, "dude\r\n");
+    seedStore(kSectionChange, kKeyReplace, "d00d\r\n");
+  }
+  unwritable_.lock();
+  for (const Case& c : cases) {
+    if (c.needsStoredPairs && !canSeed()) continue;
+    SCOPED_TRACE(c.name);
+    auto* window = openOnStore<CustomWordsWindow>();
+    const QStringList before = {control<QComboBox>(window, "replacebox")->itemText(0)};
+    prompts_.clear();
+    c.act(window);
+    std::vector<ExpectedBox> boxes;
+    if (c.question) boxes.push_back(*c.question);
+    boxes.push_back(notSaved(c.what));
+    expectBoxes(boxes, window);
+    EXPECT_EQ(control<QLabel>(window, "messagelabel")->text(), kCustomStart);
+    EXPECT_EQ(control<QComboBox>(window, "replacebox")->itemText(0), before.front());
+    EXPECT_EQ(store_.Read(kApp, kSectionChange, kKeySearch), canSeed() ? "dude\r\n" : "");
+    EXPECT_EQ(store_.Read(kApp, kSectionChange, kKeyReplace), canSeed() ? "d00d\r\n" : "");
+    window->close();
+    settle();
+  }
+}
+
+const QString kHardcoreStart = QStringLiteral(
+    "Please select a letter to change its Hardcore L33T value, or, restore default values.");
+const QString kNoDefaults = QStringLiteral(
+    "The default Hardcore L33T letters could not be stored! Until they are, Hardcore L33T has "
+    "no letters to write.");
+
+TEST_P(UnsavedTest, HardcoreEditor) {
+  struct Case {
+    const char* name;
+    std::function<void(QWidget*)> act;  // after opening; none for the opening itself
+    const ExpectedBox* question;          // asked before writing, answered Yes
+    QString what;
+  };
+  const Case cases[] = {
+      {"Opening", nullptr, nullptr, kNoDefaults},
+      {"Update",
+       [&](QWidget* w) {
+         typeInto(control<QComboBox>(w, "lettersbox")->lineEdit(), QStringLiteral("A"));
+         typeInto(control<QLineEdit>(w, "customletter"), QStringLiteral("x"));
+         control<QPushButton>(w, "update")->click();
+       },
+       nullptr, QStringLiteral("The letter A could not be updated!")},
+      {"RestoreDefaults",
+       [&](QWidget* w) {
+         prompts_.setNextAnswer(QMessageBox::Yes);
+         control<QPushButton>(w, "restore")->click();
+       },
+       &kRestoreQuestion, QStringLiteral("The default values could not be restored!")},
+  };
+  // Letters the user changed, which a failed restore must leave alone.
+  if (canSeed()) seedStore(kSectionHardcore, "A", "@");
+  unwritable_.lock();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    prompts_.clear();
+    auto* window = openOnStore<HardcoreWindow>();
+    if (c.act) {
+      prompts_.clear();
+      c.act(window);
+    }
+    std::vector<ExpectedBox> boxes;
+    if (c.question) boxes.push_back(*c.question);
+    boxes.push_back(notSaved(c.what));
+    expectBoxes(boxes, window);
+    EXPECT_EQ(control<QLabel>(window, "infolabel")->text(), kHardcoreStart);
+    EXPECT_EQ(store_.Read(kApp, kSectionHardcore, kKeyCustom), "");
+    EXPECT_EQ(store_.Read(kApp, kSectionHardcore, "A"), canSeed() ? "@" : "");
+    window->close();
+    settle();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, UnsavedTest,
+                         ::testing::Values(StoreFault::kReadOnlyFolder,
+                                           StoreFault::kBelowRegularFile),
+                         [](const auto& info) { return glossmith::testing::faultName(info.param); });
+
+}  // namespace
+}  // namespace glossmith::ui::testing
