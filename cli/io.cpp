@@ -1,6 +1,7 @@
 #include "cli/io.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,7 +83,11 @@ int WriteAll(int fd, std::string_view data) {
     const ssize_t written = write(fd, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      if (errno != EAGAIN) return errno;
+      // A descriptor left non-blocking by whoever gave it: wait until it takes more.
+      pollfd ready{fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
+      continue;
     }
     data.remove_prefix(static_cast<std::size_t>(written));
   }

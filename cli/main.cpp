@@ -133,6 +133,10 @@ int Run(const cli::Options& options) {
   stream.hardcore = options.chain == cli::Chain::kStored ? useHard
                                                          : options.chain == cli::Chain::kHardcore;
   stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
+  // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
+  // flight stay near 32 MiB of input at most.
+  stream.blockSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
+                                             std::size_t{64} << 10, std::size_t{1} << 20);
   const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, rules, stream);
   cli::CloseInputs(inputs);
 

@@ -170,7 +170,8 @@ bool Pipeline::ReadInput(const Input& input) {
         read(input.fd, pending_.data() + used, std::min(block, pending_.capacity() - used));
     if (got == 0) return true;
     if (got < 0) {
-      if (errno == EINTR) continue;
+      // EAGAIN: a descriptor left non-blocking by whoever gave it; wait in poll().
+      if (errno == EINTR || (mayWait && errno == EAGAIN)) continue;
       ReportError(input.name, errno);
       readFailed_ = true;
       return true;
