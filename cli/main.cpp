@@ -83,17 +83,23 @@ int OpenSettings(const std::string& file, bool given, SettingsFile& settings, st
   return error;
 }
 
-// The values a run uses, read once here so that QSettings is used on this
-// thread only and every job sees the same rules.
-bool ReadRules(const QString& path, MemorySettings& rules) {
+// Reads the values a run uses once, here, so that QSettings is used on this
+// thread only and every job sees the same rules: the Custom string list and,
+// in Hardcore mode, the 26 letters. Returns whether the run is in Hardcore
+// mode; `chain` kStored follows "usehard" as the window does at start-up.
+bool ReadRules(const QString& path, cli::Chain chain, MemorySettings& rules) {
   const IniSettings store(path);
   const auto copy = [&](std::string_view section, std::string_view key) {
     static_cast<void>(rules.Write(kApp, section, key, store.Read(kApp, section, key)));
   };
+  const bool hardcore = chain == cli::Chain::kStored
+                            ? store.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes"
+                            : chain == cli::Chain::kHardcore;
   copy(kSectionChange, kKeySearch);
   copy(kSectionChange, kKeyReplace);
-  for (char letter = 'A'; letter <= 'Z'; ++letter) copy(kSectionHardcore, LetterKey(letter));
-  return store.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes";
+  if (hardcore)
+    for (char letter = 'A'; letter <= 'Z'; ++letter) copy(kSectionHardcore, LetterKey(letter));
+  return hardcore;
 }
 
 unsigned DefaultJobs() {
@@ -107,7 +113,7 @@ int Run(const cli::Options& options) {
                                    kVersionString + "\n");
 
   MemorySettings rules;
-  bool useHard = false;
+  bool hardcore = false;
   {
     SettingsFile settings;
     std::string what;
@@ -117,7 +123,7 @@ int Run(const cli::Options& options) {
       cli::ReportError(what, error);
       return 1;
     }
-    useHard = ReadRules(settings.path, rules);
+    hardcore = ReadRules(settings.path, options.chain, rules);
   }
 
   std::vector<cli::Input> inputs;
@@ -130,8 +136,7 @@ int Run(const cli::Options& options) {
 
   cli::StreamOptions stream;
   stream.direction = options.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
-  stream.hardcore = options.chain == cli::Chain::kStored ? useHard
-                                                         : options.chain == cli::Chain::kHardcore;
+  stream.hardcore = hardcore;
   stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
   // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.

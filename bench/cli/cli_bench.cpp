@@ -55,6 +55,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kProseBytes = 100'000'000;
 constexpr double kPipeBytes = 1e9;
 constexpr double kMB = 1e6;
+constexpr const char* kLaunch = "--launch";
+constexpr int kReportFd = 3;
 
 // 100 MB of English: every file of /usr/share/common-licenses in name order,
 // repeated, cut after the last line feed (so that copies of it join at a line
@@ -153,32 +155,65 @@ std::vector<std::string> CliArguments(const Case& c) {
   return args;
 }
 
-// A child with standard input and output as given (a file to open, or a
-// descriptor to take); the others are closed in it.
+// A child with standard input and output as given; the others are closed in
+// it. It runs under this program's launcher (Launch below): a child started
+// from this large process would report this process's peak memory as its own
+// (the kernel keeps the larger of the two across exec), so the launcher, a
+// small process, forks the real one and reports its peak.
 struct Child {
   pid_t pid = 0;
+  int report = -1;  // where the launcher writes the child's peak in KiB
 
-  Child(const std::vector<std::string>& args, int in, int out) {
+  Child(const std::vector<std::string>& args, int in, int out, bool launched = true) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], kReportFd);
     std::vector<char*> argv;
+    if (launched) argv = {const_cast<char*>("/proc/self/exe"), const_cast<char*>(kLaunch)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = 0;
     posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    report = pipeFds[0];
+    if (!launched) {
+      close(report);
+      report = -1;
+    }
   }
 
   // Exit status 0, and the peak resident set size in bytes; nothing on failure.
   std::optional<double> Wait() {
     int status = 0;
-    rusage usage{};
-    if (pid <= 0 || wait4(pid, &status, 0, &usage) != pid) return std::nullopt;
+    char text[32] = {};
+    const ssize_t got = report >= 0 ? read(report, text, sizeof text - 1) : 0;
+    if (report >= 0) close(report);
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid || got < 0) return std::nullopt;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return static_cast<double>(usage.ru_maxrss) * 1024.0;
+    return std::atof(text) * 1024.0;  // 0 when not launched
   }
 };
+
+// The launcher: runs argv[0] with its arguments, writes the peak resident set
+// size of that process (KiB) to kReportFd and ends with its exit status.
+int Launch(char** argv) {
+  const pid_t child = fork();
+  if (child == 0) {
+    close(kReportFd);
+    execv(argv[0], argv);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) return 127;
+  const std::string peak = std::to_string(usage.ru_maxrss);
+  if (write(kReportFd, peak.data(), peak.size()) < 0) return 127;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 int OpenOrDie(const fs::path& path, int flags) {
   const int fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
@@ -306,7 +341,7 @@ void LineBench(benchmark::State& state, bool cat, bool started, const std::strin
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) std::abort();
     Child child(cat ? std::vector<std::string>{"/bin/cat"}
                     : CliArguments({"", "", false, false, nullptr, 0}),
-                in[0], out[1]);
+                in[0], out[1], false);
     close(in[0]);
     close(out[1]);
     std::optional<double> seconds = FirstByte(in[1], out[0], kLine);
@@ -424,11 +459,13 @@ void PrintTable() {
       peak = std::max(peak, s.peak);
     }
     const double value = Median(values);
-    std::printf("%-58s %8.1f %-4s", f.label.c_str(), value, f.unit.c_str());
+    std::printf(f.unit == "ms" ? "%-58s %8.2f %-4s" : "%-58s %8.1f %-4s", f.label.c_str(), value,
+                f.unit.c_str());
     if (const auto cat = Samples().find(f.cat); cat != Samples().end()) {
       for (const Sample& s : cat->second)
         catValues.push_back(f.unit == "ms" ? s.seconds * 1e3 : s.bytes / s.seconds / kMB);
-      std::printf(" %8.1f %-4s", Median(catValues), f.unit.c_str());
+      std::printf(f.unit == "ms" ? " %8.2f %-4s" : " %8.1f %-4s", Median(catValues),
+                  f.unit.c_str());
     } else {
       std::printf(" %13s", "");
     }
@@ -460,6 +497,8 @@ void PrintTable() {
 }  // namespace glossmith::bench
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::strcmp(argv[1], glossmith::bench::kLaunch) == 0)
+    return glossmith::bench::Launch(argv + 2);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   glossmith::bench::RegisterAll();
