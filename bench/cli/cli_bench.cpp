@@ -15,7 +15,8 @@
 // threads and its reading and writing all count), medians of the repetitions;
 // peak memory is the child's peak resident set size (wait4), the largest of
 // the repetitions. At the end a table lists every figure next to cat's and
-// next to its bar.
+// next to its bar. $GLOSSMITH_CLI names another glossmith-cli to measure
+// instead (an older build, say).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -147,8 +148,15 @@ const Workspace& workspace() {
 
 // --- child processes --------------------------------------------------------------
 
+// The glossmith-cli of this build, or the one named by $GLOSSMITH_CLI (to
+// compare with another build).
+std::string CliPath() {
+  const char* path = std::getenv("GLOSSMITH_CLI");
+  return path && *path ? path : GLOSSMITH_CLI_PATH;
+}
+
 std::vector<std::string> CliArguments(const Case& c) {
-  std::vector<std::string> args = {GLOSSMITH_CLI_PATH, c.hardcore ? "--hardcore" : "--standard",
+  std::vector<std::string> args = {CliPath(), c.hardcore ? "--hardcore" : "--standard",
                                    "--settings", workspace().settings().string()};
   if (c.toEnglish) args.push_back("-r");
   if (c.jobs) args.insert(args.end(), {"-j", c.jobs});
