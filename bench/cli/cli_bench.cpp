@@ -14,9 +14,11 @@
 // process, after the clock has stopped. Times are wall-clock (the filter's
 // threads and its reading and writing all count), medians of the repetitions;
 // peak memory is the child's peak resident set size (wait4), the largest of
-// the repetitions. At the end a table lists every figure next to cat's and
-// next to its bar. $GLOSSMITH_CLI names another glossmith-cli to measure
-// instead (an older build, say).
+// the repetitions; MB/cpu-s is the input per second of the child's processor
+// time, all threads (on a machine shared with other work, the wall-clock
+// figures depend on how much of the processors the run gets). At the end a
+// table lists every figure next to cat's and next to its bar. $GLOSSMITH_CLI
+// names another glossmith-cli to measure instead (an older build, say).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -168,9 +170,15 @@ std::vector<std::string> CliArguments(const Case& c) {
 // from this large process would report this process's peak memory as its own
 // (the kernel keeps the larger of the two across exec), so the launcher, a
 // small process, forks the real one and reports its peak.
+// What the launcher saw of the child: its peak resident set size and the
+// processor time it used (user and system, all threads).
+struct Usage {
+  double peak = 0, cpu = 0;
+};
+
 struct Child {
   pid_t pid = 0;
-  int report = -1;  // where the launcher writes the child's peak in KiB
+  int report = -1;  // where the launcher writes the child's Usage
 
   Child(const std::vector<std::string>& args, int in, int out, bool launched = true) {
     int pipeFds[2];
@@ -194,20 +202,24 @@ struct Child {
     }
   }
 
-  // Exit status 0, and the peak resident set size in bytes; nothing on failure.
-  std::optional<double> Wait() {
+  // Exit status 0, and the child's usage (zero when not launched); nothing on failure.
+  std::optional<Usage> Wait() {
     int status = 0;
-    char text[32] = {};
+    char text[64] = {};
     const ssize_t got = report >= 0 ? read(report, text, sizeof text - 1) : 0;
     if (report >= 0) close(report);
     if (pid <= 0 || waitpid(pid, &status, 0) != pid || got < 0) return std::nullopt;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return std::atof(text) * 1024.0;  // 0 when not launched
+    Usage usage;
+    if (got > 0) std::sscanf(text, "%lf %lf", &usage.peak, &usage.cpu);
+    usage.peak *= 1024.0;
+    return usage;
   }
 };
 
 // The launcher: runs argv[0] with its arguments, writes the peak resident set
-// size of that process (KiB) to kReportFd and ends with its exit status.
+// size of that process (KiB) and its processor time (seconds) to kReportFd
+// and ends with its exit status.
 int Launch(char** argv) {
   const pid_t child = fork();
   if (child == 0) {
@@ -218,8 +230,10 @@ int Launch(char** argv) {
   int status = 0;
   rusage usage{};
   if (child < 0 || wait4(child, &status, 0, &usage) != child) return 127;
-  const std::string peak = std::to_string(usage.ru_maxrss);
-  if (write(kReportFd, peak.data(), peak.size()) < 0) return 127;
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  const std::string report = std::to_string(usage.ru_maxrss) + " " +
+                             std::to_string(seconds(usage.ru_utime) + seconds(usage.ru_stime));
+  if (write(kReportFd, report.data(), report.size()) < 0) return 127;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -248,7 +262,8 @@ bool FileHolds(const fs::path& path, const std::string& expected, int copies) {
 // --- figures -------------------------------------------------------------------------
 
 struct Sample {
-  double seconds = 0, bytes = 0, peak = 0;
+  double seconds = 0, bytes = 0;
+  Usage usage;
 };
 std::map<std::string, std::vector<Sample>>& Samples() {
   static std::map<std::string, std::vector<Sample>> samples;
@@ -256,11 +271,12 @@ std::map<std::string, std::vector<Sample>>& Samples() {
 }
 
 void Record(benchmark::State& state, const std::string& name, double seconds, double bytes,
-            double peak) {
+            Usage usage) {
   state.SetIterationTime(seconds);
-  Samples()[name].push_back({seconds, bytes, peak});
+  Samples()[name].push_back({seconds, bytes, usage});
   if (bytes > 0) state.counters["MB/s"] = bytes / seconds / kMB;
-  if (peak > 0) state.counters["peak_rss_MB"] = peak / kMB;
+  if (usage.peak > 0) state.counters["peak_rss_MB"] = usage.peak / kMB;
+  if (usage.cpu > 0) state.counters["MB_per_cpu_s"] = bytes / usage.cpu / kMB;
 }
 
 // One run from a file to a file: glossmith-cli, or cat when `cat`.
@@ -276,13 +292,13 @@ void FileBench(benchmark::State& state, const Case& c, bool cat, const std::stri
     Child child(args, in, out);
     close(in);
     close(out);
-    const auto peak = child.Wait();
+    const auto usage = child.Wait();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!peak || !FileHolds(w.output(), cat ? w.text(c) : w.expected(c), 1)) {
+    if (!usage || !FileHolds(w.output(), cat ? w.text(c) : w.expected(c), 1)) {
       state.SkipWithError("wrong output or failure");
       return;
     }
-    Record(state, name, seconds, static_cast<double>(w.text(c).size()), *peak);
+    Record(state, name, seconds, static_cast<double>(w.text(c).size()), *usage);
   }
 }
 
@@ -312,13 +328,13 @@ void PipeBench(benchmark::State& state, const Case& c, bool cat, const std::stri
       }
     }
     close(pipeFds[1]);
-    const auto peak = child.Wait();
+    const auto usage = child.Wait();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!written || !peak || !FileHolds(w.output(), cat ? text : w.expected(c), copies)) {
+    if (!written || !usage || !FileHolds(w.output(), cat ? text : w.expected(c), copies)) {
       state.SkipWithError("wrong output or failure");
       return;
     }
-    Record(state, name, seconds, static_cast<double>(text.size()) * copies, *peak);
+    Record(state, name, seconds, static_cast<double>(text.size()) * copies, *usage);
   }
 }
 
@@ -364,7 +380,7 @@ void LineBench(benchmark::State& state, bool cat, bool started, const std::strin
       state.SkipWithError("no answer");
       return;
     }
-    Record(state, name, *seconds, 0, 0);
+    Record(state, name, *seconds, 0, {});
   }
 }
 
@@ -391,7 +407,7 @@ void EngineBench(benchmark::State& state, const Case& c, const std::string& name
       state.SkipWithError("wrong output");
       return;
     }
-    Record(state, name, seconds, static_cast<double>(text.size()), 0);
+    Record(state, name, seconds, static_cast<double>(text.size()), {0, seconds});
   }
 }
 
@@ -453,49 +469,59 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Median of one figure over a benchmark's samples: MB/s, or ms.
+double Value(const std::vector<Sample>& samples, bool ms) {
+  std::vector<double> values;
+  for (const Sample& s : samples) values.push_back(ms ? s.seconds * 1e3 : s.bytes / s.seconds / kMB);
+  return Median(values);
+}
+
+// Columns: the figure of glossmith-cli and of cat (medians), the bar, MB per
+// second of processor time (all of glossmith-cli's threads, user and system:
+// what the figure would be on one free processor), and the peak memory.
 void PrintTable() {
-  std::printf("\n%-58s %12s %12s %10s %9s %6s\n", "Figure (median; peak: largest)", "glossmith-cli",
-              "cat", "bar", "peak MB", "");
+  std::printf("\n%-54s %13s %13s %11s %10s %8s\n", "Figure (median; peak: largest)",
+              "glossmith-cli", "cat", "bar", "MB/cpu-s", "peak MB");
   bool allMet = true;
   for (const Figure& f : Figures()) {
     const auto cli = Samples().find(f.cli);
     if (cli == Samples().end()) continue;  // filtered out or failed
-    std::vector<double> values, catValues;
-    double peak = 0;
-    for (const Sample& s : cli->second) {
-      values.push_back(f.unit == "ms" ? s.seconds * 1e3 : s.bytes / s.seconds / kMB);
-      peak = std::max(peak, s.peak);
-    }
-    const double value = Median(values);
-    std::printf(f.unit == "ms" ? "%-58s %8.2f %-4s" : "%-58s %8.1f %-4s", f.label.c_str(), value,
-                f.unit.c_str());
-    if (const auto cat = Samples().find(f.cat); cat != Samples().end()) {
-      for (const Sample& s : cat->second)
-        catValues.push_back(f.unit == "ms" ? s.seconds * 1e3 : s.bytes / s.seconds / kMB);
-      std::printf(f.unit == "ms" ? " %8.2f %-4s" : " %8.1f %-4s", Median(catValues),
-                  f.unit.c_str());
-    } else {
+    const bool ms = f.unit == "ms";
+    const double value = Value(cli->second, ms);
+    std::printf(ms ? "%-54s %8.2f %-4s" : "%-54s %8.1f %-4s", f.label.c_str(), value, f.unit.c_str());
+    if (const auto cat = Samples().find(f.cat); cat != Samples().end())
+      std::printf(ms ? " %8.2f %-4s" : " %8.1f %-4s", Value(cat->second, ms), f.unit.c_str());
+    else
       std::printf(" %13s", "");
-    }
     bool met = true;
     if (f.bar > 0) {
-      met = f.unit == "ms" ? value < f.bar : value >= f.bar;
-      std::printf(" %s%5.0f %-4s", f.unit == "ms" ? "<" : ">=", f.bar, f.unit.c_str());
+      met = ms ? value < f.bar : value >= f.bar;
+      std::printf(" %s%4.0f %-4s", ms ? "< " : ">=", f.bar, f.unit.c_str());
     } else {
-      std::printf(" %12s", "");
+      std::printf(" %11s", "");
     }
+    std::vector<double> perCpu;
+    double peak = 0;
+    for (const Sample& s : cli->second) {
+      if (s.usage.cpu > 0 && s.bytes > 0) perCpu.push_back(s.bytes / s.usage.cpu / kMB);
+      peak = std::max(peak, s.usage.peak);
+    }
+    if (perCpu.empty())
+      std::printf(" %10s", "");
+    else
+      std::printf(" %10.1f", Median(perCpu));
     if (peak > 0) {
-      const bool small = peak <= 64 * 1024 * 1024;
-      met = met && small;
-      std::printf(" %8.1f %s", peak / kMB, small ? "" : "(> 64 MiB)");
+      met = met && peak <= 64.0 * 1024 * 1024;
+      std::printf(" %8.1f", peak / kMB);
     } else {
-      std::printf(" %9s", "");
+      std::printf(" %8s", "");
     }
-    if (f.bar > 0 || peak > 0) std::printf(" %s", met ? "met" : "MISSED");
+    if (f.bar > 0 || peak > 0) std::printf("  %s", met ? "met" : "MISSED");
     allMet = allMet && met;
     std::printf("\n");
   }
-  std::printf("%s\n", allMet ? "Every bar that was measured is met." : "Some bar is not met.");
+  std::printf("%s (peak memory bar: 64 MiB)\n",
+              allMet ? "Every bar that was measured is met." : "Some bar is not met.");
   std::printf("Online processors: %ld; load average now: ", sysconf(_SC_NPROCESSORS_ONLN));
   double load[3] = {};
   if (getloadavg(load, 3) == 3) std::printf("%.2f %.2f %.2f\n", load[0], load[1], load[2]);
