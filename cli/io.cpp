@@ -1,44 +1,17 @@
 #include "cli/io.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace glossmith::cli {
-namespace {
-
-constexpr std::size_t kMinGrowth = std::size_t{1} << 16;
-// Bytes zero-filled and read per call; bounded so that a pipe, which hands
-// over little at a time, does not make every call fill the whole spare room.
-constexpr std::size_t kWindow = std::size_t{1} << 20;
-
-// Reads `fd` to its end, appending to `out`. Returns 0 or errno.
-int ReadAll(int fd, std::string& out) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0) return errno;
-  if (S_ISDIR(info.st_mode)) return EISDIR;
-  if (S_ISREG(info.st_mode)) {
-    // The rest of a regular file, plus one byte to see its end, fits without regrowing.
-    const off_t at = lseek(fd, 0, SEEK_CUR);
-    const off_t left = info.st_size - (at > 0 ? at : 0);
-    if (left > 0) out.reserve(out.size() + static_cast<std::size_t>(left) + 1);
-  }
-  for (;;) {
-    if (out.size() == out.capacity()) out.reserve(out.size() + std::max(out.size(), kMinGrowth));
-    const std::size_t used = out.size();
-    out.resize(std::min(out.capacity(), used + kWindow));
-    const ssize_t got = read(fd, out.data() + used, out.size() - used);
-    out.resize(used + (got > 0 ? static_cast<std::size_t>(got) : 0));
-    if (got == 0) return 0;
-    if (got < 0 && errno != EINTR) return errno;
-  }
-}
-
-}  // namespace
 
 void OccupyStandardDescriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
@@ -53,42 +26,56 @@ void OccupyStandardDescriptors() {
   }
 }
 
-std::vector<InputError> ReadInputs(const std::vector<std::string>& files, std::string& text) {
+std::vector<InputError> OpenInputs(const std::vector<std::string>& files,
+                                   std::vector<Input>& inputs) {
   static const std::vector<std::string> kStandardInput = {"-"};
   const std::vector<std::string>& names = files.empty() ? kStandardInput : files;
-  // The regular files' sizes are known up front: room for all of them at
-  // once, so that the text is not regrown and copied from file to file.
-  std::size_t expected = 0;
-  for (const std::string& name : names) {
-    struct stat info {};
-    if (name != "-" && stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-      expected += static_cast<std::size_t>(info.st_size);
+  // Every FILE stays open until its turn: room for as many as the system allows.
+  if (rlimit limit{}; names.size() > 64 && getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
   }
-  text.reserve(text.size() + expected + 1);
-
   std::vector<InputError> errors;
   for (const std::string& name : names) {
+    const bool standard = name == "-";
+    Input input{standard ? "standard input" : name, standard ? STDIN_FILENO : -1};
+    if (!standard) input.fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
     int error = 0;
-    if (name == "-") {
-      error = ReadAll(STDIN_FILENO, text);
-    } else if (const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
+    if (input.fd < 0) {
       error = errno;
-    } else {
-      error = ReadAll(fd, text);
-      close(fd);
+    } else if (fstat(input.fd, &info) != 0) {
+      error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+      error = EISDIR;
     }
-    if (error) errors.push_back({name == "-" ? "standard input" : name, error});
+    if (error) {
+      if (!standard && input.fd >= 0) close(input.fd);
+      errors.push_back({input.name, error});
+    } else {
+      inputs.push_back(std::move(input));
+    }
   }
   return errors;
 }
 
-int CheckReadableFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  struct stat info {};
-  const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  close(fd);
-  return error;
+void CloseInputs(std::vector<Input>& inputs) {
+  for (const Input& input : inputs)
+    if (input.fd != STDIN_FILENO) close(input.fd);
+  inputs.clear();
+}
+
+int ReadAll(int fd, std::size_t limit, std::string& out) {
+  constexpr std::size_t kStep = std::size_t{1} << 16;
+  for (;;) {
+    const std::size_t used = out.size();
+    if (used > limit) return EFBIG;
+    out.resize(used + kStep);
+    const ssize_t got = read(fd, out.data() + used, kStep);
+    out.resize(used + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got == 0) return 0;
+    if (got < 0 && errno != EINTR) return errno;
+  }
 }
 
 int WriteAll(int fd, std::string_view data) {
@@ -96,7 +83,11 @@ int WriteAll(int fd, std::string_view data) {
     const ssize_t written = write(fd, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      if (errno != EAGAIN) return errno;
+      // A descriptor left non-blocking by whoever gave it: wait until it takes more.
+      pollfd ready{fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) < 0 && errno != EINTR) return errno;
+      continue;
     }
     data.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -110,6 +101,16 @@ void ReportError(std::string_view what, int error) {
   line += std::strerror(error);
   line += '\n';
   WriteAll(STDERR_FILENO, line);
+}
+
+void EndOfReader() {
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);  // not reached: the default action ends the process
 }
 
 }  // namespace glossmith::cli

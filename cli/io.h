@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,24 +15,38 @@ namespace glossmith::cli {
 // keeps failing (EBADF) and is reported like any other read or write error.
 void OccupyStandardDescriptors();
 
-// Why an input could not be read: its name as given and errno.
+// Why an input could not be opened or read: its name as reported and errno.
 struct InputError {
   std::string name;
   int error = 0;
 };
 
-// Reads `files` ("-" is standard input) one after another into one text;
-// no files means standard input. Every input is read even after a failure,
-// so that all failures are reported; after a failure `text` is incomplete.
-std::vector<InputError> ReadInputs(const std::vector<std::string>& files, std::string& text);
+// One open input: a FILE, or standard input.
+struct Input {
+  std::string name;  // as reported: the FILE as given, or "standard input"
+  int fd = -1;
+};
 
-// Checks that `path` names a readable file: 0, or errno.
-int CheckReadableFile(const std::string& path);
+// Opens `files` ("-" is standard input; none means standard input) in order,
+// all of them before anything is read, so that a missing or unreadable one is
+// known before any output. A folder counts as unreadable (EISDIR). Returns
+// every failure; the inputs that did open are in `inputs` (close them with
+// CloseInputs).
+std::vector<InputError> OpenInputs(const std::vector<std::string>& files,
+                                   std::vector<Input>& inputs);
+void CloseInputs(std::vector<Input>& inputs);
+
+// Reads `fd` to its end into `out`: 0, or errno (EFBIG past `limit` bytes).
+int ReadAll(int fd, std::size_t limit, std::string& out);
 
 // Writes all of `data` to `fd`: 0, or errno.
 int WriteAll(int fd, std::string_view data);
 
 // "glossmith-cli: <what>: <reason>" on standard error.
 void ReportError(std::string_view what, int error);
+
+// Ends the process as SIGPIPE's default action does, whatever the inherited
+// disposition: the quiet end of a filter whose reader went away.
+[[noreturn]] void EndOfReader();
 
 }  // namespace glossmith::cli

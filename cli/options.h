@@ -19,6 +19,7 @@ struct Options {
   Chain chain = Chain::kStored;  // the last of --hardcore and --standard wins
   std::optional<std::string> settingsFile;
   std::vector<std::string> files;  // in order; "-" is standard input; none means standard input
+  unsigned jobs = 0;               // pieces translated at once; 0: one per online processor
   bool help = false;
   bool version = false;
 };
@@ -27,6 +28,9 @@ struct ParsedArguments {
   Options options;
   std::string error;  // not empty: a usage error, described in one line
 };
+
+// The most jobs -j accepts.
+inline constexpr unsigned kMaxJobs = 256;
 
 // Options may come before, between and after the files; "--" ends them.
 ParsedArguments ParseArguments(int argc, const char* const* argv);

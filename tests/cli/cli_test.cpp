@@ -85,8 +85,7 @@ class CliTest : public ::testing::Test {
     if (!s.replace.empty()) raw.setValue("change/replace", text(JoinList(s.replace)));
   }
 
-  Result run(const QStringList& arguments, const QByteArray& input = {}) const {
-    QProcess cli;
+  void start(QProcess& cli, const QStringList& arguments) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", config_.path());
     env.insert("HOME", config_.path());
@@ -94,6 +93,11 @@ class CliTest : public ::testing::Test {
     cli.setWorkingDirectory(dir_.path());
     cli.start(QStringLiteral(GLOSSMITH_CLI), arguments);
     EXPECT_TRUE(cli.waitForStarted());
+  }
+
+  Result run(const QStringList& arguments, const QByteArray& input = {}) const {
+    QProcess cli;
+    start(cli, arguments);
     cli.write(input);
     cli.closeWriteChannel();
     EXPECT_TRUE(cli.waitForFinished(60000));
@@ -112,6 +116,15 @@ class CliTest : public ::testing::Test {
     sh.start("/bin/bash", {"-c", script});
     EXPECT_TRUE(sh.waitForFinished(60000));
     return {sh.readAllStandardOutput(), sh.readAllStandardError(), sh.exitCode()};
+  }
+
+  // The reference translation of `text` with the rules stored in the settings file.
+  QByteArray expected(const QByteArray& text, bool toEnglish, bool hardcore) const {
+    const IniSettings settings(settingsPath());
+    const std::string bytes = text.toStdString();
+    return QByteArray::fromStdString(toEnglish
+                                         ? reference::L33tToEnglish(bytes, hardcore, settings)
+                                         : reference::EnglishToL33t(bytes, hardcore, settings));
   }
 
   QTemporaryDir dir_, config_;
@@ -169,7 +182,8 @@ const TranslateCase kTranslations[] = {
 INSTANTIATE_TEST_SUITE_P(Translate, TranslateTest, ::testing::ValuesIn(kTranslations),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The filter gives the bytes the window's translation gives, for any input.
+// The filter gives the bytes of the reference translation of the whole text,
+// for any input, any number of jobs and any way the text arrives.
 struct SameAsWindowCase {
   const char* name;
   bool toEnglish, hardcore;
@@ -178,28 +192,35 @@ void PrintTo(const SameAsWindowCase& c, std::ostream* os) { *os << c.name; }
 
 class SameAsWindowTest : public CliTest, public ::testing::WithParamInterface<SameAsWindowCase> {};
 
-TEST_P(SameAsWindowTest, LargeMixedInput) {
-  const auto [name, toEnglish, hardcore] = GetParam();
-  store({true, "", {"dude", "x"}, {"d00d", ""}}, settingsPath());
+// Random bytes, lines the rules rewrite, and a stretch longer than a read
+// block without any byte that the rules of any mode leave alone.
+QByteArray MixedInput() {
   QByteArray input = Garbage(1 << 20);
   for (int i = 0; i < 2000; ++i)
     input += "You rock, newbie!\r\nThe 1337 h4x0r |-| 3 1 1 0 is it? fun\r\n";
-  const std::string text = input.toStdString();
-  const IniSettings settings(settingsPath());
-  const std::string expected = toEnglish ? L33tToEnglish(text, hardcore, settings)
-                                         : EnglishToL33t(text, hardcore, settings);
+  return input + QByteArray("a s t  ").repeated(200000) + "hello dude";
+}
+
+TEST_P(SameAsWindowTest, LargeMixedInput) {
+  const auto [name, toEnglish, hardcore] = GetParam();
+  store({true, "", {"dude", "x"}, {"d00d", ""}}, settingsPath());
+  const QByteArray input = MixedInput();
+  const QByteArray translation = expected(input, toEnglish, hardcore);
 
   QStringList arguments = {"--settings", settingsPath(), hardcore ? "--hardcore" : "--standard"};
   if (toEnglish) arguments << "-r";
   const qsizetype half = input.size() / 2;
   putFile(path("first"), input.left(half));
   putFile(path("second"), input.mid(half));
-  for (const auto& [from, stdinBytes] :
-       {std::pair{QStringList{}, input}, std::pair{QStringList{"first", "second"}, QByteArray()}}) {
-    const Result r = run(arguments + from, stdinBytes);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out == bytes(expected))
-        << "sizes " << r.out.size() << " and " << expected.size() << " from " << from.size();
+  for (const char* jobs : {"1", "2", "8"}) {
+    for (const auto& [from, stdinBytes] : {std::pair{QStringList{}, input},
+                                           std::pair{QStringList{"first", "second"}, QByteArray()}}) {
+      const Result r = run(arguments + QStringList{"-j", jobs} + from, stdinBytes);
+      EXPECT_EQ(r.exitCode, 0);
+      EXPECT_TRUE(r.out == translation) << "sizes " << r.out.size() << " and "
+                                        << translation.size() << " with -j " << jobs << " from "
+                                        << from.size() << " files";
+    }
   }
 }
 
@@ -212,6 +233,61 @@ const SameAsWindowCase kDirections[] = {
 
 INSTANTIATE_TEST_SUITE_P(SameAsWindow, SameAsWindowTest, ::testing::ValuesIn(kDirections),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Reads from standard output until `size` bytes have come or the time is up.
+QByteArray readOutput(QProcess& cli, qsizetype size) {
+  QByteArray got = cli.readAllStandardOutput();
+  while (got.size() < size && cli.waitForReadyRead(30000)) got += cli.readAllStandardOutput();
+  return got;
+}
+
+TEST_F(CliTest, EachLineComesBackBeforeTheEndOfInput) {
+  store(kTable, settingsPath());
+  for (const bool toEnglish : {false, true}) {
+    QProcess cli;
+    start(cli, {"--settings", settingsPath(), toEnglish ? "-r" : "--hardcore"});
+    for (const QByteArray line : {"hack the planet\n", "you rock\r\n"}) {
+      const QByteArray translation = expected(line, toEnglish, !toEnglish);
+      cli.write(line);
+      EXPECT_EQ(readOutput(cli, translation.size()), translation);
+    }
+    cli.closeWriteChannel();
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    EXPECT_EQ(cli.readAllStandardOutput(), "");
+  }
+}
+
+// As cat does: what was written stays, the next input is still read, exit 1.
+TEST_F(CliTest, ReadErrorAfterOutputBegan) {
+  putFile(path("good"), "hack");
+  QProcess cli;
+  start(cli, {"--settings", settingsPath(), "-", "/proc/self/mem", "good"});
+  const QByteArray line = expected("the planet\n", false, false);
+  cli.write("the planet\n");
+  EXPECT_EQ(readOutput(cli, line.size()), line);
+  cli.closeWriteChannel();
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 1);
+  EXPECT_EQ(cli.readAllStandardOutput(), expected("hack", false, false));
+  EXPECT_EQ(cli.readAllStandardError(), "glossmith-cli: /proc/self/mem: Input/output error\n");
+}
+
+// A settings file that can be read only once is read whole, then parsed as a file.
+TEST_F(CliTest, SettingsThroughAPipe) {
+  store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
+  putFile(path("good"), "Hi dude\n");
+  const QByteArray translation = expected("Hi dude\n", false, true);
+  for (const QString script : {
+           R"("$CLI" --settings <(cat "$SETTINGS") good)",
+           R"(cat "$SETTINGS" | "$CLI" --settings=/dev/stdin good)",
+           R"(mkfifo fifo && { cat "$SETTINGS" > fifo & } && "$CLI" --settings fifo good)",
+       }) {
+    const Result r = shell(script);
+    EXPECT_EQ(r.exitCode, 0) << script.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.out, translation) << script.toStdString();
+  }
+}
 
 TEST_F(CliTest, WithoutSettingsOptionUsesTheUsersFile) {
   ASSERT_TRUE(QDir(config_.path()).mkpath("glossmith"));
@@ -261,6 +337,7 @@ const FilesCase kFiles[] = {
     {"OptionsAfterFiles", {"l33t", "--standard", "-r"}, "", "you rock\r\n"},
     {"DoubleDashEndsOptions", {"--", "-r"}, "", "j00"},
     {"DashDashFileAfterOptions", {"-r", "--", "l33t"}, "", "you rock\r\n"},
+    {"JobsInEveryForm", {"-j3", "--jobs", "2", "a", "--jobs=1", "-j", "4", "b"}, "", "hax0r teh "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, FilesTest, ::testing::ValuesIn(kFiles),
@@ -310,6 +387,13 @@ const ErrorCase kErrors[] = {
      "glossmith-cli: missing: No such file or directory", false},
     {"FolderAsSettingsFile", {"--settings=folder"}, 1, "glossmith-cli: folder: Is a directory",
      false},
+    {"EndlessSettingsStream", {"--settings", "/dev/zero"}, 1,
+     "glossmith-cli: /dev/zero: File too large", false},
+    {"NoJobs", {"-j", "0"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
+    {"JobsWithoutNumber", {"good", "--jobs"}, 2,
+     "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
+    {"TooManyJobs", {"-j257"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256",
+     true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Errors, ErrorTest, ::testing::ValuesIn(kErrors),
@@ -336,7 +420,7 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_EQ(r.exitCode, 0) << option;
     EXPECT_TRUE(r.out.startsWith("Usage: glossmith-cli [OPTIONS] [FILE...]\n")) << option;
     for (const char* documented : {"--to-english", "--hardcore", "--standard", "--settings",
-                                   "--version", "Exit status"})
+                                   "--jobs", "--version", "Exit status"})
       EXPECT_TRUE(r.out.contains(documented)) << documented;
     EXPECT_EQ(r.err, "");
   }
@@ -374,30 +458,39 @@ TEST_F(CliTest, SettingsFileIsNotModified) {
 struct StreamCase {
   const char* name;
   QString script;
-  QByteArray error;  // the start of standard error
+  QByteArray status;  // as the shell reports it
+  QByteArray error;   // the start of standard error; empty: nothing at all
 };
 void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 
 class StreamTest : public CliTest, public ::testing::WithParamInterface<StreamCase> {};
 
-TEST_P(StreamTest, FailsWithAMessage) {
+TEST_P(StreamTest, EndsAsAFilterShould) {
   putFile(path("big"), Garbage(1 << 20));
   const Result r = shell(GetParam().script);
-  EXPECT_EQ(r.out, "1") << r.err.toStdString();
-  EXPECT_TRUE(r.err.startsWith(GetParam().error)) << r.err.toStdString();
+  EXPECT_EQ(r.out, GetParam().status) << r.err.toStdString();
+  if (GetParam().error.isEmpty()) {
+    EXPECT_EQ(r.err, "");
+  } else {
+    EXPECT_TRUE(r.err.startsWith(GetParam().error)) << r.err.toStdString();
+  }
 }
 
+// A reader that goes away ends glossmith-cli as it ends cat: by SIGPIPE, quietly.
 const StreamCase kStreams[] = {
-    {"ClosedStandardOutput", R"("$CLI" --settings "$SETTINGS" big >&-; echo -n $?)",
+    {"ClosedStandardOutput", R"("$CLI" --settings "$SETTINGS" big >&-; echo -n $?)", "1",
      "glossmith-cli: standard output: Bad file descriptor\n"},
     {"ReaderGoneAway",
-     R"("$CLI" --settings "$SETTINGS" big 2>err | true; echo -n ${PIPESTATUS[0]}; cat err >&2)",
-     "glossmith-cli: standard output: Broken pipe\n"},
-    {"FullDisk", R"("$CLI" --settings "$SETTINGS" big >/dev/full; echo -n $?)",
+     R"("$CLI" --settings "$SETTINGS" big 2>err | head -c 10 >/dev/null; echo -n ${PIPESTATUS[0]}; cat err >&2)",
+     "141", ""},
+    {"ReaderGoneAwayFromAPipe",
+     R"(cat big big | "$CLI" -r --settings "$SETTINGS" 2>err | true; echo -n ${PIPESTATUS[1]}; cat err >&2)",
+     "141", ""},
+    {"FullDisk", R"("$CLI" --settings "$SETTINGS" big >/dev/full; echo -n $?)", "1",
      "glossmith-cli: standard output: No space left on device\n"},
-    {"ClosedStandardInput", R"("$CLI" --settings "$SETTINGS" <&-; echo -n $?)",
+    {"ClosedStandardInput", R"("$CLI" --settings "$SETTINGS" <&-; echo -n $?)", "1",
      "glossmith-cli: standard input: Bad file descriptor\n"},
-    {"HelpToClosedOutput", R"("$CLI" --help >&-; echo -n $?)",
+    {"HelpToClosedOutput", R"("$CLI" --help >&-; echo -n $?)", "1",
      "glossmith-cli: standard output: Bad file descriptor\n"},
 };
 

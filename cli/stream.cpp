@@ -1,0 +1,293 @@
+#include "cli/stream.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace glossmith::cli {
+namespace {
+
+// Bytes of a piece; room is not zero-filled before a read.
+class Buffer {
+ public:
+  char* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  std::string_view view() const { return {data_.get(), size_}; }
+  void SetSize(std::size_t size) { size_ = size; }
+
+  // Room for `capacity` bytes; the contents stay.
+  void Reserve(std::size_t capacity) {
+    if (capacity <= capacity_) return;
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+
+  void Release() {
+    data_.reset();
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
+// A piece on its way: filled by the reader, translated by one job, written by
+// the writer, then reused.
+struct Slot {
+  Buffer text;
+  std::string translation;
+  bool translated = false;
+};
+
+class Pipeline {
+ public:
+  Pipeline(int out, const Settings& rules, const StreamOptions& options)
+      : out_(out), rules_(rules), options_(options), slots_(2 * std::size_t{options.jobs}) {
+    const Translator rulesHere(options.direction, options.hardcore, rules);
+    for (int byte = 0; byte < 256; ++byte)
+      split_[byte] = rulesHere.IsSplitByte(static_cast<unsigned char>(byte));
+  }
+
+  StreamResult Run(const std::vector<Input>& inputs);
+
+ private:
+  // The reader, on the calling thread. ReadInput and Dispatch return false
+  // once the run has stopped.
+  void Read(const std::vector<Input>& inputs);
+  bool ReadInput(const Input& input);
+  bool Dispatch(std::size_t cut);
+
+  void Translate();  // each job's thread
+  void Write();      // the writer's thread
+  void Stop(int writeError, int error);
+
+  const int out_;
+  const Settings& rules_;
+  const StreamOptions options_;
+  std::array<bool, 256> split_{};
+
+  // The reader's own: bytes read and not yet handed over, and where they may
+  // be cut (0: nowhere yet).
+  Buffer pending_;
+  std::size_t cut_ = 0;
+  bool readFailed_ = false;
+
+  // Pieces are numbered in input order; piece n lives in slots_[n % size].
+  std::mutex mutex_;
+  std::condition_variable slotFree_, pieceFilled_, headTranslated_;
+  std::vector<Slot> slots_;
+  std::uint64_t filled_ = 0, taken_ = 0, written_ = 0;
+  bool inputEnded_ = false;
+  std::atomic<bool> stopped_ = false;
+  int writeError_ = 0, error_ = 0;
+  int wake_[2] = {-1, -1};  // a byte here wakes a reader waiting for input after a stop
+};
+
+StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
+  if (pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;  // poll() skips -1
+  std::vector<std::thread> threads;
+  try {
+    threads.emplace_back(&Pipeline::Write, this);
+    for (unsigned job = 0; job < options_.jobs; ++job)
+      threads.emplace_back(&Pipeline::Translate, this);
+  } catch (const std::system_error& e) {
+    // Fewer jobs still give the same output; without the writer or any job, none.
+    if (threads.size() < 2) Stop(0, e.code().value());
+  }
+  try {
+    Read(inputs);
+  } catch (const std::bad_alloc&) {
+    Stop(0, ENOMEM);
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    inputEnded_ = true;
+  }
+  pieceFilled_.notify_all();
+  headTranslated_.notify_all();
+  for (std::thread& thread : threads) thread.join();
+  for (const int fd : wake_)
+    if (fd >= 0) close(fd);
+  return {readFailed_, writeError_, error_};
+}
+
+void Pipeline::Read(const std::vector<Input>& inputs) {
+  pending_.Reserve(options_.blockSize);
+  for (const Input& input : inputs)
+    if (!ReadInput(input)) return;
+  if (pending_.size() > 0) Dispatch(pending_.size());
+}
+
+bool Pipeline::ReadInput(const Input& input) {
+  struct stat info {};
+  const bool mayWait = fstat(input.fd, &info) != 0 || !S_ISREG(info.st_mode);
+  const std::size_t block = options_.blockSize;
+  for (;;) {
+    if (mayWait) {
+      // A pipe or terminal: while it has nothing more to give right now, the
+      // text up to the last split byte goes out, so that a line typed comes
+      // back at once.
+      pollfd fds[2] = {{input.fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+      const int ready = poll(fds, 2, cut_ > 0 ? 0 : -1);
+      if (ready < 0 && errno != EINTR) {
+        ReportError(input.name, errno);
+        readFailed_ = true;
+        return true;
+      }
+      if (stopped_) return false;
+      if (ready == 0) {
+        if (!Dispatch(cut_)) return false;
+        continue;
+      }
+      if (ready < 0) continue;
+    } else if (stopped_) {
+      return false;
+    }
+
+    if (pending_.size() == pending_.capacity())
+      pending_.Reserve(std::max(block, 2 * pending_.capacity()));
+    const std::size_t used = pending_.size();
+    const ssize_t got =
+        read(input.fd, pending_.data() + used, std::min(block, pending_.capacity() - used));
+    if (got == 0) return true;
+    if (got < 0) {
+      // EAGAIN: a descriptor left non-blocking by whoever gave it; wait in poll().
+      if (errno == EINTR || (mayWait && errno == EAGAIN)) continue;
+      ReportError(input.name, errno);
+      readFailed_ = true;
+      return true;
+    }
+    const std::size_t end = used + static_cast<std::size_t>(got);
+    pending_.SetSize(end);
+    // Only the new bytes: a long stretch without a split byte is searched once.
+    for (std::size_t i = end; i > used; --i) {
+      if (split_[static_cast<unsigned char>(pending_.data()[i - 1])]) {
+        cut_ = i;
+        break;
+      }
+    }
+    if (cut_ > 0 && end >= block && !Dispatch(cut_)) return false;
+  }
+}
+
+bool Pipeline::Dispatch(std::size_t cut) {
+  std::unique_lock lock(mutex_);
+  slotFree_.wait(lock, [&] { return stopped_ || filled_ - written_ < slots_.size(); });
+  if (stopped_) return false;
+  Slot& slot = slots_[filled_ % slots_.size()];
+  lock.unlock();  // the slot is the reader's until it counts as filled
+
+  // The piece goes out in the reader's buffer; the slot's old one takes the
+  // rest, which holds no split byte.
+  std::swap(slot.text, pending_);
+  const std::size_t rest = slot.text.size() - cut;
+  const std::size_t room = std::max(options_.blockSize, rest);
+  if (pending_.capacity() > 4 * room) pending_.Release();  // grown by a long stretch
+  pending_.SetSize(0);
+  pending_.Reserve(room);
+  if (rest > 0) std::memcpy(pending_.data(), slot.text.data() + cut, rest);
+  pending_.SetSize(rest);
+  slot.text.SetSize(cut);
+  cut_ = 0;
+
+  lock.lock();
+  ++filled_;
+  lock.unlock();
+  pieceFilled_.notify_one();
+  return true;
+}
+
+void Pipeline::Translate() {
+  try {
+    Translator translator(options_.direction, options_.hardcore, rules_);
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      pieceFilled_.wait(lock, [&] { return stopped_ || taken_ < filled_ || inputEnded_; });
+      if (stopped_ || taken_ == filled_) return;
+      Slot& slot = slots_[taken_++ % slots_.size()];
+      lock.unlock();
+      translator.Translate(slot.text.view(), slot.translation);
+      lock.lock();
+      slot.translated = true;
+      lock.unlock();
+      headTranslated_.notify_one();
+    }
+  } catch (const std::bad_alloc&) {
+    Stop(0, ENOMEM);
+  }
+}
+
+void Pipeline::Write() {
+  // A translation this much larger than a block came from a long stretch: its
+  // room is not kept.
+  const std::size_t keep = 8 * options_.blockSize;
+  for (;;) {
+    std::unique_lock lock(mutex_);
+    headTranslated_.wait(lock, [&] {
+      return stopped_ || (written_ < filled_ && slots_[written_ % slots_.size()].translated) ||
+             (inputEnded_ && written_ == filled_);
+    });
+    if (stopped_ || written_ == filled_) return;
+    Slot& slot = slots_[written_ % slots_.size()];
+    lock.unlock();
+    if (const int error = WriteAll(out_, slot.translation)) {
+      Stop(error, 0);
+      return;
+    }
+    slot.translated = false;
+    if (slot.translation.capacity() > keep) std::string().swap(slot.translation);
+    lock.lock();
+    ++written_;
+    lock.unlock();
+    slotFree_.notify_one();
+  }
+}
+
+void Pipeline::Stop(int writeError, int error) {
+  {
+    const std::lock_guard lock(mutex_);
+    if (stopped_) return;
+    stopped_ = true;
+    writeError_ = writeError;
+    error_ = error;
+  }
+  slotFree_.notify_all();
+  pieceFilled_.notify_all();
+  headTranslated_.notify_all();
+  if (wake_[1] >= 0) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = write(wake_[1], &byte, 1);
+  }
+}
+
+}  // namespace
+
+StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Settings& rules,
+                             const StreamOptions& options) {
+  StreamOptions checked = options;
+  checked.jobs = std::max(1u, options.jobs);
+  checked.blockSize = std::max<std::size_t>(1, options.blockSize);
+  Pipeline pipeline(out, rules, checked);
+  return pipeline.Run(inputs);
+}
+
+}  // namespace glossmith::cli

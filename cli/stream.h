@@ -1,0 +1,51 @@
+#pragma once
+
+// The filter itself: the inputs, read as one text, translated piece by piece
+// on several threads and written in input order.
+//
+// The text is cut only right after a byte that no step of the rules looks for
+// (Translator::IsSplitByte), so the pieces' translations joined are the
+// translation of the whole text, however the input arrives and whatever the
+// block size and the number of jobs.
+//
+// Reading: blocks of up to `blockSize` bytes. A piece goes out when the block
+// is full and holds a split byte, when an input that can wait (a pipe, a
+// terminal) has nothing more to give right now, or at the end of the last
+// input. Without a split byte the block keeps growing (doubling) until one
+// comes or the input ends; only the new bytes of each read are searched.
+//
+// Memory: at most 2 x jobs pieces are in flight (read, being translated, or
+// waiting to be written); a piece is a block unless a stretch without a split
+// byte made it longer.
+
+#include <cstddef>
+#include <vector>
+
+#include "cli/io.h"
+#include "core/engine.h"
+#include "core/settings.h"
+
+namespace glossmith::cli {
+
+struct StreamOptions {
+  Direction direction = Direction::kEnglishToL33t;
+  bool hardcore = false;
+  unsigned jobs = 1;                               // translating threads, at least 1
+  std::size_t blockSize = std::size_t{1} << 20;    // the most bytes one read asks for
+};
+
+struct StreamResult {
+  bool readFailed = false;  // an input failed part way (reported on standard error)
+  int writeError = 0;       // errno of the failed write to the output; 0 if none
+  int error = 0;            // errno of any other failure (no memory, no thread); 0 if none
+};
+
+// Translates the concatenation of `inputs` into `out`, with the rules read
+// from `rules` (read by every thread; nothing writes it meanwhile). A read
+// error is reported at once as "glossmith-cli: NAME: reason"; what was read
+// before it is translated and written, and the next input follows, as cat
+// does. A write error ends the run at once.
+StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Settings& rules,
+                             const StreamOptions& options);
+
+}  // namespace glossmith::cli
