@@ -7,6 +7,7 @@
 
 #include "core/custom_list.h"
 #include "core/hardcore_table.h"
+#include "tests/support/rule_store.h"
 
 namespace glossmith {
 namespace {
@@ -30,9 +31,7 @@ struct Rules {
 MemorySettings MakeStore(const Rules& rules) {
   MemorySettings store;
   if (rules.table == Table::kDefaults) WriteHardcoreDefaults(store);
-  if (!rules.search.empty()) store.Write(kApp, kSectionChange, kKeySearch, JoinList(rules.search));
-  if (!rules.replace.empty())
-    store.Write(kApp, kSectionChange, kKeyReplace, JoinList(rules.replace));
+  testing_support::WriteCustomList(store, rules.search, rules.replace);
   return store;
 }
 
