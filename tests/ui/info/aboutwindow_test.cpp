@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "glossmith/version.h"
-#include "layout_checks.h"
+#include "tests/ui/support/layout_checks.h"
 #include "tests/ui/support/caption_fit.h"
 #include "ui/common/twips.h"
 #include "ui/info/versionline.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "layout_checks.h"
+#include "tests/ui/support/layout_checks.h"
 #include "tests/ui/support/caption_fit.h"
 #include "ui/common/twips.h"
 
