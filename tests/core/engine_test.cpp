@@ -25,6 +25,7 @@ using namespace std::string_literals;
 using Steps = std::vector<std::pair<std::string, std::string>>;
 using testing_support::Difference;
 using testing_support::WriteCustomList;
+using testing_support::WriteStoredList;
 
 std::string Sequential(std::string text, const Steps& steps) {
   for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
@@ -214,8 +215,7 @@ using testing_support::RecordingSettings;
 TEST(TranslatorTest, ReadsEachKeyOncePerCall) {
   RecordingSettings store;
   WriteHardcoreDefaults(store);
-  store.Write(kApp, kSectionChange, kKeySearch, "dude\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "pal\r\n");
+  WriteStoredList(store, "dude\r\n", "pal\r\n");
   for (bool hardcore : {false, true}) {
     for (int call = 0; call < 2; ++call) {  // the second call finds the compiled form
       store.forgetReads();
@@ -258,8 +258,7 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
 
 TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
   MemorySettings store;
-  store.Write(kApp, kSectionChange, kKeySearch, "s\r\nline\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "\n\r\n|\r\n");
+  WriteStoredList(store, "s\r\nline\r\n", "\n\r\n|\r\n");
   const std::string text = "this is the first line\r\nand the second\r\nand the last one";
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
     for (bool hardcore : {false, true}) {

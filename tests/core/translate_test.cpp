@@ -198,8 +198,7 @@ TEST(L33tToEnglishCustom, PairsApplyBackwards) {
 TEST(TranslateTest, ReadsTheStoreOnEveryCall) {
   MemorySettings store;
   EXPECT_EQ(EnglishToL33t("dude", false, store), "d00d");
-  store.Write(kApp, kSectionChange, kKeySearch, "dude\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "pal\r\n");
+  testing_support::WriteStoredList(store, "dude\r\n", "pal\r\n");
   EXPECT_EQ(EnglishToL33t("dude", false, store), "p41");
   EXPECT_EQ(EnglishToL33t("a", true, store), " ");
   WriteHardcoreDefaults(store);
