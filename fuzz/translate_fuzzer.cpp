@@ -20,26 +20,20 @@
 #include "core/engine.h"
 #include "core/hardcore_table.h"
 #include "core/translate.h"
+#include "tests/support/engine_comparison.h"
+#include "tests/support/rule_store.h"
+#include "tests/support/text_difference.h"
 
 namespace {
 
 using namespace glossmith;
 
-void Dump(const char* what, std::string_view bytes) {
-  std::fprintf(stderr, "%s (%zu bytes):", what, bytes.size());
-  for (unsigned char c : bytes) std::fprintf(stderr, " %02x", c);
-  std::fprintf(stderr, "\n");
-}
-
-[[noreturn]] void Mismatch(const char* what, Direction direction, bool hardcore,
-                           std::string_view text, std::string_view expected,
-                           std::string_view actual) {
-  std::fprintf(stderr, "%s: %s, %s\n", what,
-               direction == Direction::kEnglishToL33t ? "EnglishToL33t" : "L33tToEnglish",
-               hardcore ? "hardcore" : "standard");
-  Dump("text", text);
-  Dump("reference", expected);
-  Dump("engine", actual);
+// The whole text (the crash file holds it too) and where the outputs part.
+[[noreturn]] void Mismatch(const char* what, const testing_support::EngineRun& run,
+                           std::string_view text, std::string_view actual) {
+  std::fprintf(stderr, "%s: %s\ntext (%zu bytes): %s\n%s\n", what, testing_support::RunName(run),
+               text.size(), testing_support::Escaped(text, text.size()).c_str(),
+               testing_support::Difference(actual, run.expected).c_str());
   std::abort();
 }
 
@@ -87,8 +81,7 @@ void FillCustomList(FuzzedDataProvider& in, MemorySettings& store) {
       replace = JoinList(r);
     }
   }
-  store.Write(kApp, kSectionChange, kKeySearch, search);
-  store.Write(kApp, kSectionChange, kKeyReplace, replace);
+  testing_support::WriteStoredList(store, search, replace);
 }
 
 // Sizes around which the engine changes strategy: blocks of 4 KiB, lanes of
@@ -151,22 +144,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (text.size() < 36000) text += line;
   }
 
-  std::string fast, head, tail;
-  for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
-    for (bool hardcore : {false, true}) {
-      const std::string expected = direction == Direction::kEnglishToL33t
-                                       ? reference::EnglishToL33t(text, hardcore, store)
-                                       : reference::L33tToEnglish(text, hardcore, store);
-      Translator translator(direction, hardcore, store);
-      translator.Translate(text, fast);
-      if (fast != expected) Mismatch("engine differs", direction, hardcore, text, expected, fast);
-
-      const std::size_t split = translator.SplitPoint(std::string_view(text).substr(0, text.size() / 2));
-      translator.Translate(std::string_view(text).substr(0, split), head);
-      translator.Translate(std::string_view(text).substr(split), tail);
-      if (head + tail != expected)
-        Mismatch("pieces differ", direction, hardcore, text, expected, head + tail);
-    }
+  for (const testing_support::EngineRun& run :
+       testing_support::RunEngineAndReference(text, store, text.size() / 2)) {
+    if (run.whole != run.expected) Mismatch("engine differs", run, text, run.whole);
+    if (run.joined != run.expected) Mismatch("pieces differ", run, text, run.joined);
   }
   return 0;
 }

@@ -14,12 +14,14 @@
 #include "core/engine.h"
 #include "core/hardcore_table.h"
 #include "core/translate.h"
-#include "tests/core/text_difference.h"
+#include "tests/support/rule_store.h"
+#include "tests/support/text_difference.h"
 
 namespace glossmith {
 namespace {
 
 using testing_support::Difference;
+using testing_support::WriteCustomList;
 
 constexpr std::size_t kKiB = 1024, kMiB = 1024 * kKiB;
 
@@ -56,19 +58,13 @@ std::string Layout(std::size_t size, char filler, const std::string& token,
   return text;
 }
 
-void StoreList(MemorySettings& store, const std::vector<std::string>& search,
-               const std::vector<std::string>& replace) {
-  store.Write(kApp, kSectionChange, kKeySearch, JoinList(search));
-  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
-}
-
 // Runs that once made one lane write past its room: a token whose entry is
 // computed in one lane while another lane in the same block meets it too.
 TEST(EngineStressTest, TokensMetByTwoLanesInOneBlock) {
   MemorySettings hard;
   WriteHardcoreDefaults(hard);
   MemorySettings growing;
-  StoreList(growing, {"q"}, {"qqqqqqqqq"});
+  WriteCustomList(growing, {"q"}, {"qqqqqqqqq"});
   struct Case {
     const char* name;
     const Settings& store;
@@ -96,7 +92,7 @@ TEST(EngineStressTest, TokensMetByTwoLanesInOneBlock) {
 TEST(EngineStressTest, RareTokensOnStrategyEdges) {
   MemorySettings store;
   WriteHardcoreDefaults(store);
-  StoreList(store, {"dude", "q"}, {"d00d", "qqqqqqqqqqqqq"});  // one long expansion
+  WriteCustomList(store, {"dude", "q"}, {"d00d", "qqqqqqqqqqqqq"});  // one long expansion
   const std::size_t sizes[] = {32 * kKiB, 48 * kKiB - 1, 48 * kKiB + 1, 1 * kMiB - 1, 1 * kMiB,
                                1 * kMiB + 1, 3 * kMiB + 7, 4 * kMiB};
   const std::string tokens[] = {"q", "the ", "mmmm", "|-| "};
@@ -193,7 +189,7 @@ TEST(EngineStressTest, AdversarialCustomLists) {
   for (const Case& c : cases) {
     MemorySettings store;
     WriteHardcoreDefaults(store);
-    StoreList(store, c.search, c.replace);
+    WriteCustomList(store, c.search, c.replace);
     ExpectAllLikeReference(c.text, store, c.name);
   }
 }

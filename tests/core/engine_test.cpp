@@ -14,7 +14,9 @@
 #include "core/hardcore_table.h"
 #include "core/literal_replace.h"
 #include "core/translate.h"
-#include "tests/core/text_difference.h"
+#include "tests/support/recording_settings.h"
+#include "tests/support/rule_store.h"
+#include "tests/support/text_difference.h"
 
 namespace glossmith {
 namespace {
@@ -22,6 +24,8 @@ namespace {
 using namespace std::string_literals;
 using Steps = std::vector<std::pair<std::string, std::string>>;
 using testing_support::Difference;
+using testing_support::WriteCustomList;
+using testing_support::WriteStoredList;
 
 std::string Sequential(std::string text, const Steps& steps) {
   for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
@@ -206,45 +210,22 @@ TEST(BatchReplacerTest, PairsFeedingEachOtherTakeAPassEach) {
   EXPECT_EQ(batch.LastPassCount(), 25u);
 }
 
-// A store that counts reads, to check how often a translation reads each key.
-class CountingSettings final : public Settings {
- public:
-  std::string Read(std::string_view app, std::string_view section,
-                   std::string_view key) const override {
-    ++reads_[std::string(section) + "/" + std::string(key)];
-    return inner_.Read(app, section, key);
-  }
-  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view value) override {
-    return inner_.Write(app, section, key, value);
-  }
-  int ReadsOf(const std::string& name) const {
-    auto it = reads_.find(name);
-    return it == reads_.end() ? 0 : it->second;
-  }
-  std::size_t KeysRead() const { return reads_.size(); }
-  void Forget() { reads_.clear(); }
-
- private:
-  MemorySettings inner_;
-  mutable std::map<std::string, int> reads_;
-};
+using testing_support::RecordingSettings;
 
 TEST(TranslatorTest, ReadsEachKeyOncePerCall) {
-  CountingSettings store;
+  RecordingSettings store;
   WriteHardcoreDefaults(store);
-  store.Write(kApp, kSectionChange, kKeySearch, "dude\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "pal\r\n");
+  WriteStoredList(store, "dude\r\n", "pal\r\n");
   for (bool hardcore : {false, true}) {
     for (int call = 0; call < 2; ++call) {  // the second call finds the compiled form
-      store.Forget();
+      store.forgetReads();
       EnglishToL33t("dude", hardcore, store);
       L33tToEnglish("pal", hardcore, store);
-      EXPECT_EQ(store.ReadsOf("change/search"), 2);
-      EXPECT_EQ(store.ReadsOf("change/replace"), 2);
+      EXPECT_EQ(store.readsOf("change/search"), 2);
+      EXPECT_EQ(store.readsOf("change/replace"), 2);
       for (char letter = 'A'; letter <= 'Z'; ++letter)
-        EXPECT_EQ(store.ReadsOf("hardcore/" + std::string(1, letter)), hardcore ? 2 : 0) << letter;
-      EXPECT_EQ(store.KeysRead(), hardcore ? 28u : 2u);
+        EXPECT_EQ(store.readsOf("hardcore/" + std::string(1, letter)), hardcore ? 2 : 0) << letter;
+      EXPECT_EQ(store.keysRead(), hardcore ? 28u : 2u);
     }
   }
 }
@@ -264,8 +245,7 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
     search.push_back("k" + std::to_string(i) + "q");
     replace.push_back("v" + std::to_string(i));
   }
-  store.Write(kApp, kSectionChange, kKeySearch, JoinList(search));
-  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
+  WriteCustomList(store, search, replace);
   EXPECT_EQ(EnglishToL33t("k39q", false, store), "v39");
   replace.back() = "vXy";
   store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
@@ -278,8 +258,7 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
 
 TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
   MemorySettings store;
-  store.Write(kApp, kSectionChange, kKeySearch, "s\r\nline\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "\n\r\n|\r\n");
+  WriteStoredList(store, "s\r\nline\r\n", "\n\r\n|\r\n");
   const std::string text = "this is the first line\r\nand the second\r\nand the last one";
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
     for (bool hardcore : {false, true}) {

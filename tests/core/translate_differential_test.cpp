@@ -15,7 +15,9 @@
 #include "core/engine.h"
 #include "core/hardcore_table.h"
 #include "core/translate.h"
-#include "tests/core/text_difference.h"
+#include "tests/support/engine_comparison.h"
+#include "tests/support/rule_store.h"
+#include "tests/support/text_difference.h"
 
 namespace glossmith {
 namespace {
@@ -167,19 +169,16 @@ struct RuleSet {
 
 MemorySettings Store(const RuleSet& rules) {
   MemorySettings store;
-  for (int i = 0; i < 26; ++i)
-    store.Write(kApp, kSectionHardcore, LetterKey(static_cast<char>('A' + i)), rules.table[i]);
-  store.Write(kApp, kSectionChange, kKeySearch, rules.search);
-  store.Write(kApp, kSectionChange, kKeyReplace, rules.replace);
+  testing_support::WriteLetterTable(store, rules.table);
+  testing_support::WriteStoredList(store, rules.search, rules.replace);
   return store;
 }
 
-std::string Describe(std::uint64_t seed, int set, Direction direction, bool hardcore,
+std::string Describe(std::uint64_t seed, int set, const testing_support::EngineRun& run,
                      const RuleSet& rules, std::string_view text) {
   std::ostringstream os;
-  os << "seed " << seed << ", rule set " << set << ", "
-     << (direction == Direction::kEnglishToL33t ? "EnglishToL33t" : "L33tToEnglish")
-     << (hardcore ? " hardcore" : " standard") << "\n  text    " << Escaped(text);
+  os << "seed " << seed << ", rule set " << set << ", " << testing_support::RunName(run)
+     << "\n  text    " << Escaped(text);
   for (int i = 0; i < 26; ++i)
     os << (i % 6 == 0 ? "\n  table  " : " ") << static_cast<char>('A' + i) << "="
        << Escaped(rules.table[i]);
@@ -192,23 +191,11 @@ std::string Describe(std::uint64_t seed, int set, Direction direction, bool hard
 void ExpectSame(std::uint64_t seed, int set, const RuleSet& rules, std::string_view text,
                 std::size_t cut) {
   const MemorySettings store = Store(rules);
-  for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
-    for (bool hardcore : {false, true}) {
-      const std::string expected = direction == Direction::kEnglishToL33t
-                                       ? reference::EnglishToL33t(text, hardcore, store)
-                                       : reference::L33tToEnglish(text, hardcore, store);
-      Translator translator(direction, hardcore, store);
-      std::string fast;
-      translator.Translate(text, fast);
-      ASSERT_EQ(Difference(fast, expected), "") << Describe(seed, set, direction, hardcore, rules, text);
-
-      const std::size_t split = translator.SplitPoint(text.substr(0, std::min(cut, text.size())));
-      std::string head, tail;
-      translator.Translate(text.substr(0, split), head);
-      translator.Translate(text.substr(split), tail);
-      ASSERT_EQ(Difference(head + tail, expected), "") << "split at " << split << "\n"
-                                       << Describe(seed, set, direction, hardcore, rules, text);
-    }
+  for (const testing_support::EngineRun& run :
+       testing_support::RunEngineAndReference(text, store, cut)) {
+    ASSERT_EQ(Difference(run.whole, run.expected), "") << Describe(seed, set, run, rules, text);
+    ASSERT_EQ(Difference(run.joined, run.expected), "")
+        << "split at " << run.split << "\n" << Describe(seed, set, run, rules, text);
   }
 }
 

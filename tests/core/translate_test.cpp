@@ -7,6 +7,7 @@
 
 #include "core/custom_list.h"
 #include "core/hardcore_table.h"
+#include "tests/support/rule_store.h"
 
 namespace glossmith {
 namespace {
@@ -30,9 +31,7 @@ struct Rules {
 MemorySettings MakeStore(const Rules& rules) {
   MemorySettings store;
   if (rules.table == Table::kDefaults) WriteHardcoreDefaults(store);
-  if (!rules.search.empty()) store.Write(kApp, kSectionChange, kKeySearch, JoinList(rules.search));
-  if (!rules.replace.empty())
-    store.Write(kApp, kSectionChange, kKeyReplace, JoinList(rules.replace));
+  testing_support::WriteCustomList(store, rules.search, rules.replace);
   return store;
 }
 
@@ -199,8 +198,7 @@ TEST(L33tToEnglishCustom, PairsApplyBackwards) {
 TEST(TranslateTest, ReadsTheStoreOnEveryCall) {
   MemorySettings store;
   EXPECT_EQ(EnglishToL33t("dude", false, store), "d00d");
-  store.Write(kApp, kSectionChange, kKeySearch, "dude\r\n");
-  store.Write(kApp, kSectionChange, kKeyReplace, "pal\r\n");
+  testing_support::WriteStoredList(store, "dude\r\n", "pal\r\n");
   EXPECT_EQ(EnglishToL33t("dude", false, store), "p41");
   EXPECT_EQ(EnglishToL33t("a", true, store), " ");
   WriteHardcoreDefaults(store);

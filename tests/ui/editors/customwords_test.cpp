@@ -8,6 +8,7 @@
 #include "core/translate.h"
 #include "editor_fixture.h"
 #include "tests/ui/support/caption_fit.h"
+#include "tests/ui/support/widget_steps.h"
 #include "ui/editors/customwordswindow.h"
 
 namespace glossmith::ui::testing {
@@ -136,12 +137,7 @@ TEST_F(CustomWordsTest, TabVisitsTheControlsInOrder) {
   openEditor();
   window_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
-  QStringList visited{QApplication::focusWidget()->objectName()};
-  for (int i = 0; i < 9; ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    visited << QApplication::focusWidget()->objectName();
-  }
-  EXPECT_EQ(visited, (QStringList{"addstring", "addreplace", "addstringbutton", "replacebox",
+  EXPECT_EQ(tabWalk(9), (QStringList{"addstring", "addreplace", "addstringbutton", "replacebox",
                                   "editreplace", "updatestringbutton", "erasestring", "OKButton",
                                   "Eraseall", "addstring"}));
 }

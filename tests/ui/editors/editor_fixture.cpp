@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "store/inisettings.h"
+#include "tests/ui/support/widget_steps.h"
 
 void PrintTo(const QString& text, std::ostream* os) {
   *os << ::testing::PrintToString(text.toStdString());
@@ -23,23 +24,6 @@ void PrintTo(const QStringList& texts, std::ostream* os) {
 }
 
 namespace glossmith::ui::testing {
-
-void PrintTo(const WriteCall& call, std::ostream* os) {
-  *os << '[' << call.section << "] " << ::testing::PrintToString(call.key) << " = "
-      << ::testing::PrintToString(call.value);
-}
-
-std::string RecordingSettings::Read(std::string_view app, std::string_view section,
-                                    std::string_view key) const {
-  return store_.Read(app, section, key);
-}
-
-WriteResult RecordingSettings::Write(std::string_view app, std::string_view section,
-                                     std::string_view key, std::string_view value) {
-  EXPECT_EQ(app, kApp);
-  writes_.push_back({std::string(section), std::string(key), std::string(value)});
-  return store_.Write(app, section, key, value);
-}
 
 EditorTest::EditorTest()
     : path_(dir_.filePath(QStringLiteral("l33t.ini"))),
@@ -66,7 +50,7 @@ std::string EditorTest::stored(std::string_view section, std::string_view key) c
 }
 
 void EditorTest::settle() {
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  flushDeletes();
   QApplication::processEvents();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the editor tests share: the INI store on a temporary file, a record of every
-// write in order, a dialog double, a stand-in main window, and helpers that
+// write in order (tests/support), a dialog double, a stand-in main window, and helpers that
 // act on the widgets as a user would.
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/settings.h"
+#include "tests/support/recording_settings.h"
 #include "tests/ui/support/scripted_prompts.h"
 
 // Readable failure messages for Qt strings.
@@ -26,30 +27,8 @@ void PrintTo(const QStringList& texts, std::ostream* os);
 
 namespace glossmith::ui::testing {
 
-// One Write as the store saw it.
-struct WriteCall {
-  std::string section, key, value;
-  bool operator==(const WriteCall&) const = default;
-};
-void PrintTo(const WriteCall& call, std::ostream* os);
-
-// Passes everything to the store underneath and records the writes, so that
-// tests can check their order and prove that nothing was written.
-class RecordingSettings final : public Settings {
- public:
-  explicit RecordingSettings(Settings& store) : store_(store) {}
-  std::string Read(std::string_view app, std::string_view section,
-                   std::string_view key) const override;
-  WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view value) override;
-
-  const std::vector<WriteCall>& writes() const { return writes_; }
-  void clearWrites() { writes_.clear(); }
-
- private:
-  Settings& store_;
-  std::vector<WriteCall> writes_;
-};
+using testing_support::RecordingSettings;
+using testing_support::WriteCall;
 
 // A message box as the tests expect it to be shown.
 struct ExpectedBox {

@@ -11,6 +11,7 @@
 #include "core/translate.h"
 #include "editor_fixture.h"
 #include "tests/ui/support/caption_fit.h"
+#include "tests/ui/support/widget_steps.h"
 #include "ui/editors/hardcorewindow.h"
 
 namespace glossmith::ui::testing {
@@ -152,12 +153,7 @@ TEST_F(HardcoreTest, TabVisitsTheControlsInOrder) {
   openEditor();
   window_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
-  QStringList visited{QApplication::focusWidget()->objectName()};
-  for (int i = 0; i < 5; ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    visited << QApplication::focusWidget()->objectName();
-  }
-  EXPECT_EQ(visited, (QStringList{"lettersbox", "customletter", "update", "restore", "Finished",
+  EXPECT_EQ(tabWalk(5), (QStringList{"lettersbox", "customletter", "update", "restore", "Finished",
                                   "lettersbox"}));
 }
 

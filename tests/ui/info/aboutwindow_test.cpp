@@ -9,29 +9,16 @@
 #include <memory>
 
 #include "glossmith/version.h"
-#include "layout_checks.h"
+#include "info_window_fixture.h"
 #include "tests/ui/support/caption_fit.h"
+#include "tests/ui/support/layout_checks.h"
 #include "ui/common/twips.h"
 #include "ui/info/versionline.h"
 
 namespace glossmith::ui {
 namespace {
 
-class AboutWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    window_ = new AboutWindow(&mainWindow_);
-    window_->show();
-  }
-  void TearDown() override { delete window_; }
-
-  QLabel* label(const char* name) const {
-    return window_->findChild<QLabel*>(QString::fromLatin1(name));
-  }
-
-  QWidget mainWindow_;
-  AboutWindow* window_ = nullptr;
-};
+using AboutWindowTest = InfoWindowTest<AboutWindow>;
 
 TEST_F(AboutWindowTest, CaptionAndObjectNameComeFromTheBuildTitle) {
   EXPECT_EQ(window_->objectName(), QStringLiteral("frmAbout"));

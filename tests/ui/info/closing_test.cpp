@@ -9,11 +9,14 @@
 #include <ostream>
 #include <tuple>
 
+#include "tests/ui/support/widget_steps.h"
 #include "ui/info/aboutwindow.h"
 #include "ui/info/instructionswindow.h"
 
 namespace glossmith::ui {
 namespace {
+
+using testing::flushDeletes;
 
 struct Kind {
   const char* name;
@@ -84,7 +87,7 @@ TEST_P(InfoWindowClosingTest, MainWindowDisabledWhileOpenAndEnabledAfter) {
 
   // Once the event loop has turned, the window is gone (the next opening
   // builds a fresh one) and the main window takes input again.
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  flushDeletes();
   EXPECT_TRUE(window.isNull());
   EXPECT_TRUE(mainWindow.isEnabled());
 }
@@ -103,7 +106,7 @@ TEST(InfoWindowKeysTest, OtherKeysLeaveWindowOpen) {
     window->show();
     for (Qt::Key key : {Qt::Key_A, Qt::Key_Tab, Qt::Key_F1, Qt::Key_Backspace})
       QTest::keyClick(window, key);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    flushDeletes();
     ASSERT_FALSE(window.isNull()) << kind.name;
     EXPECT_TRUE(window->isVisible()) << kind.name;
     EXPECT_FALSE(mainWindow.isEnabled()) << kind.name;

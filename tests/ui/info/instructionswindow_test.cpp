@@ -7,28 +7,15 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "layout_checks.h"
+#include "info_window_fixture.h"
 #include "tests/ui/support/caption_fit.h"
+#include "tests/ui/support/layout_checks.h"
 #include "ui/common/twips.h"
 
 namespace glossmith::ui {
 namespace {
 
-class InstructionsWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    window_ = new InstructionsWindow(&mainWindow_);
-    window_->show();
-  }
-  void TearDown() override { delete window_; }
-
-  QLabel* label(const char* name) const {
-    return window_->findChild<QLabel*>(QString::fromLatin1(name));
-  }
-
-  QWidget mainWindow_;
-  InstructionsWindow* window_ = nullptr;
-};
+using InstructionsWindowTest = InfoWindowTest<InstructionsWindow>;
 
 TEST_F(InstructionsWindowTest, Caption) {
   EXPECT_EQ(window_->objectName(), QStringLiteral("frmInstructions"));

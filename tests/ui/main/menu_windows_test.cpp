@@ -9,6 +9,7 @@
 
 #include "core/hardcore_table.h"
 #include "main_window_fixture.h"
+#include "tests/ui/support/widget_steps.h"
 
 namespace glossmith::ui::testing {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(MenuWindowsTest, ShortcutOpensWindowFromEitherPane) {
       EXPECT_EQ(selected, QStringLiteral("abc"));
 
       clickTitleBarClose(opened);
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      flushDeletes();
       EXPECT_TRUE(opened.isNull()) << "closing destroys the window";
       EXPECT_TRUE(window->isEnabled());
       english()->clear();

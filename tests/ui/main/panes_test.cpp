@@ -8,6 +8,7 @@
 #include "core/hardcore_table.h"
 #include "core/translate.h"
 #include "main_window_fixture.h"
+#include "tests/support/rule_store.h"
 
 namespace glossmith::ui::testing {
 namespace {
@@ -208,8 +209,7 @@ TEST_F(PanesTest, ToggleTranslatesNothingUntilNextChange) {
 
 TEST_F(PanesTest, EditedRuleIsUsedByNextChange) {
   typeInto(english(), "hello");
-  settings.Write(kApp, kSectionChange, kKeySearch, "hello\r\n");
-  settings.Write(kApp, kSectionChange, kKeyReplace, "howdy\r\n");
+  testing_support::WriteStoredList(settings, "hello\r\n", "howdy\r\n");
   QTest::keyClicks(english(), " dude");
   EXPECT_EQ(text(l33t()), "h0wdy d00d");
 }

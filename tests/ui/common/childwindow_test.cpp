@@ -8,7 +8,8 @@
 #include <QWindow>
 #include <functional>
 
-#include "main_window_fixture.h"
+#include "tests/ui/main/main_window_fixture.h"
+#include "tests/ui/support/widget_steps.h"
 #include "ui/common/childwindow.h"
 
 namespace glossmith::ui::testing {
@@ -26,8 +27,6 @@ class ProbeWindow : public ChildWindow {
     setClientTwips(1500, 600);
   }
 };
-
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 class ChildWindowTest : public MainWindowTest {
  public:
