@@ -6,17 +6,15 @@
 #include <QLocale>
 #include <QPushButton>
 
-#include "controls.h"
 #include "core/custom_edit.h"
 #include "core/custom_list.h"
 #include "core/settings.h"
+#include "linebreakfilter.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
+#include "ui/common/twips.h"
 
 namespace glossmith::ui {
-
-using editors::addButton;
-using editors::addField;
-using editors::addLabel;
 
 namespace {
 
@@ -72,38 +70,44 @@ CustomWordsWindow::CustomWordsWindow(Settings& settings, Prompts& prompts, QWidg
 }
 
 void CustomWordsWindow::createControls() {
-  addLabel(this, "Label2", QStringLiteral("Add New Custom String:"), {120, 120, 2055, 255});
-  addstring_ = addField(this, "addstring", {120, 330, 2055, 285});
-  addLabel(this, "Label4", QStringLiteral("Replace With String:"), {2400, 120, 2055, 255});
-  addreplace_ = addField(this, "addreplace", {2400, 330, 2055, 285});
+  addWrappedLabel(this, "Label2", QStringLiteral("Add New Custom String:"),
+                  twipRect(120, 120, 2055, 255));
+  addstring_ = addField(this, "addstring", twipRect(120, 330, 2055, 285));
+  addWrappedLabel(this, "Label4", QStringLiteral("Replace With String:"),
+                  twipRect(2400, 120, 2055, 255));
+  addreplace_ = addField(this, "addreplace", twipRect(2400, 330, 2055, 285));
   addstringbutton_ = addButton(this, "addstringbutton", QStringLiteral("Add String to List"),
-                               {4680, 360, 2055, 255});
+                               twipRect(4680, 360, 2055, 255));
 
-  addLabel(this, "Label1", QStringLiteral("Edit Existing String:"), {120, 840, 2055, 255});
+  addWrappedLabel(this, "Label1", QStringLiteral("Edit Existing String:"),
+                  twipRect(120, 840, 2055, 255));
   replacebox_ = new QComboBox(this);
   replacebox_->setObjectName(QStringLiteral("replacebox"));
-  editors::place(replacebox_, {120, 1080, 2055, 315});
-  addLabel(this, "Label3", QStringLiteral("Replace With String:"), {2400, 840, 2055, 255});
-  editreplace_ = addField(this, "editreplace", {2400, 1080, 2055, 285});
+  replacebox_->setGeometry(twipRect(120, 1080, 2055, 315));
+  addWrappedLabel(this, "Label3", QStringLiteral("Replace With String:"),
+                  twipRect(2400, 840, 2055, 255));
+  editreplace_ = addField(this, "editreplace", twipRect(2400, 1080, 2055, 285));
   updatestringbutton_ = addButton(this, "updatestringbutton", QStringLiteral("Update String"),
-                                  {4680, 1080, 2055, 255});
+                                  twipRect(4680, 1080, 2055, 255));
 
   erasestring_ = addButton(this, "erasestring", QStringLiteral("Delete String from List"),
-                           {120, 1440, 2220, 255});
+                           twipRect(120, 1440, 2220, 255));
   eraseall_ = addButton(this, "Eraseall", QStringLiteral("Delete all Custom Strings"),
-                        {120, 1800, 2220, 255});
-  messagelabel_ = addLabel(
+                        twipRect(120, 1800, 2220, 255));
+  messagelabel_ = addWrappedLabel(
       this, "messagelabel",
       QStringLiteral("Create a new replacement string, edit an existing replacement string, or "
                      "erase an existing replacement! When you have finished editing your "
                      "personal list, click on the \"Finished\" button to the left."),
-      {2400, 1560, 4455, 855});
+      twipRect(2400, 1560, 4455, 855));
 
-  okbutton_ = addButton(this, "OKButton", QStringLiteral("Finished"), {480, 2520, 1215, 375});
-  addLabel(this, "Label5",
-           QStringLiteral("NOTE: A, E, L, O, S and T as well as other pre-defined rules will "
-                          "automatically be changed to their respective L33T equivalants."),
-           {2400, 2520, 4455, 600});
+  okbutton_ =
+      addButton(this, "OKButton", QStringLiteral("Finished"), twipRect(480, 2520, 1215, 375));
+  addWrappedLabel(
+      this, "Label5",
+      QStringLiteral("NOTE: A, E, L, O, S and T as well as other pre-defined rules will "
+                     "automatically be changed to their respective L33T equivalants."),
+      twipRect(2400, 2520, 4455, 600));
 }
 
 void CustomWordsWindow::chainTabOrder() {

@@ -5,17 +5,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "controls.h"
 #include "core/hardcore_table.h"
 #include "core/settings.h"
 #include "linebreakfilter.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
+#include "ui/common/twips.h"
 
 namespace glossmith::ui {
-
-using editors::addButton;
-using editors::addField;
-using editors::addLabel;
 
 namespace {
 
@@ -46,8 +43,8 @@ void HardcoreWindow::createControls() {
   // and 975 twips instead of 975 and 855), and the status line starts 60
   // twips further left and is 1455 wide instead of 1335: at this font each
   // needs that room to wrap into the lines it has.
-  addLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
-           {120, 120, 1170, 450});
+  addWrappedLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
+                  twipRect(120, 120, 1170, 450));
 
   lettersbox_ = new QComboBox(this);
   lettersbox_->setObjectName(QStringLiteral("lettersbox"));
@@ -64,17 +61,21 @@ void HardcoreWindow::createControls() {
     lettersbox_->addItem(QString(QLatin1Char(letter)));
   lettersbox_->setCurrentIndex(-1);
   lettersbox_->setEditText(QString());
-  editors::place(lettersbox_, {120, 600, 1095, 315});
+  lettersbox_->setGeometry(twipRect(120, 600, 1095, 315));
 
-  addLabel(this, "replabel", QStringLiteral("Is Replaced With This:"), {1320, 120, 975, 495});
-  customletter_ = addField(this, "customletter", {1320, 600, 975, 285});
-  update_ = addButton(this, "update", QStringLiteral("Update"), {120, 960, 2175, 255});
-  restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"), {120, 1320, 2175, 255});
-  finished_ = addButton(this, "Finished", QStringLiteral("Finished"), {2520, 120, 1215, 375});
-  infolabel_ = addLabel(this, "infolabel",
-                        QStringLiteral("Please select a letter to change its Hardcore L33T value, "
-                                       "or, restore default values."),
-                        {2340, 600, 1455, 975});
+  addWrappedLabel(this, "replabel", QStringLiteral("Is Replaced With This:"),
+                  twipRect(1320, 120, 975, 495));
+  customletter_ = addField(this, "customletter", twipRect(1320, 600, 975, 285));
+  update_ = addButton(this, "update", QStringLiteral("Update"), twipRect(120, 960, 2175, 255));
+  restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"),
+                       twipRect(120, 1320, 2175, 255));
+  finished_ =
+      addButton(this, "Finished", QStringLiteral("Finished"), twipRect(2520, 120, 1215, 375));
+  infolabel_ =
+      addWrappedLabel(this, "infolabel",
+                      QStringLiteral("Please select a letter to change its Hardcore L33T value, "
+                                     "or, restore default values."),
+                      twipRect(2340, 600, 1455, 975));
 }
 
 void HardcoreWindow::chainTabOrder() {

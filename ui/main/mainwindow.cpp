@@ -25,6 +25,7 @@
 #include "ui/editors/hardcorewindow.h"
 #include "ui/info/aboutwindow.h"
 #include "ui/info/instructionswindow.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
 #include "ui/common/twips.h"
 #include "ui/common/wrappingbutton.h"
@@ -42,15 +43,6 @@ const QString kTooLargeText =
     QStringLiteral("The text is too large to translate: there is not enough memory. "
                    "The other text box keeps its text.");
 
-QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption,
-                 const QRect& geometry) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(QLatin1String(objectName));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(geometry);
-  return label;
-}
-
 TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
   auto* pane = new TextPane(parent);
   pane->setObjectName(QLatin1String(objectName));
@@ -60,16 +52,6 @@ TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry
   // Tab moves on to the next control, as the focus order promises.
   pane->setTabChangesFocus(true);
   return pane;
-}
-
-template <typename Button>
-Button* addButton(QWidget* parent, const char* objectName, const QString& caption,
-                  const QRect& geometry) {
-  auto* button = new Button(caption, parent);
-  button->setObjectName(QLatin1String(objectName));
-  button->setGeometry(geometry);
-  button->setAutoDefault(false);
-  return button;
 }
 
 // Resets the Translation guard on every way out of a translation.
@@ -117,8 +99,8 @@ void MainWindow::createControls() {
   pasteEnglish_ = addButton<WrappingButton>(client, "pasteenglish",
                                             QStringLiteral("Paste to English from Clipboard"),
                                             twipRect(260, 960, 1060, 615));
-  reset_ = addButton<QPushButton>(client, "reset", QStringLiteral("Clear L33T/English Text Boxes"),
-                                  twipRect(2400, 1800, 2415, 255));
+  reset_ = addButton(client, "reset", QStringLiteral("Clear L33T/English Text Boxes"),
+                     twipRect(2400, 1800, 2415, 255));
   addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
   l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
   copyL33t_ = addButton<WrappingButton>(client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"),
