@@ -209,20 +209,18 @@ void CustomWordsWindow::erasePair() {
 }
 
 void CustomWordsWindow::eraseAll() {
-  const auto answer = prompts_.message(
-      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-      QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
-      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return;
+  if (!prompts_.confirm(
+          this, QStringLiteral("Are you sure?"),
+          QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
+          QMessageBox::Yes))
+    return;
   const std::string storedSearch = read(kKeySearch);
   const std::string storedReplace = read(kKeyReplace);
   if (!writeLists({{kKeySearch, "", storedSearch}, {kKeyReplace, "", storedReplace}},
                   QStringLiteral("Your Custom Replacement Strings could not be erased!")))
     return;
   replacebox_->clear();
-  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
-                   QStringLiteral("All Custom Replacement Strings have been erased."),
-                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  prompts_.reportDone(this, QStringLiteral("All Custom Replacement Strings have been erased."));
 }
 
 QString CustomWordsWindow::selectedSearchString() const {
@@ -230,8 +228,7 @@ QString CustomWordsWindow::selectedSearchString() const {
 }
 
 void CustomWordsWindow::warnNothingChosen() {
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), kNothingChosen,
-                   QMessageBox::Ok, QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), kNothingChosen);
 }
 
 void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
@@ -250,14 +247,11 @@ void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
       text = kNotListed;
       break;
   }
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
-                   QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), text);
 }
 
 bool CustomWordsWindow::confirmUnappliedPair() {
-  return prompts_.message(this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-                          kUnappliedPair, QMessageBox::Yes | QMessageBox::No,
-                          QMessageBox::No) == QMessageBox::Yes;
+  return prompts_.confirm(this, QStringLiteral("Are you sure?"), kUnappliedPair, QMessageBox::No);
 }
 
 std::string CustomWordsWindow::read(std::string_view key) const {

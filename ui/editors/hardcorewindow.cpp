@@ -133,20 +133,18 @@ void HardcoreWindow::updateLetter() {
 }
 
 void HardcoreWindow::restoreDefaults() {
-  const auto answer = prompts_.message(
-      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-      QStringLiteral(
-          "Are you sure you want restore the default values for all Hardcore L33T letters?"),
-      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return;
+  if (!prompts_.confirm(
+          this, QStringLiteral("Are you sure?"),
+          QStringLiteral(
+              "Are you sure you want restore the default values for all Hardcore L33T letters?"),
+          QMessageBox::Yes))
+    return;
   if (const WriteResult written = WriteHardcoreDefaults(settings_); !written) {
     showNotSaved(prompts_, this, QStringLiteral("The default values could not be restored!"),
                  written);
     return;
   }
-  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
-                   QStringLiteral("Defaults restored."), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Ok);
+  prompts_.reportDone(this, QStringLiteral("Defaults restored."));
   infolabel_->setText(QStringLiteral("Defaults have been restored."));
   customletter_->clear();
   // Shows "A" without choosing it (no value is loaded); the arrow keys then
@@ -158,8 +156,7 @@ void HardcoreWindow::restoreDefaults() {
 QString HardcoreWindow::letterBoxText() const { return lettersbox_->currentText(); }
 
 void HardcoreWindow::showError(const QString& text) {
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
-                   QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), text);
 }
 
 }  // namespace glossmith::ui

@@ -320,10 +320,9 @@ void MainWindow::savePane(const QPlainTextEdit* pane) {
                          static_cast<qint64>(bytes.size()) &&
                      file.commit();
   if (!saved) {
-    prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"),
-                     QStringLiteral("The file \"%1\" could not be saved: %2")
-                         .arg(QDir::toNativeSeparators(name), file.errorString()),
-                     QMessageBox::Ok);
+    prompts_.warn(this, QStringLiteral("Error"),
+                  QStringLiteral("The file \"%1\" could not be saved: %2")
+                      .arg(QDir::toNativeSeparators(name), file.errorString()));
   }
 }
 
