@@ -29,13 +29,13 @@ HardcoreWindow::HardcoreWindow(Settings& settings, Prompts& prompts, QWidget* ma
   createControls();
   chainTabOrder();
 
-  connect(lettersbox_, &QComboBox::activated, this, &HardcoreWindow::showChosenLetter);
+  connect(letters_, &QComboBox::activated, this, &HardcoreWindow::showChosenLetter);
   connect(update_, &QPushButton::clicked, this, &HardcoreWindow::updateLetter);
   connect(restore_, &QPushButton::clicked, this, &HardcoreWindow::restoreDefaults);
   connect(finished_, &QPushButton::clicked, this, &QWidget::close);
 
   fillTableOnFirstOpening();
-  lettersbox_->setFocus();
+  letters_->setFocus();
 }
 
 void HardcoreWindow::createControls() {
@@ -46,32 +46,31 @@ void HardcoreWindow::createControls() {
   addWrappedLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
                   twipRect(120, 120, 1170, 450));
 
-  lettersbox_ = new QComboBox(this);
-  lettersbox_->setObjectName(QStringLiteral("lettersbox"));
-  lettersbox_->setEditable(true);
+  letters_ = new QComboBox(this);
+  letters_->setObjectName(QStringLiteral("lettersbox"));
+  letters_->setEditable(true);
   // Typed text is a key of its own: the box neither adds it to the list, nor
   // completes it to a letter, nor turns it into a choice when editing ends
   // (QComboBox's own handler of editingFinished picks the item that matches
   // the typed text and reports it as activated; the typing tests guard this).
-  lettersbox_->setInsertPolicy(QComboBox::NoInsert);
-  lettersbox_->setCompleter(nullptr);
-  disconnect(lettersbox_->lineEdit(), SIGNAL(editingFinished()), lettersbox_, nullptr);
-  keepOnOneLine(lettersbox_->lineEdit());
-  for (char letter = 'A'; letter <= 'Z'; ++letter)
-    lettersbox_->addItem(QString(QLatin1Char(letter)));
-  lettersbox_->setCurrentIndex(-1);
-  lettersbox_->setEditText(QString());
-  lettersbox_->setGeometry(twipRect(120, 600, 1095, 315));
+  letters_->setInsertPolicy(QComboBox::NoInsert);
+  letters_->setCompleter(nullptr);
+  disconnect(letters_->lineEdit(), &QLineEdit::editingFinished, letters_, nullptr);
+  keepOnOneLine(letters_->lineEdit());
+  for (char letter = 'A'; letter <= 'Z'; ++letter) letters_->addItem(QString(QLatin1Char(letter)));
+  letters_->setCurrentIndex(-1);
+  letters_->setEditText(QString());
+  letters_->setGeometry(twipRect(120, 600, 1095, 315));
 
   addWrappedLabel(this, "replabel", QStringLiteral("Is Replaced With This:"),
                   twipRect(1320, 120, 975, 495));
-  customletter_ = addField(this, "customletter", twipRect(1320, 600, 975, 285));
+  replacement_ = addField(this, "customletter", twipRect(1320, 600, 975, 285));
   update_ = addButton(this, "update", QStringLiteral("Update"), twipRect(120, 960, 2175, 255));
   restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"),
                        twipRect(120, 1320, 2175, 255));
   finished_ =
       addButton(this, "Finished", QStringLiteral("Finished"), twipRect(2520, 120, 1215, 375));
-  infolabel_ =
+  status_ =
       addWrappedLabel(this, "infolabel",
                       QStringLiteral("Please select a letter to change its Hardcore L33T value, "
                                      "or, restore default values."),
@@ -79,7 +78,7 @@ void HardcoreWindow::createControls() {
 }
 
 void HardcoreWindow::chainTabOrder() {
-  QWidget* const order[] = {lettersbox_, customletter_, update_, restore_, finished_};
+  QWidget* const order[] = {letters_, replacement_, update_, restore_, finished_};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
@@ -102,8 +101,8 @@ void HardcoreWindow::fillTableOnFirstOpening() {
 }
 
 void HardcoreWindow::showChosenLetter() {
-  customletter_->setText(
-      QString::fromStdString(settings_.Read(kApp, kSectionHardcore, letterBoxText().toStdString())));
+  replacement_->setText(QString::fromStdString(
+      settings_.Read(kApp, kSectionHardcore, letterBoxText().toStdString())));
 }
 
 void HardcoreWindow::updateLetter() {
@@ -112,7 +111,7 @@ void HardcoreWindow::updateLetter() {
     showError(QStringLiteral("You must choose a letter!"));
     return;
   }
-  const QString value = customletter_->text();
+  const QString value = replacement_->text();
   if (value.isEmpty()) {
     showError(QStringLiteral("You must choose a string to replace ") + letter +
               QStringLiteral(" with!"));
@@ -128,8 +127,8 @@ void HardcoreWindow::updateLetter() {
                  written);
     return;
   }
-  customletter_->clear();
-  infolabel_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
+  replacement_->clear();
+  status_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
 }
 
 void HardcoreWindow::restoreDefaults() {
@@ -145,15 +144,15 @@ void HardcoreWindow::restoreDefaults() {
     return;
   }
   prompts_.reportDone(this, QStringLiteral("Defaults restored."));
-  infolabel_->setText(QStringLiteral("Defaults have been restored."));
-  customletter_->clear();
+  status_->setText(QStringLiteral("Defaults have been restored."));
+  replacement_->clear();
   // Shows "A" without choosing it (no value is loaded); the arrow keys then
   // move on from A.
-  lettersbox_->setCurrentIndex(0);
-  lettersbox_->setEditText(QStringLiteral("A"));
+  letters_->setCurrentIndex(0);
+  letters_->setEditText(QStringLiteral("A"));
 }
 
-QString HardcoreWindow::letterBoxText() const { return lettersbox_->currentText(); }
+QString HardcoreWindow::letterBoxText() const { return letters_->currentText(); }
 
 void HardcoreWindow::showError(const QString& text) {
   prompts_.warn(this, QStringLiteral("Error"), text);
