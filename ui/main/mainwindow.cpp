@@ -12,9 +12,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 
 #include <new>
 
+#include "core/hardcore_table.h"
 #include "core/settings.h"
 #include "core/textfile.h"
 #include "core/translate.h"
@@ -53,18 +55,6 @@ TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry
   pane->setTabChangesFocus(true);
   return pane;
 }
-
-// Resets the Translation guard on every way out of a translation.
-class GuardScope {
- public:
-  explicit GuardScope(bool& guard) : guard_(guard) { guard_ = true; }
-  ~GuardScope() { guard_ = false; }
-  GuardScope(const GuardScope&) = delete;
-  GuardScope& operator=(const GuardScope&) = delete;
-
- private:
-  bool& guard_;
-};
 
 }  // namespace
 
@@ -190,10 +180,7 @@ void MainWindow::openAtStart(const QStringList& fileNames) {
   if (!fileNames.isEmpty()) openFile(english_, fileNames.front());
 }
 
-void MainWindow::loadHardcoreSwitch() {
-  // Only the exact value counts; "Yes" or nothing at all leave it off.
-  useHardcore_->setChecked(settings_.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes");
-}
+void MainWindow::loadHardcoreSwitch() { useHardcore_->setChecked(StoredHardcoreSwitch(settings_)); }
 
 QMenu* MainWindow::addMenu(QMenu* parent, const char* objectName, const QString& caption) {
   QMenu* menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
@@ -247,7 +234,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::translateFrom(QPlainTextEdit* source) {
   if (translating_) return;
-  const GuardScope guard(translating_);
+  // Set for the translation, and reset on every way out of it.
+  const QScopedValueRollback guard(translating_, true);
   const bool hardcore = useHardcore_->isChecked();
   std::string translation;
   try {
