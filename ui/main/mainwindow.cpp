@@ -83,6 +83,7 @@ void MainWindow::createControls() {
 
   addLabel(client, "engcapt", QStringLiteral("English Text:"), twipRect(120, 120, 975, 255));
   english_ = addPane(client, "english", twipRect(1440, 120, 4335, 1455));
+  englishWriter_.emplace(*english_);
   copyEnglish_ = addButton<WrappingButton>(client, "copyenglish",
                                            QStringLiteral("Copy English to Clipboard"),
                                            twipRect(260, 360, 1060, 495));
@@ -93,6 +94,7 @@ void MainWindow::createControls() {
                      twipRect(2400, 1800, 2415, 255));
   addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
   l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
+  l33tWriter_.emplace(*l33t_);
   copyL33t_ = addButton<WrappingButton>(client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"),
                                         twipRect(260, 2520, 1060, 495));
   pasteL33t_ = addButton<WrappingButton>(client, "pastel33t",
@@ -248,10 +250,7 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
                      QMessageBox::Ok);
     return;
   }
-  if (source == english_)
-    replacePaneText(*l33t_, translation, l33tWritten_);
-  else
-    replacePaneText(*english_, translation, englishWritten_);
+  (source == english_ ? l33tWriter_ : englishWriter_)->write(translation);
 }
 
 void MainWindow::toggleHardcore(bool on) {
