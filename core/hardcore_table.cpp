@@ -33,4 +33,8 @@ LetterTable DefaultLetterTable() {
   return table;
 }
 
+bool StoredHardcoreSwitch(const Settings& settings) {
+  return settings.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes";
+}
+
 }  // namespace glossmith

@@ -36,4 +36,8 @@ WriteResult WriteHardcoreDefaults(Settings& settings);
 // WriteHardcoreDefaults.
 LetterTable DefaultLetterTable();
 
+// The stored Hardcore switch: on when "usehard" of section "general" is
+// exactly "yes"; "Yes", any other value or nothing at all leave it off.
+bool StoredHardcoreSwitch(const Settings& settings);
+
 }  // namespace glossmith

@@ -17,6 +17,21 @@ QMessageBox::StandardButton QtPrompts::message(QWidget* parent, QMessageBox::Ico
   return static_cast<QMessageBox::StandardButton>(answer);
 }
 
+void Prompts::warn(QWidget* parent, const QString& title, const QString& text) {
+  message(parent, QMessageBox::Warning, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool Prompts::confirm(QWidget* parent, const QString& title, const QString& text,
+                      QMessageBox::StandardButton defaultButton) {
+  return message(parent, QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No,
+                 defaultButton) == QMessageBox::Yes;
+}
+
+void Prompts::reportDone(QWidget* parent, const QString& text) {
+  message(parent, QMessageBox::NoIcon, QStringLiteral("Done."), text,
+          QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+}
+
 namespace {
 
 QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
@@ -50,10 +65,9 @@ QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QSt
 void showNotSaved(Prompts& prompts, QWidget* parent, const QString& what,
                   const WriteResult& result) {
   const QString file = QDir::toNativeSeparators(QString::fromStdString(result.file));
-  prompts.message(parent, QMessageBox::Warning, QStringLiteral("Error"),
-                  QStringLiteral("%1\n\nThe settings file \"%2\" could not be written: %3.")
-                      .arg(what, file, QString::fromStdString(result.reason)),
-                  QMessageBox::Ok, QMessageBox::Ok);
+  prompts.warn(parent, QStringLiteral("Error"),
+               QStringLiteral("%1\n\nThe settings file \"%2\" could not be written: %3.")
+                   .arg(what, file, QString::fromStdString(result.reason)));
 }
 
 }  // namespace glossmith::ui

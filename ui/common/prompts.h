@@ -31,6 +31,18 @@ class Prompts {
                                const QString& initialName) = 0;
   virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
                                const QString& initialName) = 0;
+
+  // The message boxes the windows show, each built the same way everywhere.
+
+  // A warning with one OK button: something the user asked for was not done.
+  void warn(QWidget* parent, const QString& title, const QString& text);
+  // A warning that asks Yes or No, with `defaultButton` (Yes or No) as the
+  // default; true when the user answers Yes.
+  bool confirm(QWidget* parent, const QString& title, const QString& text,
+               QMessageBox::StandardButton defaultButton);
+  // Reports a finished operation, titled "Done.", with OK and Cancel: either
+  // closes it.
+  void reportDone(QWidget* parent, const QString& text);
 };
 
 // The real Qt dialogs.

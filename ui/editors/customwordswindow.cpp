@@ -6,17 +6,15 @@
 #include <QLocale>
 #include <QPushButton>
 
-#include "controls.h"
 #include "core/custom_edit.h"
 #include "core/custom_list.h"
 #include "core/settings.h"
+#include "linebreakfilter.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
+#include "ui/common/twips.h"
 
 namespace glossmith::ui {
-
-using editors::addButton;
-using editors::addField;
-using editors::addLabel;
 
 namespace {
 
@@ -59,84 +57,91 @@ CustomWordsWindow::CustomWordsWindow(Settings& settings, Prompts& prompts, QWidg
   createControls();
   chainTabOrder();
 
-  connect(replacebox_, &QComboBox::activated, this, &CustomWordsWindow::showReplacement);
-  connect(addstringbutton_, &QPushButton::clicked, this, &CustomWordsWindow::addPair);
-  connect(updatestringbutton_, &QPushButton::clicked, this,
-          &CustomWordsWindow::updateReplacement);
-  connect(erasestring_, &QPushButton::clicked, this, &CustomWordsWindow::erasePair);
-  connect(eraseall_, &QPushButton::clicked, this, &CustomWordsWindow::eraseAll);
-  connect(okbutton_, &QPushButton::clicked, this, &QWidget::close);
+  connect(searchStrings_, &QComboBox::activated, this, &CustomWordsWindow::showReplacement);
+  connect(addPair_, &QPushButton::clicked, this, &CustomWordsWindow::addPair);
+  connect(updateReplacement_, &QPushButton::clicked, this, &CustomWordsWindow::updateReplacement);
+  connect(erasePair_, &QPushButton::clicked, this, &CustomWordsWindow::erasePair);
+  connect(eraseAll_, &QPushButton::clicked, this, &CustomWordsWindow::eraseAll);
+  connect(finished_, &QPushButton::clicked, this, &QWidget::close);
 
   listStoredSearchStrings();
-  addstring_->setFocus();
+  newSearch_->setFocus();
 }
 
 void CustomWordsWindow::createControls() {
-  addLabel(this, "Label2", QStringLiteral("Add New Custom String:"), {120, 120, 2055, 255});
-  addstring_ = addField(this, "addstring", {120, 330, 2055, 285});
-  addLabel(this, "Label4", QStringLiteral("Replace With String:"), {2400, 120, 2055, 255});
-  addreplace_ = addField(this, "addreplace", {2400, 330, 2055, 285});
-  addstringbutton_ = addButton(this, "addstringbutton", QStringLiteral("Add String to List"),
-                               {4680, 360, 2055, 255});
+  addWrappedLabel(this, "Label2", QStringLiteral("Add New Custom String:"),
+                  twipRect(120, 120, 2055, 255));
+  newSearch_ = addField(this, "addstring", twipRect(120, 330, 2055, 285));
+  addWrappedLabel(this, "Label4", QStringLiteral("Replace With String:"),
+                  twipRect(2400, 120, 2055, 255));
+  newReplacement_ = addField(this, "addreplace", twipRect(2400, 330, 2055, 285));
+  addPair_ = addButton(this, "addstringbutton", QStringLiteral("Add String to List"),
+                       twipRect(4680, 360, 2055, 255));
 
-  addLabel(this, "Label1", QStringLiteral("Edit Existing String:"), {120, 840, 2055, 255});
-  replacebox_ = new QComboBox(this);
-  replacebox_->setObjectName(QStringLiteral("replacebox"));
-  editors::place(replacebox_, {120, 1080, 2055, 315});
-  addLabel(this, "Label3", QStringLiteral("Replace With String:"), {2400, 840, 2055, 255});
-  editreplace_ = addField(this, "editreplace", {2400, 1080, 2055, 285});
-  updatestringbutton_ = addButton(this, "updatestringbutton", QStringLiteral("Update String"),
-                                  {4680, 1080, 2055, 255});
+  addWrappedLabel(this, "Label1", QStringLiteral("Edit Existing String:"),
+                  twipRect(120, 840, 2055, 255));
+  searchStrings_ = new QComboBox(this);
+  searchStrings_->setObjectName(QStringLiteral("replacebox"));
+  searchStrings_->setGeometry(twipRect(120, 1080, 2055, 315));
+  addWrappedLabel(this, "Label3", QStringLiteral("Replace With String:"),
+                  twipRect(2400, 840, 2055, 255));
+  replacement_ = addField(this, "editreplace", twipRect(2400, 1080, 2055, 285));
+  updateReplacement_ = addButton(this, "updatestringbutton", QStringLiteral("Update String"),
+                                 twipRect(4680, 1080, 2055, 255));
 
-  erasestring_ = addButton(this, "erasestring", QStringLiteral("Delete String from List"),
-                           {120, 1440, 2220, 255});
-  eraseall_ = addButton(this, "Eraseall", QStringLiteral("Delete all Custom Strings"),
-                        {120, 1800, 2220, 255});
-  messagelabel_ = addLabel(
+  erasePair_ = addButton(this, "erasestring", QStringLiteral("Delete String from List"),
+                         twipRect(120, 1440, 2220, 255));
+  eraseAll_ = addButton(this, "Eraseall", QStringLiteral("Delete all Custom Strings"),
+                        twipRect(120, 1800, 2220, 255));
+  status_ = addWrappedLabel(
       this, "messagelabel",
       QStringLiteral("Create a new replacement string, edit an existing replacement string, or "
                      "erase an existing replacement! When you have finished editing your "
                      "personal list, click on the \"Finished\" button to the left."),
-      {2400, 1560, 4455, 855});
+      twipRect(2400, 1560, 4455, 855));
 
-  okbutton_ = addButton(this, "OKButton", QStringLiteral("Finished"), {480, 2520, 1215, 375});
-  addLabel(this, "Label5",
-           QStringLiteral("NOTE: A, E, L, O, S and T as well as other pre-defined rules will "
-                          "automatically be changed to their respective L33T equivalants."),
-           {2400, 2520, 4455, 600});
+  finished_ =
+      addButton(this, "OKButton", QStringLiteral("Finished"), twipRect(480, 2520, 1215, 375));
+  addWrappedLabel(
+      this, "Label5",
+      QStringLiteral("NOTE: A, E, L, O, S and T as well as other pre-defined rules will "
+                     "automatically be changed to their respective L33T equivalants."),
+      twipRect(2400, 2520, 4455, 600));
 }
 
 void CustomWordsWindow::chainTabOrder() {
-  QWidget* const order[] = {addstring_,   addreplace_, addstringbutton_,
-                            replacebox_,  editreplace_, updatestringbutton_,
-                            erasestring_, okbutton_,   eraseall_};
+  QWidget* const order[] = {newSearch_,     newReplacement_, addPair_,
+                            searchStrings_, replacement_,    updateReplacement_,
+                            erasePair_,     finished_,       eraseAll_};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void CustomWordsWindow::listStoredSearchStrings() {
   for (const std::string& entry : SearchEntries(read(kKeySearch)))
-    replacebox_->addItem(QString::fromStdString(entry));
+    searchStrings_->addItem(QString::fromStdString(entry));
   // A non-editable combo box picks its first item when it gets one; the
   // editor opens with nothing picked.
-  replacebox_->setCurrentIndex(-1);
+  searchStrings_->setCurrentIndex(-1);
 }
 
 void CustomWordsWindow::showReplacement() {
   const std::optional<std::string> replacement = ShownReplacement(
       read(kKeySearch), read(kKeyReplace), selectedSearchString().toStdString());
-  if (replacement) editreplace_->setText(QString::fromStdString(*replacement));
+  if (replacement) replacement_->setText(QString::fromStdString(*replacement));
 }
 
 void CustomWordsWindow::addPair() {
-  const QString search = addstring_->text();
+  const QString search = newSearch_->text();
   if (search.isEmpty()) {
+    // The program's own words for an empty Add field, though nothing is
+    // chosen there: kept as they are.
     warnNothingChosen();
     return;
   }
   const std::string storedSearch = read(kKeySearch);
   const std::string storedReplace = read(kKeyReplace);
-  const ListEdit<CustomListValues> values =
-      AddPair(storedSearch, storedReplace, search.toStdString(), addreplace_->text().toStdString());
+  const ListEdit<CustomListValues> values = AddPair(
+      storedSearch, storedReplace, search.toStdString(), newReplacement_->text().toStdString());
   if (!values) {
     explainRefusal(values.refusal());
     return;
@@ -147,12 +152,12 @@ void CustomWordsWindow::addPair() {
                   QStringLiteral("Your new replacement string could not be added!")))
     return;
 
-  const int picked = replacebox_->currentIndex();
-  replacebox_->addItem(search);
-  replacebox_->setCurrentIndex(picked);
-  addstring_->clear();
-  addreplace_->clear();
-  messagelabel_->setText(QStringLiteral("Your new replacement string has been added!"));
+  const int picked = searchStrings_->currentIndex();
+  searchStrings_->addItem(search);
+  searchStrings_->setCurrentIndex(picked);
+  newSearch_->clear();
+  newReplacement_->clear();
+  status_->setText(QStringLiteral("Your new replacement string has been added!"));
 }
 
 void CustomWordsWindow::updateReplacement() {
@@ -163,7 +168,7 @@ void CustomWordsWindow::updateReplacement() {
   }
   const std::string storedReplace = read(kKeyReplace);
   const ListEdit<std::string> replace = UpdateReplacement(
-      read(kKeySearch), storedReplace, selected.toStdString(), editreplace_->text().toStdString());
+      read(kKeySearch), storedReplace, selected.toStdString(), replacement_->text().toStdString());
   if (!replace) {
     explainRefusal(replace.refusal());
     return;
@@ -171,8 +176,8 @@ void CustomWordsWindow::updateReplacement() {
   if (!writeLists({{kKeyReplace, *replace, storedReplace}},
                   QStringLiteral("Your existing replacement string could not be updated!")))
     return;
-  editreplace_->clear();
-  messagelabel_->setText(QStringLiteral("Your existing replacement string has been updated!"));
+  replacement_->clear();
+  status_->setText(QStringLiteral("Your existing replacement string has been updated!"));
 }
 
 void CustomWordsWindow::erasePair() {
@@ -195,39 +200,36 @@ void CustomWordsWindow::erasePair() {
     return;
 
   const int index = static_cast<int>(erased->index);
-  const bool wasPicked = replacebox_->currentIndex() == index;
-  replacebox_->removeItem(index);
+  const bool wasPicked = searchStrings_->currentIndex() == index;
+  searchStrings_->removeItem(index);
   // Qt would pick a neighbour in place of the removed item, and the next
   // Update or Erase would then act on a pair the user never picked.
-  if (wasPicked) replacebox_->setCurrentIndex(-1);
-  editreplace_->clear();
-  messagelabel_->setText(QStringLiteral("Your replacement string has been erased!"));
+  if (wasPicked) searchStrings_->setCurrentIndex(-1);
+  replacement_->clear();
+  status_->setText(QStringLiteral("Your replacement string has been erased!"));
 }
 
 void CustomWordsWindow::eraseAll() {
-  const auto answer = prompts_.message(
-      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-      QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
-      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return;
+  if (!prompts_.confirm(
+          this, QStringLiteral("Are you sure?"),
+          QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
+          QMessageBox::Yes))
+    return;
   const std::string storedSearch = read(kKeySearch);
   const std::string storedReplace = read(kKeyReplace);
   if (!writeLists({{kKeySearch, "", storedSearch}, {kKeyReplace, "", storedReplace}},
                   QStringLiteral("Your Custom Replacement Strings could not be erased!")))
     return;
-  replacebox_->clear();
-  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
-                   QStringLiteral("All Custom Replacement Strings have been erased."),
-                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  searchStrings_->clear();
+  prompts_.reportDone(this, QStringLiteral("All Custom Replacement Strings have been erased."));
 }
 
 QString CustomWordsWindow::selectedSearchString() const {
-  return replacebox_->currentIndex() < 0 ? QString() : replacebox_->currentText();
+  return searchStrings_->currentIndex() < 0 ? QString() : searchStrings_->currentText();
 }
 
 void CustomWordsWindow::warnNothingChosen() {
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), kNothingChosen,
-                   QMessageBox::Ok, QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), kNothingChosen);
 }
 
 void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
@@ -246,14 +248,11 @@ void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
       text = kNotListed;
       break;
   }
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
-                   QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), text);
 }
 
 bool CustomWordsWindow::confirmUnappliedPair() {
-  return prompts_.message(this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-                          kUnappliedPair, QMessageBox::Yes | QMessageBox::No,
-                          QMessageBox::No) == QMessageBox::Yes;
+  return prompts_.confirm(this, QStringLiteral("Are you sure?"), kUnappliedPair, QMessageBox::No);
 }
 
 std::string CustomWordsWindow::read(std::string_view key) const {

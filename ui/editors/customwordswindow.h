@@ -66,16 +66,16 @@ class CustomWordsWindow final : public ChildWindow {
   Settings& settings_;
   Prompts& prompts_;
 
-  QLineEdit* addstring_ = nullptr;
-  QLineEdit* addreplace_ = nullptr;
-  QPushButton* addstringbutton_ = nullptr;
-  QComboBox* replacebox_ = nullptr;
-  QLineEdit* editreplace_ = nullptr;
-  QPushButton* updatestringbutton_ = nullptr;
-  QPushButton* erasestring_ = nullptr;
-  QPushButton* eraseall_ = nullptr;
-  QLabel* messagelabel_ = nullptr;
-  QPushButton* okbutton_ = nullptr;
+  QLineEdit* newSearch_ = nullptr;
+  QLineEdit* newReplacement_ = nullptr;
+  QPushButton* addPair_ = nullptr;
+  QComboBox* searchStrings_ = nullptr;
+  QLineEdit* replacement_ = nullptr;
+  QPushButton* updateReplacement_ = nullptr;
+  QPushButton* erasePair_ = nullptr;
+  QPushButton* eraseAll_ = nullptr;
+  QLabel* status_ = nullptr;
+  QPushButton* finished_ = nullptr;
 };
 
 }  // namespace glossmith::ui

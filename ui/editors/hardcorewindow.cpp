@@ -5,17 +5,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "controls.h"
 #include "core/hardcore_table.h"
 #include "core/settings.h"
 #include "linebreakfilter.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
+#include "ui/common/twips.h"
 
 namespace glossmith::ui {
-
-using editors::addButton;
-using editors::addField;
-using editors::addLabel;
 
 namespace {
 
@@ -32,13 +29,13 @@ HardcoreWindow::HardcoreWindow(Settings& settings, Prompts& prompts, QWidget* ma
   createControls();
   chainTabOrder();
 
-  connect(lettersbox_, &QComboBox::activated, this, &HardcoreWindow::showChosenLetter);
+  connect(letters_, &QComboBox::activated, this, &HardcoreWindow::showChosenLetter);
   connect(update_, &QPushButton::clicked, this, &HardcoreWindow::updateLetter);
   connect(restore_, &QPushButton::clicked, this, &HardcoreWindow::restoreDefaults);
   connect(finished_, &QPushButton::clicked, this, &QWidget::close);
 
   fillTableOnFirstOpening();
-  lettersbox_->setFocus();
+  letters_->setFocus();
 }
 
 void HardcoreWindow::createControls() {
@@ -46,39 +43,42 @@ void HardcoreWindow::createControls() {
   // and 975 twips instead of 975 and 855), and the status line starts 60
   // twips further left and is 1455 wide instead of 1335: at this font each
   // needs that room to wrap into the lines it has.
-  addLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
-           {120, 120, 1170, 450});
+  addWrappedLabel(this, "choseletterlabel", QStringLiteral("Chose a letter A-Z and a-z."),
+                  twipRect(120, 120, 1170, 450));
 
-  lettersbox_ = new QComboBox(this);
-  lettersbox_->setObjectName(QStringLiteral("lettersbox"));
-  lettersbox_->setEditable(true);
+  letters_ = new QComboBox(this);
+  letters_->setObjectName(QStringLiteral("lettersbox"));
+  letters_->setEditable(true);
   // Typed text is a key of its own: the box neither adds it to the list, nor
   // completes it to a letter, nor turns it into a choice when editing ends
   // (QComboBox's own handler of editingFinished picks the item that matches
   // the typed text and reports it as activated; the typing tests guard this).
-  lettersbox_->setInsertPolicy(QComboBox::NoInsert);
-  lettersbox_->setCompleter(nullptr);
-  disconnect(lettersbox_->lineEdit(), SIGNAL(editingFinished()), lettersbox_, nullptr);
-  keepOnOneLine(lettersbox_->lineEdit());
-  for (char letter = 'A'; letter <= 'Z'; ++letter)
-    lettersbox_->addItem(QString(QLatin1Char(letter)));
-  lettersbox_->setCurrentIndex(-1);
-  lettersbox_->setEditText(QString());
-  editors::place(lettersbox_, {120, 600, 1095, 315});
+  letters_->setInsertPolicy(QComboBox::NoInsert);
+  letters_->setCompleter(nullptr);
+  disconnect(letters_->lineEdit(), &QLineEdit::editingFinished, letters_, nullptr);
+  keepOnOneLine(letters_->lineEdit());
+  for (char letter = 'A'; letter <= 'Z'; ++letter) letters_->addItem(QString(QLatin1Char(letter)));
+  letters_->setCurrentIndex(-1);
+  letters_->setEditText(QString());
+  letters_->setGeometry(twipRect(120, 600, 1095, 315));
 
-  addLabel(this, "replabel", QStringLiteral("Is Replaced With This:"), {1320, 120, 975, 495});
-  customletter_ = addField(this, "customletter", {1320, 600, 975, 285});
-  update_ = addButton(this, "update", QStringLiteral("Update"), {120, 960, 2175, 255});
-  restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"), {120, 1320, 2175, 255});
-  finished_ = addButton(this, "Finished", QStringLiteral("Finished"), {2520, 120, 1215, 375});
-  infolabel_ = addLabel(this, "infolabel",
-                        QStringLiteral("Please select a letter to change its Hardcore L33T value, "
-                                       "or, restore default values."),
-                        {2340, 600, 1455, 975});
+  addWrappedLabel(this, "replabel", QStringLiteral("Is Replaced With This:"),
+                  twipRect(1320, 120, 975, 495));
+  replacement_ = addField(this, "customletter", twipRect(1320, 600, 975, 285));
+  update_ = addButton(this, "update", QStringLiteral("Update"), twipRect(120, 960, 2175, 255));
+  restore_ = addButton(this, "restore", QStringLiteral("Restore Defaults"),
+                       twipRect(120, 1320, 2175, 255));
+  finished_ =
+      addButton(this, "Finished", QStringLiteral("Finished"), twipRect(2520, 120, 1215, 375));
+  status_ =
+      addWrappedLabel(this, "infolabel",
+                      QStringLiteral("Please select a letter to change its Hardcore L33T value, "
+                                     "or, restore default values."),
+                      twipRect(2340, 600, 1455, 975));
 }
 
 void HardcoreWindow::chainTabOrder() {
-  QWidget* const order[] = {lettersbox_, customletter_, update_, restore_, finished_};
+  QWidget* const order[] = {letters_, replacement_, update_, restore_, finished_};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
@@ -101,8 +101,8 @@ void HardcoreWindow::fillTableOnFirstOpening() {
 }
 
 void HardcoreWindow::showChosenLetter() {
-  customletter_->setText(
-      QString::fromStdString(settings_.Read(kApp, kSectionHardcore, letterBoxText().toStdString())));
+  replacement_->setText(QString::fromStdString(
+      settings_.Read(kApp, kSectionHardcore, letterBoxText().toStdString())));
 }
 
 void HardcoreWindow::updateLetter() {
@@ -111,7 +111,7 @@ void HardcoreWindow::updateLetter() {
     showError(QStringLiteral("You must choose a letter!"));
     return;
   }
-  const QString value = customletter_->text();
+  const QString value = replacement_->text();
   if (value.isEmpty()) {
     showError(QStringLiteral("You must choose a string to replace ") + letter +
               QStringLiteral(" with!"));
@@ -127,38 +127,35 @@ void HardcoreWindow::updateLetter() {
                  written);
     return;
   }
-  customletter_->clear();
-  infolabel_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
+  replacement_->clear();
+  status_->setText(QStringLiteral("The letter ") + letter + QStringLiteral(" has been updated."));
 }
 
 void HardcoreWindow::restoreDefaults() {
-  const auto answer = prompts_.message(
-      this, QMessageBox::Warning, QStringLiteral("Are you sure?"),
-      QStringLiteral(
-          "Are you sure you want restore the default values for all Hardcore L33T letters?"),
-      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return;
+  if (!prompts_.confirm(
+          this, QStringLiteral("Are you sure?"),
+          QStringLiteral(
+              "Are you sure you want restore the default values for all Hardcore L33T letters?"),
+          QMessageBox::Yes))
+    return;
   if (const WriteResult written = WriteHardcoreDefaults(settings_); !written) {
     showNotSaved(prompts_, this, QStringLiteral("The default values could not be restored!"),
                  written);
     return;
   }
-  prompts_.message(this, QMessageBox::NoIcon, QStringLiteral("Done."),
-                   QStringLiteral("Defaults restored."), QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Ok);
-  infolabel_->setText(QStringLiteral("Defaults have been restored."));
-  customletter_->clear();
+  prompts_.reportDone(this, QStringLiteral("Defaults restored."));
+  status_->setText(QStringLiteral("Defaults have been restored."));
+  replacement_->clear();
   // Shows "A" without choosing it (no value is loaded); the arrow keys then
   // move on from A.
-  lettersbox_->setCurrentIndex(0);
-  lettersbox_->setEditText(QStringLiteral("A"));
+  letters_->setCurrentIndex(0);
+  letters_->setEditText(QStringLiteral("A"));
 }
 
-QString HardcoreWindow::letterBoxText() const { return lettersbox_->currentText(); }
+QString HardcoreWindow::letterBoxText() const { return letters_->currentText(); }
 
 void HardcoreWindow::showError(const QString& text) {
-  prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok,
-                   QMessageBox::Ok);
+  prompts_.warn(this, QStringLiteral("Error"), text);
 }
 
 }  // namespace glossmith::ui

@@ -42,12 +42,12 @@ class HardcoreWindow final : public ChildWindow {
   Settings& settings_;
   Prompts& prompts_;
 
-  QComboBox* lettersbox_ = nullptr;
-  QLineEdit* customletter_ = nullptr;
+  QComboBox* letters_ = nullptr;
+  QLineEdit* replacement_ = nullptr;
   QPushButton* update_ = nullptr;
   QPushButton* restore_ = nullptr;
   QPushButton* finished_ = nullptr;
-  QLabel* infolabel_ = nullptr;
+  QLabel* status_ = nullptr;
 };
 
 }  // namespace glossmith::ui

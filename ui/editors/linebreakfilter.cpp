@@ -22,4 +22,12 @@ QValidator::State LineBreakFilter::validate(QString& input, int& pos) const {
 
 void keepOnOneLine(QLineEdit* field) { field->setValidator(new LineBreakFilter(field)); }
 
+QLineEdit* addField(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(QLatin1String(name));
+  keepOnOneLine(field);
+  field->setGeometry(geometry);
+  return field;
+}
+
 }  // namespace glossmith::ui

@@ -2,6 +2,8 @@
 
 #include <QValidator>
 
+class QRect;
+
 class QLineEdit;
 
 namespace glossmith::ui {
@@ -21,5 +23,8 @@ class LineBreakFilter final : public QValidator {
 
 // Gives `field` a LineBreakFilter of its own.
 void keepOnOneLine(QLineEdit* field);
+
+// A single-line field that never takes a line break, at a fixed position.
+QLineEdit* addField(QWidget* parent, const char* name, const QRect& geometry);
 
 }  // namespace glossmith::ui

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "glossmith/version.h"
+#include "ui/common/controls.h"
 #include "ui/common/twips.h"
 #include "versionline.h"
 
@@ -54,21 +55,15 @@ void AboutWindow::createLines() {
 }
 
 void AboutWindow::createButton() {
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("cmdOK"));
-  ok->setGeometry(twipRect(4680, 120, 1260, 345));
   // Enter clicks the default button; Esc closes the dialog the same way.
-  ok->setDefault(true);
+  QPushButton* ok =
+      addDefaultButton(this, "cmdOK", QStringLiteral("OK"), twipRect(4680, 120, 1260, 345));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 QLabel* AboutWindow::addLabel(const char* name, const QString& text, const QRect& geometry,
                               bool bold) {
-  auto* label = new QLabel(text, this);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(geometry);
+  QLabel* label = ui::addLabel(this, name, text, geometry);
   if (bold) {
     QFont font = label->font();
     font.setBold(true);

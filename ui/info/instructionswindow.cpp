@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/common/controls.h"
 #include "ui/common/twips.h"
 
 namespace glossmith::ui {
@@ -27,12 +28,11 @@ InstructionsWindow::InstructionsWindow(QWidget* mainWindow) : ChildWindow(mainWi
 }
 
 int InstructionsWindow::createLabels() {
-  auto* heading = new QLabel(QStringLiteral("Instructions:"), this);
-  heading->setObjectName(QStringLiteral("lblinstructions"));
+  QLabel* heading = addLabel(this, "lblinstructions", QStringLiteral("Instructions:"),
+                             twipRect(120, 120, 1215, 255));
   QFont bold = heading->font();
   bold.setBold(true);
   heading->setFont(bold);
-  heading->setGeometry(twipRect(120, 120, 1215, 255));
 
   const Paragraph paragraphs[] = {
       {"lblinst",
@@ -57,13 +57,9 @@ int InstructionsWindow::createLabels() {
   // font needs more lines than planned; everything below moves down with them.
   int shift = 0;
   for (const Paragraph& p : paragraphs) {
-    auto* label = new QLabel(p.text, this);
-    label->setObjectName(QString::fromLatin1(p.name));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QRect geometry = twipRect(p.plan.x(), p.plan.y(), p.plan.width(), p.plan.height());
     geometry.translate(0, shift);
+    QLabel* label = addWrappedLabel(this, p.name, p.text, geometry);
     const int needed = label->heightForWidth(geometry.width());
     if (needed > geometry.height()) {
       shift += needed - geometry.height();
@@ -75,10 +71,8 @@ int InstructionsWindow::createLabels() {
 }
 
 void InstructionsWindow::createButton() {
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("OKButton"));
-  ok->setGeometry(twipRect(2760, 120, 1215, 375));
-  ok->setDefault(true);
+  QPushButton* ok =
+      addDefaultButton(this, "OKButton", QStringLiteral("OK"), twipRect(2760, 120, 1215, 375));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

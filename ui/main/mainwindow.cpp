@@ -12,9 +12,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 
 #include <new>
 
+#include "core/hardcore_table.h"
 #include "core/settings.h"
 #include "core/textfile.h"
 #include "core/translate.h"
@@ -25,6 +27,7 @@
 #include "ui/editors/hardcorewindow.h"
 #include "ui/info/aboutwindow.h"
 #include "ui/info/instructionswindow.h"
+#include "ui/common/controls.h"
 #include "ui/common/prompts.h"
 #include "ui/common/twips.h"
 #include "ui/common/wrappingbutton.h"
@@ -42,15 +45,6 @@ const QString kTooLargeText =
     QStringLiteral("The text is too large to translate: there is not enough memory. "
                    "The other text box keeps its text.");
 
-QLabel* addLabel(QWidget* parent, const char* objectName, const QString& caption,
-                 const QRect& geometry) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(QLatin1String(objectName));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(geometry);
-  return label;
-}
-
 TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
   auto* pane = new TextPane(parent);
   pane->setObjectName(QLatin1String(objectName));
@@ -61,28 +55,6 @@ TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry
   pane->setTabChangesFocus(true);
   return pane;
 }
-
-template <typename Button>
-Button* addButton(QWidget* parent, const char* objectName, const QString& caption,
-                  const QRect& geometry) {
-  auto* button = new Button(caption, parent);
-  button->setObjectName(QLatin1String(objectName));
-  button->setGeometry(geometry);
-  button->setAutoDefault(false);
-  return button;
-}
-
-// Resets the Translation guard on every way out of a translation.
-class GuardScope {
- public:
-  explicit GuardScope(bool& guard) : guard_(guard) { guard_ = true; }
-  ~GuardScope() { guard_ = false; }
-  GuardScope(const GuardScope&) = delete;
-  GuardScope& operator=(const GuardScope&) = delete;
-
- private:
-  bool& guard_;
-};
 
 }  // namespace
 
@@ -111,16 +83,18 @@ void MainWindow::createControls() {
 
   addLabel(client, "engcapt", QStringLiteral("English Text:"), twipRect(120, 120, 975, 255));
   english_ = addPane(client, "english", twipRect(1440, 120, 4335, 1455));
+  englishWriter_.emplace(*english_);
   copyEnglish_ = addButton<WrappingButton>(client, "copyenglish",
                                            QStringLiteral("Copy English to Clipboard"),
                                            twipRect(260, 360, 1060, 495));
   pasteEnglish_ = addButton<WrappingButton>(client, "pasteenglish",
                                             QStringLiteral("Paste to English from Clipboard"),
                                             twipRect(260, 960, 1060, 615));
-  reset_ = addButton<QPushButton>(client, "reset", QStringLiteral("Clear L33T/English Text Boxes"),
-                                  twipRect(2400, 1800, 2415, 255));
+  reset_ = addButton(client, "reset", QStringLiteral("Clear L33T/English Text Boxes"),
+                     twipRect(2400, 1800, 2415, 255));
   addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
   l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
+  l33tWriter_.emplace(*l33t_);
   copyL33t_ = addButton<WrappingButton>(client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"),
                                         twipRect(260, 2520, 1060, 495));
   pasteL33t_ = addButton<WrappingButton>(client, "pastel33t",
@@ -208,10 +182,7 @@ void MainWindow::openAtStart(const QStringList& fileNames) {
   if (!fileNames.isEmpty()) openFile(english_, fileNames.front());
 }
 
-void MainWindow::loadHardcoreSwitch() {
-  // Only the exact value counts; "Yes" or nothing at all leave it off.
-  useHardcore_->setChecked(settings_.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes");
-}
+void MainWindow::loadHardcoreSwitch() { useHardcore_->setChecked(StoredHardcoreSwitch(settings_)); }
 
 QMenu* MainWindow::addMenu(QMenu* parent, const char* objectName, const QString& caption) {
   QMenu* menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
@@ -265,7 +236,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::translateFrom(QPlainTextEdit* source) {
   if (translating_) return;
-  const GuardScope guard(translating_);
+  // Set for the translation, and reset on every way out of it.
+  const QScopedValueRollback guard(translating_, true);
   const bool hardcore = useHardcore_->isChecked();
   std::string translation;
   try {
@@ -278,10 +250,7 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
                      QMessageBox::Ok);
     return;
   }
-  if (source == english_)
-    replacePaneText(*l33t_, translation, l33tWritten_);
-  else
-    replacePaneText(*english_, translation, englishWritten_);
+  (source == english_ ? l33tWriter_ : englishWriter_)->write(translation);
 }
 
 void MainWindow::toggleHardcore(bool on) {
@@ -338,10 +307,9 @@ void MainWindow::savePane(const QPlainTextEdit* pane) {
                          static_cast<qint64>(bytes.size()) &&
                      file.commit();
   if (!saved) {
-    prompts_.message(this, QMessageBox::Warning, QStringLiteral("Error"),
-                     QStringLiteral("The file \"%1\" could not be saved: %2")
-                         .arg(QDir::toNativeSeparators(name), file.errorString()),
-                     QMessageBox::Ok);
+    prompts_.warn(this, QStringLiteral("Error"),
+                  QStringLiteral("The file \"%1\" could not be saved: %2")
+                      .arg(QDir::toNativeSeparators(name), file.errorString()));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
+#include <optional>
 #include <utility>
 
 #include "panetext.h"
@@ -98,8 +99,8 @@ class MainWindow : public QMainWindow {
 
   // What the translation last wrote into each pane, so a keystroke need not
   // read the other pane back.
-  PaneMemory englishWritten_;
-  PaneMemory l33tWritten_;
+  std::optional<PaneWriter> englishWriter_;
+  std::optional<PaneWriter> l33tWriter_;
 };
 
 }  // namespace glossmith::ui

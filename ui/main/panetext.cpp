@@ -79,54 +79,53 @@ QString platformFromProgramText(std::string_view text) {
 
 namespace {
 
-// `lines` uses "\n" for every line break.
-void replaceWithLines(QPlainTextEdit& pane, QString lines, PaneMemory* memory) {
-  QTextDocument* document = pane.document();
-  const bool remembered = memory && memory->document == document &&
-                          memory->revision == document->revision() &&
-                          document->characterCount() == memory->text.size() + 1;
-  QString read;
-  if (!remembered) {
-    if (memory) memory->text.clear();  // stale; do not hold two large copies
-    read = panePlatformText(pane);
-  }
-  const QString& before = remembered ? memory->text : read;
-  const detail::ChangedRange range = detail::changedRange(before, lines);
-
-  // A listener that edits the pane while it is notified would leave the
-  // document unlike `lines`; then nothing is remembered.
+// Counts the edits of `document` made while `change` runs.
+template <typename Change>
+int countEdits(QTextDocument* document, Change change) {
   int edits = 0;
   const QMetaObject::Connection counter = QObject::connect(
       document, &QTextDocument::contentsChange, document, [&edits] { ++edits; });
-  if (range.removed == 0 && range.added == 0) {
-    // Nothing to edit, but the caller replaced the text and is owed the
-    // notification a replace gives, and the history a replace leaves.
-    document->clearUndoRedoStacks();
-    emit pane.textChanged();
-  } else {
-    // Switching undo off also drops the history, so a pane that the program
-    // keeps rewriting does not pile up one step per keystroke.
-    const bool undo = document->isUndoRedoEnabled();
-    document->setUndoRedoEnabled(false);
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    cursor.setPosition(static_cast<int>(range.start));
-    cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
-    cursor.insertText(lines.mid(range.start, range.added));
-    cursor.endEditBlock();
-    document->setUndoRedoEnabled(undo);
-  }
+  change();
   QObject::disconnect(counter);
+  return edits;
+}
 
-  if (!memory) return;
-  const int expected = (range.removed == 0 && range.added == 0) ? 0 : 1;
-  if (edits == expected && pane.document() == document) {
-    memory->document = document;
-    memory->revision = document->revision();
-    memory->text = std::move(lines);
-  } else {
-    *memory = PaneMemory();
-  }
+// Nothing to edit, but the caller replaced the text and is owed the
+// notification a replace gives, and the history a replace leaves.
+void announceSameText(QPlainTextEdit& pane) {
+  pane.document()->clearUndoRedoStacks();
+  emit pane.textChanged();
+}
+
+// Replaces `range` of the document with its part of `lines`, in one edit.
+void editRange(QTextDocument* document, const detail::ChangedRange& range, const QString& lines) {
+  // Switching undo off also drops the history, so a pane that the program
+  // keeps rewriting does not pile up one step per keystroke.
+  const bool undo = document->isUndoRedoEnabled();
+  document->setUndoRedoEnabled(false);
+  QTextCursor cursor(document);
+  cursor.beginEditBlock();
+  cursor.setPosition(static_cast<int>(range.start));
+  cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
+  cursor.insertText(lines.mid(range.start, range.added));
+  cursor.endEditBlock();
+  document->setUndoRedoEnabled(undo);
+}
+
+// Turns the text of `pane`, now `before`, into `lines` ("\n" for every line
+// break). True when the pane then holds `lines`: a listener that edits the
+// pane while it is notified leaves it otherwise.
+bool replaceLines(QPlainTextEdit& pane, QStringView before, const QString& lines) {
+  QTextDocument* document = pane.document();
+  const detail::ChangedRange range = detail::changedRange(before, lines);
+  const bool same = range.removed == 0 && range.added == 0;
+  const int edits = countEdits(document, [&] {
+    if (same)
+      announceSameText(pane);
+    else
+      editRange(document, range, lines);
+  });
+  return edits == (same ? 0 : 1) && pane.document() == document;
 }
 
 }  // namespace
@@ -162,18 +161,48 @@ std::string paneText(const QPlainTextEdit& pane) {
 }
 
 void replacePaneText(QPlainTextEdit& pane, std::string_view text) {
-  replaceWithLines(pane, detail::platformFromProgramText(text), nullptr);
-}
-
-void replacePaneText(QPlainTextEdit& pane, std::string_view text, PaneMemory& memory) {
-  replaceWithLines(pane, detail::platformFromProgramText(text), &memory);
+  const QString lines = detail::platformFromProgramText(text);
+  replaceLines(pane, panePlatformText(pane), lines);
 }
 
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText) {
   QString lines = platformText;
   lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  replaceWithLines(pane, std::move(lines), nullptr);
+  replaceLines(pane, panePlatformText(pane), lines);
+}
+
+void PaneWriter::write(std::string_view text) {
+  QString lines = detail::platformFromProgramText(text);
+  const bool remembered = remembersPane();
+  QString read;
+  if (!remembered) {
+    written_.clear();  // stale; do not hold two large copies
+    read = panePlatformText(pane_);
+  }
+  const QTextDocument* document = pane_.document();
+  if (replaceLines(pane_, remembered ? written_ : read, lines))
+    remember(document, std::move(lines));
+  else
+    forget();
+}
+
+bool PaneWriter::remembersPane() const {
+  const QTextDocument* document = pane_.document();
+  return document_ == document && revision_ == document->revision() &&
+         document->characterCount() == written_.size() + 1;
+}
+
+void PaneWriter::remember(const QTextDocument* document, QString lines) {
+  document_ = document;
+  revision_ = document->revision();
+  written_ = std::move(lines);
+}
+
+void PaneWriter::forget() {
+  document_ = nullptr;
+  revision_ = -1;
+  written_.clear();
 }
 
 }  // namespace glossmith::ui

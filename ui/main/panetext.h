@@ -32,19 +32,32 @@ QString panePlatformText(const QPlainTextEdit& pane);
 void replacePaneText(QPlainTextEdit& pane, std::string_view text);
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText);
 
-// What the program last wrote into one pane. Reading a large pane back costs
-// more than the rest of a keystroke, so a replace that is given this compares
-// against the remembered text instead, but only while the document's revision
-// is still the one seen right after that write: any other edit of the pane
-// (typing, undo, another replace) moves the revision on.
-struct PaneMemory {
-  const QTextDocument* document = nullptr;
-  int revision = -1;
-  QString text;  // platform form
-};
+// Writes the program's text into one pane, as replacePaneText does, and
+// remembers what it wrote. Reading a large pane back costs more than the rest
+// of a keystroke, so the next write compares against the remembered text
+// instead, but only while the document's revision is still the one seen right
+// after the last write: any other edit of the pane (typing, undo, another
+// replace) moves the revision on, and then the pane is read again.
+class PaneWriter {
+ public:
+  explicit PaneWriter(QPlainTextEdit& pane) : pane_(pane) {}
 
-// As replacePaneText(pane, text), and leaves `memory` describing the result.
-void replacePaneText(QPlainTextEdit& pane, std::string_view text, PaneMemory& memory);
+  void write(std::string_view text);
+
+  // What the last write left in the pane (platform form); empty when nothing
+  // is remembered.
+  const QString& written() const { return written_; }
+
+ private:
+  bool remembersPane() const;
+  void remember(const QTextDocument* document, QString lines);
+  void forget();
+
+  QPlainTextEdit& pane_;
+  const QTextDocument* document_ = nullptr;
+  int revision_ = -1;
+  QString written_;
+};
 
 namespace detail {
 

@@ -197,7 +197,7 @@ TEST(PaneMemoryTest, OtherEditsOfThePaneAreNotOverlooked) {
   };
   for (const Case& c : cases) {
     QPlainTextEdit pane;
-    PaneMemory memory;
+    PaneWriter writer(pane);
     const bool listener = std::string_view(c.name) == "RewrittenByNotifiedListener";
     bool rewrite = listener;
     QObject::connect(&pane, &QPlainTextEdit::textChanged, &pane, [&] {
@@ -207,14 +207,14 @@ TEST(PaneMemoryTest, OtherEditsOfThePaneAreNotOverlooked) {
       cursor.setPosition(1, QTextCursor::KeepAnchor);
       cursor.insertText(QStringLiteral("j"));
     });
-    replacePaneText(pane, std::string_view("hello world"), memory);
+    writer.write("hello world");
     EXPECT_EQ(panePlatformText(pane), listener ? "jello world" : "hello world") << c.name;
     c.edit(pane);
     const QString now = panePlatformText(pane);
 
-    replacePaneText(pane, std::string_view("hello there"), memory);
+    writer.write("hello there");
     EXPECT_EQ(panePlatformText(pane), QStringLiteral("hello there")) << c.name << " was " << now.toStdString();
-    EXPECT_EQ(memory.text, QStringLiteral("hello there")) << c.name;
+    EXPECT_EQ(writer.written(), QStringLiteral("hello there")) << c.name;
   }
 }
 
