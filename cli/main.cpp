@@ -92,9 +92,8 @@ bool ReadRules(const QString& path, cli::Chain chain, MemorySettings& rules) {
   const auto copy = [&](std::string_view section, std::string_view key) {
     static_cast<void>(rules.Write(kApp, section, key, store.Read(kApp, section, key)));
   };
-  const bool hardcore = chain == cli::Chain::kStored
-                            ? store.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes"
-                            : chain == cli::Chain::kHardcore;
+  const bool hardcore =
+      chain == cli::Chain::kStored ? StoredHardcoreSwitch(store) : chain == cli::Chain::kHardcore;
   copy(kSectionChange, kKeySearch);
   copy(kSectionChange, kKeyReplace);
   if (hardcore)
