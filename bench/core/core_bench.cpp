@@ -1,17 +1,27 @@
-// Throughput of the translation engine against the reference rules, measured
-// in the same run:
-//   chain/...   each translation (both directions, both modes, no Custom list)
-//               on 10 MB of English and on its L33T translation;
-//   custom/...  the Custom stage alone with 1, 100, 1,000 and 30,000 pairs over
-//               1 MB of English, rules compiled ("warm", as on every keystroke
-//               after the first) or compiled inside the loop ("cold", the first
-//               keystroke after an edit); and the whole translation with them;
-//   scale/...   English to L33T from 1 KB to 100 MB.
-// Every engine benchmark compares its output with the reference's before and
-// after timing. At the end a table lists each figure, its ratio to the
-// reference and its bar. Times are the CPU time of the benchmark's thread
-// (the figures stay comparable on a machine shared with other work), medians
-// over the repetitions.
+// The translation engine against the reference rules, measured in the same
+// run, in time and in peak heap memory:
+//   chain/...        each translation (both directions, both modes, no Custom
+//                    list) on 10 MB of generated English and on its L33T
+//                    translation, and the same on 10 MB of real prose (the
+//                    licence texts of the system, repeated);
+//   custom/...       English to L33T with 1, 100, 1,000 and 30,000 Custom pairs
+//                    over 1 MB of English, rules compiled ("warm", as on every
+//                    keystroke after the first) or compiled in each call
+//                    ("cold", the first keystroke after an edit);
+//   scale/...        English to L33T from 1 KB to 100 MB;
+//   adversarial/...  rule sets built to make the engine's strategies
+//                    expensive (adversarial.h), warm and cold.
+// Engine figures go through Translator, as the window and the CLI do, and
+// name the plan it ran (Translator::Describe). Every figure's output is
+// compared with the reference's. At the end one table lists each figure with
+// its ratio to the reference and its bar, and a second one checks the engine's
+// cost guarantee against the reference: time at most twice the reference's
+// plus 50 ms, peak memory at most the reference's plus 64 MB, counting what the
+// engine keeps between calls. Times are the CPU time of the benchmark's thread
+// (comparable on a machine shared with other work), medians over the
+// repetitions; memory is the peak of live heap bytes during a call above what
+// was live before it (heap_meter.h), the highest over the iterations. MB are
+// 2^20 bytes.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -19,230 +29,184 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/core/adversarial.h"
 #include "bench/core/english.h"
-#include "core/batch_replace.h"
-#include "core/chain_machine.h"
+#include "bench/core/heap_meter.h"
 #include "core/custom_list.h"
 #include "core/engine.h"
 #include "core/hardcore_table.h"
-#include "core/literal_replace.h"
 #include "core/translate.h"
 
 namespace glossmith::bench {
 namespace {
 
 constexpr std::size_t kKiB = 1024, kMiB = kKiB * kKiB;
-constexpr std::size_t kChainBytes = 10 * kMiB;
-constexpr std::size_t kCustomBytes = kMiB;
+constexpr double kMB = static_cast<double>(kMiB);
 
-using Steps = std::vector<std::pair<std::string, std::string>>;
+// The guarantee: engine time <= 2 x reference + 50 ms, memory <= reference + 64 MB.
+constexpr double kTimeFactor = 2, kTimeSlack = 0.050;
+constexpr std::size_t kMemorySlack = 64 * kMiB;
 
-const std::string& English(std::size_t bytes) {
-  static std::map<std::size_t, std::string> texts;
-  auto it = texts.find(bytes);
-  if (it == texts.end()) it = texts.emplace(bytes, EnglishProse(bytes)).first;
-  return it->second;
+// A text or a rule set, made on first use (a filtered run makes only what it
+// needs) and kept for the whole run.
+template <typename T>
+struct Lazy {
+  std::string name;
+  std::shared_ptr<std::function<T()>> make;
+  std::shared_ptr<std::unique_ptr<T>> value = std::make_shared<std::unique_ptr<T>>();
+  const T& operator()() const {
+    if (!*value) *value = std::make_unique<T>((*make)());
+    return **value;
+  }
+};
+using Input = Lazy<std::string>;
+using Rules = Lazy<MemorySettings>;
+
+template <typename T, typename Make>
+Lazy<T> MakeLazy(std::string name, Make make) {
+  return {std::move(name), std::make_shared<std::function<T()>>(std::move(make))};
 }
 
-// The default Hardcore table and no Custom list.
-const MemorySettings& DefaultStore() {
-  static const MemorySettings store = [] {
-    MemorySettings s;
-    WriteHardcoreDefaults(s);
-    return s;
-  }();
-  return store;
+std::string RunReference(Direction direction, std::string_view text, bool hardcore,
+                         const Settings& settings) {
+  return direction == Direction::kEnglishToL33t
+             ? reference::EnglishToL33t(text, hardcore, settings)
+             : reference::L33tToEnglish(text, hardcore, settings);
 }
 
-std::string Translate(bool reference, Direction direction, std::string_view text, bool hardcore,
-                      const Settings& settings) {
-  if (direction == Direction::kEnglishToL33t)
-    return reference ? reference::EnglishToL33t(text, hardcore, settings)
-                     : EnglishToL33t(text, hardcore, settings);
-  return reference ? reference::L33tToEnglish(text, hardcore, settings)
-                   : L33tToEnglish(text, hardcore, settings);
-}
-
-// The reference's result, computed once per input.
-const std::string& Expected(Direction direction, std::string_view text, bool hardcore,
-                            const Settings& settings, const std::string& key) {
+// The reference's result for a text, direction, mode and rule set, computed
+// once (or taken from the reference's own benchmark).
+std::map<std::string, std::string>& Results() {
   static std::map<std::string, std::string> results;
-  auto it = results.find(key);
-  if (it == results.end())
-    it = results.emplace(key, Translate(true, direction, text, hardcore, settings)).first;
+  return results;
+}
+std::string ResultKey(Direction direction, bool hardcore, const Rules& rules, const Input& input) {
+  return std::string(direction == Direction::kEnglishToL33t ? "E>L " : "L>E ") +
+         (hardcore ? "hardcore " : "standard ") + rules.name + " " + input.name;
+}
+const std::string& Expected(Direction direction, bool hardcore, const Rules& rules,
+                            const Input& input) {
+  const std::string key = ResultKey(direction, hardcore, rules, input);
+  auto it = Results().find(key);
+  if (it == Results().end())
+    it = Results().emplace(key, RunReference(direction, input(), hardcore, rules())).first;
   return it->second;
 }
 
-const std::string& L33tText(bool hardcore) {
-  return Expected(Direction::kEnglishToL33t, English(kChainBytes), hardcore, DefaultStore(),
-                  hardcore ? "l33t/hardcore" : "l33t/standard");
+// The English to L33T translation of `english`: the natural input of the way back.
+Input L33tOf(const Input& english, bool hardcore, const Rules& rules) {
+  const std::string name =
+      "l33t_of_" + english.name + (hardcore ? "_hardcore_" : "_standard_") + rules.name;
+  return MakeLazy<std::string>(
+      name, [=] { return Expected(Direction::kEnglishToL33t, hardcore, rules, english); });
 }
 
-void ChainBench(benchmark::State& state, Direction direction, bool hardcore, bool onL33t,
-                bool reference, const std::string& key) {
-  const std::string& text = onL33t ? L33tText(hardcore) : English(kChainBytes);
-  const std::string& expected = Expected(direction, text, hardcore, DefaultStore(), key);
-  std::string out = Translate(reference, direction, text, hardcore, DefaultStore());
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  for (auto _ : state) {
-    out = Translate(reference, direction, text, hardcore, DefaultStore());
-    benchmark::DoNotOptimize(out.data());
-  }
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+// Memory and plan of one benchmark, kept for the closing tables.
+struct Measured {
+  std::size_t peak = 0;      // highest peak over the repetitions, kept bytes included
+  std::size_t kept = 0;      // heap bytes the engine kept after the last call
+  std::size_t retained = 0;  // what the engine itself says it keeps
+  std::string plan;
+};
+std::map<std::string, Measured>& Measures() {
+  static std::map<std::string, Measured> measures;
+  return measures;
 }
 
-// A user's Custom list: first respellings of words the text uses, then made-up
-// words built from common syllables, which mostly do not occur.
-Steps CustomPairList(std::size_t count) {
-  static constexpr std::string_view kUsed[] = {
-      "dude",  "hello", "people", "your",  "you",   "what",  "the",   "this",  "with",
-      "hack",  "world", "there", "which", "their", "first", "system", "planet", "newbie",
-      "elite", "rock",  "said",  "when",  "were",  "have",  "from",  "word",  "each"};
-  static constexpr std::string_view kSyllables[] = {"ba", "ce", "di", "fo", "gu", "ha",
-                                                    "je", "ki", "lo", "mu", "na", "pe",
-                                                    "ri", "so", "tu", "ve"};
-  auto respell = [](std::string word) {
-    for (char& c : word) {
-      if (c == 'a') c = '4';
-      if (c == 'e') c = '3';
-      if (c == 'o') c = '0';
-      if (c == 'i') c = '1';
-    }
-    return word + "z";
-  };
-  Steps steps;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::string search;
-    if (i < std::size(kUsed)) {
-      search = kUsed[i];
-    } else {
-      for (std::size_t n = i, k = 0; k < 3 || n > 0; n /= 16, ++k) search += kSyllables[n % 16];
-    }
-    steps.emplace_back(search, respell(search));
-  }
-  return steps;
-}
+// kWarm: rules compiled before the loop, a fresh result string per call, as
+// the window gets it; kReusing: the same, written into the caller's buffer, as
+// a filter would; kCold: the compiled rules dropped before each call, as after
+// an edit.
+enum class Mode { kReference, kWarm, kReusing, kCold };
 
-MemorySettings StoreWith(const Steps& steps) {
-  MemorySettings store;
-  std::vector<std::string> search, replace;
-  for (const auto& [s, r] : steps) {
-    search.push_back(s);
-    replace.push_back(r);
-  }
-  store.Write(kApp, kSectionChange, kKeySearch, JoinList(search));
-  store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
-  return store;
-}
-
-std::string SequentialSteps(std::string_view text, const Steps& steps) {
-  std::string out(text);
-  for (const auto& [find, replacement] : steps) ReplaceAllInPlace(out, find, replacement);
-  return out;
-}
-
-// The Custom stage as the engine runs it: a short list is composed into a
-// machine, a long one runs as a batch.
-class CustomStage {
- public:
-  explicit CustomStage(const Steps& steps) {
-    if (steps.size() <= Translator::kFusedPairs)
-      machine_ = std::make_unique<detail::ChainMachine>(steps);
-    else
-      batch_ = std::make_unique<detail::BatchReplacer>(steps);
-  }
-  void Run(std::string_view text, std::string& out) {
-    if (machine_)
-      machine_->Run(text, out);
-    else
-      batch_->Run(text, out);
-  }
-
- private:
-  std::unique_ptr<detail::ChainMachine> machine_;
-  std::unique_ptr<detail::BatchReplacer> batch_;
+struct Case {
+  std::string name;   // benchmark name without the mode
+  std::string label;  // in the closing tables
+  Direction direction;
+  bool hardcore;
+  Rules rules;
+  Input input;
+  double bar = 0;  // the engine's speed-up over the reference must reach this (0: no bar)
+  // Iterations: 0 lets the library choose; otherwise that many per repetition.
+  int engineIterations = 0, referenceIterations = 0;
+  int engineRepetitions = 5, referenceRepetitions = 3;
 };
 
-enum class Mode { kReference, kWarm, kCold, kReusing };
-
-void CustomStageBench(benchmark::State& state, std::size_t pairs, Mode mode) {
-  const std::string& text = English(kCustomBytes);
-  const Steps steps = CustomPairList(pairs);
-  static std::map<std::size_t, std::string> expectedByCount;
-  auto found = expectedByCount.find(pairs);
-  if (found == expectedByCount.end())
-    found = expectedByCount.emplace(pairs, SequentialSteps(text, steps)).first;
-  const std::string& expected = found->second;
-
-  std::string out;
-  auto stage = std::make_unique<CustomStage>(steps);
-  stage->Run(text, out);
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  for (auto _ : state) {
-    switch (mode) {
-      case Mode::kReference: out = SequentialSteps(text, steps); break;
-      case Mode::kWarm:
-      case Mode::kReusing: stage->Run(text, out); break;
-      case Mode::kCold:
-        stage = std::make_unique<CustomStage>(steps);
-        stage->Run(text, out);
-        break;
-    }
-    benchmark::DoNotOptimize(out.data());
+void TranslationBench(benchmark::State& state, const Case& c, Mode mode, const std::string& name) {
+  const std::string& text = c.input();
+  if (text.empty()) {
+    state.SkipWithError("no text (missing input files?)");
+    return;
   }
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-
-void CustomTranslationBench(benchmark::State& state, std::size_t pairs, bool reference) {
-  const std::string& text = English(kCustomBytes);
-  const MemorySettings store = StoreWith(CustomPairList(pairs));
-  const std::string& expected = Expected(Direction::kEnglishToL33t, text, false, store,
-                                         "custom/" + std::to_string(pairs));
-  std::string out = Translate(reference, Direction::kEnglishToL33t, text, false, store);
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  for (auto _ : state) {
-    out = Translate(reference, Direction::kEnglishToL33t, text, false, store);
-    benchmark::DoNotOptimize(out.data());
-  }
-  if (out != expected) state.SkipWithError("output differs from the reference");
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-
-// kWarm: a fresh result string per call, as the window gets it; kReusing:
-// the overload that writes into the caller's buffer, as a filter would use it.
-void ScaleBench(benchmark::State& state, std::size_t bytes, Mode mode) {
-  const std::string& text = English(bytes);
-  const std::string& expected = Expected(Direction::kEnglishToL33t, text, false, DefaultStore(),
-                                         "scale/" + std::to_string(bytes));
+  const MemorySettings& store = c.rules();
+  const std::string key = ResultKey(c.direction, c.hardcore, c.rules, c.input);
   const bool reference = mode == Mode::kReference;
-  std::string out = Translate(reference, Direction::kEnglishToL33t, text, false, DefaultStore());
-  if (out != expected) state.SkipWithError("output differs from the reference");
+  const std::string* expected = nullptr;
+  if (!reference || Results().count(key))
+    expected = &Expected(c.direction, c.hardcore, c.rules, c.input);
+
+  auto engineCall = [&](std::string& out) {
+    Translator translator(c.direction, c.hardcore, store);
+    translator.Translate(text, out);
+  };
+  std::string out;
+  // Warm runs count their peaks from the heap without compiled rules, so that
+  // what the engine keeps is in the figure.
+  Translator::ForgetCompiledRules();
+  const std::size_t bare = LiveHeapBytes();
+  if (mode == Mode::kWarm || mode == Mode::kReusing) {
+    engineCall(out);
+    if (out != *expected) state.SkipWithError("output differs from the reference");
+    if (mode == Mode::kWarm) std::string().swap(out);
+  }
+  std::size_t peak = 0;
   for (auto _ : state) {
-    if (mode == Mode::kReusing)
-      EnglishToL33t(text, false, DefaultStore(), out);
+    if (mode != Mode::kReusing) std::string().swap(out);
+    if (mode == Mode::kCold) Translator::ForgetCompiledRules();
+    HeapPeak meter(mode == Mode::kCold || reference ? LiveHeapBytes() : bare + HeapBytesOf(out));
+    if (reference)
+      out = RunReference(c.direction, text, c.hardcore, store);
     else
-      out = Translate(reference, Direction::kEnglishToL33t, text, false, DefaultStore());
+      engineCall(out);
+    peak = std::max(peak, meter.Bytes());
     benchmark::DoNotOptimize(out.data());
   }
-  if (out != expected) state.SkipWithError("output differs from the reference");
+  if (expected == nullptr)
+    Results().emplace(key, out);
+  else if (out != *expected)
+    state.SkipWithError("output differs from the reference");
+
+  Measured& m = Measures()[name];
+  m.peak = std::max(m.peak, peak);
+  if (!reference) {
+    {
+      Translator translator(c.direction, c.hardcore, store);
+      m.plan = translator.Describe();
+      m.retained = translator.RetainedBytes();
+    }
+    const std::size_t before = LiveHeapBytes();
+    Translator::ForgetCompiledRules();
+    m.kept = before - LiveHeapBytes();
+  }
+  state.counters["peak_MB"] = static_cast<double>(peak) / kMB;
+  if (!reference) {
+    state.counters["kept_MB"] = static_cast<double>(m.kept) / kMB;
+    state.counters["says_kept_MB"] = static_cast<double>(m.retained) / kMB;
+  }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  if (!m.plan.empty()) state.SetLabel(m.plan);
 }
 
-std::string SizeName(std::size_t bytes) {
-  return bytes >= kMiB ? std::to_string(bytes / kMiB) + "MB" : std::to_string(bytes / kKiB) + "KB";
-}
-
-// One line of the closing table: an engine benchmark, its reference and the
-// ratio it has to reach (0: no bar).
+// One line of the closing tables: an engine benchmark and its reference.
 struct Figure {
+  std::string section;
   std::string label;
   std::string engine;
   std::string reference;
@@ -253,19 +217,95 @@ std::vector<Figure>& Figures() {
   return figures;
 }
 
-void RegisterAll() {
-  auto engineRuns = [](benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-  };
-  // The reference takes up to seconds on 10 MB: one iteration per repetition
-  // there, as many as the library wants where it is fast (a single call would
-  // also time the first touch of its fresh output buffer).
-  auto referenceRuns = [](benchmark::internal::Benchmark* b, bool slow) {
-    b->Unit(benchmark::kMillisecond);
-    if (slow) b->Iterations(1);
-    b->Repetitions(3)->ReportAggregatesOnly(true);
-  };
+const char* ModeSuffix(Mode mode) {
+  switch (mode) {
+    case Mode::kReference:
+      return "/reference";
+    case Mode::kWarm:
+      return "/engine";
+    case Mode::kReusing:
+      return "/engine_reusing";
+    case Mode::kCold:
+      return "/engine_cold";
+  }
+  return "";
+}
 
+// Registers the reference (first, so that its result serves as the expected
+// output) and the engine in `modes`, and their figures.
+void Add(const std::string& section, const Case& c, std::vector<Mode> modes) {
+  const std::string reference = c.name + ModeSuffix(Mode::kReference);
+  {
+    auto* b = benchmark::RegisterBenchmark(reference.c_str(), [c, reference](benchmark::State& s) {
+      TranslationBench(s, c, Mode::kReference, reference);
+    });
+    b->Unit(benchmark::kMillisecond)
+        ->Repetitions(c.referenceRepetitions)
+        ->ReportAggregatesOnly(true);
+    if (c.referenceIterations > 0) b->Iterations(c.referenceIterations);
+  }
+  for (Mode mode : modes) {
+    const std::string name = c.name + ModeSuffix(mode);
+    auto* b = benchmark::RegisterBenchmark(
+        name.c_str(), [c, mode, name](benchmark::State& s) { TranslationBench(s, c, mode, name); });
+    b->Unit(benchmark::kMillisecond)->Repetitions(c.engineRepetitions)->ReportAggregatesOnly(true);
+    if (c.engineIterations > 0) b->Iterations(c.engineIterations);
+    const std::string label = mode == Mode::kWarm      ? c.label
+                              : mode == Mode::kReusing ? "  into a reused buffer"
+                                                       : "  cold (rules compiled in the call)";
+    Figures().push_back({section, label, name, reference, mode == Mode::kWarm ? c.bar : 0});
+  }
+}
+
+std::string SizeName(std::size_t bytes) {
+  if (bytes >= kMiB) return std::to_string(bytes / kMiB) + "MB";
+  if (bytes >= kKiB) return std::to_string(bytes / kKiB) + "KB";
+  return std::to_string(bytes) + "B";
+}
+
+Input English(std::size_t bytes) {
+  return MakeLazy<std::string>("english_" + SizeName(bytes), [=] { return EnglishProse(bytes); });
+}
+
+Rules Store(std::string name, std::function<MemorySettings()> make) {
+  return MakeLazy<MemorySettings>(std::move(name), std::move(make));
+}
+
+// A user's Custom list: first respellings of words the text uses, then made-up
+// words built from common syllables, which mostly do not occur.
+MemorySettings CustomPairList(std::size_t count) {
+  static constexpr std::string_view kUsed[] = {
+      "dude",  "hello", "people", "your",  "you",   "what",  "the",    "this",   "with",
+      "hack",  "world", "there",  "which", "their", "first", "system", "planet", "newbie",
+      "elite", "rock",  "said",   "when",  "were",  "have",  "from",   "word",   "each"};
+  static constexpr std::string_view kSyllables[] = {"ba", "ce", "di", "fo", "gu", "ha", "je", "ki",
+                                                    "lo", "mu", "na", "pe", "ri", "so", "tu", "ve"};
+  auto respell = [](std::string word) {
+    for (char& c : word) {
+      if (c == 'a') c = '4';
+      if (c == 'e') c = '3';
+      if (c == 'o') c = '0';
+      if (c == 'i') c = '1';
+    }
+    return word + "z";
+  };
+  std::vector<std::string> search, replace;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string word;
+    if (i < std::size(kUsed)) {
+      word = kUsed[i];
+    } else {
+      for (std::size_t n = i, k = 0; k < 3 || n > 0; n /= 16, ++k) word += kSyllables[n % 16];
+    }
+    replace.push_back(respell(word));
+    search.push_back(std::move(word));
+  }
+  MemorySettings store;
+  StoreCustomList(store, search, replace);
+  return store;
+}
+
+void RegisterChains(const Rules& defaults) {
   struct Chain {
     const char* name;
     const char* label;
@@ -273,92 +313,235 @@ void RegisterAll() {
     bool hardcore;
   };
   const Chain chains[] = {
-      {"to_l33t/standard", "EnglishToL33t standard", Direction::kEnglishToL33t, false},
-      {"to_l33t/hardcore", "EnglishToL33t hardcore", Direction::kEnglishToL33t, true},
-      {"to_english/standard", "L33tToEnglish standard", Direction::kL33tToEnglish, false},
-      {"to_english/hardcore", "L33tToEnglish hardcore", Direction::kL33tToEnglish, true},
+      {"to_l33t/standard", "English to L33T, standard", Direction::kEnglishToL33t, false},
+      {"to_l33t/hardcore", "English to L33T, Hardcore", Direction::kEnglishToL33t, true},
+      {"to_english/standard", "L33T to English, standard", Direction::kL33tToEnglish, false},
+      {"to_english/hardcore", "L33T to English, Hardcore", Direction::kL33tToEnglish, true},
   };
-  for (const Chain& chain : chains) {
-    for (bool onL33t : {false, true}) {
-      const std::string input = onL33t ? "l33t_10MB" : "english_10MB";
-      const std::string base = std::string("chain/") + chain.name + "/" + input;
-      // The natural input of each direction carries the bar; the other one is
-      // shown for completeness.
-      const bool natural = onL33t == (chain.direction == Direction::kL33tToEnglish);
-      const double bar = !natural ? 0 : (chain.direction == Direction::kEnglishToL33t && !chain.hardcore) ? 10 : 5;
-      for (bool reference : {false, true}) {
-        const std::string name = base + (reference ? "/reference" : "/engine");
-        auto* b = benchmark::RegisterBenchmark(
-            name.c_str(), [=](benchmark::State& s) {
-              ChainBench(s, chain.direction, chain.hardcore, onL33t, reference, name.substr(0, name.rfind('/')));
-            });
-        if (reference)
-          referenceRuns(b, true);
-        else
-          engineRuns(b);
-      }
-      Figures().push_back({std::string(chain.label) + ", " + (onL33t ? "L33T" : "English") + " 10 MB",
-                           base + "/engine", base + "/reference", bar});
-    }
-  }
-
-  for (std::size_t pairs : {1, 100, 1000, 30000}) {
-    const std::string base = "custom/" + std::to_string(pairs) + "_pairs/stage";
-    for (Mode mode : {Mode::kWarm, Mode::kCold, Mode::kReference}) {
-      const char* suffix = mode == Mode::kWarm ? "/engine" : mode == Mode::kCold ? "/engine_cold" : "/reference";
-      auto* b = benchmark::RegisterBenchmark((base + suffix).c_str(), [=](benchmark::State& s) {
-        CustomStageBench(s, pairs, mode);
-      });
-      if (mode == Mode::kReference) {
-        referenceRuns(b, pairs >= 1000);
-        if (pairs >= 10000) b->Repetitions(1);  // some 10 s a run
-      } else {
-        engineRuns(b);
+  const Input prose = MakeLazy<std::string>("prose_10MB", [] { return LicenseProse(10 * kMiB); });
+  struct Text {
+    Input english;
+    const char* section;
+    const char* englishLabel;
+  };
+  const Text texts[] = {
+      {English(10 * kMiB), "Chains on 10 MB of generated English", "English"},
+      {prose, "Chains on 10 MB of real prose (/usr/share/common-licenses)", "prose"},
+  };
+  for (const Text& t : texts) {
+    for (const Chain& chain : chains) {
+      for (bool onL33t : {false, true}) {
+        const Input input = onL33t ? L33tOf(t.english, chain.hardcore, defaults) : t.english;
+        // The natural input of each direction carries the bar; the other one
+        // is shown for completeness.
+        const bool natural = onL33t == (chain.direction == Direction::kL33tToEnglish);
+        double bar = 0;
+        if (natural) bar = chain.direction == Direction::kEnglishToL33t && !chain.hardcore ? 10 : 5;
+        Case c{
+            "chain/" + std::string(chain.name) + "/" + (onL33t ? "l33t_of_" : "") + t.english.name,
+            std::string(chain.label) + ", " + (onL33t ? "its L33T" : t.englishLabel),
+            chain.direction,
+            chain.hardcore,
+            defaults,
+            input,
+            bar};
+        c.referenceIterations = 1;
+        Add(t.section, c, {Mode::kWarm});
       }
     }
-    Figures().push_back({"Custom stage, " + std::to_string(pairs) + " pairs, 1 MB", base + "/engine",
-                         base + "/reference", pairs == 1000 ? 20.0 : 0.0});
-    Figures().push_back({"  same, rules compiled in the loop", base + "/engine_cold",
-                         base + "/reference", 0});
-
-    const std::string whole = "custom/" + std::to_string(pairs) + "_pairs/translation";
-    for (bool reference : {false, true}) {
-      auto* b = benchmark::RegisterBenchmark(
-          (whole + (reference ? "/reference" : "/engine")).c_str(),
-          [=](benchmark::State& s) { CustomTranslationBench(s, pairs, reference); });
-      if (reference) {
-        referenceRuns(b, pairs >= 1000);
-        if (pairs >= 10000) b->Repetitions(1);
-      } else {
-        engineRuns(b);
-      }
-    }
-    Figures().push_back({"  EnglishToL33t standard with them", whole + "/engine",
-                         whole + "/reference", 0});
-  }
-
-  for (std::size_t bytes : {kKiB, 10 * kKiB, 100 * kKiB, kMiB, 10 * kMiB, 100 * kMiB}) {
-    const std::string base = "scale/" + SizeName(bytes);
-    engineRuns(benchmark::RegisterBenchmark(
-        (base + "/engine").c_str(), [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kWarm); }));
-    engineRuns(benchmark::RegisterBenchmark(
-        (base + "/engine_reusing").c_str(),
-        [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kReusing); }));
-    std::string reference;
-    if (bytes <= 10 * kMiB) {
-      reference = base + "/reference";
-      referenceRuns(benchmark::RegisterBenchmark(
-                        reference.c_str(),
-                        [=](benchmark::State& s) { ScaleBench(s, bytes, Mode::kReference); }),
-                    bytes >= 10 * kMiB);
-    }
-    Figures().push_back({"EnglishToL33t standard, " + SizeName(bytes), base + "/engine", reference, 0});
-    Figures().push_back({"  into a reused buffer", base + "/engine_reusing", reference, 0});
   }
 }
 
-// Prints the usual table, then the figures with their ratios and bars. Times
-// are medians over the repetitions where there are several.
+void RegisterCustom() {
+  for (std::size_t pairs : {1, 100, 1000, 30000}) {
+    const std::string count = std::to_string(pairs);
+    Case c{"custom/" + count + "_pairs",
+           "English to L33T, " + count + " pairs, 1 MB",
+           Direction::kEnglishToL33t,
+           false,
+           Store("custom_" + count, [pairs] { return CustomPairList(pairs); }),
+           English(kMiB),
+           pairs == 1000 ? 20.0 : 0.0};
+    if (pairs >= 1000) c.referenceIterations = 1;
+    if (pairs >= 10000) c.referenceRepetitions = 1;  // some 10 s a run
+    Add("Custom string lists, English to L33T standard", c, {Mode::kWarm, Mode::kCold});
+  }
+}
+
+void RegisterScale(const Rules& defaults) {
+  for (std::size_t bytes : {kKiB, 10 * kKiB, 100 * kKiB, kMiB, 10 * kMiB, 100 * kMiB}) {
+    Case c{"scale/" + SizeName(bytes),
+           "English to L33T standard, " + SizeName(bytes),
+           Direction::kEnglishToL33t,
+           false,
+           defaults,
+           English(bytes)};
+    if (bytes >= 10 * kMiB) c.referenceIterations = 1;
+    if (bytes >= 100 * kMiB) c.referenceRepetitions = 1;
+    Add("How the cost grows", c, {Mode::kWarm, Mode::kReusing});
+  }
+}
+
+void RegisterAdversarial() {
+  const std::string section = "Adversarial rule sets";
+  auto add = [&](Case c, bool slow) {
+    if (slow) {
+      c.engineIterations = c.referenceIterations = 1;
+      c.engineRepetitions = 3;
+    }
+    Add(section, c, {Mode::kWarm, Mode::kCold});
+  };
+  auto input = [](std::string name, std::function<std::string()> make) {
+    return MakeLazy<std::string>(std::move(name), std::move(make));
+  };
+  const auto e2l = Direction::kEnglishToL33t;
+  const auto l2e = Direction::kL33tToEnglish;
+
+  // (a) Hardcore values that spell other letters, on texts without capitals.
+  const Rules letters = Store("letters_spelling_letters", LettersSpellingLetters);
+  const Input hi = input("hi", [] { return std::string("hi"); });
+  const Input lower = input("lowercase_english_1MB", [] { return LowerCase(EnglishProse(kMiB)); });
+  add({"adversarial/letters/to_l33t/hi", "Letters spell letters, E>L, \"hi\"", e2l, true, letters,
+       hi},
+      false);
+  add({"adversarial/letters/to_l33t/lowercase_1MB", "Letters spell letters, E>L, lower-case 1 MB",
+       e2l, true, letters, lower},
+      false);
+  add({"adversarial/letters/to_english/l33t_of_hi",
+       "Letters spell letters, L>E, its L33T of \"hi\"", l2e, true, letters,
+       L33tOf(hi, true, letters)},
+      false);
+  add({"adversarial/letters/to_english/l33t_of_lowercase_1MB",
+       "Letters spell letters, L>E, its L33T of 1 MB", l2e, true, letters,
+       L33tOf(lower, true, letters)},
+      false);
+
+  // (b) 32,768 Custom strings of 100 random printable characters -> "x".
+  const Rules random = Store("32768_random_strings", [] { return LongRandomStrings(32768, 100); });
+  const Input hello = input("hello_world", [] { return std::string("hello world"); });
+  for (auto direction : {e2l, l2e}) {
+    const std::string way = direction == e2l ? "to_l33t" : "to_english";
+    const std::string arrow = direction == e2l ? "E>L" : "L>E";
+    add({"adversarial/32768_random_strings/" + way + "/hello_world",
+         "32768 random strings, " + arrow + ", \"hello world\"", direction, false, random, hello},
+        false);
+    Case c{"adversarial/32768_random_strings/" + way + "/english_1MB",
+           "32768 random strings, " + arrow + ", English 1 MB",
+           direction,
+           false,
+           random,
+           English(kMiB)};
+    if (direction == e2l) {  // the reference takes some 12 s
+      c.engineIterations = c.referenceIterations = 1;
+      c.engineRepetitions = c.referenceRepetitions = 1;
+      Add(section, c, {Mode::kWarm, Mode::kCold});
+    } else {
+      add(c, true);
+    }
+  }
+
+  // (c) Replacements that hold their own and the next find string.
+  const Rules feeding = Store("self_feeding_pairs", SelfFeedingPairs);
+  for (int tokens : {300, 3000}) {
+    const Input text =
+        input("tokens_" + std::to_string(tokens), [tokens] { return SelfFeedingText(tokens); });
+    const std::string size = SizeName(text().size());
+    for (auto [direction, hardcore] :
+         {std::pair{e2l, false}, std::pair{e2l, true}, std::pair{l2e, false}}) {
+      const std::string way = direction == e2l ? "to_l33t" : "to_english";
+      const std::string mode = hardcore ? "hardcore" : "standard";
+      add({"adversarial/self_feeding/" + way + "/" + mode + "/" + size,
+           "Self-feeding pairs, " + std::string(direction == e2l ? "E>L " : "L>E ") + mode + ", " +
+               size,
+           direction, hardcore, feeding, text},
+          false);
+    }
+  }
+
+  // (d) A find string of 64 KiB, on texts of long runs of 'a'.
+  const Rules longFind = Store("64KiB_find", LongFindString);
+  struct LongCase {
+    const char* name;
+    const char* label;
+    Direction direction;
+    std::function<std::string()> make;
+    bool slow;
+  };
+  const LongCase longCases[] = {
+      {"to_l33t/two_matches_134KB", "64 KiB find, E>L, 2 matches in 134 KB", e2l,
+       [] {
+         return std::string(70 * kKiB, 'a') + "b " + std::string(kLongFind - 1, 'a') + "b" +
+                std::string(100, 'a');
+       },
+       false},
+      {"to_l33t/runs_of_1000_1MB", "64 KiB find, E>L, runs of 1000 a, 1 MB", e2l,
+       [] { return RunsOfA(1000, "b", kMiB); }, false},
+      {"to_l33t/runs_of_60000_1MB", "64 KiB find, E>L, runs of 60000 a, 1 MB", e2l,
+       [] { return RunsOfA(60000, "b", kMiB); }, true},
+      {"to_l33t/matches_only_1MB", "64 KiB find, E>L, 16 matches, nothing else", e2l,
+       [] { return RunsOfA(kLongFind - 1, "b", kMiB); }, false},
+      {"to_l33t/matches_only_10MB", "64 KiB find, E>L, 160 matches, nothing else", e2l,
+       [] { return RunsOfA(kLongFind - 1, "b", 10 * kMiB); }, true},
+      {"to_english/two_matches_134KB", "64 KiB find, L>E, 134 KB of a runs", l2e,
+       [] {
+         return std::string(70 * kKiB, 'a') + "b " + std::string(kLongFind - 1, 'a') + "b" +
+                std::string(100, 'a');
+       },
+       false},
+      {"to_english/160_brackets", "64 KiB find, L>E, 160 '<' (10 MB out)", l2e,
+       [] { return std::string(160, '<'); }, false},
+  };
+  for (const LongCase& l : longCases)
+    add({std::string("adversarial/64KiB_find/") + l.name, l.label, l.direction, false, longFind,
+         input(std::string("64KiB_find_") + l.name, l.make)},
+        l.slow);
+
+  // (e) Every byte value in some find string, on random bytes; the engine's
+  // scratch grows with the text here, so also on 1 MB and 4 MB.
+  const Rules everyByte = Store("every_byte_value", EveryByteValue);
+  struct Size {
+    std::size_t bytes;
+    const char* label;
+    const char* name;
+  };
+  for (const auto& [bytes, size, name] :
+       {Size{200 * 1000, "200 KB", "200KB"}, Size{kMiB, "1 MB", "1MB"},
+        Size{4 * kMiB, "4 MB", "4MB"}}) {
+    const Input text = input(std::string("random_") + name, [bytes] { return RandomBytes(bytes); });
+    for (auto direction : {e2l, l2e}) {
+      for (bool hardcore : {false, true}) {
+        if (hardcore && bytes > kMiB) continue;
+        const std::string way = direction == e2l ? "to_l33t" : "to_english";
+        const std::string mode = hardcore ? "hardcore" : "standard";
+        Case c{"adversarial/every_byte/" + way + "/" + mode + "/" + text.name,
+               "Every byte value, " + std::string(direction == e2l ? "E>L " : "L>E ") + mode +
+                   ", " + size + " random",
+               direction,
+               hardcore,
+               everyByte,
+               text};
+        if (bytes > kMiB) {  // seconds a call
+          c.engineIterations = c.referenceIterations = 1;
+          c.engineRepetitions = c.referenceRepetitions = 1;
+          Add(section, c, {Mode::kWarm, Mode::kCold});
+        } else {
+          add(c, bytes >= kMiB);
+        }
+      }
+    }
+  }
+}
+
+void RegisterAll() {
+  const Rules defaults = Store("defaults", DefaultTableStore);
+  RegisterChains(defaults);
+  RegisterCustom();
+  RegisterScale(defaults);
+  RegisterAdversarial();
+}
+
+// Prints the usual table, then the figures with their ratios and bars, then
+// the cost guarantee.
 class FigureReporter : public benchmark::ConsoleReporter {
  public:
   FigureReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
@@ -381,35 +564,94 @@ class FigureReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-46s %12s %12s %13s %10s\n", "Figure (median)", "time ms", "MB/s", "x reference",
-                "bar");
+    SpeedTable();
+    GuaranteeTable();
+  }
+
+ private:
+  static std::string Plan(const std::string& name) {
+    const auto m = Measures().find(name);
+    return m == Measures().end() ? "" : m->second.plan;
+  }
+
+  void SpeedTable() {
+    std::printf("\n%-52s %11s %10s %12s %12s  %s\n", "Figure (median)", "time ms", "MB/s",
+                "x reference", "bar", "plan");
     bool allMet = true;
+    std::string section;
     for (const Figure& f : Figures()) {
-      if (failed_.count(f.engine)) {
-        std::printf("%-46s  FAILED: %s\n", f.label.c_str(), failed_[f.engine].c_str());
+      const auto engine = seconds_.find(f.engine);
+      const bool failed = failed_.count(f.engine) > 0;
+      if (engine == seconds_.end() && !failed) continue;  // filtered out
+      if (f.section != section) {
+        section = f.section;
+        std::printf("-- %s\n", section.c_str());
+      }
+      if (failed) {
+        std::printf("%-52s FAILED: %s\n", f.label.c_str(), failed_[f.engine].c_str());
         allMet = false;
         continue;
       }
-      const auto engine = seconds_.find(f.engine);
-      if (engine == seconds_.end()) continue;  // filtered out
-      const double mbps = bytesPerSecond_[f.engine] / 1e6;
-      std::printf("%-46s %12.3f %12.1f", f.label.c_str(), engine->second * 1e3, mbps);
+      std::printf("%-52s %11.3f %10.1f", f.label.c_str(), engine->second * 1e3,
+                  bytesPerSecond_[f.engine] / 1e6);
       const auto reference = seconds_.find(f.reference);
+      std::string bar;
       if (reference != seconds_.end()) {
         const double ratio = reference->second / engine->second;
-        std::printf(" %12.1fx", ratio);
+        std::printf(" %11.2fx", ratio);
         if (f.bar > 0) {
           const bool met = ratio >= f.bar;
           allMet = allMet && met;
-          std::printf(" %5.0fx %s", f.bar, met ? "met" : "MISSED");
+          char text[32];
+          std::snprintf(text, sizeof text, "%.0fx %s", f.bar, met ? "met" : "MISSED");
+          bar = text;
         }
+      } else {
+        std::printf(" %12s", "");
       }
-      std::printf("\n");
+      std::printf(" %12s  %s\n", bar.c_str(), Plan(f.engine).c_str());
     }
     std::printf("%s\n", allMet ? "Every bar that was measured is met." : "Some bar is not met.");
   }
 
- private:
+  void GuaranteeTable() {
+    std::printf(
+        "\nCost guarantee: engine time <= 2 x reference + 50 ms; engine peak <= reference"
+        " peak + 64 MB.\nPeak: live heap above the call's start; the engine's includes what it"
+        " keeps between calls (kept: heap freed by\nForgetCompiledRules; says:"
+        " Translator::RetainedBytes). MB of 2^20 bytes.\n");
+    std::printf("%-52s %10s %10s %10s | %9s %9s %9s %9s %9s | %s\n", "Figure", "engine ms",
+                "ref ms", "bound ms", "engine MB", "kept MB", "says MB", "ref MB", "bound MB",
+                "holds");
+    bool allHold = true;
+    std::string section;
+    for (const Figure& f : Figures()) {
+      const auto engine = seconds_.find(f.engine);
+      const auto reference = seconds_.find(f.reference);
+      if (engine == seconds_.end() || reference == seconds_.end()) continue;
+      if (f.section != section) {
+        section = f.section;
+        std::printf("-- %s\n", section.c_str());
+      }
+      const Measured& em = Measures()[f.engine];
+      const Measured& rm = Measures()[f.reference];
+      const double timeBound = kTimeFactor * reference->second + kTimeSlack;
+      const std::size_t memoryBound = rm.peak + kMemorySlack;
+      const bool timeHolds = engine->second <= timeBound;
+      const bool memoryHolds = em.peak <= memoryBound;
+      allHold = allHold && timeHolds && memoryHolds;
+      std::printf("%-52s %10.3f %10.3f %10.3f | %9.2f %9.2f %9.2f %9.2f %9.2f | %s\n",
+                  f.label.c_str(), engine->second * 1e3, reference->second * 1e3, timeBound * 1e3,
+                  em.peak / kMB, em.kept / kMB, em.retained / kMB, rm.peak / kMB, memoryBound / kMB,
+                  timeHolds && memoryHolds ? "yes"
+                  : timeHolds              ? "NO (memory)"
+                  : memoryHolds            ? "NO (time)"
+                                           : "NO (time, memory)");
+    }
+    std::printf("%s\n", allHold ? "The guarantee holds for every figure measured."
+                                : "The guarantee does NOT hold for some figure.");
+  }
+
   std::map<std::string, double> seconds_;
   std::map<std::string, double> bytesPerSecond_;
   std::map<std::string, std::string> failed_;

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace glossmith::bench {
 
@@ -48,6 +53,29 @@ inline std::string EnglishProse(std::size_t bytes) {
     text += ++sentences % 4 == 0 ? "\r\n" : " ";
   }
   text.resize(bytes);
+  return text;
+}
+
+// Real English of `bytes` bytes: the regular files of `folder` (symbolic links
+// left out), in name order, joined and repeated. Empty when the folder holds
+// none. Generated text matches the rules at rates no real text has; this shows
+// what real prose costs.
+inline std::string LicenseProse(
+    std::size_t bytes, const std::filesystem::path& folder = "/usr/share/common-licenses") {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    if (entry.is_regular_file() && !entry.is_symlink()) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::string all;
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  if (all.empty()) return all;
+  std::string text;
+  text.reserve(bytes);
+  while (text.size() < bytes) text.append(all, 0, std::min(all.size(), bytes - text.size()));
   return text;
 }
 
