@@ -166,6 +166,7 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     for (std::uint32_t i = 0; i < count; ++i) order_[fill[occurrences[i].step - first]++] = i;
   }
 
+  work_ += count;
   covered_.assign(textSize / 64 + 1, 0);
   chosen_.assign(count, 0);
   auto anyCovered = [this](std::size_t from, std::size_t to) {
@@ -249,6 +250,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
   }
 
+  work_ += 16;  // the walk to the left and the set-up
   // Scan left context, insertion and right context; note the lowest step
   // below `below` with an occurrence that touches the insertion.
   const AhoCorasick::View ac = automaton_->view();
@@ -376,6 +378,25 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
 }
 
 void BatchReplacer::Run(std::string_view text, std::string& out) {
+  RunPieces(text, out);
+  ReleaseScratch();
+}
+
+void BatchReplacer::ReleaseScratch() {
+  // What a long text needed is not kept for the next call.
+  constexpr std::size_t kKept = std::size_t{1} << 16;
+  if (occurrenceCapacity_ > kKept) {
+    occurrenceBuffer_.reset();
+    occurrenceCapacity_ = 0;
+  }
+  if (order_.capacity() > kKept) std::vector<std::uint32_t>().swap(order_);
+  if (covered_.capacity() > kKept) std::vector<std::uint64_t>().swap(covered_);
+  if (chosen_.capacity() > kKept) std::vector<std::uint8_t>().swap(chosen_);
+  if (matches_.capacity() > kKept) std::vector<Match>().swap(matches_);
+  if (scratch_.capacity() > kKept) std::string().swap(scratch_);
+}
+
+void BatchReplacer::RunPieces(std::string_view text, std::string& out) {
   passes_ = 0;
   lastStepByStep_ = false;
   if (text.empty() || finds_.empty()) {

@@ -57,14 +57,14 @@ class BatchReplacer {
  public:
   struct Limits {
     // Texts longer than this are cut into pieces after boundary bytes.
-    std::size_t pieceBytes = std::size_t{4} << 20;
+    std::size_t pieceBytes = std::size_t{1} << 20;
     // A pass keeps at most (text length + this) occurrences.
     std::size_t extraOccurrences = 4096;
     // The largest automaton built, in table entries of 4 bytes.
     std::size_t maxEntries = std::size_t{1} << 21;
     // Work allowed per run, in bytes scanned or checked.
     std::size_t fixedWork = std::size_t{1} << 20;
-    double workPerByteStep = 1.0 / 16;
+    double workPerByteStep = 1.0 / 64;
   };
 
   // `steps` run in order; steps with an empty find string are dropped.
@@ -104,6 +104,7 @@ class BatchReplacer {
 
   bool WorthBuilding(std::size_t textSize) const;
   void Build();
+  void RunPieces(std::string_view text, std::string& out);
   void RunPiece(std::string_view text, std::string& out);
   // Runs steps [first, end) one by one on `text` into `out`.
   void RunRest(std::string_view text, std::uint32_t first, std::string& out);
@@ -142,7 +143,8 @@ class BatchReplacer {
   std::size_t passes_ = 0;
   bool lastStepByStep_ = false;
 
-  // Scratch, kept between runs.
+  // Scratch, kept between runs while it is small (ReleaseScratch).
+  void ReleaseScratch();
   std::unique_ptr<Occurrence[]> occurrenceBuffer_;
   std::size_t occurrenceCapacity_ = 0;
   std::size_t occurrenceCount_ = 0;

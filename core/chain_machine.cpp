@@ -495,9 +495,8 @@ void ChainMachine::RunSkipping(Lane& lane) {
 
 void ChainMachine::Run(std::string_view text, std::string& out) {
   work_ = 0;
-  workLimit_ = limits_.fixedWork + static_cast<std::size_t>(static_cast<double>(text.size()) *
-                                                            static_cast<double>(steps_.size()) *
-                                                            limits_.workPerByteStep);
+  workLimit_ = limits_.fixedWork +
+               static_cast<std::size_t>(static_cast<double>(text.size()) * limits_.workPerByte);
   gaveUp_ = false;
   try {
     RunComposed(text, out);

@@ -36,9 +36,9 @@
 // of the block) first.
 //
 // Cost bound: computing entries is the only work that is not one lookup per
-// byte. A run may spend at most Limits::fixedWork plus workPerByteStep per
-// input byte and step on it (the plain rules spend about one unit per byte and
-// step); a run that would spend more, or whose single entry would output more
+// byte. A run may spend at most Limits::fixedWork plus workPerByte per input
+// byte on it (the plain rules read every byte at least once, and their first
+// step may leave little for the others to read); a run that would spend more, or whose single entry would output more
 // than maxEntryOutput bytes, gives up and runs the steps one by one, as the
 // plain rules do. The entries computed so far stay for the next run. The table
 // holds at most maxEntries entries; past that it is dropped and rebuilt from
@@ -66,8 +66,8 @@ class ChainMachine {
     std::size_t maxLongBytes = std::size_t{1} << 21;    // bytes of outputs kept out of line
     std::size_t maxEntryOutput = std::size_t{1} << 20;  // one entry's output
     std::size_t maxMapBytes = std::size_t{1} << 16;     // outputs of one fused byte map
-    std::size_t fixedWork = std::size_t{1} << 21;       // per run, in bytes fed to a step
-    double workPerByteStep = 1.0 / 8;
+    std::size_t fixedWork = std::size_t{1} << 20;       // per run, in bytes fed to a step
+    double workPerByte = 1.0 / 8;
   };
 
   // `steps` run in order; steps with an empty find string are dropped.
