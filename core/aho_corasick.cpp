@@ -2,20 +2,45 @@
 
 #include <algorithm>
 #include <bit>
-#include <unordered_map>
+#include <string_view>
 #include <utility>
 
 namespace glossmith::detail {
 
-std::size_t AhoCorasick::EntriesFor(const std::vector<std::string>& patterns) {
+namespace {
+
+// Pattern numbers in the lexicographic order of their patterns: walking them
+// in this order, a pattern shares with the one before exactly the trie nodes
+// of their longest common prefix.
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& patterns) {
+  std::vector<std::uint32_t> order(patterns.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return patterns[a] < patterns[b]; });
+  return order;
+}
+
+std::size_t CommonPrefix(std::string_view a, std::string_view b) {
+  const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  return static_cast<std::size_t>(ia - a.begin());
+}
+
+}  // namespace
+
+std::size_t AhoCorasick::EntriesFor(const std::vector<std::string_view>& patterns) {
   std::array<bool, 256> used{};
-  std::size_t nodes = 1, classes = 1;
-  for (const std::string& p : patterns) {
-    nodes += p.size();
+  std::size_t classes = 1;
+  for (std::string_view p : patterns) {
     for (unsigned char c : p) {
       classes += used[c] ? 0 : 1;
       used[c] = true;
     }
+  }
+  std::size_t nodes = 1;
+  std::string_view previous;
+  for (std::uint32_t i : SortedOrder(patterns)) {
+    nodes += patterns[i].size() - CommonPrefix(previous, patterns[i]);
+    previous = patterns[i];
   }
   return nodes * classes;
 }
@@ -36,19 +61,26 @@ void AhoCorasick::AssignClasses(const std::vector<std::string>& patterns) {
 }
 
 AhoCorasick::Trie AhoCorasick::BuildTrie(const std::vector<std::string>& patterns) const {
+  // In sorted order each pattern adds the nodes past its common prefix with
+  // the one before, as children of the nodes on that pattern's path: no map
+  // from (node, byte) to child is needed.
+  const std::vector<std::string_view> views(patterns.begin(), patterns.end());
   Trie trie;
-  std::unordered_map<std::uint64_t, std::uint32_t> child;
-  for (std::uint32_t s = 0; s < patterns.size(); ++s) {
-    std::uint32_t node = 0;
-    for (unsigned char c : patterns[s]) {
-      const std::uint16_t cls = classOf_[c];
-      auto [it, added] = child.try_emplace(std::uint64_t{node} << 16 | cls, trie.nodeCount);
-      if (added) trie.edges.push_back({node, cls, trie.nodeCount++});
-      node = it->second;
+  std::vector<std::uint32_t> path{0};  // path[d]: node at depth d of the previous pattern
+  std::string_view previous;
+  for (std::uint32_t s : SortedOrder(views)) {
+    const std::string_view p = views[s];
+    const std::size_t shared = CommonPrefix(previous, p);
+    path.resize(shared + 1);
+    for (std::size_t d = shared; d < p.size(); ++d) {
+      const std::uint16_t cls = classOf_[static_cast<unsigned char>(p[d])];
+      trie.edges.push_back({path[d], cls, trie.nodeCount});
+      path.push_back(trie.nodeCount++);
     }
-    trie.terms.emplace_back(node, s);
+    trie.terms.emplace_back(path[p.size()], s);
+    previous = p;
   }
-  // Edges gathered per parent, in the order they were added.
+  // Edges gathered per parent; within a parent, in ascending class.
   std::stable_sort(trie.edges.begin(), trie.edges.end(),
                    [](const Edge& a, const Edge& b) { return a.parent < b.parent; });
   trie.edgeBegin.assign(trie.nodeCount + 1, 0);

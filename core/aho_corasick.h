@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,9 +27,10 @@ class AhoCorasick {
   // Patterns are numbered by their place in `patterns`; none may be empty.
   explicit AhoCorasick(const std::vector<std::string>& patterns);
 
-  // Table entries the automaton of `patterns` would have at the most: trie
-  // nodes times byte classes. Cheap; for deciding whether to build it.
-  static std::size_t EntriesFor(const std::vector<std::string>& patterns);
+  // Table entries the automaton of `patterns` would have: trie nodes times
+  // byte classes. Sorts the patterns, without building anything; for
+  // deciding whether to build it.
+  static std::size_t EntriesFor(const std::vector<std::string_view>& patterns);
 
   // The hot loop's view: one step is Step(row, byte).
   struct View {

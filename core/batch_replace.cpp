@@ -32,7 +32,8 @@ BatchReplacer::BatchReplacer(const Steps& steps, Limits limits) : limits_(limits
 BatchReplacer::~BatchReplacer() = default;
 
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
-  const std::size_t entries = AhoCorasick::EntriesFor(finds_);
+  const std::size_t entries =
+      AhoCorasick::EntriesFor(std::vector<std::string_view>(finds_.begin(), finds_.end()));
   return entries <= limits_.maxEntries && entries / finds_.size() <= textSize;
 }
 
@@ -60,7 +61,10 @@ void BatchReplacer::Build() {
 }
 
 std::size_t BatchReplacer::RetainedBytes() const {
-  return (automaton_ ? automaton_->Bytes() : 0) + insideNext_.capacity() * sizeof(std::uint32_t) +
+  std::size_t finds = finds_.capacity() * sizeof(std::string);
+  for (const std::string& find : finds_) finds += HeapBytes(find);
+  return HeapBytes(steps_) + finds + counts_.capacity() * sizeof(std::uint32_t) +
+         (automaton_ ? automaton_->Bytes() : 0) + insideNext_.capacity() * sizeof(std::uint32_t) +
          occurrenceCapacity_ * sizeof(Occurrence) + scratch_.capacity() +
          order_.capacity() * sizeof(std::uint32_t) + covered_.capacity() * sizeof(std::uint64_t) +
          chosen_.capacity() + matches_.capacity() * sizeof(Match);
@@ -418,13 +422,12 @@ void BatchReplacer::RunPieces(std::string_view text, std::string& out) {
   while (from < text.size()) {
     std::size_t to = std::min(text.size(), from + limits_.pieceBytes);
     while (to < text.size() && !IsBoundary(static_cast<unsigned char>(text[to - 1]))) ++to;
-    if (to - from > std::numeric_limits<std::uint32_t>::max() - limits_.extraOccurrences) {
-      // No boundary for gigabytes: positions would not fit.
-      RunRest(text.substr(from), 0, piece);
-      out += piece;
-      return;
-    }
-    RunPiece(text.substr(from, to - from), piece);
+    // A long stretch without a boundary would need scratch in proportion to
+    // it (some 30 bytes a byte): its steps run one by one instead.
+    if (to - from > 2 * limits_.pieceBytes)
+      RunRest(text.substr(from, to - from), 0, piece);
+    else
+      RunPiece(text.substr(from, to - from), piece);
     out += piece;
     from = to;
   }

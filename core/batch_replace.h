@@ -29,7 +29,9 @@
 //
 // When a text has more occurrences than a fixed budget, a pass covers only the
 // steps whose occurrences fit; long texts are cut after bytes that no find
-// string contains, into pieces that are run one after another.
+// string contains, into pieces that are run one after another, and a stretch
+// of more than two pieces without such a byte runs step by step, so that the
+// scratch space stays within some 30 bytes per byte of a piece.
 //
 // Cost bound: the automaton is built on the first run whose text is worth it
 // (its entries at most the steps times the text's length, the work of one
@@ -64,7 +66,7 @@ class BatchReplacer {
     std::size_t maxEntries = std::size_t{1} << 21;
     // Work allowed per run, in bytes scanned or checked.
     std::size_t fixedWork = std::size_t{1} << 20;
-    double workPerByteStep = 1.0 / 64;
+    double workPerByteStep = 1.0 / 128;
   };
 
   // `steps` run in order; steps with an empty find string are dropped.

@@ -323,7 +323,7 @@ std::string ChainMachine::FinalOutput(std::uint32_t row) {
 
 std::size_t ChainMachine::RetainedBytes() const {
   std::size_t bytes = table_.capacity() * sizeof(Entry) + tuples_.capacity() * sizeof(std::uint32_t) +
-                      longBytes_ + finalBytes_ + scratchSize_;
+                      longBytes_ + finalBytes_ + scratchSize_ + HeapBytes(steps_);
   // A tuple's key and the hash node that holds it.
   bytes += tupleIds_.size() * (matchers_.size() * sizeof(std::uint32_t) + 64);
   for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);

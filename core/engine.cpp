@@ -38,24 +38,8 @@ class Plan {
   void AddBatch(const Steps& steps) {
     std::size_t from = 0, planned = 0;
     while (from < steps.size()) {
-      // Entries of the part's automaton at the most: (trie nodes) x (byte
-      // classes), bounded by the bytes of its find strings.
-      std::array<bool, 256> used{};
-      std::size_t classes = 1, nodes = 1, to = from, entries = 0;
-      while (to < steps.size()) {
-        const std::string& find = steps[to].first;
-        std::size_t moreClasses = classes;
-        for (unsigned char c : find) {
-          moreClasses += used[c] ? 0 : 1;
-          used[c] = true;
-        }
-        const std::size_t more = (nodes + find.size()) * moreClasses;
-        if (to > from && more > kMaxPartEntries) break;
-        classes = moreClasses;
-        nodes += find.size();
-        entries = more;
-        ++to;
-      }
+      const std::size_t to = PartEnd(steps, from);
+      const std::size_t entries = AutomatonEntries(steps, from, to);
       if (entries <= kMaxPartEntries && planned + entries > kMaxPlanEntries) {
         AddStepByStep(Steps(steps.begin() + static_cast<std::ptrdiff_t>(from), steps.end()));
         return;
@@ -111,6 +95,8 @@ class Plan {
         bytes += (*machine)->RetainedBytes();
       else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
         bytes += (*batch)->RetainedBytes();
+      else
+        bytes += HeapBytes(std::get<StepByStep>(phase).steps);
     }
     return bytes;
   }
@@ -130,6 +116,36 @@ class Plan {
       RunStepByStep(target, s.steps);
     }
   };
+
+  static std::size_t AutomatonEntries(const Steps& steps, std::size_t from, std::size_t to) {
+    std::vector<std::string_view> finds;
+    finds.reserve(to - from);
+    for (std::size_t i = from; i < to; ++i)
+      if (!steps[i].first.empty()) finds.push_back(steps[i].first);
+    return AhoCorasick::EntriesFor(finds);
+  }
+
+  // The end of the longest part from `from` whose automaton fits
+  // kMaxPartEntries (at least one step). Entries only grow with the part, so
+  // a doubling then halving search finds it in a few counts.
+  static std::size_t PartEnd(const Steps& steps, std::size_t from) {
+    auto fits = [&](std::size_t to) { return AutomatonEntries(steps, from, to) <= kMaxPartEntries; };
+    if (fits(steps.size())) return steps.size();
+    std::size_t good = from + 1, bad = steps.size();
+    if (!fits(good)) return good;
+    for (std::size_t stride = 1; good + stride < bad; stride *= 2) {
+      if (!fits(good + stride)) {
+        bad = good + stride;
+        break;
+      }
+      good += stride;
+    }
+    while (bad - good > 1) {
+      const std::size_t mid = good + (bad - good) / 2;
+      (fits(mid) ? good : bad) = mid;
+    }
+    return good;
+  }
 
   void AddStepByStep(Steps steps) {
     for (const auto& [find, replacement] : steps)
@@ -249,7 +265,16 @@ void Translator::ForgetCompiledRules() { cache = {}; }
 
 std::string Translator::Describe() const { return plan_->Describe(); }
 
-std::size_t Translator::RetainedBytes() const { return plan_->RetainedBytes(); }
+std::size_t Translator::RetainedBytes() const {
+  // The plan, and the strings it is keyed by while it is cached.
+  std::size_t bytes = plan_->RetainedBytes();
+  for (const CacheSlot& slot : cache) {
+    if (slot.plan != plan_) continue;
+    bytes += HeapBytes(slot.key.search) + HeapBytes(slot.key.replace);
+    for (const std::string& letter : slot.key.table) bytes += HeapBytes(letter);
+  }
+  return bytes;
+}
 
 bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsBoundary(byte); }
 

@@ -29,4 +29,15 @@ void RunStepByStep(std::string& text, std::span<const std::pair<std::string, std
   for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
 }
 
+std::size_t HeapBytes(const std::string& text) {
+  // Short strings live inside the string object itself.
+  return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
+}
+
+std::size_t HeapBytes(const Steps& steps) {
+  std::size_t bytes = steps.capacity() * sizeof(Steps::value_type);
+  for (const auto& [find, replacement] : steps) bytes += HeapBytes(find) + HeapBytes(replacement);
+  return bytes;
+}
+
 }  // namespace glossmith

@@ -35,4 +35,8 @@ using Steps = std::vector<std::pair<std::string, std::string>>;
 // faster runner of a chain is measured against and falls back to.
 void RunStepByStep(std::string& text, std::span<const std::pair<std::string, std::string>> steps);
 
+// Heap bytes held by a string or a list of steps (for what an engine keeps).
+std::size_t HeapBytes(const std::string& text);
+std::size_t HeapBytes(const Steps& steps);
+
 }  // namespace glossmith
