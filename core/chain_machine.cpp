@@ -373,12 +373,14 @@ template <std::size_t K>
 void ChainMachine::RunInterleaved(Lane* lanes) {
   for (;;) {
     std::size_t block = kBlock;
+    #pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
     if (block == 0) return;
     // Shorten the block to what every lane's buffer holds at kMaxAdvance bytes
     // per input byte plus one blind copy; make room only when that would leave
     // a very short block.
+    #pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       const std::size_t free = lanes[l].limit - lanes[l].pos;
       std::size_t fits = free > kCopy + kSlack ? (free - kCopy - kSlack) / kMaxAdvance : 0;
@@ -389,32 +391,38 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
       block = std::min(block, fits);
     }
 
+    // Every loop over the lanes is unrolled, so that these arrays live in
+    // registers.
     const char* table = reinterpret_cast<const char*>(table_.data());
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
+    #pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       in[l] = lanes[l].in;
       o[l] = lanes[l].Write();
       row[l] = lanes[l].row;
     }
     for (std::size_t i = 0; i < block; ++i) {
-#pragma GCC unroll 3
+      #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
         if (FastStep(table, row[l], in[l][i], o[l])) [[likely]]
           continue;
+        #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
           lanes[m].row = static_cast<std::uint32_t>(row[m]);
         }
         Slow(lanes, l, i, block - i);
         table = reinterpret_cast<const char*>(table_.data());
+        #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
           row[m] = lanes[m].row;
         }
       }
     }
+    #pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       lanes[l].pos = static_cast<std::size_t>(o[l] - lanes[l].data);
       lanes[l].row = static_cast<std::uint32_t>(row[l]);
