@@ -16,7 +16,7 @@
 #include "cli/io.h"
 #include "cli/options.h"
 #include "cli/stream.h"
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "glossmith/version.h"
 #include "store/inisettings.h"
 

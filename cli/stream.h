@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "cli/io.h"
-#include "core/engine.h"
+#include "core/engine/engine.h"
 #include "core/settings.h"
 
 namespace glossmith::cli {

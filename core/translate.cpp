@@ -1,6 +1,6 @@
-#include "translate.h"
+#include "core/translate.h"
 
-#include "engine.h"
+#include "core/engine/engine.h"
 
 namespace glossmith {
 

@@ -1,35 +1,17 @@
 #pragma once
 
-// The two translations of Glossmith. Text is UTF-8 bytes; only ASCII A-Z and
-// a-z count as letters; every other byte (digits, punctuation, line breaks,
-// multi-byte characters, invalid UTF-8, NUL) passes through every step that
-// does not look for it.
-//
-// EnglishToL33t runs two stages, each a chain of literal replaces:
-//   1. Custom: the user's pairs in list order, search -> replacement
-//      (see CustomPairs in custom_list.h for where the list ends);
-//   2. Hardcore ? HardcoreChain(table) : kStandardChain (rules.h).
-//
-// L33tToEnglish runs three:
-//   1. Hardcore ? ReverseHardcoreChain(table) : kReverseStandardChain;
-//   2. Reverse custom: the same pairs in the same order, replacement -> search
-//      (an empty replacement changes nothing);
-//   3. kLoneLetterSteps.
-//
-// Both read the Custom string list ("search" and "replace" of section
-// "change") and, in Hardcore mode, the 26 letters of section "hardcore"
-// through `settings` on every call, once each; they write nothing and keep no
-// state between calls, so an edited rule is in force at the next call.
+// The entry points of the two translations, for the window and the CLI. They
+// give exactly the bytes of the step-by-step rules (core/rules/reference.h,
+// which says what the translations are) and run the fast engine
+// (core/engine/engine.h) to do so.
 
 #include <string>
 #include <string_view>
 
-#include "settings.h"
+#include "core/settings.h"
 
 namespace glossmith {
 
-// The entry points that the window and the CLI use. They run the fast engine
-// (engine.h), which gives the same bytes as the reference below.
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings);
 std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings);
 
@@ -41,13 +23,4 @@ void EnglishToL33t(std::string_view text, bool hardcore, const Settings& setting
 void L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings,
                    std::string& out);
 
-namespace reference {
-
-// The rules executed literally, one full pass per step, in the order above.
-// This is the definition of the translations: any faster engine must give the
-// same bytes for every input.
-std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings);
-std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings);
-
-}  // namespace reference
 }  // namespace glossmith

@@ -43,8 +43,8 @@
 #include <vector>
 
 #include "bench/window/english_text.h"
-#include "core/engine.h"
-#include "core/hardcore_table.h"
+#include "core/engine/engine.h"
+#include "core/rules/hardcore_table.h"
 #include "store/inisettings.h"
 
 extern char** environ;

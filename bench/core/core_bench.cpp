@@ -39,9 +39,10 @@
 #include "bench/core/adversarial.h"
 #include "bench/core/english.h"
 #include "bench/core/heap_meter.h"
-#include "core/custom_list.h"
-#include "core/engine.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/engine/engine.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
 #include "core/translate.h"
 
 namespace glossmith::bench {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/window/english_text.h"
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/settings.h"
 #include "core/translate.h"
 #include "ui/common/appearance.h"

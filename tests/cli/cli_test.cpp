@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "core/custom_list.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "store/inisettings.h"

@@ -12,8 +12,9 @@
 #include <tuple>
 
 #include "cli/stream.h"
-#include "core/custom_list.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
 #include "core/translate.h"
 
 namespace glossmith::cli {

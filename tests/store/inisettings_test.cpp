@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "tests/support/unwritable_store.h"
 
 namespace glossmith {

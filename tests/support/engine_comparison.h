@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/engine.h"
+#include "core/engine/engine.h"
 #include "core/settings.h"
+#include "core/rules/reference.h"
 #include "core/translate.h"
 
 namespace glossmith::testing_support {

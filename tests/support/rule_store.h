@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/custom_list.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
 #include "core/settings.h"
 
 namespace glossmith::testing_support {

@@ -6,8 +6,8 @@
 #include <QLocale>
 #include <QPushButton>
 
-#include "core/custom_edit.h"
-#include "core/custom_list.h"
+#include "core/editing/custom_edit.h"
+#include "core/rules/custom_list.h"
 #include "core/settings.h"
 #include "linebreakfilter.h"
 #include "ui/common/controls.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/custom_edit.h"
+#include "core/editing/custom_edit.h"
 #include "ui/common/childwindow.h"
 
 class QComboBox;

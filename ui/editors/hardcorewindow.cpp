@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/settings.h"
 #include "linebreakfilter.h"
 #include "ui/common/controls.h"

@@ -16,9 +16,9 @@
 
 #include <new>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/settings.h"
-#include "core/textfile.h"
+#include "core/files/textfile.h"
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "panetext.h"

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/custom_list.h"
+#include "core/rules/custom_list.h"
 #include "core/translate.h"
 #include "editor_fixture.h"
 #include "tests/ui/support/caption_fit.h"

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <map>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/translate.h"
 #include "editor_fixture.h"
 #include "tests/ui/support/caption_fit.h"

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QTest>
 
-#include "core/custom_list.h"
+#include "core/rules/custom_list.h"
 #include "editor_fixture.h"
 #include "ui/editors/customwordswindow.h"
 #include "ui/editors/hardcorewindow.h"

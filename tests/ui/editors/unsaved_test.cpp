@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <functional>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "editor_fixture.h"
 #include "store/inisettings.h"
 #include "tests/support/unwritable_store.h"

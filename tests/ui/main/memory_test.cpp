@@ -9,7 +9,7 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/settings.h"
 #include "tests/ui/support/child_process.h"
 #include "tests/ui/support/scripted_prompts.h"

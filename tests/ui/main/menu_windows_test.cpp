@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QTest>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "main_window_fixture.h"
 #include "tests/ui/support/widget_steps.h"
 

@@ -5,7 +5,7 @@
 #include <QTextDocument>
 #include <functional>
 
-#include "core/hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 #include "core/translate.h"
 #include "main_window_fixture.h"
 #include "tests/support/rule_store.h"

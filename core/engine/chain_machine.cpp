@@ -1,4 +1,4 @@
-#include "chain_machine.h"
+#include "core/engine/chain_machine.h"
 
 #include <algorithm>
 #include <bit>

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 
 namespace glossmith {
 

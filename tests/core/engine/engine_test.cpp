@@ -1,4 +1,4 @@
-#include "core/engine.h"
+#include "core/engine/engine.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/batch_replace.h"
-#include "core/chain_machine.h"
-#include "core/custom_list.h"
-#include "core/hardcore_table.h"
-#include "core/literal_replace.h"
+#include "core/engine/batch_replace.h"
+#include "core/engine/chain_machine.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/literal_replace.h"
 #include "core/translate.h"
 #include "tests/support/recording_settings.h"
 #include "tests/support/rule_store.h"

@@ -1,8 +1,9 @@
-#include "custom_list.h"
-#include "hardcore_table.h"
-#include "literal_replace.h"
-#include "rules.h"
-#include "translate.h"
+#include "core/rules/reference.h"
+
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/literal_replace.h"
+#include "core/rules/rules.h"
 
 namespace glossmith::reference {
 

@@ -50,8 +50,8 @@
 #include <utility>
 #include <vector>
 
-#include "aho_corasick.h"
-#include "literal_replace.h"
+#include "core/engine/aho_corasick.h"
+#include "core/rules/literal_replace.h"
 
 namespace glossmith::detail {
 

@@ -1,4 +1,4 @@
-#include "literal_replace.h"
+#include "core/rules/literal_replace.h"
 
 namespace glossmith {
 

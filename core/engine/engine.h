@@ -2,10 +2,10 @@
 
 // The translation engine that the window and the CLI use.
 //
-// Semantics: exactly those of glossmith::reference (translate.h): the Custom
-// stage and the chains are ordered lists of literal replace steps, each
-// applied to the whole result of the one before. The engine gives the same
-// bytes for every text, rule set and mode; only the work differs.
+// Semantics: exactly those of glossmith::reference (core/rules/reference.h):
+// the Custom stage and the chains are ordered lists of literal replace steps,
+// each applied to the whole result of the one before. The engine gives the
+// same bytes for every text, rule set and mode; only the work differs.
 //
 // How:
 // - A Translator reads the stored rules once per call (the Custom string list
@@ -63,7 +63,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings.h"
+#include "core/settings.h"
 
 namespace glossmith {
 

@@ -1,4 +1,4 @@
-#include "batch_replace.h"
+#include "core/engine/batch_replace.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "aho_corasick.h"
+#include "core/engine/aho_corasick.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "core/custom_list.h"
+#include "core/rules/custom_list.h"
 
 #include <gtest/gtest.h>
 

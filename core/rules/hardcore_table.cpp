@@ -1,4 +1,4 @@
-#include "hardcore_table.h"
+#include "core/rules/hardcore_table.h"
 
 namespace glossmith {
 

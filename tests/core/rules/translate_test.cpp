@@ -1,3 +1,4 @@
+#include "core/rules/reference.h"
 #include "core/translate.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/custom_list.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
 #include "tests/support/rule_store.h"
 
 namespace glossmith {

@@ -1,4 +1,4 @@
-#include "core/textfile.h"
+#include "core/files/textfile.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/custom_list.h"
-#include "core/engine.h"
-#include "core/hardcore_table.h"
+#include "core/rules/custom_list.h"
+#include "core/engine/engine.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
 #include "core/translate.h"
 #include "tests/support/rule_store.h"
 #include "tests/support/text_difference.h"

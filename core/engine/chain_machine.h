@@ -2,10 +2,10 @@
 
 // A rule chain run as one streaming machine.
 //
-// Each literal replace step (literal_replace.h) is a small transducer: its
-// state is the part of the text read so far that could still begin a match (a
-// prefix of the find string, tracked with the find string's border table), and
-// each byte read either extends that prefix, completes a match (emit the
+// Each literal replace step (core/rules/literal_replace.h) is a small
+// transducer: its state is the part of the text read so far that could still
+// begin a match (a prefix of the find string, tracked with the find string's
+// border table), and each byte read either extends that prefix, completes a match (emit the
 // replacement, back to the start) or rules out the oldest pending bytes (emit
 // them). Composing the transducers of a chain, each feeding its output to the
 // next, gives one machine whose state is the tuple of the steps' states; it
@@ -55,7 +55,7 @@
 #include <utility>
 #include <vector>
 
-#include "literal_replace.h"
+#include "core/rules/literal_replace.h"
 
 namespace glossmith::detail {
 

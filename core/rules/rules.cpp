@@ -1,4 +1,4 @@
-#include "rules.h"
+#include "core/rules/rules.h"
 
 namespace glossmith {
 

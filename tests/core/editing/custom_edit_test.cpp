@@ -1,4 +1,4 @@
-#include "core/custom_edit.h"
+#include "core/editing/custom_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/custom_list.h"
+#include "core/rules/custom_list.h"
 
 namespace glossmith {
 

@@ -1,4 +1,4 @@
-#include "engine.h"
+#include "core/engine/engine.h"
 
 #include <algorithm>
 #include <array>
@@ -7,12 +7,12 @@
 #include <variant>
 #include <vector>
 
-#include "aho_corasick.h"
-#include "batch_replace.h"
-#include "chain_machine.h"
-#include "custom_list.h"
-#include "hardcore_table.h"
-#include "rules.h"
+#include "core/engine/aho_corasick.h"
+#include "core/engine/batch_replace.h"
+#include "core/engine/chain_machine.h"
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "core/rules/rules.h"
 
 namespace glossmith {
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // The edits that the Custom String Editor makes to the Custom string list
-// (custom_list.h). Each function takes the two stored values exactly as just
-// read ("search" and "replace" of section "change") and returns what to write
-// back, or, when the stored lists cannot be edited without breaking the
-// pairing of entries, why not; the caller then writes nothing.
+// (core/rules/custom_list.h). Each function takes the two stored values
+// exactly as just read ("search" and "replace" of section "change") and
+// returns what to write back, or, when the stored lists cannot be edited
+// without breaking the pairing of entries, why not; the caller then writes
+// nothing.
 //
 // Terms used below:
 //   - the search entries are the elements of "search" before its first empty

@@ -1,4 +1,4 @@
-#include "textfile.h"
+#include "core/files/textfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings.h"
+#include "core/settings.h"
 
 namespace glossmith {
 

@@ -1,4 +1,4 @@
-#include "core/literal_replace.h"
+#include "core/rules/literal_replace.h"
 
 #include <gtest/gtest.h>
 

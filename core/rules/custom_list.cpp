@@ -1,4 +1,4 @@
-#include "custom_list.h"
+#include "core/rules/custom_list.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "custom_edit.h"
+#include "core/editing/custom_edit.h"
 
 #include <algorithm>
 
-#include "custom_list.h"
+#include "core/rules/custom_list.h"
 
 namespace glossmith {
 

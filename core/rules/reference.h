@@ -1,0 +1,37 @@
+#pragma once
+
+// What the two translations of Glossmith are. Text is UTF-8 bytes; only
+// ASCII A-Z and a-z count as letters; every other byte (digits, punctuation,
+// line breaks, multi-byte characters, invalid UTF-8, NUL) passes through every
+// step that does not look for it.
+//
+// EnglishToL33t runs two stages, each a chain of literal replaces:
+//   1. Custom: the user's pairs in list order, search -> replacement
+//      (see CustomPairs in custom_list.h for where the list ends);
+//   2. Hardcore ? HardcoreChain(table) : kStandardChain (rules.h).
+//
+// L33tToEnglish runs three:
+//   1. Hardcore ? ReverseHardcoreChain(table) : kReverseStandardChain;
+//   2. Reverse custom: the same pairs in the same order, replacement -> search
+//      (an empty replacement changes nothing);
+//   3. kLoneLetterSteps.
+//
+// Both read the Custom string list ("search" and "replace" of section
+// "change") and, in Hardcore mode, the 26 letters of section "hardcore"
+// through `settings` on every call, once each; they write nothing and keep no
+// state between calls, so an edited rule is in force at the next call.
+
+#include <string>
+#include <string_view>
+
+#include "core/settings.h"
+
+namespace glossmith::reference {
+
+// The rules executed literally, one full pass per step, in the order above.
+// This is the definition of the translations: any faster engine must give the
+// same bytes for every input.
+std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings);
+std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings);
+
+}  // namespace glossmith::reference
