@@ -127,18 +127,19 @@ class Plan {
 
   // The end of the longest part from `from` whose automaton fits
   // kMaxPartEntries (at least one step). Entries only grow with the part, so
-  // a doubling then halving search finds it in a few counts.
+  // a doubling then halving search finds it; it starts from one step, so that
+  // counting never sorts much more than twice the part it settles on.
   static std::size_t PartEnd(const Steps& steps, std::size_t from) {
     auto fits = [&](std::size_t to) { return AutomatonEntries(steps, from, to) <= kMaxPartEntries; };
-    if (fits(steps.size())) return steps.size();
-    std::size_t good = from + 1, bad = steps.size();
+    std::size_t good = from + 1, bad = steps.size() + 1;
     if (!fits(good)) return good;
-    for (std::size_t stride = 1; good + stride < bad; stride *= 2) {
-      if (!fits(good + stride)) {
-        bad = good + stride;
+    for (std::size_t stride = 1; good < steps.size(); stride *= 2) {
+      const std::size_t next = std::min(steps.size(), good + stride);
+      if (!fits(next)) {
+        bad = next;
         break;
       }
-      good += stride;
+      good = next;
     }
     while (bad - good > 1) {
       const std::size_t mid = good + (bad - good) / 2;
