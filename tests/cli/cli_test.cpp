@@ -339,6 +339,8 @@ const FilesCase kFiles[] = {
     {"DoubleDashEndsOptions", {"--", "-r"}, "", "j00"},
     {"DashDashFileAfterOptions", {"-r", "--", "l33t"}, "", "you rock\r\n"},
     {"JobsInEveryForm", {"-j3", "--jobs", "2", "a", "--jobs=1", "-j", "4", "b"}, "", "hax0r teh "},
+    {"BundledShortOptions", {"-rj2", "l33t"}, "", "you rock\r\n"},
+    {"AbbreviatedLongOptions", {"l33t", "--to-e", "--stan", "--j=1"}, "", "you rock\r\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, FilesTest, ::testing::ValuesIn(kFiles),
@@ -371,13 +373,18 @@ TEST_P(ErrorTest, ExplainsOnStandardErrorAndWritesNothing) {
 }
 
 const ErrorCase kErrors[] = {
-    {"UnknownLongOption", {"--frobnicate"}, 2, "glossmith-cli: unknown option '--frobnicate'", true},
-    {"UnknownShortOption", {"-x"}, 2, "glossmith-cli: unknown option '-x'", true},
-    {"BundledShortOptions", {"-rh"}, 2, "glossmith-cli: unknown option '-rh'", true},
-    {"UnknownOptionAfterFile", {"good", "--nope"}, 2, "glossmith-cli: unknown option '--nope'",
+    {"UnknownLongOption", {"--frobnicate"}, 2, "glossmith-cli: unrecognized option '--frobnicate'",
      true},
-    {"SettingsWithoutFile", {"--settings"}, 2, "glossmith-cli: option '--settings' needs a FILE",
-     true},
+    {"UnknownShortOption", {"-x"}, 2, "glossmith-cli: invalid option -- 'x'", true},
+    {"UnknownInBundle", {"-rx"}, 2, "glossmith-cli: invalid option -- 'x'", true},
+    {"UnknownOptionAfterFile", {"good", "--nope"}, 2,
+     "glossmith-cli: unrecognized option '--nope'", true},
+    {"AmbiguousAbbreviation", {"--s"}, 2,
+     "glossmith-cli: option '--s' is ambiguous; possibilities: '--standard' '--settings'", true},
+    {"ValueForSwitch", {"--standard=yes"}, 2,
+     "glossmith-cli: option '--standard' doesn't allow an argument", true},
+    {"SettingsWithoutFile", {"--settings"}, 2,
+     "glossmith-cli: option '--settings' requires an argument", true},
     {"SettingsWithEmptyName", {"--settings="}, 2,
      "glossmith-cli: option '--settings' needs a FILE", true},
     {"MissingFile", {"missing"}, 1, "glossmith-cli: missing: No such file or directory", false},
@@ -392,7 +399,9 @@ const ErrorCase kErrors[] = {
      "glossmith-cli: /dev/zero: File too large", false},
     {"NoJobs", {"-j", "0"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
     {"JobsWithoutNumber", {"good", "--jobs"}, 2,
-     "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
+     "glossmith-cli: option '--jobs' requires an argument", true},
+    {"ShortJobsWithoutNumber", {"-j"}, 2, "glossmith-cli: option requires an argument -- 'j'",
+     true},
     {"TooManyJobs", {"-j257"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256",
      true},
 };
