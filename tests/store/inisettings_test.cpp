@@ -454,8 +454,10 @@ class UnwritableTest : public ::testing::TestWithParam<testing::StoreFault> {};
 TEST_P(UnwritableTest, WriteSaysWhyAndChangesNothing) {
   testing::UnwritableStore unwritable(GetParam());
   IniSettings store(unwritable.filePath());
-  const bool seedable = GetParam() == testing::StoreFault::kReadOnlyFolder;
-  if (seedable) ASSERT_TRUE(store.Write(kApp, "hardcore", "A", "4").stored);
+  const bool seedable = unwritable.seedable();
+  if (seedable) {
+    ASSERT_TRUE(store.Write(kApp, "hardcore", "A", "4").stored);
+  }
   const QByteArray before = fileBytes(unwritable.filePath());
   unwritable.lock();
 
@@ -475,10 +477,8 @@ TEST_P(UnwritableTest, WriteSaysWhyAndChangesNothing) {
   EXPECT_EQ(probeRead(unwritable.filePath(), "hardcore", "B"), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnwritableTest,
-                         ::testing::Values(testing::StoreFault::kReadOnlyFolder,
-                                           testing::StoreFault::kBelowRegularFile),
-                         [](const auto& info) { return testing::faultName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnwritableTest, ::testing::ValuesIn(testing::kStoreFaults),
+                         testing::faultCaseName);
 
 TEST_F(IniSettingsTest, StuckLockLeavesValueAsItWas) {
   write("hardcore", "A", "4");

@@ -18,14 +18,13 @@
 namespace glossmith::ui::testing {
 namespace {
 
-using glossmith::testing::StoreFault;
-using glossmith::testing::UnwritableStore;
+using namespace glossmith::testing;  // the unwritable store
 
 class UnsavedTest : public EditorTest, public ::testing::WithParamInterface<StoreFault> {
  protected:
   UnsavedTest() : unwritable_(GetParam()), store_(unwritable_.filePath()) {}
 
-  bool canSeed() const { return GetParam() == StoreFault::kReadOnlyFolder; }
+  bool canSeed() const { return unwritable_.seedable(); }
   void seedStore(std::string_view section, std::string_view key, std::string_view value) {
     ASSERT_TRUE(store_.Write(kApp, section, key, value).stored);
   }
@@ -180,10 +179,8 @@ TEST_P(UnsavedTest, HardcoreEditor) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnsavedTest,
-                         ::testing::Values(StoreFault::kReadOnlyFolder,
-                                           StoreFault::kBelowRegularFile),
-                         [](const auto& info) { return glossmith::testing::faultName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnsavedTest, ::testing::ValuesIn(kStoreFaults),
+                         faultCaseName);
 
 }  // namespace
 }  // namespace glossmith::ui::testing
