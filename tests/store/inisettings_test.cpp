@@ -267,8 +267,9 @@ TEST_P(DangerousKeyTest, LandsUnderAKeyOfItsOwn) {
   ASSERT_EQ(added.size(), 1);
   EXPECT_TRUE(added.front().startsWith("hardcore/")) << added.front().toStdString();
   EXPECT_EQ(added.front().count('/'), 1) << added.front().toStdString();
-  if (passableAsArgument(GetParam().key))
+  if (passableAsArgument(GetParam().key)) {
     EXPECT_EQ(probeRead(path(), "hardcore", GetParam().key), value);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, DangerousKeyTest, ::testing::ValuesIn(kDangerousKeys),

@@ -150,7 +150,7 @@ TEST_F(CustomWordsTest, Add) {
     bool added;
     std::string expectedSearch, expectedReplace;
     QStringList expectedItems;
-    QString error;  // the text of the Error box when nothing was added
+    QString error{};  // the text of the Error box when nothing was added
   };
   const Case cases[] = {
       {"DudeToEmptyList", "", "", "dude", "d00d", true, "dude\r\n", "d00d\r\n", {"dude"}},
