@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -20,6 +18,7 @@
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "store/inisettings.h"
+#include "tests/support/file_bytes.h"
 
 // Failures show bytes as text.
 void PrintTo(const QByteArray& bytes, std::ostream* os) {
@@ -30,6 +29,7 @@ namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
+using namespace testing_support;
 
 struct Result {
   QByteArray out, err;
@@ -37,17 +37,6 @@ struct Result {
 };
 
 QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
-
-QByteArray fileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void putFile(const QString& path, const QByteArray& content) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(file.write(content), content.size());
-}
 
 QByteArray Garbage(int size) {
   QByteArray data;
@@ -445,11 +434,7 @@ TEST_F(CliTest, HelpAndVersion) {
 TEST_F(CliTest, SettingsFileIsNotModified) {
   store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
   const QDateTime old(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
-  {
-    QFile file(settingsPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
-  }
+  setModified(settingsPath(), old);
   const QByteArray before = fileBytes(settingsPath());
   const QStringList listing = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden);
 
@@ -458,7 +443,7 @@ TEST_F(CliTest, SettingsFileIsNotModified) {
   EXPECT_EQ(run({"--settings", settingsPath(), "missing"}).exitCode, 1);
 
   EXPECT_EQ(fileBytes(settingsPath()), before);
-  EXPECT_EQ(QFileInfo(settingsPath()).fileTime(QFileDevice::FileModificationTime), old);
+  EXPECT_EQ(modified(settingsPath()), old);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden), listing);
   EXPECT_TRUE(QDir(config_.path()).isEmpty());
 }

@@ -15,37 +15,18 @@
 #include <vector>
 
 #include "core/rules/hardcore_table.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/unwritable_store.h"
 
 namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
+using namespace testing_support;
 
 struct Stored {
   std::string section, key, value;
 };
-
-QByteArray fileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void putFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-void setModified(const QString& path, const QDateTime& time) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-  ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
-}
-
-QDateTime modified(const QString& path) {
-  return QFileInfo(path).fileTime(QFileDevice::FileModificationTime);
-}
 
 // How QSettings itself sees the file: "group/key", top-level keys bare.
 QStringList rawKeys(const QString& path) {
