@@ -38,16 +38,6 @@ struct Result {
 
 QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
 
-QByteArray Garbage(int size) {
-  QByteArray data;
-  unsigned state = 2024;
-  for (int i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    data += static_cast<char>(state >> 16);
-  }
-  return data;
-}
-
 // What the settings hold for a run.
 struct Stored {
   bool table = false;   // the default Hardcore letter table
@@ -185,7 +175,7 @@ class SameAsWindowTest : public CliTest, public ::testing::WithParamInterface<Sa
 // Random bytes, lines the rules rewrite, and a stretch longer than a read
 // block without any byte that the rules of any mode leave alone.
 QByteArray MixedInput() {
-  QByteArray input = Garbage(1 << 20);
+  QByteArray input = garbage(1 << 20, 2024);
   for (int i = 0; i < 2000; ++i)
     input += "You rock, newbie!\r\nThe 1337 h4x0r |-| 3 1 1 0 is it? fun\r\n";
   return input + QByteArray("a s t  ").repeated(200000) + "hello dude";
@@ -461,7 +451,7 @@ void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 class StreamTest : public CliTest, public ::testing::WithParamInterface<StreamCase> {};
 
 TEST_P(StreamTest, EndsAsAFilterShould) {
-  putFile(path("big"), Garbage(1 << 20));
+  putFile(path("big"), garbage(1 << 20, 2024));
   const Result r = shell(GetParam().script);
   EXPECT_EQ(r.out, GetParam().status) << r.err.toStdString();
   if (GetParam().error.isEmpty()) {

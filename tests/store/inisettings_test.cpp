@@ -378,16 +378,6 @@ struct BadFileCase {
 };
 void PrintTo(const BadFileCase& c, std::ostream* os) { *os << c.name; }
 
-QByteArray Garbage(int size) {
-  QByteArray bytes;
-  unsigned state = 12345;
-  for (int i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes += static_cast<char>(state >> 16);
-  }
-  return bytes;
-}
-
 class BadFileTest : public IniSettingsTest, public ::testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(BadFileTest, GivesWhatCanBeReadAndAcceptsWrites) {
@@ -405,7 +395,7 @@ TEST_P(BadFileTest, GivesWhatCanBeReadAndAcceptsWrites) {
 const BadFileCase kBadFiles[] = {
     {"Empty", "", {}},
     {"NotIni", "This is no INI file.\nJust words; and more words.\n", {}},
-    {"BinaryGarbage", Garbage(4096), {}},
+    {"BinaryGarbage", garbage(4096, 12345), {}},
     {"NulBytes", QByteArray(1000, '\0'), {}},
     {"GarbageAroundSection",
      QByteArray::fromStdString("\x01\xFF[\n\xFE=\x80\n[hardcore]\nA=4\nno equals sign\n\0\0tail"s),

@@ -1,7 +1,7 @@
 #pragma once
 
 // Whole files as bytes, and their modification times, for tests that check
-// what a program wrote or left alone.
+// what a program wrote or left alone; and garbage to write into them.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,17 @@ inline void putFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
   ASSERT_EQ(file.write(bytes), bytes.size()) << path.toStdString();
+}
+
+// `size` pseudo-random bytes, the same for the same `seed` on every run.
+inline QByteArray garbage(int size, unsigned seed) {
+  QByteArray bytes;
+  bytes.reserve(size);
+  for (int i = 0; i < size; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes += static_cast<char>(seed >> 16);
+  }
+  return bytes;
 }
 
 inline QDateTime modified(const QString& path) {
