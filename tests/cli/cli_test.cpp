@@ -2,7 +2,6 @@
 // a private XDG_CONFIG_HOME.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
@@ -484,9 +483,3 @@ INSTANTIATE_TEST_SUITE_P(Streams, StreamTest, ::testing::ValuesIn(kStreams),
 
 }  // namespace
 }  // namespace glossmith
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);  // for QProcess
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -554,9 +553,3 @@ TEST(IniSettingsPathTest, DefaultFileFollowsXdgConfigHome) {
 
 }  // namespace
 }  // namespace glossmith
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);  // for QProcess
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
