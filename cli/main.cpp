@@ -158,8 +158,8 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   const cli::ParsedArguments parsed = cli::ParseArguments(argc, argv);
-  if (!parsed.error.empty()) {
-    cli::WriteAll(STDERR_FILENO, "glossmith-cli: " + parsed.error + "\n" + cli::kUsage);
+  if (parsed.usageError) {
+    cli::WriteAll(STDERR_FILENO, cli::kUsage);
     return 2;
   }
   try {

@@ -1,7 +1,13 @@
 #include "cli/options.h"
 
+#include <getopt.h>
+#include <unistd.h>
+
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "cli/io.h"
 
 namespace glossmith::cli {
 
@@ -61,60 +67,84 @@ unsigned ParseJobs(std::string_view text) {
   return jobs <= kMaxJobs ? jobs : 0;
 }
 
+// Codes of the long options that have no short form.
+enum : int { kHardcore = 256, kStandard, kSettings, kVersion };
+
+constexpr option kLongOptions[] = {
+    {"to-english", no_argument, nullptr, 'r'},
+    {"hardcore", no_argument, nullptr, kHardcore},
+    {"standard", no_argument, nullptr, kStandard},
+    {"settings", required_argument, nullptr, kSettings},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The leading '-' hands every file back in its place (code 1) instead of
+// moving the files behind the options, so that options after files work
+// whatever POSIXLY_CORRECT says.
+constexpr char kShortOptions[] = "-rhj:";
+
 }  // namespace
 
 ParsedArguments ParseArguments(int argc, const char* const* argv) {
   ParsedArguments parsed;
   Options& options = parsed.options;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg.front() != '-') {
-      options.files.emplace_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "-r" || arg == "--to-english") {
-      options.toEnglish = true;
-    } else if (arg == "--hardcore") {
-      options.chain = Chain::kHardcore;
-    } else if (arg == "--standard") {
-      options.chain = Chain::kStandard;
-    } else if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "-j" || arg == "--jobs" || arg.starts_with("--jobs=") ||
-               (arg.starts_with("-j") && arg.size() > 2)) {
-      std::string_view number;
-      if (arg.starts_with("--jobs=")) {
-        number = arg.substr(7);
-      } else if (arg.starts_with("-j") && arg.size() > 2) {
-        number = arg.substr(2);
-      } else if (i + 1 < argc) {
-        number = argv[++i];
-      }
-      options.jobs = ParseJobs(number);
-      if (options.jobs == 0) {
-        parsed.error = "option '--jobs' needs a number from 1 to " + std::to_string(kMaxJobs);
+  const auto wrong = [&parsed](const std::string& problem) {
+    WriteAll(STDERR_FILENO, "glossmith-cli: " + problem + "\n");
+    parsed.usageError = true;
+    return parsed;
+  };
+
+  // getopt_long names the program by argv[0], and every other message says
+  // "glossmith-cli" whatever path started it. It only reads the strings.
+  char program[] = "glossmith-cli";
+  std::vector<char*> args{program};
+  for (int i = 1; i < argc; ++i) args.push_back(const_cast<char*>(argv[i]));
+  args.push_back(nullptr);
+  const int count = static_cast<int>(args.size()) - 1;
+
+  optind = 0;  // glibc: start afresh, whatever an earlier parse left
+  opterr = 1;
+  for (;;) {
+    const int code = getopt_long(count, args.data(), kShortOptions, kLongOptions, nullptr);
+    if (code == -1) break;
+    switch (code) {
+      case 1:
+        options.files.emplace_back(optarg);
+        break;
+      case 'r':
+        options.toEnglish = true;
+        break;
+      case kHardcore:
+        options.chain = Chain::kHardcore;
+        break;
+      case kStandard:
+        options.chain = Chain::kStandard;
+        break;
+      case 'h':
+        options.help = true;
+        break;
+      case kVersion:
+        options.version = true;
+        break;
+      case 'j':
+        options.jobs = ParseJobs(optarg);
+        if (options.jobs == 0)
+          return wrong("option '--jobs' needs a number from 1 to " + std::to_string(kMaxJobs));
+        break;
+      case kSettings:
+        if (*optarg == '\0') return wrong("option '--settings' needs a FILE");
+        options.settingsFile = optarg;
+        break;
+      default:  // getopt_long has said what is wrong
+        parsed.usageError = true;
         return parsed;
-      }
-    } else if (arg == "--settings" || arg.starts_with("--settings=")) {
-      std::string_view file;
-      if (arg != "--settings") {
-        file = arg.substr(arg.find('=') + 1);
-      } else if (i + 1 < argc) {
-        file = argv[++i];
-      }
-      if (file.empty()) {
-        parsed.error = "option '--settings' needs a FILE";
-        return parsed;
-      }
-      options.settingsFile = std::string(file);
-    } else {
-      parsed.error = "unknown option '" + std::string(arg) + "'";
-      return parsed;
     }
   }
+  // What follows "--".
+  for (int i = optind; i < count; ++i) options.files.emplace_back(args[i]);
   return parsed;
 }
 

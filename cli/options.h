@@ -26,13 +26,18 @@ struct Options {
 
 struct ParsedArguments {
   Options options;
-  std::string error;  // not empty: a usage error, described in one line
+  bool usageError = false;  // the command line is wrong; standard error already says why
 };
 
 // The most jobs -j accepts.
 inline constexpr unsigned kMaxJobs = 256;
 
-// Options may come before, between and after the files; "--" ends them.
+// Reads the command line with getopt_long: short options may be bundled
+// ("-rj4"), long ones abbreviated to any unambiguous prefix ("--to-e") and
+// given their value as "--jobs=4" or "--jobs 4". Options may come before,
+// between and after the files, which keep their order; "--" ends the options.
+// The first wrong option is described on standard error in the C library's
+// words, prefixed "glossmith-cli: ", and parsing stops there.
 ParsedArguments ParseArguments(int argc, const char* const* argv);
 
 // The short usage shown with a usage error, and the full --help text.

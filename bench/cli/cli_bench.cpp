@@ -42,7 +42,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/window/english_text.h"
+#include "bench/support/english.h"
 #include "core/engine/engine.h"
 #include "core/rules/hardcore_table.h"
 #include "store/inisettings.h"
@@ -61,25 +61,13 @@ constexpr double kMB = 1e6;
 constexpr const char* kLaunch = "--launch";
 constexpr int kReportFd = 3;
 
-// 100 MB of English: every file of /usr/share/common-licenses in name order,
-// repeated, cut after the last line feed (so that copies of it join at a line
-// break); generated prose where that folder is missing.
+// 100 MB of English: the licenses of /usr/share/common-licenses repeated, or
+// generated prose where that folder is missing; cut after the last line feed,
+// so that copies of it join at a line break.
 std::string Prose() {
-  std::string one;
-  std::vector<fs::path> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/usr/share/common-licenses", error))
-    names.push_back(entry.path());
-  std::sort(names.begin(), names.end());
-  for (const fs::path& name : names) {
-    std::ifstream file(name, std::ios::binary);
-    one.append(std::istreambuf_iterator<char>(file), {});
-  }
-  if (one.empty()) one = EnglishText(1 << 20);
-  std::string text;
-  text.reserve(kProseBytes + one.size());
-  while (text.size() < kProseBytes) text += one;
-  text.resize(text.rfind('\n', kProseBytes - 1) + 1);
+  std::string text = LicenseProse(kProseBytes);
+  if (text.empty()) text = EnglishProse(kProseBytes);
+  text.resize(text.rfind('\n') + 1);
   return text;
 }
 

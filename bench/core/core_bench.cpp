@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "bench/core/adversarial.h"
-#include "bench/core/english.h"
+#include "bench/support/english.h"
 #include "bench/core/heap_meter.h"
 #include "core/rules/custom_list.h"
 #include "core/engine/engine.h"

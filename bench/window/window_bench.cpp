@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/window/english_text.h"
+#include "bench/support/english.h"
 #include "core/rules/hardcore_table.h"
 #include "core/settings.h"
 #include "core/translate.h"
@@ -49,7 +49,7 @@ void BM_KeystrokeInEnglishPane(benchmark::State& state) {
   auto* english = window.findChild<QPlainTextEdit*>(QStringLiteral("english"));
   auto* l33t = window.findChild<QPlainTextEdit*>(QStringLiteral("l33t"));
 
-  replacePaneText(*english, bench::EnglishText(bytes));
+  replacePaneText(*english, bench::EnglishProse(bytes));
   // Type in the middle of the text, the caret where the user left it.
   english->setFocus();
   QTextCursor caret = english->textCursor();

@@ -2,11 +2,8 @@
 // a private XDG_CONFIG_HOME.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -20,6 +17,7 @@
 #include "core/translate.h"
 #include "glossmith/version.h"
 #include "store/inisettings.h"
+#include "tests/support/file_bytes.h"
 
 // Failures show bytes as text.
 void PrintTo(const QByteArray& bytes, std::ostream* os) {
@@ -30,6 +28,7 @@ namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
+using namespace testing_support;
 
 struct Result {
   QByteArray out, err;
@@ -37,27 +36,6 @@ struct Result {
 };
 
 QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
-
-QByteArray fileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void putFile(const QString& path, const QByteArray& content) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(file.write(content), content.size());
-}
-
-QByteArray Garbage(int size) {
-  QByteArray data;
-  unsigned state = 2024;
-  for (int i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    data += static_cast<char>(state >> 16);
-  }
-  return data;
-}
 
 // What the settings hold for a run.
 struct Stored {
@@ -196,7 +174,7 @@ class SameAsWindowTest : public CliTest, public ::testing::WithParamInterface<Sa
 // Random bytes, lines the rules rewrite, and a stretch longer than a read
 // block without any byte that the rules of any mode leave alone.
 QByteArray MixedInput() {
-  QByteArray input = Garbage(1 << 20);
+  QByteArray input = garbage(1 << 20, 2024);
   for (int i = 0; i < 2000; ++i)
     input += "You rock, newbie!\r\nThe 1337 h4x0r |-| 3 1 1 0 is it? fun\r\n";
   return input + QByteArray("a s t  ").repeated(200000) + "hello dude";
@@ -339,6 +317,8 @@ const FilesCase kFiles[] = {
     {"DoubleDashEndsOptions", {"--", "-r"}, "", "j00"},
     {"DashDashFileAfterOptions", {"-r", "--", "l33t"}, "", "you rock\r\n"},
     {"JobsInEveryForm", {"-j3", "--jobs", "2", "a", "--jobs=1", "-j", "4", "b"}, "", "hax0r teh "},
+    {"BundledShortOptions", {"-rj2", "l33t"}, "", "you rock\r\n"},
+    {"AbbreviatedLongOptions", {"l33t", "--to-e", "--stan", "--j=1"}, "", "you rock\r\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, FilesTest, ::testing::ValuesIn(kFiles),
@@ -371,13 +351,18 @@ TEST_P(ErrorTest, ExplainsOnStandardErrorAndWritesNothing) {
 }
 
 const ErrorCase kErrors[] = {
-    {"UnknownLongOption", {"--frobnicate"}, 2, "glossmith-cli: unknown option '--frobnicate'", true},
-    {"UnknownShortOption", {"-x"}, 2, "glossmith-cli: unknown option '-x'", true},
-    {"BundledShortOptions", {"-rh"}, 2, "glossmith-cli: unknown option '-rh'", true},
-    {"UnknownOptionAfterFile", {"good", "--nope"}, 2, "glossmith-cli: unknown option '--nope'",
+    {"UnknownLongOption", {"--frobnicate"}, 2, "glossmith-cli: unrecognized option '--frobnicate'",
      true},
-    {"SettingsWithoutFile", {"--settings"}, 2, "glossmith-cli: option '--settings' needs a FILE",
-     true},
+    {"UnknownShortOption", {"-x"}, 2, "glossmith-cli: invalid option -- 'x'", true},
+    {"UnknownInBundle", {"-rx"}, 2, "glossmith-cli: invalid option -- 'x'", true},
+    {"UnknownOptionAfterFile", {"good", "--nope"}, 2,
+     "glossmith-cli: unrecognized option '--nope'", true},
+    {"AmbiguousAbbreviation", {"--s"}, 2,
+     "glossmith-cli: option '--s' is ambiguous; possibilities: '--standard' '--settings'", true},
+    {"ValueForSwitch", {"--standard=yes"}, 2,
+     "glossmith-cli: option '--standard' doesn't allow an argument", true},
+    {"SettingsWithoutFile", {"--settings"}, 2,
+     "glossmith-cli: option '--settings' requires an argument", true},
     {"SettingsWithEmptyName", {"--settings="}, 2,
      "glossmith-cli: option '--settings' needs a FILE", true},
     {"MissingFile", {"missing"}, 1, "glossmith-cli: missing: No such file or directory", false},
@@ -392,7 +377,9 @@ const ErrorCase kErrors[] = {
      "glossmith-cli: /dev/zero: File too large", false},
     {"NoJobs", {"-j", "0"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
     {"JobsWithoutNumber", {"good", "--jobs"}, 2,
-     "glossmith-cli: option '--jobs' needs a number from 1 to 256", true},
+     "glossmith-cli: option '--jobs' requires an argument", true},
+    {"ShortJobsWithoutNumber", {"-j"}, 2, "glossmith-cli: option requires an argument -- 'j'",
+     true},
     {"TooManyJobs", {"-j257"}, 2, "glossmith-cli: option '--jobs' needs a number from 1 to 256",
      true},
 };
@@ -436,11 +423,7 @@ TEST_F(CliTest, HelpAndVersion) {
 TEST_F(CliTest, SettingsFileIsNotModified) {
   store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
   const QDateTime old(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
-  {
-    QFile file(settingsPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
-  }
+  setModified(settingsPath(), old);
   const QByteArray before = fileBytes(settingsPath());
   const QStringList listing = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden);
 
@@ -449,7 +432,7 @@ TEST_F(CliTest, SettingsFileIsNotModified) {
   EXPECT_EQ(run({"--settings", settingsPath(), "missing"}).exitCode, 1);
 
   EXPECT_EQ(fileBytes(settingsPath()), before);
-  EXPECT_EQ(QFileInfo(settingsPath()).fileTime(QFileDevice::FileModificationTime), old);
+  EXPECT_EQ(modified(settingsPath()), old);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden), listing);
   EXPECT_TRUE(QDir(config_.path()).isEmpty());
 }
@@ -467,7 +450,7 @@ void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 class StreamTest : public CliTest, public ::testing::WithParamInterface<StreamCase> {};
 
 TEST_P(StreamTest, EndsAsAFilterShould) {
-  putFile(path("big"), Garbage(1 << 20));
+  putFile(path("big"), garbage(1 << 20, 2024));
   const Result r = shell(GetParam().script);
   EXPECT_EQ(r.out, GetParam().status) << r.err.toStdString();
   if (GetParam().error.isEmpty()) {
@@ -500,9 +483,3 @@ INSTANTIATE_TEST_SUITE_P(Streams, StreamTest, ::testing::ValuesIn(kStreams),
 
 }  // namespace
 }  // namespace glossmith
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);  // for QProcess
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,37 +14,18 @@
 #include <vector>
 
 #include "core/rules/hardcore_table.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/unwritable_store.h"
 
 namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
+using namespace testing_support;
 
 struct Stored {
   std::string section, key, value;
 };
-
-QByteArray fileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void putFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-void setModified(const QString& path, const QDateTime& time) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-  ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
-}
-
-QDateTime modified(const QString& path) {
-  return QFileInfo(path).fileTime(QFileDevice::FileModificationTime);
-}
 
 // How QSettings itself sees the file: "group/key", top-level keys bare.
 QStringList rawKeys(const QString& path) {
@@ -267,8 +247,9 @@ TEST_P(DangerousKeyTest, LandsUnderAKeyOfItsOwn) {
   ASSERT_EQ(added.size(), 1);
   EXPECT_TRUE(added.front().startsWith("hardcore/")) << added.front().toStdString();
   EXPECT_EQ(added.front().count('/'), 1) << added.front().toStdString();
-  if (passableAsArgument(GetParam().key))
+  if (passableAsArgument(GetParam().key)) {
     EXPECT_EQ(probeRead(path(), "hardcore", GetParam().key), value);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, DangerousKeyTest, ::testing::ValuesIn(kDangerousKeys),
@@ -396,16 +377,6 @@ struct BadFileCase {
 };
 void PrintTo(const BadFileCase& c, std::ostream* os) { *os << c.name; }
 
-QByteArray Garbage(int size) {
-  QByteArray bytes;
-  unsigned state = 12345;
-  for (int i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes += static_cast<char>(state >> 16);
-  }
-  return bytes;
-}
-
 class BadFileTest : public IniSettingsTest, public ::testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(BadFileTest, GivesWhatCanBeReadAndAcceptsWrites) {
@@ -423,7 +394,7 @@ TEST_P(BadFileTest, GivesWhatCanBeReadAndAcceptsWrites) {
 const BadFileCase kBadFiles[] = {
     {"Empty", "", {}},
     {"NotIni", "This is no INI file.\nJust words; and more words.\n", {}},
-    {"BinaryGarbage", Garbage(4096), {}},
+    {"BinaryGarbage", garbage(4096, 12345), {}},
     {"NulBytes", QByteArray(1000, '\0'), {}},
     {"GarbageAroundSection",
      QByteArray::fromStdString("\x01\xFF[\n\xFE=\x80\n[hardcore]\nA=4\nno equals sign\n\0\0tail"s),
@@ -454,8 +425,10 @@ class UnwritableTest : public ::testing::TestWithParam<testing::StoreFault> {};
 TEST_P(UnwritableTest, WriteSaysWhyAndChangesNothing) {
   testing::UnwritableStore unwritable(GetParam());
   IniSettings store(unwritable.filePath());
-  const bool seedable = GetParam() == testing::StoreFault::kReadOnlyFolder;
-  if (seedable) ASSERT_TRUE(store.Write(kApp, "hardcore", "A", "4").stored);
+  const bool seedable = unwritable.seedable();
+  if (seedable) {
+    ASSERT_TRUE(store.Write(kApp, "hardcore", "A", "4").stored);
+  }
   const QByteArray before = fileBytes(unwritable.filePath());
   unwritable.lock();
 
@@ -475,10 +448,8 @@ TEST_P(UnwritableTest, WriteSaysWhyAndChangesNothing) {
   EXPECT_EQ(probeRead(unwritable.filePath(), "hardcore", "B"), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnwritableTest,
-                         ::testing::Values(testing::StoreFault::kReadOnlyFolder,
-                                           testing::StoreFault::kBelowRegularFile),
-                         [](const auto& info) { return testing::faultName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnwritableTest, ::testing::ValuesIn(testing::kStoreFaults),
+                         testing::faultCaseName);
 
 TEST_F(IniSettingsTest, StuckLockLeavesValueAsItWas) {
   write("hardcore", "A", "4");
@@ -582,9 +553,3 @@ TEST(IniSettingsPathTest, DefaultFileFollowsXdgConfigHome) {
 
 }  // namespace
 }  // namespace glossmith
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);  // for QProcess
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

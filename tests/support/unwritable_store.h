@@ -20,8 +20,13 @@ enum class StoreFault {
   kBelowRegularFile,  // the settings folder would have to be made inside a regular file
 };
 
-inline const char* faultName(StoreFault fault) {
-  return fault == StoreFault::kReadOnlyFolder ? "ReadOnlyFolder" : "BelowRegularFile";
+inline constexpr StoreFault kStoreFaults[] = {StoreFault::kReadOnlyFolder,
+                                               StoreFault::kBelowRegularFile};
+
+// Names the cases of a suite over every fault after their fault:
+//   INSTANTIATE_TEST_SUITE_P(Faults, Suite, ::testing::ValuesIn(kStoreFaults), faultCaseName);
+inline std::string faultCaseName(const ::testing::TestParamInfo<StoreFault>& info) {
+  return info.param == StoreFault::kReadOnlyFolder ? "ReadOnlyFolder" : "BelowRegularFile";
 }
 
 class UnwritableStore {
@@ -44,6 +49,8 @@ class UnwritableStore {
   UnwritableStore& operator=(const UnwritableStore&) = delete;
 
   const QString& filePath() const { return path_; }
+  // Whether values can be stored before lock(): below a regular file nothing ever is.
+  bool seedable() const { return fault_ == StoreFault::kReadOnlyFolder; }
   // The reason a Write gives.
   std::string reason() const {
     return fault_ == StoreFault::kReadOnlyFolder ? "Permission denied" : "Not a directory";
@@ -61,7 +68,9 @@ class UnwritableStore {
   }
 
   void unlock() {
-    if (actingAsUser_) EXPECT_EQ(seteuid(0), 0);
+    if (actingAsUser_) {
+      EXPECT_EQ(seteuid(0), 0);
+    }
     actingAsUser_ = false;
     if (fault_ == StoreFault::kReadOnlyFolder) QFile::setPermissions(folder(), kOpen);
   }

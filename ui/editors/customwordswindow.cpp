@@ -29,25 +29,36 @@ constexpr int kClientHeight = 3150;
 
 const QString kNothingChosen = QStringLiteral("You must choose a string to replace!");
 
-// Why a list edited outside the program cannot be changed.
-const QString kSearchNotInForm = QStringLiteral(
-    "The search strings in your settings file have been edited by hand and are not in the form "
-    "Glossmith needs, so nothing was changed! Every search string must end with \\r\\n, with "
-    "no empty one before the last, and a value that holds a ; must be put in double quotes.");
-const QString kReplaceNotPaired = QStringLiteral(
-    "The replacement strings in your settings file have been edited by hand and no longer pair "
-    "up with the search strings, so nothing was changed! There must be one replacement string "
-    "for every search string, each ending with \\r\\n.");
-const QString kNotListed = QStringLiteral(
-    "The string you picked is no longer in your list, so nothing was changed! Close the Custom "
-    "String Editor and open it again to see your list as it is now.");
-
 const QString kUnappliedPair =
     QStringLiteral("Your list already holds %1 replacement strings, the most that Glossmith "
                    "applies. A new one would be stored but never used. Add it anyway?")
         .arg(QLocale(QLocale::English).toString(static_cast<qulonglong>(kMaxCustomPairs)));
 
 }  // namespace
+
+QString RefusalText(ListRefusal refusal) {
+  switch (refusal) {
+    case ListRefusal::kEmptySearch:
+      return kNothingChosen;
+    // A list edited outside the program.
+    case ListRefusal::kSearchNotInForm:
+      return QStringLiteral(
+          "The search strings in your settings file have been edited by hand and are not in the "
+          "form Glossmith needs, so nothing was changed! Every search string must end with "
+          "\\r\\n, with no empty one before the last, and a value that holds a ; must be put "
+          "in double quotes.");
+    case ListRefusal::kReplaceNotPaired:
+      return QStringLiteral(
+          "The replacement strings in your settings file have been edited by hand and no longer "
+          "pair up with the search strings, so nothing was changed! There must be one "
+          "replacement string for every search string, each ending with \\r\\n.");
+    case ListRefusal::kNotListed:
+      return QStringLiteral(
+          "The string you picked is no longer in your list, so nothing was changed! Close the "
+          "Custom String Editor and open it again to see your list as it is now.");
+  }
+  return {};
+}
 
 CustomWordsWindow::CustomWordsWindow(Settings& settings, Prompts& prompts, QWidget* mainWindow)
     : ChildWindow(mainWindow), settings_(settings), prompts_(prompts) {
@@ -233,22 +244,7 @@ void CustomWordsWindow::warnNothingChosen() {
 }
 
 void CustomWordsWindow::explainRefusal(ListRefusal refusal) {
-  QString text;
-  switch (refusal) {
-    case ListRefusal::kEmptySearch:
-      warnNothingChosen();
-      return;
-    case ListRefusal::kSearchNotInForm:
-      text = kSearchNotInForm;
-      break;
-    case ListRefusal::kReplaceNotPaired:
-      text = kReplaceNotPaired;
-      break;
-    case ListRefusal::kNotListed:
-      text = kNotListed;
-      break;
-  }
-  prompts_.warn(this, QStringLiteral("Error"), text);
+  prompts_.warn(this, QStringLiteral("Error"), RefusalText(refusal));
 }
 
 bool CustomWordsWindow::confirmUnappliedPair() {

@@ -20,6 +20,9 @@ namespace glossmith::ui {
 
 class Prompts;
 
+// What the Custom String Editor says in its Error box when it refuses an edit.
+QString RefusalText(ListRefusal refusal);
+
 // The Custom String Editor `customwords`: the user adds a pair of a search
 // string and its replacement, changes the replacement of a stored pair,
 // deletes one pair or deletes them all. Every change is written to the store

@@ -78,52 +78,45 @@ TEST(AddPairTest, Table) {
     EXPECT_EQ(AddPair(c.search, c.replace, c.newSearch, c.newReplace), c.expected) << c.name;
 }
 
-TEST(UpdateReplacementTest, Table) {
+// Update and Erase find the selected pair and refuse alike; each row holds
+// the result of both.
+TEST(SelectedPairEditTest, Table) {
   struct Case {
     const char* name;
-    std::string search, replace, selected, text;
-    ListEdit<std::string> expected;
+    std::string search, replace, selected, text;  // `text`: the new replacement
+    ListEdit<std::string> updated;
+    ListEdit<ErasedPair> erased;
   };
   const Case cases[] = {
-      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"s},
-      {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"s},
-      {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"s},
-      {"OtherEntriesKeepLoneLineFeed", "a\r\nb\r\n", "1\n\r\n2\r\n", "b", "X", "1\n\r\nX\r\n"s},
-      {"NotStored", "a\r\n", "1\r\n", "b", "X", ListRefusal::kNotListed},
-      {"LetterCaseCounts", "a\r\n", "1\r\n", "A", "X", ListRefusal::kNotListed},
-      {"NothingStored", "", "", "a", "X", ListRefusal::kNotListed},
-      {"BehindEmptyEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", "X",
-       ListRefusal::kNotListed},
-      {"KeptReplacementMissing", "a\r\nb\r\n", "1", "a", "X", ListRefusal::kReplaceNotPaired},
-      {"TwoReplacementsMissing", "a\r\nb\r\nc\r\n", "1", "c", "X",
-       ListRefusal::kReplaceNotPaired},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(UpdateReplacement(c.search, c.replace, c.selected, c.text), c.expected) << c.name;
-}
-
-TEST(ErasePairTest, Table) {
-  struct Case {
-    const char* name;
-    std::string search, replace, selected;
-    ListEdit<ErasedPair> expected;
-  };
-  const Case cases[] = {
-      {"EmptyReplacementStaysPaired", "a\r\nb\r\nc\r\n", "1\r\n\r\n3\r\n", "a",
-       ErasedPair{{"b\r\nc\r\n", "\r\n3\r\n"}, 0}},
-      {"ExtraReplacementsDropped", "a\r\nb\r\n", "1\r\n2\r\n3\r\n", "a",
-       ErasedPair{{"b\r\n", "2\r\n"}, 0}},
-      {"EntriesBehindEmptyOneDropped", "a\r\nb\r\n\r\nc\r\n", "1\r\n2\r\n\r\n3\r\n", "a",
-       ErasedPair{{"b\r\n", "2\r\n"}, 0}},
-      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b",
+      {"OnlySelectedReplacementMissing", "a\r\nb\r\n", "1", "b", "X", "1\r\nX\r\n"s,
        ErasedPair{{"a\r\n", "1\r\n"}, 1}},
-      {"NotStored", "a\r\n", "1\r\n", "b", ListRefusal::kNotListed},
-      {"NothingStored", "", "", "a", ListRefusal::kNotListed},
-      {"KeptReplacementMissing", "a\r\nb\r\nc\r\n", "1\r\n2", "a",
+      {"SingleEntryNothingInReplace", "a\r\n", "", "a", "X", "X\r\n"s, ErasedPair{{"", ""}, 0}},
+      {"LineBreaksDropped", "a\r\n", "1\r\n", "a", "x\r\ny", "xy\r\n"s, ErasedPair{{"", ""}, 0}},
+      {"OtherEntriesKeepLoneLineFeed", "a\r\nb\r\n", "1\n\r\n2\r\n", "b", "X", "1\n\r\nX\r\n"s,
+       ErasedPair{{"a\r\n", "1\n\r\n"}, 1}},
+      {"EmptyReplacementStaysPaired", "a\r\nb\r\nc\r\n", "1\r\n\r\n3\r\n", "a", "X",
+       "X\r\n\r\n3\r\n"s, ErasedPair{{"b\r\nc\r\n", "\r\n3\r\n"}, 0}},
+      {"ExtraReplacementsDropped", "a\r\nb\r\n", "1\r\n2\r\n3\r\n", "a", "X", "X\r\n2\r\n"s,
+       ErasedPair{{"b\r\n", "2\r\n"}, 0}},
+      {"EntriesBehindEmptyOneDropped", "a\r\nb\r\n\r\nc\r\n", "1\r\n2\r\n\r\n3\r\n", "a", "X",
+       "X\r\n2\r\n"s, ErasedPair{{"b\r\n", "2\r\n"}, 0}},
+      {"NotStored", "a\r\n", "1\r\n", "b", "X", ListRefusal::kNotListed, ListRefusal::kNotListed},
+      {"LetterCaseCounts", "a\r\n", "1\r\n", "A", "X", ListRefusal::kNotListed,
+       ListRefusal::kNotListed},
+      {"NothingStored", "", "", "a", "X", ListRefusal::kNotListed, ListRefusal::kNotListed},
+      {"BehindEmptyEntry", "a\r\n\r\nb\r\n", "1\r\n2\r\n3\r\n", "b", "X",
+       ListRefusal::kNotListed, ListRefusal::kNotListed},
+      {"KeptReplacementMissing", "a\r\nb\r\n", "1", "a", "X", ListRefusal::kReplaceNotPaired,
+       ListRefusal::kReplaceNotPaired},
+      {"LastKeptReplacementMissing", "a\r\nb\r\nc\r\n", "1\r\n2", "a", "X",
+       ListRefusal::kReplaceNotPaired, ListRefusal::kReplaceNotPaired},
+      {"TwoReplacementsMissing", "a\r\nb\r\nc\r\n", "1", "c", "X", ListRefusal::kReplaceNotPaired,
        ListRefusal::kReplaceNotPaired},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(ErasePair(c.search, c.replace, c.selected), c.expected) << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(UpdateReplacement(c.search, c.replace, c.selected, c.text), c.updated) << c.name;
+    EXPECT_EQ(ErasePair(c.search, c.replace, c.selected), c.erased) << c.name;
+  }
 }
 
 // A long run of edits checked against a plain vector of pairs: after every

@@ -94,7 +94,7 @@ TEST(EnglishToL33tStandard, Words) {
 }
 
 TEST(EnglishToL33tHardcore, DefaultTable) {
-  ExpectAll(Direction::kToL33t, true, {Table::kDefaults},
+  ExpectAll(Direction::kToL33t, true, {Table::kDefaults, {}, {}},
             {
                 {"Empty", "", ""},
                 {"Hack", "hack", "hax0r "},
@@ -111,7 +111,7 @@ TEST(EnglishToL33tHardcore, DefaultTable) {
 }
 
 TEST(EnglishToL33tHardcore, EmptyTableReplacesRunsOfSpaces) {
-  ExpectAll(Direction::kToL33t, true, {Table::kEmpty},
+  ExpectAll(Direction::kToL33t, true, {Table::kEmpty, {}, {}},
             {
                 {"Empty", "", ""},
                 {"OneLetter", "a", " "},
@@ -163,7 +163,7 @@ TEST(L33tToEnglishStandard, Words) {
 }
 
 TEST(L33tToEnglishHardcore, DefaultTable) {
-  ExpectAll(Direction::kToEnglish, true, {Table::kDefaults},
+  ExpectAll(Direction::kToEnglish, true, {Table::kDefaults, {}, {}},
             {
                 {"Empty", "", ""},
                 {"Hello", "|-| 3 1 1 0 ", "hello"},
@@ -176,7 +176,7 @@ TEST(L33tToEnglishHardcore, DefaultTable) {
 }
 
 TEST(L33tToEnglishHardcore, EmptyTableTurnsSpacesIntoA) {
-  ExpectAll(Direction::kToEnglish, true, {Table::kEmpty},
+  ExpectAll(Direction::kToEnglish, true, {Table::kEmpty, {}, {}},
             {
                 {"Empty", "", ""},
                 {"Space", "x y", "xay"},

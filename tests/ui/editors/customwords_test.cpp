@@ -14,10 +14,6 @@
 namespace glossmith::ui::testing {
 namespace {
 
-const QString kStartText = QStringLiteral(
-    "Create a new replacement string, edit an existing replacement string, or erase an existing "
-    "replacement! When you have finished editing your personal list, click on the \"Finished\" "
-    "button to the left.");
 const QString kAdded = QStringLiteral("Your new replacement string has been added!");
 const QString kUpdated = QStringLiteral("Your existing replacement string has been updated!");
 const QString kErased = QStringLiteral("Your replacement string has been erased!");
@@ -25,26 +21,14 @@ const QString kErased = QStringLiteral("Your replacement string has been erased!
 const QString kNothingChosenText = QStringLiteral("You must choose a string to replace!");
 const ExpectedBox kNothingChosen{QMessageBox::Warning, QStringLiteral("Error"), kNothingChosenText,
                                  QMessageBox::Ok, QMessageBox::Ok};
-// Why a list edited by hand cannot be changed.
-const QString kSearchNotInForm = QStringLiteral(
-    "The search strings in your settings file have been edited by hand and are not in the form "
-    "Glossmith needs, so nothing was changed! Every search string must end with \\r\\n, with "
-    "no empty one before the last, and a value that holds a ; must be put in double quotes.");
-const QString kReplaceNotPaired = QStringLiteral(
-    "The replacement strings in your settings file have been edited by hand and no longer pair "
-    "up with the search strings, so nothing was changed! There must be one replacement string "
-    "for every search string, each ending with \\r\\n.");
-const QString kNotListed = QStringLiteral(
-    "The string you picked is no longer in your list, so nothing was changed! Close the Custom "
-    "String Editor and open it again to see your list as it is now.");
+// Why a list edited by hand cannot be changed: the editor's own texts.
+const QString kSearchNotInForm = RefusalText(ListRefusal::kSearchNotInForm);
+const QString kReplaceNotPaired = RefusalText(ListRefusal::kReplaceNotPaired);
+const QString kNotListed = RefusalText(ListRefusal::kNotListed);
 
 ExpectedBox errorBox(const QString& text) {
   return {QMessageBox::Warning, QStringLiteral("Error"), text, QMessageBox::Ok, QMessageBox::Ok};
 }
-const ExpectedBox kEraseAllQuestion{
-    QMessageBox::Warning, QStringLiteral("Are you sure?"),
-    QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
-    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
 const ExpectedBox kEraseAllDone{QMessageBox::NoIcon, QStringLiteral("Done."),
                                 QStringLiteral("All Custom Replacement Strings have been erased."),
                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
@@ -71,6 +55,22 @@ class CustomWordsTest : public EditorTest {
     settle();
   }
   void click(const char* button) { control<QPushButton>(window_, button)->click(); }
+
+  // What an operation leaves: done, the `writes` and `success` in the status
+  // line; refused, no write, one Error box saying `error`, the status line as
+  // it was.
+  void expectOutcome(bool done, const std::vector<WriteCall>& writes, const QString& success,
+                     const QString& error) {
+    if (done) {
+      EXPECT_EQ(settings_.writes(), writes);
+      expectBoxes({}, window_);
+      EXPECT_EQ(messagelabel_->text(), success);
+    } else {
+      EXPECT_TRUE(settings_.writes().empty());
+      expectBoxes({errorBox(error)}, window_);
+      EXPECT_EQ(messagelabel_->text(), kCustomStartText);
+    }
+  }
 
   QStringList items() const {
     QStringList texts;
@@ -114,7 +114,7 @@ TEST_F(CustomWordsTest, OpeningListsTheStoredSearchStrings) {
     EXPECT_EQ(addstring_->text(), QString());
     EXPECT_EQ(addreplace_->text(), QString());
     EXPECT_EQ(editreplace_->text(), QString());
-    EXPECT_EQ(messagelabel_->text(), kStartText);
+    EXPECT_EQ(messagelabel_->text(), kCustomStartText);
     EXPECT_EQ(window_->focusWidget(), addstring_);
     EXPECT_FALSE(mainWindow_.isEnabled());
     EXPECT_TRUE(settings_.writes().empty());
@@ -150,7 +150,7 @@ TEST_F(CustomWordsTest, Add) {
     bool added;
     std::string expectedSearch, expectedReplace;
     QStringList expectedItems;
-    QString error;  // the text of the Error box when nothing was added
+    QString error{};  // the text of the Error box when nothing was added
   };
   const Case cases[] = {
       {"DudeToEmptyList", "", "", "dude", "d00d", true, "dude\r\n", "d00d\r\n", {"dude"}},
@@ -179,21 +179,12 @@ TEST_F(CustomWordsTest, Add) {
     EXPECT_EQ(storedReplace(), c.expectedReplace);
     EXPECT_EQ(items(), c.expectedItems);
     EXPECT_EQ(replacebox_->currentIndex(), -1);
-    if (c.added) {
-      EXPECT_EQ(settings_.writes(),
-                (std::vector<WriteCall>{{"change", "search", c.expectedSearch},
-                                        {"change", "replace", c.expectedReplace}}));
-      expectBoxes({}, window_);
-      EXPECT_EQ(addstring_->text(), QString());
-      EXPECT_EQ(addreplace_->text(), QString());
-      EXPECT_EQ(messagelabel_->text(), kAdded);
-    } else {
-      EXPECT_TRUE(settings_.writes().empty());
-      expectBoxes({errorBox(c.error)}, window_);
-      EXPECT_EQ(addstring_->text(), c.typedSearch);
-      EXPECT_EQ(addreplace_->text(), c.typedReplace);
-      EXPECT_EQ(messagelabel_->text(), kStartText);
-    }
+    expectOutcome(c.added,
+                  {{"change", "search", c.expectedSearch},
+                   {"change", "replace", c.expectedReplace}},
+                  kAdded, c.error);
+    EXPECT_EQ(addstring_->text(), c.added ? QString() : c.typedSearch);
+    EXPECT_EQ(addreplace_->text(), c.added ? QString() : c.typedReplace);
     closeEditor();
     settings_.clearWrites();
   }
@@ -241,7 +232,7 @@ TEST_F(CustomWordsTest, PickingShowsTheStoredReplacement) {
     EXPECT_EQ(replacebox_->currentIndex(), c.pick);
     EXPECT_EQ(addstring_->text(), QStringLiteral("new"));
     EXPECT_EQ(addreplace_->text(), QStringLiteral("n3w"));
-    EXPECT_EQ(messagelabel_->text(), kStartText);
+    EXPECT_EQ(messagelabel_->text(), kCustomStartText);
     EXPECT_TRUE(settings_.writes().empty());
     closeEditor();
   }
@@ -298,18 +289,8 @@ TEST_F(CustomWordsTest, Update) {
     EXPECT_EQ(storedSearch(), c.search);
     EXPECT_EQ(storedReplace(), c.expectedReplace);
     EXPECT_EQ(replacebox_->currentIndex(), c.pick);
-    if (c.written) {
-      EXPECT_EQ(settings_.writes(),
-                (std::vector<WriteCall>{{"change", "replace", c.expectedReplace}}));
-      expectBoxes({}, window_);
-      EXPECT_EQ(editreplace_->text(), QString());
-      EXPECT_EQ(messagelabel_->text(), kUpdated);
-    } else {
-      EXPECT_TRUE(settings_.writes().empty());
-      expectBoxes({errorBox(c.error)}, window_);
-      EXPECT_EQ(editreplace_->text(), c.typed);
-      EXPECT_EQ(messagelabel_->text(), kStartText);
-    }
+    expectOutcome(c.written, {{"change", "replace", c.expectedReplace}}, kUpdated, c.error);
+    EXPECT_EQ(editreplace_->text(), c.written ? QString() : c.typed);
     closeEditor();
     settings_.clearWrites();
   }
@@ -364,19 +345,11 @@ TEST_F(CustomWordsTest, Erase) {
     EXPECT_EQ(storedReplace(), c.expectedReplace);
     EXPECT_EQ(items(), c.expectedItems);
     EXPECT_EQ(replacebox_->currentIndex(), c.expectedPick);
-    if (c.erased) {
-      EXPECT_EQ(settings_.writes(),
-                (std::vector<WriteCall>{{"change", "replace", c.expectedReplace},
-                                        {"change", "search", c.expectedSearch}}));
-      expectBoxes({}, window_);
-      EXPECT_EQ(editreplace_->text(), QString());
-      EXPECT_EQ(messagelabel_->text(), kErased);
-    } else {
-      EXPECT_TRUE(settings_.writes().empty());
-      expectBoxes({errorBox(c.error)}, window_);
-      EXPECT_EQ(editreplace_->text(), QStringLiteral("typed"));
-      EXPECT_EQ(messagelabel_->text(), kStartText);
-    }
+    expectOutcome(c.erased,
+                  {{"change", "replace", c.expectedReplace},
+                   {"change", "search", c.expectedSearch}},
+                  kErased, c.error);
+    EXPECT_EQ(editreplace_->text(), c.erased ? QString() : QStringLiteral("typed"));
     closeEditor();
     settings_.clearWrites();
   }
@@ -397,17 +370,7 @@ TEST_F(CustomWordsTest, EraseThenUpdateWithoutANewPickWarns) {
 }
 
 TEST_F(CustomWordsTest, EraseAll) {
-  struct Case {
-    const char* name;
-    std::vector<QMessageBox::StandardButton> answers;
-    bool erased;
-  };
-  const Case cases[] = {
-      {"AnsweredNo", {QMessageBox::No}, false},
-      {"AnsweredYesDoneClosedWithOk", {QMessageBox::Yes, QMessageBox::Ok}, true},
-      {"AnsweredYesDoneClosedWithCancel", {QMessageBox::Yes, QMessageBox::Cancel}, true},
-  };
-  for (const Case& c : cases) {
+  for (const Confirmation& c : kConfirmations) {
     SCOPED_TRACE(c.name);
     seedLists("zz\r\nqq\r\n", "ZZ\r\nQQ\r\n");
     const std::string withPairs = EnglishToL33t("zz qq", false, settings_);
@@ -423,8 +386,8 @@ TEST_F(CustomWordsTest, EraseAll) {
     EXPECT_EQ(addstring_->text(), QStringLiteral("s"));
     EXPECT_EQ(addreplace_->text(), QStringLiteral("r"));
     EXPECT_EQ(editreplace_->text(), QStringLiteral("e"));
-    EXPECT_EQ(messagelabel_->text(), kStartText);
-    if (c.erased) {
+    EXPECT_EQ(messagelabel_->text(), kCustomStartText);
+    if (c.confirmed) {
       expectBoxes({kEraseAllQuestion, kEraseAllDone}, window_);
       EXPECT_EQ(settings_.writes(), (std::vector<WriteCall>{{"change", "search", ""},
                                                             {"change", "replace", ""}}));
@@ -456,7 +419,7 @@ TEST_F(CustomWordsTest, PickedStringGoneFromTheStore) {
     expectBoxes({errorBox(kNotListed)}, window_);
     EXPECT_TRUE(settings_.writes().empty());
     EXPECT_EQ(items(), (QStringList{"a", "b"}));
-    EXPECT_EQ(messagelabel_->text(), kStartText);
+    EXPECT_EQ(messagelabel_->text(), kCustomStartText);
     closeEditor();
   }
 }
@@ -493,7 +456,7 @@ TEST_F(CustomWordsTest, AddingPastTheAppliedPairsAsksFirst) {
     expectBoxes(c.asked ? std::vector<ExpectedBox>{question} : std::vector<ExpectedBox>{},
                 window_);
     EXPECT_EQ(storedSearch(), c.added ? search + "new\r\n" : search);
-    EXPECT_EQ(messagelabel_->text(), c.added ? kAdded : kStartText);
+    EXPECT_EQ(messagelabel_->text(), c.added ? kAdded : kCustomStartText);
     EXPECT_EQ(addstring_->text(), c.added ? QString() : QStringLiteral("new"));
     closeEditor();
   }

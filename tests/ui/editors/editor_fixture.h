@@ -79,6 +79,36 @@ class EditorTest : public ::testing::Test {
   QLineEdit* pane_ = nullptr;  // stands for a pane of the main window
 };
 
+// What the editors show that tests in more than one file expect.
+inline const QString kCustomStartText = QStringLiteral(
+    "Create a new replacement string, edit an existing replacement string, or erase an existing "
+    "replacement! When you have finished editing your personal list, click on the \"Finished\" "
+    "button to the left.");
+inline const QString kHardcoreStartText = QStringLiteral(
+    "Please select a letter to change its Hardcore L33T value, or, restore default values.");
+inline const ExpectedBox kEraseAllQuestion{
+    QMessageBox::Warning, QStringLiteral("Are you sure?"),
+    QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
+    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+inline const ExpectedBox kRestoreQuestion{
+    QMessageBox::Warning, QStringLiteral("Are you sure?"),
+    QStringLiteral(
+        "Are you sure you want restore the default values for all Hardcore L33T letters?"),
+    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+
+// The user's answers to an "Are you sure?" box and to the "Done." box that
+// follows a Yes: the rows of Erase all's and Restore defaults' tables.
+struct Confirmation {
+  const char* name;
+  std::vector<QMessageBox::StandardButton> answers;
+  bool confirmed;
+};
+inline const Confirmation kConfirmations[] = {
+    {"AnsweredNo", {QMessageBox::No}, false},
+    {"AnsweredYesDoneClosedWithOk", {QMessageBox::Yes, QMessageBox::Ok}, true},
+    {"AnsweredYesDoneClosedWithCancel", {QMessageBox::Yes, QMessageBox::Cancel}, true},
+};
+
 // The control named `name` in `window`; fails the test when it is missing.
 template <typename T>
 T* control(QWidget* window, const char* name) {

@@ -17,8 +17,6 @@
 namespace glossmith::ui::testing {
 namespace {
 
-const QString kStartText = QStringLiteral(
-    "Please select a letter to change its Hardcore L33T value, or, restore default values.");
 const QString kRestored = QStringLiteral("Defaults have been restored.");
 
 const ExpectedBox kNoLetter{QMessageBox::Warning, QStringLiteral("Error"),
@@ -29,11 +27,6 @@ ExpectedBox noValue(const QString& letter) {
           QStringLiteral("You must choose a string to replace ") + letter + QStringLiteral(" with!"),
           QMessageBox::Ok, QMessageBox::Ok};
 }
-const ExpectedBox kRestoreQuestion{
-    QMessageBox::Warning, QStringLiteral("Are you sure?"),
-    QStringLiteral(
-        "Are you sure you want restore the default values for all Hardcore L33T letters?"),
-    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
 const ExpectedBox kRestoreDone{QMessageBox::NoIcon, QStringLiteral("Done."),
                                QStringLiteral("Defaults restored."),
                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
@@ -112,7 +105,7 @@ TEST_F(HardcoreTest, FirstOpeningFillsTheTableOnce) {
     EXPECT_EQ(lettersbox_->currentText(), QString());
     EXPECT_EQ(lettersbox_->currentIndex(), -1);
     EXPECT_EQ(customletter_->text(), QString());
-    EXPECT_EQ(infolabel_->text(), kStartText);
+    EXPECT_EQ(infolabel_->text(), kHardcoreStartText);
     EXPECT_EQ(window_->focusWidget(), lettersbox_);
     EXPECT_FALSE(mainWindow_.isEnabled());
     closeEditor();
@@ -177,7 +170,7 @@ TEST_F(HardcoreTest, ChoosingALetterShowsItsValue) {
     EXPECT_EQ(lettersbox_->currentText(), QString(QLatin1Char(c.letter)));
     EXPECT_EQ(customletter_->text(), c.shown);
   }
-  EXPECT_EQ(infolabel_->text(), kStartText);
+  EXPECT_EQ(infolabel_->text(), kHardcoreStartText);
 }
 
 TEST_F(HardcoreTest, ALetterWithNothingStoredShowsAnEmptyBox) {
@@ -261,7 +254,7 @@ TEST_F(HardcoreTest, Update) {
     if (c.key.empty()) {
       EXPECT_TRUE(settings_.writes().empty());
       EXPECT_EQ(customletter_->text(), c.value);
-      EXPECT_EQ(infolabel_->text(), kStartText);
+      EXPECT_EQ(infolabel_->text(), kHardcoreStartText);
     } else {
       EXPECT_EQ(settings_.writes(),
                 (std::vector<WriteCall>{{"hardcore", c.key, c.value.toStdString()}}));
@@ -336,17 +329,7 @@ TEST_F(HardcoreTest, TypedCustomOverwritesOnlyTheMarker) {
 }
 
 TEST_F(HardcoreTest, RestoreDefaults) {
-  struct Case {
-    const char* name;
-    std::vector<QMessageBox::StandardButton> answers;
-    bool restored;
-  };
-  const Case cases[] = {
-      {"AnsweredNo", {QMessageBox::No}, false},
-      {"AnsweredYesDoneClosedWithOk", {QMessageBox::Yes, QMessageBox::Ok}, true},
-      {"AnsweredYesDoneClosedWithCancel", {QMessageBox::Yes, QMessageBox::Cancel}, true},
-  };
-  for (const Case& c : cases) {
+  for (const Confirmation& c : kConfirmations) {
     SCOPED_TRACE(c.name);
     openEditor();
     chooseLetter('A');
@@ -360,7 +343,7 @@ TEST_F(HardcoreTest, RestoreDefaults) {
     for (auto answer : c.answers) prompts_.setNextAnswer(answer);
     click("restore");
 
-    if (c.restored) {
+    if (c.confirmed) {
       expectBoxes({kRestoreQuestion, kRestoreDone}, window_);
       EXPECT_EQ(settings_.writes(), defaultWrites());
       EXPECT_EQ(ReadLetterTable(settings_), DefaultLetterTable());

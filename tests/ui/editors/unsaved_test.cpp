@@ -18,14 +18,13 @@
 namespace glossmith::ui::testing {
 namespace {
 
-using glossmith::testing::StoreFault;
-using glossmith::testing::UnwritableStore;
+using namespace glossmith::testing;  // the unwritable store
 
 class UnsavedTest : public EditorTest, public ::testing::WithParamInterface<StoreFault> {
  protected:
   UnsavedTest() : unwritable_(GetParam()), store_(unwritable_.filePath()) {}
 
-  bool canSeed() const { return GetParam() == StoreFault::kReadOnlyFolder; }
+  bool canSeed() const { return unwritable_.seedable(); }
   void seedStore(std::string_view section, std::string_view key, std::string_view value) {
     ASSERT_TRUE(store_.Write(kApp, section, key, value).stored);
   }
@@ -51,57 +50,30 @@ class UnsavedTest : public EditorTest, public ::testing::WithParamInterface<Stor
   IniSettings store_;
 };
 
-const ExpectedBox kEraseAllQuestion{
-    QMessageBox::Warning, QStringLiteral("Are you sure?"),
-    QStringLiteral("Are you sure you want to delete ALL Custom Replacement Strings?"),
-    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
-const ExpectedBox kRestoreQuestion{
-    QMessageBox::Warning, QStringLiteral("Are you sure?"),
-    QStringLiteral(
-        "Are you sure you want restore the default values for all Hardcore L33T letters?"),
-    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
 
-const QString kCustomStart = QStringLiteral(
-    "Create a new replacement string, edit an existing replacement string, or erase an existing "
-    "replacement! When you have finished editing your personal list, click on the \"Finished\" "
-    "button to the left.");
 
 TEST_P(UnsavedTest, CustomStringEditor) {
+  // Each action: pick the first stored pair or not, type into a field or
+  // not, click a button.
   struct Case {
     const char* name;
-    bool needsStoredPairs;  // a store below a regular file holds none to pick
-    std::function<void(QWidget*)> act;
+    bool needsStoredPairs;  // a store below a regular file holds none
+    bool pickFirst;
+    const char* field;  // nullptr: nothing is typed
+    QString typed;
+    const char* button;
     const ExpectedBox* question;  // asked before writing, answered Yes
     QString what;
   };
-  const auto field = [](QWidget* w, const char* name) { return control<QLineEdit>(w, name); };
-  const auto button = [](QWidget* w, const char* name) { control<QPushButton>(w, name)->click(); };
   const Case cases[] = {
-      {"Add", false,
-       [&](QWidget* w) {
-         typeInto(field(w, "addstring"), QStringLiteral("new"));
-         button(w, "addstringbutton");
-       },
-       nullptr, QStringLiteral("Your new replacement string could not be added!")},
-      {"Update", true,
-       [&](QWidget* w) {
-         clickListItem(control<QComboBox>(w, "replacebox"), 0);
-         typeInto(field(w, "editreplace"), QStringLiteral("X"));
-         button(w, "updatestringbutton");
-       },
-       nullptr, QStringLiteral("Your existing replacement string could not be updated!")},
-      {"Erase", true,
-       [&](QWidget* w) {
-         clickListItem(control<QComboBox>(w, "replacebox"), 0);
-         button(w, "erasestring");
-       },
-       nullptr, QStringLiteral("Your replacement string could not be erased!")},
-      {"EraseAll", true,
-       [&](QWidget* w) {
-         prompts_.setNextAnswer(QMessageBox::Yes);
-         button(w, "Eraseall");
-       },
-       &kEraseAllQuestion, QStringLiteral("Your Custom Replacement Strings could not be erased!")},
+      {"Add", false, false, "addstring", "new", "addstringbutton", nullptr,
+       "Your new replacement string could not be added!"},
+      {"Update", true, true, "editreplace", "X", "updatestringbutton", nullptr,
+       "Your existing replacement string could not be updated!"},
+      {"Erase", true, true, nullptr, {}, "erasestring", nullptr,
+       "Your replacement string could not be erased!"},
+      {"EraseAll", true, false, nullptr, {}, "Eraseall", &kEraseAllQuestion,
+       "Your Custom Replacement Strings could not be erased!"},
   };
   if (canSeed()) {
     seedStore(kSectionChange, kKeySearch, "dude\r\n");
@@ -114,12 +86,15 @@ TEST_P(UnsavedTest, CustomStringEditor) {
     auto* window = openOnStore<CustomWordsWindow>();
     const QStringList before = {control<QComboBox>(window, "replacebox")->itemText(0)};
     prompts_.clear();
-    c.act(window);
+    if (c.pickFirst) clickListItem(control<QComboBox>(window, "replacebox"), 0);
+    if (c.field) typeInto(control<QLineEdit>(window, c.field), c.typed);
+    if (c.question) prompts_.setNextAnswer(QMessageBox::Yes);
+    control<QPushButton>(window, c.button)->click();
     std::vector<ExpectedBox> boxes;
     if (c.question) boxes.push_back(*c.question);
     boxes.push_back(notSaved(c.what));
     expectBoxes(boxes, window);
-    EXPECT_EQ(control<QLabel>(window, "messagelabel")->text(), kCustomStart);
+    EXPECT_EQ(control<QLabel>(window, "messagelabel")->text(), kCustomStartText);
     EXPECT_EQ(control<QComboBox>(window, "replacebox")->itemText(0), before.front());
     EXPECT_EQ(store_.Read(kApp, kSectionChange, kKeySearch), canSeed() ? "dude\r\n" : "");
     EXPECT_EQ(store_.Read(kApp, kSectionChange, kKeyReplace), canSeed() ? "d00d\r\n" : "");
@@ -128,8 +103,6 @@ TEST_P(UnsavedTest, CustomStringEditor) {
   }
 }
 
-const QString kHardcoreStart = QStringLiteral(
-    "Please select a letter to change its Hardcore L33T value, or, restore default values.");
 const QString kNoDefaults = QStringLiteral(
     "The default Hardcore L33T letters could not be stored! Until they are, Hardcore L33T has "
     "no letters to write.");
@@ -172,7 +145,7 @@ TEST_P(UnsavedTest, HardcoreEditor) {
     if (c.question) boxes.push_back(*c.question);
     boxes.push_back(notSaved(c.what));
     expectBoxes(boxes, window);
-    EXPECT_EQ(control<QLabel>(window, "infolabel")->text(), kHardcoreStart);
+    EXPECT_EQ(control<QLabel>(window, "infolabel")->text(), kHardcoreStartText);
     EXPECT_EQ(store_.Read(kApp, kSectionHardcore, kKeyCustom), "");
     EXPECT_EQ(store_.Read(kApp, kSectionHardcore, "A"), canSeed() ? "@" : "");
     window->close();
@@ -180,10 +153,8 @@ TEST_P(UnsavedTest, HardcoreEditor) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnsavedTest,
-                         ::testing::Values(StoreFault::kReadOnlyFolder,
-                                           StoreFault::kBelowRegularFile),
-                         [](const auto& info) { return glossmith::testing::faultName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnsavedTest, ::testing::ValuesIn(kStoreFaults),
+                         faultCaseName);
 
 }  // namespace
 }  // namespace glossmith::ui::testing

@@ -98,7 +98,9 @@ TEST_F(InstructionsWindowTest, OkButtonIsTheOnlyFocusStop) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
   EXPECT_EQ(QApplication::focusWidget(), ok);
   for (QWidget* w : window_->findChildren<QWidget*>()) {
-    if (w != ok) EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
+    if (w != ok) {
+      EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
+    }
   }
   EXPECT_NE(ok->focusPolicy(), Qt::NoFocus);
 }

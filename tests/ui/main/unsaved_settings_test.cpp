@@ -8,8 +8,7 @@
 namespace glossmith::ui::testing {
 namespace {
 
-using glossmith::testing::StoreFault;
-using glossmith::testing::UnwritableStore;
+using namespace glossmith::testing;  // the unwritable store
 
 class UnsavedSwitchTest : public ::testing::TestWithParam<StoreFault> {};
 
@@ -19,8 +18,10 @@ class UnsavedSwitchTest : public ::testing::TestWithParam<StoreFault> {};
 TEST_P(UnsavedSwitchTest, ToggleKeepsStateAndSaysItIsNotRemembered) {
   UnwritableStore unwritable(GetParam());
   IniSettings store(unwritable.filePath());
-  const bool seedable = GetParam() == StoreFault::kReadOnlyFolder;
-  if (seedable) ASSERT_TRUE(store.Write(kApp, kSectionGeneral, kKeyUseHard, "no").stored);
+  const bool seedable = unwritable.seedable();
+  if (seedable) {
+    ASSERT_TRUE(store.Write(kApp, kSectionGeneral, kKeyUseHard, "no").stored);
+  }
   unwritable.lock();
   ScriptedPrompts prompts;
   MainWindow window(store, prompts);
@@ -53,10 +54,8 @@ TEST_P(UnsavedSwitchTest, ToggleKeepsStateAndSaysItIsNotRemembered) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnsavedSwitchTest,
-                         ::testing::Values(StoreFault::kReadOnlyFolder,
-                                           StoreFault::kBelowRegularFile),
-                         [](const auto& info) { return glossmith::testing::faultName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnsavedSwitchTest, ::testing::ValuesIn(kStoreFaults),
+                         faultCaseName);
 
 }  // namespace
 }  // namespace glossmith::ui::testing

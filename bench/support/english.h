@@ -1,5 +1,7 @@
 #pragma once
 
+// English text for the benchmarks, generated or read from Debian's licenses.
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
