@@ -37,6 +37,25 @@ ListEdit<std::vector<std::string>> KeptReplacements(std::string_view storedRepla
   return replace;
 }
 
+// The pair that Update and Erase act on: the last search entry equal to
+// `selected`, with the replacements kept as stored.
+struct SelectedPair {
+  Entries entries;
+  std::size_t index;
+  std::vector<std::string> replace;
+};
+
+ListEdit<SelectedPair> FindSelected(std::string_view storedSearch, std::string_view storedReplace,
+                                    std::string_view selected) {
+  Entries entries = ReadSearch(storedSearch);
+  const std::optional<std::size_t> index = LastIndexOf(entries, selected);
+  if (!index) return ListRefusal::kNotListed;
+  ListEdit<std::vector<std::string>> kept =
+      KeptReplacements(storedReplace, entries.count, *index);
+  if (!kept) return kept.refusal();
+  return SelectedPair{std::move(entries), *index, std::move(*kept)};
+}
+
 }  // namespace
 
 std::vector<std::string> SearchEntries(std::string_view storedSearch) {
@@ -83,32 +102,22 @@ ListEdit<CustomListValues> AddPair(std::string_view storedSearch, std::string_vi
 ListEdit<std::string> UpdateReplacement(std::string_view storedSearch,
                                         std::string_view storedReplace, std::string_view selected,
                                         std::string_view replacement) {
-  const Entries entries = ReadSearch(storedSearch);
-  const std::optional<std::size_t> index = LastIndexOf(entries, selected);
-  if (!index) return ListRefusal::kNotListed;
-  ListEdit<std::vector<std::string>> kept =
-      KeptReplacements(storedReplace, entries.count, *index);
-  if (!kept) return kept.refusal();
-  std::vector<std::string> replace = std::move(*kept);
-  replace[*index] = WithoutLineBreaks(replacement);
-  return JoinList(replace);
+  ListEdit<SelectedPair> pair = FindSelected(storedSearch, storedReplace, selected);
+  if (!pair) return pair.refusal();
+  pair->replace[pair->index] = WithoutLineBreaks(replacement);
+  return JoinList(pair->replace);
 }
 
 ListEdit<ErasedPair> ErasePair(std::string_view storedSearch, std::string_view storedReplace,
                                std::string_view selected) {
-  Entries entries = ReadSearch(storedSearch);
-  const std::optional<std::size_t> index = LastIndexOf(entries, selected);
-  if (!index) return ListRefusal::kNotListed;
-  ListEdit<std::vector<std::string>> kept =
-      KeptReplacements(storedReplace, entries.count, *index);
-  if (!kept) return kept.refusal();
-  std::vector<std::string> replace = std::move(*kept);
-
-  entries.elements.resize(entries.count);
-  const auto at = static_cast<std::ptrdiff_t>(*index);
-  entries.elements.erase(entries.elements.begin() + at);
-  replace.erase(replace.begin() + at);
-  return ErasedPair{{JoinList(entries.elements), JoinList(replace)}, *index};
+  ListEdit<SelectedPair> pair = FindSelected(storedSearch, storedReplace, selected);
+  if (!pair) return pair.refusal();
+  std::vector<std::string>& search = pair->entries.elements;
+  search.resize(pair->entries.count);
+  const auto at = static_cast<std::ptrdiff_t>(pair->index);
+  search.erase(search.begin() + at);
+  pair->replace.erase(pair->replace.begin() + at);
+  return ErasedPair{{JoinList(search), JoinList(pair->replace)}, pair->index};
 }
 
 std::string WithoutLineBreaks(std::string_view text) {

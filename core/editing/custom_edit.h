@@ -48,6 +48,7 @@ class ListEdit {
   const T& operator*() const { return *value_; }
   T& operator*() { return *value_; }
   const T* operator->() const { return &*value_; }
+  T* operator->() { return &*value_; }
   // Only for a refused edit.
   ListRefusal refusal() const { return refusal_; }
 
