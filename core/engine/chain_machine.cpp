@@ -26,6 +26,9 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
 constexpr std::size_t kLanes = 3;
 
+// A machine starts wide only when its table budget holds this many wide rows.
+constexpr std::size_t kMinWideStates = 256;
+
 // The output of a run is sized up front by the growth of the previous run, but
 // never by more than this; a larger growth is met as the text shows it.
 constexpr double kMaxGrowthGuess = 8.0;
@@ -98,7 +101,9 @@ ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) 
     else
       AddMatcher(find, replacement);
   }
-  AssignClasses(used);
+  for (int b = 0; b < 256; ++b) inert_[b] = !used[b];
+  wide_ = limits_.maxEntries / (256 + 1) >= kMinWideStates;
+  AssignClasses();
   Reset();
   FindLoudBytes();
 }
@@ -151,14 +156,30 @@ void ChainMachine::AddMatcher(const std::string& find, const std::string& replac
   matchers_.push_back(std::move(m));
 }
 
-void ChainMachine::AssignClasses(const std::array<bool, 256>& used) {
+void ChainMachine::AssignClasses() {
+  // Class 0 is the inert bytes' shared column in a narrow table; in a wide one
+  // it is unused, and keeps rows off a 4 KB stride (rows of exactly 4 KB would
+  // put every state's entry for a byte in the same cache set).
+  classOf_.fill(0);
+  classCount_ = 1;
   for (int b = 0; b < 256; ++b) {
-    if (!used[b]) continue;
+    if (!wide_ && inert_[b]) continue;
     classOf_[b] = static_cast<std::uint16_t>(classCount_);
     representative_[classCount_] = static_cast<unsigned char>(b);
     ++classCount_;
   }
   rowBytes_ = classCount_ * static_cast<std::uint32_t>(sizeof(Entry));
+}
+
+std::uint32_t ChainMachine::GoNarrow(std::uint32_t row) {
+  LoadTuple(row);
+  const std::vector<std::uint32_t> kept = tuple_;
+  wide_ = false;
+  goNarrow_ = false;
+  AssignClasses();
+  std::vector<Entry>().swap(table_);  // Reset keeps the capacity; the wide one is not needed
+  Reset();
+  return RowOf(Intern(kept));
 }
 
 void ChainMachine::FindLoudBytes() {
@@ -280,9 +301,13 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
   const std::uint16_t cls = classOf_[byte];
   bytes_.clear();
   bool appendInput = false;
-  if (cls == 0) {
+  if (inert_[byte]) {
     Flush(tuple_, bytes_);
-    appendInput = true;
+    // A wide entry is this byte's own: it holds the byte itself.
+    if (wide_)
+      bytes_ += static_cast<char>(byte);
+    else
+      appendInput = true;
   } else {
     bytes_.assign(1, static_cast<char>(representative_[cls]));
     Feed(tuple_, bytes_);
@@ -351,7 +376,11 @@ void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
   const unsigned char c = lane.in[offset];
   if (table_[lane.row / sizeof(Entry) + classOf_[c]].next == kUnknown) {
     // All lanes of the chunk keep their states, not only those running now.
-    if (NearBudget()) Rebuild(activeLanes_, activeCount_);
+    // A wide table that is full goes narrow once this chunk is done.
+    if (NearBudget()) {
+      goNarrow_ = wide_;
+      Rebuild(activeLanes_, activeCount_);
+    }
     Compute(lane.row, c);
   }
   const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
@@ -369,7 +398,7 @@ void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
 // Runs K lanes side by side until one of them runs out of input. Each lane
 // depends only on its own previous entry, so the K lookups of one round
 // overlap in the processor.
-template <std::size_t K>
+template <std::size_t K, bool kNarrow>
 void ChainMachine::RunInterleaved(Lane* lanes) {
   for (;;) {
     std::size_t block = kBlock;
@@ -406,7 +435,7 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     for (std::size_t i = 0; i < block; ++i) {
       #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        if (FastStep(table, row[l], in[l][i], o[l])) [[likely]]
+        if (FastStep<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
           continue;
         #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
@@ -455,6 +484,7 @@ const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
   return end;
 }
 
+template <bool kNarrow>
 void ChainMachine::RunSkipping(Lane& lane) {
   std::size_t hits = 0, skipped = 0;
   while (lane.in < lane.end) {
@@ -472,7 +502,7 @@ void ChainMachine::RunSkipping(Lane& lane) {
       // table alone, for this text and the next ones.
       if (++hits >= 64 && skipped < hits * 16) {
         skip_ = false;
-        RunInterleaved<1>(&lane);
+        RunInterleaved<1, kNarrow>(&lane);
         return;
       }
     }
@@ -484,7 +514,7 @@ void ChainMachine::RunSkipping(Lane& lane) {
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      if (!FastStep(table, row, *in, o)) {
+      if (!FastStep<kNarrow>(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
         Slow(&lane, 0, static_cast<std::size_t>(in - lane.in), static_cast<std::size_t>(stop - in));
@@ -513,6 +543,7 @@ void ChainMachine::Run(std::string_view text, std::string& out) {
     // The entries computed so far stay: they are exact, and a later run may
     // need nothing more.
     gaveUp_ = true;
+    goNarrow_ = wide_;  // wide rows cost the most to build
     activeLanes_ = nullptr;
     activeCount_ = 0;
   }
@@ -540,12 +571,26 @@ void ChainMachine::RunComposed(std::string_view text, std::string& out) {
     growth_ = std::max(1.0, static_cast<double>(out.size()) / static_cast<double>(text.size()) * 1.05);
 }
 
+template <bool kNarrow>
+void ChainMachine::RunLanes(Lane* lanes, std::size_t count) {
+  if (skip_) {
+    for (std::size_t l = 0; l < count; ++l) RunSkipping<kNarrow>(lanes[l]);
+  } else if (count == 3) {
+    RunInterleaved<3, kNarrow>(lanes);
+  } else if (count == 2) {
+    RunInterleaved<2, kNarrow>(lanes);
+  }
+  // What is left of each lane, one by one.
+  for (std::size_t l = 0; l < count; ++l) RunInterleaved<1, kNarrow>(&lanes[l]);
+}
+
 std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
                                      std::uint32_t row, std::string& out, std::size_t before,
                                      std::size_t after) {
   // Cut the chunk right after boundary bytes near equal shares. The first lane
   // goes on from `row`; the others start after a boundary, where every state
   // has been flushed back to the start.
+  if (goNarrow_) row = GoNarrow(row);
   const auto length = static_cast<std::size_t>(end - begin);
   std::array<const unsigned char*, kLanes + 1> cuts{};
   std::size_t count = 1;
@@ -553,7 +598,7 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   const std::size_t wanted = std::min(kLanes, length / kMinLaneBytes);
   for (std::size_t l = 1; l < wanted; ++l) {
     const unsigned char* p = std::max(begin + length * l / wanted, cuts[count - 1]);
-    while (p < end && classOf_[*p] != 0) ++p;
+    while (p < end && !inert_[*p]) ++p;
     if (p + 1 >= end) break;  // no boundary left
     cuts[count++] = p + 1;
   }
@@ -583,18 +628,12 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
 
   activeLanes_ = lanes.data();
   activeCount_ = count;
-  if (skip_) {
-    for (std::size_t l = 0; l < count; ++l) RunSkipping(lanes[l]);
-  } else if (count == 3) {
-    RunInterleaved<3>(lanes.data());
-  } else if (count == 2) {
-    RunInterleaved<2>(lanes.data());
-  }
+  if (wide_)
+    RunLanes<false>(lanes.data(), count);
+  else
+    RunLanes<true>(lanes.data(), count);
   std::size_t produced = 0;
-  for (std::size_t l = 0; l < count; ++l) {
-    RunInterleaved<1>(&lanes[l]);
-    produced += lanes[l].pos + lanes[l].regionUsed;
-  }
+  for (std::size_t l = 0; l < count; ++l) produced += lanes[l].pos + lanes[l].regionUsed;
   activeLanes_ = nullptr;
   activeCount_ = 0;
   // Grow the result by what the text so far says the rest will need, rather

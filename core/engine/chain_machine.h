@@ -15,10 +15,17 @@
 //
 // The machine is built lazily, as a table from (state, byte class) to (next
 // state, output). A missing entry is computed on first use by running the byte
-// through the step transducers; after that it costs one table lookup. Bytes
-// that occur in no find string share one class ("inert"): reading one flushes
-// every pending prefix, as the end of the text would, and then emits the byte
-// itself. Consecutive one-byte find strings are fused into byte maps before
+// through the step transducers; after that it costs one table lookup. A byte
+// that occurs in no find string is "inert": reading one flushes every pending
+// prefix, as the end of the text would, and then emits the byte itself.
+//
+// Columns: a machine starts wide, with a column for every byte value, so that
+// an entry holds its whole output, the inert byte included, and a step is one
+// lookup and one copy. Wide rows take some 4 KB a state; a machine whose
+// table outgrows its budget that way goes narrow at the next chunk: the inert
+// bytes then share one column, whose entries write the input byte after
+// their output (a second store per byte), and rows are as small as the rules'
+// bytes allow. Consecutive one-byte find strings are fused into byte maps before
 // composing, since they keep no state; a map stops growing at a size cap, so
 // values that spell each other out cannot make it explode.
 //
@@ -45,6 +52,7 @@
 // the current states, so memory stays bounded.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -83,7 +91,7 @@ class ChainMachine {
   void Run(std::string_view text, std::string& out);
 
   // True for a byte that no step looks for.
-  bool IsBoundary(unsigned char byte) const { return classOf_[byte] == 0; }
+  bool IsBoundary(unsigned char byte) const { return inert_[byte]; }
 
   // Number of states built so far (since the last reset); for tests and tuning.
   std::size_t StateCount() const { return tupleIds_.size(); }
@@ -97,6 +105,9 @@ class ChainMachine {
 
   // Whether the last run gave up composing and ran the steps one by one.
   bool LastRunStepByStep() const { return gaveUp_; }
+
+  // Whether the table has a column for every byte value (see above).
+  bool Wide() const { return wide_; }
 
   // Bytes held between runs: the table and what belongs to it.
   std::size_t RetainedBytes() const;
@@ -121,7 +132,8 @@ class ChainMachine {
 
   // One table entry: the next state's row (see RowOf, or kUnknown) and the
   // output, held inline when it is short. `advance` is the length plus one when
-  // the input byte itself follows the output. A long output (length kLong) is
+  // the input byte itself follows the output (inert bytes, narrow tables only).
+  // A long output (length kLong) is
   // in longOutputs_, its index in `bytes`, and `advance` is then just that
   // flag. An unknown entry has length kLong too, so one test sends both to the
   // slow path.
@@ -131,6 +143,19 @@ class ChainMachine {
     std::uint8_t advance = 0;
     char bytes[10] = {};
   };
+  static_assert(offsetof(Entry, length) == 4 && offsetof(Entry, advance) == 5);
+  static std::uint32_t HeadNext(std::uint64_t head) {
+    if constexpr (std::endian::native == std::endian::little) return static_cast<std::uint32_t>(head);
+    return static_cast<std::uint32_t>(head >> 32);
+  }
+  static std::size_t HeadLength(std::uint64_t head) {
+    if constexpr (std::endian::native == std::endian::little) return (head >> 32) & 0xFF;
+    return (head >> 24) & 0xFF;
+  }
+  static std::size_t HeadAdvance(std::uint64_t head) {
+    if constexpr (std::endian::native == std::endian::little) return (head >> 40) & 0xFF;
+    return (head >> 16) & 0xFF;
+  }
   static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
   static constexpr std::uint8_t kInline = 10;
   static constexpr std::uint8_t kLong = 0xFF;
@@ -148,7 +173,10 @@ class ChainMachine {
   // Construction.
   void AddOneByteStep(const std::string& find, const std::string& replacement);
   void AddMatcher(const std::string& find, const std::string& replacement);
-  void AssignClasses(const std::array<bool, 256>& used);
+  void AssignClasses();
+  // Leaves the wide layout for good, keeping the state at `row`; returns its
+  // row in the new table.
+  std::uint32_t GoNarrow(std::uint32_t row);
   void FindLoudBytes();
 
   // The table.
@@ -171,20 +199,38 @@ class ChainMachine {
   void Rebuild(Lane* lanes, std::size_t count);
 
   // Running.
-  // The per-byte step: one lookup, a blind copy of the inline output and the
-  // input byte behind it. False, with nothing written, when the entry is
-  // unknown or its output long: the caller then takes the slow path.
+  // The per-byte step: one lookup, a blind copy of the inline output and, in a
+  // narrow table, the input byte behind it. False, with nothing written, when
+  // the entry is unknown or its output long: the caller then takes the slow
+  // path.
+  template <bool kNarrow>
   static bool FastStep(const char* table, std::size_t& row, unsigned char c, char*& o) {
-    std::uint16_t offset;
-    std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
-    const auto& e = *reinterpret_cast<const Entry*>(table + row + offset);
-    if (e.length > kInline) [[unlikely]]
+    std::size_t column;
+    if constexpr (kNarrow) {
+      std::uint16_t offset;
+      std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
+      column = offset;
+    } else {
+      column = (std::size_t{c} + 1) * sizeof(Entry);  // see AssignClasses
+    }
+    const char* e = table + row + column;
+    // Every field is read before the output is written: the output may alias
+    // the table as far as the compiler knows, and would otherwise be read
+    // again after the stores.
+    std::uint64_t head;  // next, length and advance, in one load
+    std::memcpy(&head, e, sizeof head);
+    const std::size_t length = HeadLength(head);
+    if (length > kInline) [[unlikely]]
       return false;
     // Reads on into the next entry; the table ends in a padding entry.
-    std::memcpy(o, reinterpret_cast<const char*>(&e) + offsetof(Entry, bytes), kCopy);
-    o[e.length] = static_cast<char>(c);
-    o += e.advance;
-    row = e.next;
+    std::memcpy(o, e + offsetof(Entry, bytes), kCopy);
+    if constexpr (kNarrow) {
+      o[length] = static_cast<char>(c);
+      o += HeadAdvance(head);
+    } else {
+      o += length;  // a wide entry never appends the input byte
+    }
+    row = HeadNext(head);
     return true;
   }
   static void Reserve(Lane& lane, std::size_t extra);
@@ -192,11 +238,14 @@ class ChainMachine {
   // copies a long output. `blockRest` bytes of the block remain, this one
   // included.
   void Slow(Lane* lanes, std::size_t which, std::size_t offset, std::size_t blockRest);
-  template <std::size_t K>
+  template <std::size_t K, bool kNarrow>
   void RunInterleaved(Lane* lanes);
   // Runs a lane, copying the stretches between loud bytes in bulk while the
   // machine is in its start state.
+  template <bool kNarrow>
   void RunSkipping(Lane& lane);
+  template <bool kNarrow>
+  void RunLanes(Lane* lanes, std::size_t count);
   const unsigned char* FindLoud(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
   // and returns the state at the end. `before` bytes of text came before it,
@@ -212,6 +261,9 @@ class ChainMachine {
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Stage> stages_;
+  std::array<bool, 256> inert_{};
+  bool wide_ = true;
+  bool goNarrow_ = false;  // at the start of the next chunk
   std::array<std::uint16_t, 256> classOf_{};
   std::array<unsigned char, 257> representative_{};
   std::uint32_t rowBytes_ = 0;

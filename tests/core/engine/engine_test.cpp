@@ -160,6 +160,33 @@ TEST_F(RandomChains, MachineStaysExactWhenItsTableIsRebuilt) {
   EXPECT_GT(interleaved, 0);
 }
 
+// A machine starts with a column for every byte value and, once its table
+// outgrows the budget that way, goes on with narrow rows from the next
+// megabyte chunk, or from the next run. Texts end inside the first chunk, on
+// its edge and past it; both runs of each fresh machine must give the steps'
+// result, and the second must not need to give up.
+TEST(ChainMachineTest, GoingNarrowLosesNoByte) {
+  // Runs of "a" walk a 1,500-byte find string through its 1,500 states.
+  const Steps steps = {{std::string(1499, 'a') + "b", "<X>"}, {"ab", "Y"}, {"\xE9", "e"}};
+  const std::string unit = std::string(1600, 'a') + "b\n" + std::string(700, 'a') + "\xE9 z\n";
+  for (const std::size_t size : {std::size_t{5000}, std::size_t{1} << 20, (std::size_t{1} << 20) + 1,
+                                 std::size_t{3} << 20}) {
+    std::string text;
+    while (text.size() < size) text += unit;
+    text.resize(size);
+    const std::string expected = Sequential(text, steps);
+    detail::ChainMachine machine(steps);
+    ASSERT_TRUE(machine.Wide());
+    for (int run = 0; run < 2; ++run) {
+      std::string out;
+      machine.Run(text, out);
+      ASSERT_EQ(Difference(out, expected), "") << size << " bytes, run " << run;
+    }
+    EXPECT_FALSE(machine.Wide()) << size;
+    EXPECT_FALSE(machine.LastRunStepByStep()) << size;
+  }
+}
+
 TEST_F(RandomChains, BatchMatchesStepByStep) {
   for (int round = 0; round < 1500; ++round) {
     const Steps steps = RandomSteps(1 + static_cast<int>(rng_() % 40), "abc ");
