@@ -133,10 +133,10 @@ class ChainMachine {
   // One table entry: the next state's row (see RowOf, or kUnknown) and the
   // output, held inline when it is short. `advance` is the length plus one when
   // the input byte itself follows the output (inert bytes, narrow tables only).
-  // A long output (length kLong) is
-  // in longOutputs_, its index in `bytes`, and `advance` is then just that
-  // flag. An unknown entry has length kLong too, so one test sends both to the
-  // slow path.
+  // A long output (length kLong) is in longOutputs_, its index in `bytes`, and
+  // `advance` is then just that flag. An unknown entry has length kLong too, so
+  // one test sends both to the slow path. The step reads the first eight bytes
+  // (next, length, advance) in one load: see Head*.
   struct Entry {
     std::uint32_t next = kUnknown;
     std::uint8_t length = kLong;
