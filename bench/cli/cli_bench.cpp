@@ -425,7 +425,7 @@ void RegisterAll() {
                                             if (pipe) PipeBench(s, c, cat, name);
                                             else FileBench(s, c, cat, name);
                                           }),
-             pipe ? 1 : 3);
+             3);
       }
       Figures().push_back({c.label + std::string(pipe ? ", 1 GB through a pipe" : ", 100 MB file"),
                            base + "/cli", base + "/cat", "MB/s", c.bar});
