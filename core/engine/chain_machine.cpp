@@ -103,6 +103,10 @@ ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) 
   }
   for (int b = 0; b < 256; ++b) inert_[b] = !used[b];
   wide_ = limits_.maxEntries / (256 + 1) >= kMinWideStates;
+  // Narrow rows pay only when they are notably smaller: rules that look for
+  // nearly every byte value have wide rows either way.
+  const auto usedBytes = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
+  narrowPays_ = 4 * (1 + usedBytes) <= 3 * (256 + 1);
   AssignClasses();
   Reset();
   FindLoudBytes();
@@ -378,7 +382,7 @@ void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
     // All lanes of the chunk keep their states, not only those running now.
     // A wide table that is full goes narrow once this chunk is done.
     if (NearBudget()) {
-      goNarrow_ = wide_;
+      goNarrow_ = wide_ && narrowPays_;
       Rebuild(activeLanes_, activeCount_);
     }
     Compute(lane.row, c);
@@ -543,7 +547,7 @@ void ChainMachine::Run(std::string_view text, std::string& out) {
     // The entries computed so far stay: they are exact, and a later run may
     // need nothing more.
     gaveUp_ = true;
-    goNarrow_ = wide_;  // wide rows cost the most to build
+    goNarrow_ = wide_ && narrowPays_;  // wide rows cost the most to build
     activeLanes_ = nullptr;
     activeCount_ = 0;
   }

@@ -22,10 +22,11 @@
 // Columns: a machine starts wide, with a column for every byte value, so that
 // an entry holds its whole output, the inert byte included, and a step is one
 // lookup and one copy. Wide rows take some 4 KB a state; a machine whose
-// table outgrows its budget that way goes narrow at the next chunk: the inert
-// bytes then share one column, whose entries write the input byte after
-// their output (a second store per byte), and rows are as small as the rules'
-// bytes allow. Consecutive one-byte find strings are fused into byte maps before
+// table outgrows its budget that way goes narrow at the next chunk (unless its
+// rules look for nearly every byte value, so that narrow rows would be hardly
+// smaller): the inert bytes then share one column, whose entries write the
+// input byte after their output (a second store per byte), and rows are as
+// small as the rules' bytes allow. Consecutive one-byte find strings are fused into byte maps before
 // composing, since they keep no state; a map stops growing at a size cap, so
 // values that spell each other out cannot make it explode.
 //
@@ -263,7 +264,8 @@ class ChainMachine {
   std::vector<Stage> stages_;
   std::array<bool, 256> inert_{};
   bool wide_ = true;
-  bool goNarrow_ = false;  // at the start of the next chunk
+  bool narrowPays_ = true;  // narrow rows would be at most 3/4 of wide ones
+  bool goNarrow_ = false;   // at the start of the next chunk
   std::array<std::uint16_t, 256> classOf_{};
   std::array<unsigned char, 257> representative_{};
   std::uint32_t rowBytes_ = 0;
