@@ -26,6 +26,8 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
 constexpr std::size_t kLanes = 3;
 
+// A wide row: a column for every byte value and the unused class 0.
+constexpr std::size_t kWideColumns = 256 + 1;
 // A machine starts wide only when its table budget holds this many wide rows.
 constexpr std::size_t kMinWideStates = 256;
 
@@ -102,11 +104,11 @@ ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) 
       AddMatcher(find, replacement);
   }
   for (int b = 0; b < 256; ++b) inert_[b] = !used[b];
-  wide_ = limits_.maxEntries / (256 + 1) >= kMinWideStates;
+  wide_ = limits_.maxEntries / kWideColumns >= kMinWideStates;
   // Narrow rows pay only when they are notably smaller: rules that look for
   // nearly every byte value have wide rows either way.
   const auto usedBytes = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
-  narrowPays_ = 4 * (1 + usedBytes) <= 3 * (256 + 1);
+  narrowPays_ = 4 * (1 + usedBytes) <= 3 * kWideColumns;
   AssignClasses();
   Reset();
   FindLoudBytes();
