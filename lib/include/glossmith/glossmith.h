@@ -1,0 +1,184 @@
+/* libglossmith: Glossmith's translations between plain English and L33T,
+ * for programs. The same engine as the window and glossmith-cli: every call
+ * gives exactly their bytes for the same rules.
+ *
+ * A gls_rules is a rule set being put together (a Custom string list, the
+ * Hardcore alphabet and the stored Hardcore switch); it is not thread-safe.
+ * A gls_translator is compiled from a rule set once, for one direction and
+ * mode, and is immutable: any number of threads may translate through one
+ * translator at the same time, and it keeps no copy of the rules per thread.
+ * It does not refer to its rules after gls_translator_new returns.
+ *
+ * Text is bytes: UTF-8 for the letters to count, anything else passes through.
+ * No function keeps a pointer it was given past its return. Every failure is
+ * a gls_status; no C++ exception leaves the library.
+ *
+ * Valid C99 and C++. */
+#ifndef GLOSSMITH_GLOSSMITH_H
+#define GLOSSMITH_GLOSSMITH_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define GLS_API __attribute__((visibility("default")))
+#else
+#define GLS_API
+#endif
+
+typedef enum {
+  GLS_OK = 0,
+  GLS_E_BUFFER,        /* the output buffer is too small; *out_len says how large it must be */
+  GLS_E_NULL,          /* a required pointer argument is NULL */
+  GLS_E_ARGUMENT,      /* an argument is out of its range (flags, jobs, ...) */
+  GLS_E_EMPTY_FIND,    /* a Custom pair's find string is empty */
+  GLS_E_LETTER,        /* not a letter from A to Z (either case) */
+  GLS_E_SETTINGS,      /* the settings file cannot be opened or read */
+  GLS_E_NOMEM,         /* out of memory */
+  GLS_E_THREAD,        /* a thread could not be started */
+  GLS_E_SINK,          /* the caller's sink reported a failure */
+  GLS_E_STATE,         /* the stream has already finished */
+  GLS_E_INTERNAL       /* an unexpected failure inside the library */
+} gls_status;
+
+/* The message of a status, in English ("the output buffer is too small"). */
+GLS_API const char* gls_status_message(gls_status status);
+
+/* The library's version, "1.2.3". */
+GLS_API const char* gls_version(void);
+
+/* Translator flags. */
+#define GLS_TO_ENGLISH 1u  /* L33T to English; without it English to L33T */
+#define GLS_HARDCORE 2u    /* Hardcore L33T; without it (and GLS_STORED_MODE) standard L33T */
+#define GLS_STORED_MODE 4u /* Hardcore L33T exactly when the rules' stored switch is on */
+
+/* Rule sets. */
+typedef struct gls_rules gls_rules;
+
+/* The built-in chains, an empty Custom list, the default Hardcore alphabet,
+ * the stored switch off. NULL when out of memory. */
+GLS_API gls_rules* gls_rules_new(void);
+GLS_API void gls_rules_free(gls_rules* rules);
+
+/* Replaces the rules by those of a settings file, read exactly as the window
+ * and glossmith-cli read it: the Custom string list, the 26 letters (a letter
+ * the file does not hold is empty, as in the window) and the Hardcore switch
+ * ("usehard" exactly "yes"). `path` NULL reads the per-user file; a missing
+ * per-user file holds no settings, a missing named file is GLS_E_SETTINGS.
+ * On failure the rules are left as they were. */
+GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
+
+/* Appends a Custom pair: `find` is replaced by `replacement` from English to
+ * L33T, and the other way back. Pairs apply in the order added; at most
+ * GLS_MAX_PAIRS apply, later ones are kept but not applied, as in the window.
+ * An empty find string is refused (GLS_E_EMPTY_FIND). */
+#define GLS_MAX_PAIRS 32768u
+GLS_API gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_len,
+                                      const char* replacement, size_t replacement_len);
+
+/* The number of Custom pairs that apply (at most GLS_MAX_PAIRS). */
+GLS_API size_t gls_rules_pair_count(const gls_rules* rules);
+
+/* Sets the Hardcore symbol of a letter ('A' to 'Z', or 'a' to 'z' for the
+ * same letter). An empty symbol is allowed and used as it is. */
+GLS_API gls_status gls_rules_set_letter(gls_rules* rules, char letter, const char* symbol,
+                                        size_t symbol_len);
+
+/* Sets the stored Hardcore switch, which GLS_STORED_MODE follows. */
+GLS_API gls_status gls_rules_set_stored_hardcore(gls_rules* rules, int on);
+
+/* Translators. */
+typedef struct gls_translator gls_translator;
+
+/* Compiles `rules` for the direction and mode of `flags`. NULL on failure,
+ * with the reason in *status when `status` is not NULL (GLS_OK on success). */
+GLS_API gls_translator* gls_translator_new(const gls_rules* rules, unsigned flags,
+                                           gls_status* status);
+GLS_API void gls_translator_free(gls_translator* translator);
+
+/* Whether the translator runs Hardcore L33T (after GLS_STORED_MODE). */
+GLS_API int gls_translator_hardcore(const gls_translator* translator);
+
+/* Translates `text` into `out`. When the result is longer than
+ * `out_capacity`, nothing is written, *out_len is the size needed and the
+ * status is GLS_E_BUFFER; otherwise *out_len is the result's length. No
+ * terminating NUL is written. `out` may be NULL when `out_capacity` is 0. */
+GLS_API gls_status gls_translate(const gls_translator* translator, const char* text, size_t len,
+                                 char* out, size_t out_capacity, size_t* out_len);
+
+/* Translates `text` into a new buffer of *out_len bytes plus a terminating
+ * NUL, to be released with gls_free. */
+GLS_API gls_status gls_translate_alloc(const gls_translator* translator, const char* text,
+                                       size_t len, char** out, size_t* out_len);
+GLS_API void gls_free(void* buffer);
+
+/* Receives translated bytes; returns 0 to go on, anything else to stop (the
+ * call then ends with GLS_E_SINK). */
+typedef int (*gls_sink)(void* context, const char* bytes, size_t len);
+
+/* Translates `text` and passes the result to `sink`, in one or more pieces
+ * whose concatenation is the result, without holding all of it at once when
+ * the text can be cut (see gls_translator_split_bytes). */
+GLS_API gls_status gls_translate_to_sink(const gls_translator* translator, const char* text,
+                                         size_t len, gls_sink sink, void* context);
+
+/* Translates `count` texts on up to `jobs` threads (0: one per online
+ * processor). outs[i] receives a new buffer of out_lens[i] bytes plus a NUL,
+ * to be released with gls_free. On failure no buffer is left allocated and
+ * every outs[i] is NULL. */
+GLS_API gls_status gls_translate_many(const gls_translator* translator, size_t count,
+                                      const char* const* texts, const size_t* lens, char** outs,
+                                      size_t* out_lens, unsigned jobs);
+
+/* The bytes that no step of the translator's rules looks for: a text may be
+ * cut right after any of them, and translating the pieces one by one gives
+ * the translation of the whole. Writes them in ascending order to `bytes`
+ * (room for 256) and returns how many there are. */
+GLS_API size_t gls_translator_split_bytes(const gls_translator* translator,
+                                          unsigned char bytes[256]);
+
+/* The length of the longest prefix of `text` that ends right after such a
+ * byte (0 when there is none). */
+GLS_API size_t gls_translator_split_point(const gls_translator* translator, const char* text,
+                                          size_t len);
+
+/* A digest of everything the translator's output depends on (direction,
+ * mode, the Custom pairs that apply and, in Hardcore mode, the alphabet), as
+ * 64 lowercase hex digits of SHA-256 and a NUL: two translators with the same
+ * digest translate every text alike, on any machine. */
+#define GLS_DIGEST_SIZE 65
+GLS_API gls_status gls_translator_digest(const gls_translator* translator,
+                                         char digest[GLS_DIGEST_SIZE]);
+
+/* A digest of the whole rule set (every pair, the alphabet, the switch). */
+GLS_API gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]);
+
+/* Streams: feed a text in pieces, take what is final so far. What a stream
+ * gives, joined, equals gls_translate of the joined pieces, however the text
+ * is cut. A stream belongs to one thread at a time; any number of streams
+ * may share one translator. The translator must outlive its streams. */
+typedef struct gls_stream gls_stream;
+
+GLS_API gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status);
+GLS_API void gls_stream_free(gls_stream* stream);
+
+/* Adds `text` and passes to `sink` the translation of everything up to the
+ * last byte that the text may be cut after (possibly nothing). */
+GLS_API gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len,
+                                   gls_sink sink, void* context);
+
+/* Passes the translation of what is left to `sink`; the stream then takes no
+ * more text (GLS_E_STATE). */
+GLS_API gls_status gls_stream_finish(gls_stream* stream, gls_sink sink, void* context);
+
+/* Bytes fed but not yet translated. */
+GLS_API size_t gls_stream_pending(const gls_stream* stream);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GLOSSMITH_GLOSSMITH_H */

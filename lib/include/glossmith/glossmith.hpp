@@ -1,0 +1,188 @@
+// libglossmith for C++: the C API (glossmith.h) with owning types,
+// std::string_view and exceptions. Header-only; link glossmith::glossmith.
+#pragma once
+
+#include <glossmith/glossmith.h>
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glossmith::api {
+
+// A failure of the library, with its status.
+class Error : public std::runtime_error {
+ public:
+  explicit Error(gls_status status)
+      : std::runtime_error(gls_status_message(status)), status_(status) {}
+  gls_status status() const noexcept { return status_; }
+
+ private:
+  gls_status status_;
+};
+
+inline void Check(gls_status status) {
+  if (status != GLS_OK) throw Error(status);
+}
+
+enum class Direction { kEnglishToL33t, kL33tToEnglish };
+enum class Mode { kStandard, kHardcore, kStored };
+
+inline std::string_view Version() { return gls_version(); }
+
+class Rules {
+ public:
+  // The built-in chains, an empty Custom list, the default alphabet.
+  Rules() : rules_(gls_rules_new()) {
+    if (!rules_) throw Error(GLS_E_NOMEM);
+  }
+  // The rules of a settings file; an empty path reads the per-user file.
+  static Rules FromSettings(const std::string& path = {}) {
+    Rules rules;
+    Check(gls_rules_load_settings(rules.get(), path.empty() ? nullptr : path.c_str()));
+    return rules;
+  }
+
+  Rules& AddPair(std::string_view find, std::string_view replacement) {
+    Check(gls_rules_add_pair(get(), find.data(), find.size(), replacement.data(),
+                             replacement.size()));
+    return *this;
+  }
+  Rules& SetLetter(char letter, std::string_view symbol) {
+    Check(gls_rules_set_letter(get(), letter, symbol.data(), symbol.size()));
+    return *this;
+  }
+  Rules& SetStoredHardcore(bool on) {
+    Check(gls_rules_set_stored_hardcore(get(), on ? 1 : 0));
+    return *this;
+  }
+  std::size_t PairCount() const { return gls_rules_pair_count(get()); }
+  std::string Digest() const {
+    char digest[GLS_DIGEST_SIZE];
+    Check(gls_rules_digest(get(), digest));
+    return digest;
+  }
+
+  gls_rules* get() const noexcept { return rules_.get(); }
+
+ private:
+  struct Free {
+    void operator()(gls_rules* r) const noexcept { gls_rules_free(r); }
+  };
+  std::unique_ptr<gls_rules, Free> rules_;
+};
+
+class Translator {
+ public:
+  Translator(const Rules& rules, Direction direction, Mode mode = Mode::kStandard) {
+    unsigned flags = direction == Direction::kL33tToEnglish ? GLS_TO_ENGLISH : 0u;
+    if (mode == Mode::kHardcore) flags |= GLS_HARDCORE;
+    if (mode == Mode::kStored) flags |= GLS_STORED_MODE;
+    gls_status status = GLS_OK;
+    translator_.reset(gls_translator_new(rules.get(), flags, &status));
+    Check(status);
+  }
+
+  std::string Translate(std::string_view text) const {
+    std::string out;
+    Translate(text, out);
+    return out;
+  }
+  // Into `out`, reusing its capacity.
+  void Translate(std::string_view text, std::string& out) const {
+    std::size_t needed = 0;
+    out.resize(out.capacity());
+    gls_status status = gls_translate(get(), text.data(), text.size(), out.data(), out.size(),
+                                      &needed);
+    if (status == GLS_E_BUFFER) {
+      out.resize(needed);
+      status = gls_translate(get(), text.data(), text.size(), out.data(), out.size(), &needed);
+    }
+    Check(status);
+    out.resize(needed);
+  }
+  // On up to `jobs` threads (0: one per processor).
+  std::vector<std::string> TranslateMany(const std::vector<std::string_view>& texts,
+                                         unsigned jobs = 0) const {
+    std::vector<const char*> data;
+    std::vector<std::size_t> lens;
+    for (std::string_view t : texts) {
+      data.push_back(t.data());
+      lens.push_back(t.size());
+    }
+    std::vector<char*> outs(texts.size());
+    std::vector<std::size_t> outLens(texts.size());
+    Check(gls_translate_many(get(), texts.size(), data.data(), lens.data(), outs.data(),
+                             outLens.data(), jobs));
+    std::vector<std::string> results;
+    results.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      results.emplace_back(outs[i], outLens[i]);
+      gls_free(outs[i]);
+    }
+    return results;
+  }
+
+  bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
+  std::string SplitBytes() const {
+    unsigned char bytes[256];
+    const std::size_t n = gls_translator_split_bytes(get(), bytes);
+    return std::string(reinterpret_cast<const char*>(bytes), n);
+  }
+  std::size_t SplitPoint(std::string_view text) const {
+    return gls_translator_split_point(get(), text.data(), text.size());
+  }
+  std::string Digest() const {
+    char digest[GLS_DIGEST_SIZE];
+    Check(gls_translator_digest(get(), digest));
+    return digest;
+  }
+
+  const gls_translator* get() const noexcept { return translator_.get(); }
+
+ private:
+  struct Free {
+    void operator()(gls_translator* t) const noexcept { gls_translator_free(t); }
+  };
+  std::unique_ptr<gls_translator, Free> translator_;
+};
+
+// Feeds a text in pieces; each call returns what is final so far.
+class Stream {
+ public:
+  explicit Stream(const Translator& translator) {
+    gls_status status = GLS_OK;
+    stream_.reset(gls_stream_new(translator.get(), &status));
+    Check(status);
+  }
+  std::string Feed(std::string_view piece) {
+    std::string out;
+    Check(gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Append, &out));
+    return out;
+  }
+  std::string Finish() {
+    std::string out;
+    Check(gls_stream_finish(stream_.get(), &Append, &out));
+    return out;
+  }
+  std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
+
+ private:
+  static int Append(void* context, const char* bytes, std::size_t len) {
+    try {
+      static_cast<std::string*>(context)->append(bytes, len);
+      return 0;
+    } catch (...) {
+      return 1;
+    }
+  }
+  struct Free {
+    void operator()(gls_stream* s) const noexcept { gls_stream_free(s); }
+  };
+  std::unique_ptr<gls_stream, Free> stream_;
+};
+
+}  // namespace glossmith::api
