@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace glossmith::api {
+namespace gls {
 
 // A failure of the library, with its status.
 class Error : public std::runtime_error {
@@ -185,4 +185,4 @@ class Stream {
   std::unique_ptr<gls_stream, Free> stream_;
 };
 
-}  // namespace glossmith::api
+}  // namespace gls
