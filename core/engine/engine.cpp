@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -186,9 +187,9 @@ void AppendSteps(Steps& steps, const Chain& chain) {
   for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
 }
 
-std::shared_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const RuleKey& key) {
-  auto plan = std::make_shared<detail::Plan>();
-  const auto pairs = CustomPairs(key.search, key.replace);
+std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const Steps& pairs,
+                                      const LetterTable& table) {
+  auto plan = std::make_unique<detail::Plan>();
   Steps custom;
   for (const auto& [search, replacement] : pairs) {
     if (direction == Direction::kEnglishToL33t)
@@ -202,14 +203,14 @@ std::shared_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   if (direction == Direction::kEnglishToL33t) {
     if (fused) chain = custom;
     if (hardcore)
-      AppendSteps(chain, HardcoreChain(key.table));
+      AppendSteps(chain, HardcoreChain(table));
     else
       AppendSteps(chain, kStandardChain);
     if (!fused) plan->AddBatch(custom);
     plan->AddMachine(chain);
   } else {
     if (hardcore)
-      AppendSteps(chain, ReverseHardcoreChain(key.table));
+      AppendSteps(chain, ReverseHardcoreChain(table));
     else
       AppendSteps(chain, kReverseStandardChain);
     Steps lone;
@@ -241,7 +242,7 @@ std::shared_ptr<detail::Plan> PlanFor(Direction direction, bool hardcore, RuleKe
   CacheSlot& slot = cache[direction == Direction::kL33tToEnglish ? 1 : 0];
   if (!slot.plan || slot.hardcore != hardcore || !(slot.key == key)) {
     slot.plan.reset();  // free the old plan before building the new one
-    slot.plan = Compile(direction, hardcore, key);
+    slot.plan = Compile(direction, hardcore, CustomPairs(key.search, key.replace), key.table);
     slot.hardcore = hardcore;
     slot.key = std::move(key);
   }
@@ -284,6 +285,70 @@ std::size_t Translator::SplitPoint(std::string_view text) const {
     if (plan_->IsBoundary(static_cast<unsigned char>(text[i - 1]))) return i;
   }
   return 0;
+}
+
+SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet rules,
+                                   std::size_t maxPlans)
+    : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), maxPlans_(maxPlans) {
+  if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
+  auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
+  for (int b = 0; b < 256; ++b) split_[b] = plan->IsBoundary(static_cast<unsigned char>(b));
+  idle_.push_back(std::move(plan));
+  plans_ = 1;
+}
+
+SharedTranslator::~SharedTranslator() = default;
+
+std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
+  std::unique_lock lock(mutex_);
+  idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < maxPlans_; });
+  if (!idle_.empty()) {
+    auto plan = std::move(idle_.back());
+    idle_.pop_back();
+    return plan;
+  }
+  ++plans_;
+  lock.unlock();
+  try {
+    return Compile(direction_, hardcore_, rules_.custom, rules_.letters);
+  } catch (...) {
+    Give(nullptr);
+    throw;
+  }
+}
+
+// Returns a plan to the pool; nullptr gives up a plan that is no more.
+void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
+  {
+    std::lock_guard lock(mutex_);
+    if (plan)
+      idle_.push_back(std::move(plan));
+    else
+      --plans_;
+  }
+  idleChanged_.notify_one();
+}
+
+void SharedTranslator::Translate(std::string_view text, std::string& out) const {
+  std::unique_ptr<detail::Plan> plan = Take();
+  try {
+    plan->Run(text, out);
+  } catch (...) {
+    Give(nullptr);
+    throw;
+  }
+  Give(std::move(plan));
+}
+
+std::size_t SharedTranslator::SplitPoint(std::string_view text) const {
+  for (std::size_t i = text.size(); i > 0; --i)
+    if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
+  return 0;
+}
+
+std::size_t SharedTranslator::PlanCount() const {
+  std::lock_guard lock(mutex_);
+  return plans_;
 }
 
 }  // namespace glossmith

@@ -59,10 +59,16 @@
 // (Translator::SplitPoint). Line feeds are such bytes for the built-in rules
 // and for any Custom list whose entries hold none.
 
+#include <array>
+#include <condition_variable>
+#include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/rules/rule_set.h"
 #include "core/settings.h"
 
 namespace glossmith {
@@ -112,6 +118,51 @@ class Translator {
 
  private:
   std::shared_ptr<detail::Plan> plan_;
+};
+
+// A translation compiled from a given rule set, which any number of threads
+// may run at the same time (the library's translators). It keeps the rules,
+// and compiled plans in a pool: a thread takes an idle plan, or compiles one
+// when none is idle and fewer than one per processor exist, or else waits
+// for one. So sequential use keeps one compiled copy, and concurrent use at
+// most one per processor, however many threads share it. A plan whose run
+// failed (out of memory) is dropped rather than returned, since its tables
+// may be half filled.
+class SharedTranslator {
+ public:
+  // At most `maxPlans` compiled copies; 0 means one per online processor.
+  SharedTranslator(Direction direction, bool hardcore, RuleSet rules, std::size_t maxPlans = 0);
+  ~SharedTranslator();
+
+  SharedTranslator(const SharedTranslator&) = delete;
+  SharedTranslator& operator=(const SharedTranslator&) = delete;
+
+  // As Translator::Translate; safe to call from several threads at once.
+  void Translate(std::string_view text, std::string& out) const;
+
+  bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
+  std::size_t SplitPoint(std::string_view text) const;
+
+  Direction direction() const { return direction_; }
+  bool hardcore() const { return hardcore_; }
+  const RuleSet& rules() const { return rules_; }
+
+  // The number of compiled copies made so far (for tests).
+  std::size_t PlanCount() const;
+
+ private:
+  std::unique_ptr<detail::Plan> Take() const;
+  void Give(std::unique_ptr<detail::Plan> plan) const;
+
+  Direction direction_;
+  bool hardcore_;
+  RuleSet rules_;
+  std::size_t maxPlans_;
+  std::array<bool, 256> split_{};
+  mutable std::mutex mutex_;
+  mutable std::condition_variable idleChanged_;
+  mutable std::vector<std::unique_ptr<detail::Plan>> idle_;
+  mutable std::size_t plans_ = 0;  // compiled copies alive, idle or in use
 };
 
 }  // namespace glossmith

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/rules/rule_set.h"
 #include "core/settings.h"
 
 namespace glossmith::reference {
@@ -33,5 +34,10 @@ namespace glossmith::reference {
 // same bytes for every input.
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings);
 std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings);
+
+// The same with the rules given rather than read: a RuleSet's pairs may hold
+// what the stored list cannot (a CR LF inside an entry).
+std::string EnglishToL33t(std::string_view text, bool hardcore, const RuleSet& rules);
+std::string L33tToEnglish(std::string_view text, bool hardcore, const RuleSet& rules);
 
 }  // namespace glossmith::reference

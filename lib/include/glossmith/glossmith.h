@@ -73,8 +73,9 @@ GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
 /* Appends a Custom pair: `find` is replaced by `replacement` from English to
  * L33T, and the other way back. Pairs apply in the order added; at most
- * GLS_MAX_PAIRS apply, later ones are kept but not applied, as in the window.
- * An empty find string is refused (GLS_E_EMPTY_FIND). */
+ * GLS_MAX_PAIRS apply, as in the window.
+ * An empty find string is refused (GLS_E_EMPTY_FIND). Pairs past the limit
+ * are not kept. */
 #define GLS_MAX_PAIRS 32768u
 GLS_API gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_len,
                                       const char* replacement, size_t replacement_len);
@@ -166,7 +167,8 @@ GLS_API gls_stream* gls_stream_new(const gls_translator* translator, gls_status*
 GLS_API void gls_stream_free(gls_stream* stream);
 
 /* Adds `text` and passes to `sink` the translation of everything up to the
- * last byte that the text may be cut after (possibly nothing). */
+ * last byte that the text may be cut after (possibly nothing). After a
+ * failure the stream has finished. */
 GLS_API gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len,
                                    gls_sink sink, void* context);
 

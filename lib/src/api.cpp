@@ -1,0 +1,413 @@
+// The C API over the engine (core/engine/engine.h).
+#include "lib/src/api.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/rules/custom_list.h"
+#include "core/rules/hardcore_table.h"
+#include "glossmith/version.h"
+#include "lib/src/sha256.h"
+
+using glossmith::Direction;
+using glossmith::lib::Guarded;
+
+namespace {
+
+// Sinks get the result in pieces of about this much input, so that a long
+// text is never held twice.
+constexpr std::size_t kSinkPiece = std::size_t{1} << 20;
+
+// Scratch that a thread reuses between calls, dropped when a call left it large.
+constexpr std::size_t kKeptScratch = std::size_t{4} << 20;
+
+std::string& ThreadScratch() {
+  thread_local std::string scratch;
+  return scratch;
+}
+
+void TrimScratch(std::string& scratch) {
+  if (scratch.capacity() > kKeptScratch) std::string().swap(scratch);
+}
+
+std::string_view View(const char* bytes, std::size_t len) {
+  return len == 0 ? std::string_view() : std::string_view(bytes, len);
+}
+
+// The end of the next piece of text[from, end): after its last split byte
+// within kSinkPiece, or else after the first split byte past it, or the end.
+std::size_t PieceEnd(const glossmith::SharedTranslator& engine, std::string_view text,
+                     std::size_t from) {
+  if (text.size() - from <= kSinkPiece) return text.size();
+  const std::size_t cut = engine.SplitPoint(text.substr(from, kSinkPiece));
+  if (cut > 0) return from + cut;
+  for (std::size_t i = from + kSinkPiece; i < text.size(); ++i)
+    if (engine.IsSplitByte(static_cast<unsigned char>(text[i]))) return i + 1;
+  return text.size();
+}
+
+gls_status TranslateToSink(const glossmith::SharedTranslator& engine, std::string_view text,
+                           gls_sink sink, void* context, std::string& scratch) {
+  std::size_t from = 0;
+  do {
+    const std::size_t to = PieceEnd(engine, text, from);
+    engine.Translate(text.substr(from, to - from), scratch);
+    if (!scratch.empty() && sink(context, scratch.data(), scratch.size()) != 0)
+      return GLS_E_SINK;
+    from = to;
+  } while (from < text.size());
+  return GLS_OK;
+}
+
+// A malloc'd copy with a NUL after it, for gls_free.
+char* CopyOut(std::string_view bytes) {
+  auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+  if (!copy) throw std::bad_alloc();
+  if (!bytes.empty()) std::memcpy(copy, bytes.data(), bytes.size());
+  copy[bytes.size()] = '\0';
+  return copy;
+}
+
+void AddField(glossmith::lib::Sha256& hash, std::string_view field) {
+  std::uint64_t size = field.size();
+  char length[8];
+  for (char& byte : length) {
+    byte = static_cast<char>(size & 0xFF);
+    size >>= 8;
+  }
+  hash.Add(std::string_view(length, sizeof length));
+  hash.Add(field);
+}
+
+void WriteDigest(glossmith::lib::Sha256& hash, char* digest) {
+  const std::string hex = hash.HexDigest();
+  std::memcpy(digest, hex.c_str(), hex.size() + 1);
+}
+
+}  // namespace
+
+namespace glossmith::lib {
+
+void LoadRules(gls_rules& rules, const Settings& settings) {
+  gls_rules loaded;
+  loaded.rules = ReadRuleSet(settings, true);
+  loaded.storedHardcore = StoredHardcoreSwitch(settings);
+  rules = std::move(loaded);
+}
+
+}  // namespace glossmith::lib
+
+extern "C" {
+
+const char* gls_status_message(gls_status status) {
+  switch (status) {
+    case GLS_OK: return "success";
+    case GLS_E_BUFFER: return "the output buffer is too small";
+    case GLS_E_NULL: return "a required pointer is NULL";
+    case GLS_E_ARGUMENT: return "an argument is out of range";
+    case GLS_E_EMPTY_FIND: return "a find string may not be empty";
+    case GLS_E_LETTER: return "not a letter from A to Z";
+    case GLS_E_SETTINGS: return "the settings file cannot be read";
+    case GLS_E_NOMEM: return "out of memory";
+    case GLS_E_THREAD: return "a thread could not be started";
+    case GLS_E_SINK: return "the sink stopped the translation";
+    case GLS_E_STATE: return "the stream has finished";
+    case GLS_E_INTERNAL: return "an internal error occurred";
+  }
+  return "unknown status";
+}
+
+const char* gls_version(void) { return glossmith::kVersionString; }
+
+gls_rules* gls_rules_new(void) {
+  gls_rules* rules = nullptr;
+  Guarded([&] {
+    rules = new gls_rules;
+    rules->rules.letters = glossmith::DefaultLetterTable();
+    return GLS_OK;
+  });
+  return rules;
+}
+
+void gls_rules_free(gls_rules* rules) { delete rules; }
+
+gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_len,
+                              const char* replacement, size_t replacement_len) {
+  if (!rules || (!find && find_len) || (!replacement && replacement_len)) return GLS_E_NULL;
+  if (find_len == 0) return GLS_E_EMPTY_FIND;
+  return Guarded([&] {
+    if (rules->rules.custom.size() < glossmith::kMaxCustomPairs)
+      rules->rules.custom.emplace_back(View(find, find_len), View(replacement, replacement_len));
+    return GLS_OK;
+  });
+}
+
+size_t gls_rules_pair_count(const gls_rules* rules) {
+  return rules ? rules->rules.custom.size() : 0;
+}
+
+gls_status gls_rules_set_letter(gls_rules* rules, char letter, const char* symbol,
+                                size_t symbol_len) {
+  if (!rules || (!symbol && symbol_len)) return GLS_E_NULL;
+  int index;
+  if (letter >= 'A' && letter <= 'Z')
+    index = letter - 'A';
+  else if (letter >= 'a' && letter <= 'z')
+    index = letter - 'a';
+  else
+    return GLS_E_LETTER;
+  return Guarded([&] {
+    rules->rules.letters[static_cast<std::size_t>(index)].assign(View(symbol, symbol_len));
+    return GLS_OK;
+  });
+}
+
+gls_status gls_rules_set_stored_hardcore(gls_rules* rules, int on) {
+  if (!rules) return GLS_E_NULL;
+  rules->storedHardcore = on != 0;
+  return GLS_OK;
+}
+
+gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]) {
+  if (!rules || !digest) return GLS_E_NULL;
+  return Guarded([&] {
+    glossmith::lib::Sha256 hash;
+    AddField(hash, "glossmith rules 1");
+    AddField(hash, rules->storedHardcore ? "stored hardcore" : "stored standard");
+    for (const std::string& letter : rules->rules.letters) AddField(hash, letter);
+    for (const auto& [find, replacement] : rules->rules.custom) {
+      AddField(hash, find);
+      AddField(hash, replacement);
+    }
+    WriteDigest(hash, digest);
+    return GLS_OK;
+  });
+}
+
+gls_translator* gls_translator_new(const gls_rules* rules, unsigned flags, gls_status* status) {
+  gls_translator* translator = nullptr;
+  gls_status result = GLS_OK;
+  if (!rules) {
+    result = GLS_E_NULL;
+  } else if ((flags & ~(GLS_TO_ENGLISH | GLS_HARDCORE | GLS_STORED_MODE)) != 0 ||
+             ((flags & GLS_HARDCORE) && (flags & GLS_STORED_MODE))) {
+    result = GLS_E_ARGUMENT;
+  } else {
+    result = Guarded([&] {
+      const Direction direction =
+          flags & GLS_TO_ENGLISH ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
+      const bool hardcore =
+          flags & GLS_STORED_MODE ? rules->storedHardcore : (flags & GLS_HARDCORE) != 0;
+      glossmith::RuleSet used = rules->rules;
+      if (!hardcore) used.letters = {};  // standard L33T never reads them
+      translator = new gls_translator{{direction, hardcore, std::move(used)}};
+      return GLS_OK;
+    });
+  }
+  if (status) *status = result;
+  return translator;
+}
+
+void gls_translator_free(gls_translator* translator) { delete translator; }
+
+int gls_translator_hardcore(const gls_translator* translator) {
+  return translator && translator->engine.hardcore() ? 1 : 0;
+}
+
+gls_status gls_translate(const gls_translator* translator, const char* text, size_t len,
+                         char* out, size_t out_capacity, size_t* out_len) {
+  if (!translator || (!text && len) || (!out && out_capacity) || !out_len) return GLS_E_NULL;
+  return Guarded([&] {
+    std::string& scratch = ThreadScratch();
+    translator->engine.Translate(View(text, len), scratch);
+    *out_len = scratch.size();
+    const gls_status status = scratch.size() > out_capacity ? GLS_E_BUFFER : GLS_OK;
+    if (status == GLS_OK && !scratch.empty()) std::memcpy(out, scratch.data(), scratch.size());
+    TrimScratch(scratch);
+    return status;
+  });
+}
+
+gls_status gls_translate_alloc(const gls_translator* translator, const char* text, size_t len,
+                               char** out, size_t* out_len) {
+  if (!translator || (!text && len) || !out || !out_len) return GLS_E_NULL;
+  *out = nullptr;
+  return Guarded([&] {
+    std::string& scratch = ThreadScratch();
+    translator->engine.Translate(View(text, len), scratch);
+    *out = CopyOut(scratch);
+    *out_len = scratch.size();
+    TrimScratch(scratch);
+    return GLS_OK;
+  });
+}
+
+void gls_free(void* buffer) { std::free(buffer); }
+
+gls_status gls_translate_to_sink(const gls_translator* translator, const char* text, size_t len,
+                                 gls_sink sink, void* context) {
+  if (!translator || (!text && len) || !sink) return GLS_E_NULL;
+  return Guarded([&] {
+    std::string& scratch = ThreadScratch();
+    const gls_status status =
+        TranslateToSink(translator->engine, View(text, len), sink, context, scratch);
+    TrimScratch(scratch);
+    return status;
+  });
+}
+
+gls_status gls_translate_many(const gls_translator* translator, size_t count,
+                              const char* const* texts, const size_t* lens, char** outs,
+                              size_t* out_lens, unsigned jobs) {
+  if (!translator || (count && (!texts || !lens || !outs || !out_lens))) return GLS_E_NULL;
+  for (size_t i = 0; i < count; ++i) {
+    if (!texts[i] && lens[i]) return GLS_E_NULL;
+    outs[i] = nullptr;
+  }
+  if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<size_t>(jobs, count));
+
+  std::atomic<size_t> next{0};
+  std::atomic<int> failure{GLS_OK};
+  auto work = [&] {
+    const gls_status status = Guarded([&] {
+      std::string& scratch = ThreadScratch();
+      for (size_t i = next++; i < count && failure.load() == GLS_OK; i = next++) {
+        translator->engine.Translate(View(texts[i], lens[i]), scratch);
+        out_lens[i] = scratch.size();
+        outs[i] = CopyOut(scratch);
+      }
+      TrimScratch(scratch);
+      return GLS_OK;
+    });
+    if (status != GLS_OK) {
+      int expected = GLS_OK;
+      failure.compare_exchange_strong(expected, status);
+    }
+  };
+  gls_status status = Guarded([&] {
+    std::vector<std::thread> threads;
+    try {
+      for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
+    } catch (...) {
+      next = count;  // stop the threads that did start
+      for (std::thread& t : threads) t.join();
+      throw;
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    return static_cast<gls_status>(failure.load());
+  });
+  if (status != GLS_OK)
+    for (size_t i = 0; i < count; ++i) {
+      std::free(outs[i]);
+      outs[i] = nullptr;
+    }
+  return status;
+}
+
+size_t gls_translator_split_bytes(const gls_translator* translator, unsigned char bytes[256]) {
+  if (!translator || !bytes) return 0;
+  size_t count = 0;
+  for (int b = 0; b < 256; ++b)
+    if (translator->engine.IsSplitByte(static_cast<unsigned char>(b)))
+      bytes[count++] = static_cast<unsigned char>(b);
+  return count;
+}
+
+size_t gls_translator_split_point(const gls_translator* translator, const char* text,
+                                  size_t len) {
+  if (!translator || !text) return 0;
+  return translator->engine.SplitPoint(View(text, len));
+}
+
+gls_status gls_translator_digest(const gls_translator* translator, char digest[GLS_DIGEST_SIZE]) {
+  if (!translator || !digest) return GLS_E_NULL;
+  return Guarded([&] {
+    const glossmith::SharedTranslator& engine = translator->engine;
+    glossmith::lib::Sha256 hash;
+    AddField(hash, "glossmith translator 1");
+    AddField(hash, engine.direction() == Direction::kL33tToEnglish ? "to english" : "to l33t");
+    AddField(hash, engine.hardcore() ? "hardcore" : "standard");
+    if (engine.hardcore())
+      for (const std::string& letter : engine.rules().letters) AddField(hash, letter);
+    for (const auto& [find, replacement] : engine.rules().custom) {
+      AddField(hash, find);
+      AddField(hash, replacement);
+    }
+    WriteDigest(hash, digest);
+    return GLS_OK;
+  });
+}
+
+gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status) {
+  gls_stream* stream = nullptr;
+  const gls_status result = !translator ? GLS_E_NULL : Guarded([&] {
+    stream = new gls_stream{translator, {}, {}, false};
+    return GLS_OK;
+  });
+  if (status) *status = result;
+  return stream;
+}
+
+void gls_stream_free(gls_stream* stream) { delete stream; }
+
+gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len, gls_sink sink,
+                           void* context) {
+  if (!stream || (!text && len) || !sink) return GLS_E_NULL;
+  if (stream->finished) return GLS_E_STATE;
+  const gls_status status = Guarded([&] {
+    const glossmith::SharedTranslator& engine = stream->translator->engine;
+    const std::string_view piece = View(text, len);
+    // What was pending holds no split byte, so the last one is in the new piece.
+    const std::size_t cut = engine.SplitPoint(piece);
+    if (cut == 0) {
+      stream->pending.append(piece);
+      return GLS_OK;
+    }
+    gls_status status;
+    if (stream->pending.empty()) {
+      status = TranslateToSink(engine, piece.substr(0, cut), sink, context, stream->scratch);
+    } else {
+      stream->pending.append(piece.substr(0, cut));
+      status = TranslateToSink(engine, stream->pending, sink, context, stream->scratch);
+      stream->pending.clear();
+    }
+    stream->pending.append(piece.substr(cut));
+    TrimScratch(stream->scratch);
+    if (stream->pending.capacity() > kKeptScratch && stream->pending.size() < kKeptScratch / 2)
+      stream->pending.shrink_to_fit();
+    return status;
+  });
+  // What a failed feed passed on is incomplete; the stream cannot go on from it.
+  if (status != GLS_OK) stream->finished = true;
+  return status;
+}
+
+gls_status gls_stream_finish(gls_stream* stream, gls_sink sink, void* context) {
+  if (!stream || !sink) return GLS_E_NULL;
+  if (stream->finished) return GLS_E_STATE;
+  stream->finished = true;
+  return Guarded([&] {
+    const gls_status status =
+        stream->pending.empty()
+            ? GLS_OK
+            : TranslateToSink(stream->translator->engine, stream->pending, sink, context,
+                              stream->scratch);
+    std::string().swap(stream->pending);
+    std::string().swap(stream->scratch);
+    return status;
+  });
+}
+
+size_t gls_stream_pending(const gls_stream* stream) {
+  return stream ? stream->pending.size() : 0;
+}
+
+}  // extern "C"

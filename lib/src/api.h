@@ -1,0 +1,50 @@
+#pragma once
+
+// What the C API's opaque handles hold, and the guard that turns every C++
+// failure into a status at the API's edge.
+
+#include <glossmith/glossmith.h>
+
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "core/engine/engine.h"
+#include "core/rules/rule_set.h"
+
+struct gls_rules {
+  glossmith::RuleSet rules;
+  bool storedHardcore = false;
+};
+
+struct gls_translator {
+  glossmith::SharedTranslator engine;
+};
+
+struct gls_stream {
+  const gls_translator* translator;
+  std::string pending;  // fed, not yet translated: holds no split byte
+  std::string scratch;
+  bool finished = false;
+};
+
+namespace glossmith::lib {
+
+// Runs `body`, which returns a gls_status; no exception passes.
+template <typename Body>
+gls_status Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return GLS_E_NOMEM;
+  } catch (const std::system_error&) {  // std::thread, std::mutex
+    return GLS_E_THREAD;
+  } catch (...) {
+    return GLS_E_INTERNAL;
+  }
+}
+
+// Replaces the rules with those read through `settings`, as the window reads them.
+void LoadRules(gls_rules& rules, const Settings& settings);
+
+}  // namespace glossmith::lib
