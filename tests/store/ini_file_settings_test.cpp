@@ -110,6 +110,7 @@ struct HandCase {
   std::string bytes;
   std::vector<Name> extra;
 };
+void PrintTo(const HandCase& c, std::ostream* os) { *os << c.name; }
 
 const HandCase kHandWritten[] = {
     {"Empty", "", {}},
