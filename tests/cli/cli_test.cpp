@@ -252,8 +252,9 @@ TEST_F(CliTest, ReadErrorAfterOutputBegan) {
   EXPECT_EQ(cli.readAllStandardError(), "glossmith-cli: /proc/self/mem: Input/output error\n");
 }
 
-// A settings file that can be read only once is read whole, then parsed as a file.
-TEST_F(CliTest, SettingsThroughAPipe) {
+// A settings file that can be read only once is read whole, then parsed as a
+// file; and a file name need not be UTF-8.
+TEST_F(CliTest, SettingsThroughAPipeOrUnderAnyName) {
   store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
   putFile(path("good"), "Hi dude\n");
   const QByteArray translation = expected("Hi dude\n", false, true);
@@ -261,6 +262,7 @@ TEST_F(CliTest, SettingsThroughAPipe) {
            R"("$CLI" --settings <(cat "$SETTINGS") good)",
            R"(cat "$SETTINGS" | "$CLI" --settings=/dev/stdin good)",
            R"(mkfifo fifo && { cat "$SETTINGS" > fifo & } && "$CLI" --settings fifo good)",
+           R"(cp "$SETTINGS" $'s\xff.ini' && "$CLI" --settings $'s\xff.ini' good)",
        }) {
     const Result r = shell(script);
     EXPECT_EQ(r.exitCode, 0) << script.toStdString() << r.err.toStdString();
