@@ -72,6 +72,11 @@ int Run(const cli::Options& options) {
     hardcore = ReadRules(IniFileSettings(bytes), options.chain, rules);
   }
 
+  cli::StreamOptions stream;
+  stream.direction = options.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
+  stream.hardcore = hardcore;
+  if (options.splitBytes) return Emit(cli::SplitBytesReport(rules, stream));
+
   std::vector<cli::Input> inputs;
   const std::vector<cli::InputError> errors = cli::OpenInputs(options.files, inputs);
   if (!errors.empty()) {
@@ -80,9 +85,6 @@ int Run(const cli::Options& options) {
     return 1;
   }
 
-  cli::StreamOptions stream;
-  stream.direction = options.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
-  stream.hardcore = hardcore;
   stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
   // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.
