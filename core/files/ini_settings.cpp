@@ -545,8 +545,15 @@ class DataStream {
         for (std::uint64_t i = 0; i < count; ++i) {
           if (type == 11) {
             v.texts.push_back(ReadText());
+          } else if (depth_ == kMaxDepth) {
+            // Lists within lists past any sensible depth are not followed,
+            // so that a garbled file cannot exhaust the stack.
+            v.type = Value::Type::kUnsupported;
+            return v;
           } else {
+            ++depth_;
             v.items.push_back(ReadVariant());
+            --depth_;
             if (v.items.back().type == Value::Type::kUnsupported) return v.items.back();
           }
           if (bad_) {
@@ -565,7 +572,7 @@ class DataStream {
   }
 
  private:
-  static constexpr int kQt42 = 8, kQt50 = 13;
+  static constexpr int kQt42 = 8, kQt50 = 13, kMaxDepth = 256;
   static constexpr std::uint32_t kQt5UserType = 1024, kQt5SizePolicy = 121;
   static constexpr std::uint32_t kOther = 0xFFFFFFFF;
 
@@ -622,6 +629,7 @@ class DataStream {
   std::string bytes_;
   std::size_t pos_ = 0;
   int version_;
+  int depth_ = 0;
   bool bad_ = false;
 };
 

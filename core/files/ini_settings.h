@@ -35,7 +35,7 @@
 // "@Size(...)" and "@Point(...)" an empty value, "@@..." the text less one
 // "@". "@Variant(...)" and "@DateTime(...)" are decoded as QDataStream would
 // for booleans, integers, characters, strings, string lists, byte arrays and
-// lists of those; any other type reads as "".
+// lists of those (nested up to 256 deep); any other type reads as "".
 
 #include <cstddef>
 #include <memory>

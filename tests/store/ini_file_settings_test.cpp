@@ -143,7 +143,9 @@ const HandCase kHandWritten[] = {
      "C=@Variant(\\0\\0\\0\\n\\0\\0\\0\\x4\\0h\\0i)\nD=@Variant(\\0\\0\\0\\x2\\0)\n"
      "E=@Variant()\nF=@DateTime(\\0\\0\\0\\x2\\0\\0\\0\\0\\x7)\nG=@Variant(\\0\\0\\0\\f\\0\\0\\0\\x2\\xff)\n"
      "H=@Variant(\\0\\0\\0\\v\\0\\0\\0\\x1\\0\\0\\0\\x2\\0x)\nI=@Variant(\\0\\0\\0\\a\\0\\xe9)\n"
-     "J=@Variant(\\0\\0\\0\\x81\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe)\nK=@Variant(\\0\\0\\0\\0)\n",
+     "J=@Variant(\\0\\0\\0\\x81\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe)\nK=@Variant(\\0\\0\\0\\0)\n"
+     "L=@Variant(\\0\\0\\0\\t\\0\\0\\0\\x2\\0\\0\\0\\n\\0\\0\\0\\x2\\0y\\0\\0\\0\\t\\0\\0\\0\\x1"
+     "\\0\\0\\0\\x1\\x1)\n",
      {}},
     {"DuplicateKeysAndSections",
      "[hardcore]\nA=1\nA=2\n[hardcore]\nA=3\nB=4\n[HardCore]\nA=5\nb=6\nc=7\n[HARDCORE]\nC=8\n"
