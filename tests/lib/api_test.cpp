@@ -226,8 +226,8 @@ TEST(LibraryTest, SplitBytesFollowTheRules) {
   rules.AddPair("a\nb", "c");
   EXPECT_FALSE(hasLineFeed(rules));
   const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
-  EXPECT_EQ(translator.SplitPoint("x\ny\r"), 0u);  // neither \n nor \r nor letters split
-  EXPECT_EQ(translator.SplitPoint("x!y?z"), 4u);
+  EXPECT_EQ(translator.SplitPoint("a\nb"), 0u);  // letters and \n are looked for
+  EXPECT_EQ(translator.SplitPoint("a\n\x01" "b\x01" "ab"), 5u);
 }
 
 TEST(LibraryTest, FailuresAreStatuses) {
