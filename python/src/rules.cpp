@@ -190,8 +190,10 @@ void Rules::AddPair(py::handle find, py::handle replacement) {
   std::string f = Bytes(find, "find");
   std::string r = Bytes(replacement, "replacement");
   if (f.empty()) throw py::value_error("the find string of a pair must not be empty");
+  const std::size_t before = PairCount();
   Check(gls_rules_add_pair(rules_.get(), f.data(), f.size(), r.data(), r.size()));
-  MutableRecipe().pairs.emplace_back(std::move(f), std::move(r));
+  // A pair past the limit is dropped, as in the window; so is its record.
+  if (PairCount() > before) MutableRecipe().pairs.emplace_back(std::move(f), std::move(r));
 }
 
 void Rules::SetLetter(py::handle letter, py::handle symbol) {
