@@ -7,9 +7,6 @@ import glossmith
 distributed = pytest.importorskip("distributed")
 dask_bag = pytest.importorskip("dask.bag")
 
-pytestmark = pytest.mark.skipif(
-    "GLOSSMITH_SANITIZED" in os.environ, reason="worker processes are too slow under the sanitizers")
-
 
 def test_cluster_gives_the_one_process_result(tmp_path):
     rules = glossmith.Rules()
