@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -41,6 +42,31 @@ unsigned JobsArgument(const py::object& jobs) {
   if (overflow > 0 || n > UINT_MAX) throw py::value_error("jobs is too large");
   return static_cast<unsigned>(n);
 }
+
+// Takes a long translation's pieces: into `out` while they fit, the rest
+// into `rest`. Runs without the GIL.
+struct Collector {
+  char* out = nullptr;
+  std::size_t capacity = 0, size = 0;
+  std::string rest;
+  bool checkAscii = false, ascii = true;
+
+  static int Sink(void* context, const char* bytes, std::size_t len) {
+    auto& self = *static_cast<Collector*>(context);
+    try {
+      if (self.checkAscii && self.ascii) self.ascii = IsAscii(bytes, len);
+      if (self.rest.empty() && len <= self.capacity - self.size) {
+        std::memcpy(self.out + self.size, bytes, len);
+        self.size += len;
+      } else {
+        self.rest.append(bytes, len);
+      }
+      return 0;
+    } catch (...) {
+      return 1;
+    }
+  }
+};
 
 // Gives back the buffers of gls_translate_many that are not yet taken.
 struct TranslatedBuffers {
@@ -99,52 +125,48 @@ void Translator::Learn(std::size_t size, std::size_t translated) const {
 }
 
 py::object Translator::TranslateLong(const TextArg& text) const {
-  std::size_t capacity = Estimate(text.size());
+  // Bytes, and str from an ASCII str, are written straight into the result
+  // object as the library passes its pieces, so a long text is held once;
+  // a non-ASCII str goes through a buffer to be decoded.
   const bool intoResult = text.kind() == Kind::kBytes || text.ascii();
-  for (;;) {
-    // Bytes, and str from an ASCII str, are written straight into the result
-    // object, so a long text is not copied once more; anything else goes
-    // through a buffer to be decoded.
-    py::object result;
-    std::unique_ptr<char[]> buffer;
-    char* out;
-    if (intoResult) {
-      const auto n = static_cast<Py_ssize_t>(capacity);
-      result = py::reinterpret_steal<py::object>(text.kind() == Kind::kBytes
-                                                     ? PyBytes_FromStringAndSize(nullptr, n)
-                                                     : PyUnicode_New(n, 127));
-      if (!result) throw py::error_already_set();
-      out = text.kind() == Kind::kBytes
-                ? PyBytes_AS_STRING(result.ptr())
-                : reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(result.ptr()));
-    } else {
-      buffer.reset(new char[capacity]);
-      out = buffer.get();
-    }
-    std::size_t needed = 0;
-    gls_status status;
-    bool ascii = true;
-    {
-      py::gil_scoped_release release;
-      status = gls_translate(get(), text.data(), text.size(), out, capacity, &needed);
-      if (status == GLS_OK && intoResult && text.kind() == Kind::kStr)
-        ascii = IsAscii(out, needed);
-    }
-    if (status == GLS_E_BUFFER) {
-      capacity = needed;
-      continue;
-    }
-    Check(status);
-    Learn(text.size(), needed);
-    // A Custom string or a letter brought in other characters.
-    if (!intoResult || !ascii) return MakeText(Kind::kStr, out, needed);
-    PyObject* shrunk = result.release().ptr();
-    const int failed = text.kind() == Kind::kBytes
-                           ? _PyBytes_Resize(&shrunk, static_cast<Py_ssize_t>(needed))
-                           : PyUnicode_Resize(&shrunk, static_cast<Py_ssize_t>(needed));
-    if (failed) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(shrunk);
+  const std::size_t capacity = Estimate(text.size());
+  py::object result;
+  Collector collector;
+  if (intoResult) {
+    const auto n = static_cast<Py_ssize_t>(capacity);
+    result = py::reinterpret_steal<py::object>(text.kind() == Kind::kBytes
+                                                   ? PyBytes_FromStringAndSize(nullptr, n)
+                                                   : PyUnicode_New(n, 127));
+    if (!result) throw py::error_already_set();
+    collector.out = text.kind() == Kind::kBytes
+                        ? PyBytes_AS_STRING(result.ptr())
+                        : reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(result.ptr()));
+    collector.capacity = capacity;
+    collector.checkAscii = text.kind() == Kind::kStr;
+  } else {
+    collector.rest.reserve(capacity);
   }
+  gls_status status;
+  {
+    py::gil_scoped_release release;
+    status = gls_translate_to_sink(get(), text.data(), text.size(), &Collector::Sink, &collector);
+  }
+  CheckSinkCall(status);
+  Learn(text.size(), collector.size + collector.rest.size());
+  if (!intoResult) return MakeText(Kind::kStr, collector.rest);
+  if (!collector.rest.empty()) {
+    // Longer than guessed: joined once more.
+    collector.rest.insert(0, collector.out, collector.size);
+    return MakeText(text.kind(), collector.rest);
+  }
+  // A Custom string or a letter brought in other characters.
+  if (!collector.ascii) return MakeText(Kind::kStr, collector.out, collector.size);
+  PyObject* shrunk = result.release().ptr();
+  const auto size = static_cast<Py_ssize_t>(collector.size);
+  const int failed = text.kind() == Kind::kBytes ? _PyBytes_Resize(&shrunk, size)
+                                                 : PyUnicode_Resize(&shrunk, size);
+  if (failed) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(shrunk);
 }
 
 py::list Translator::TranslateMany(py::handle texts, const py::object& jobs) const {

@@ -39,7 +39,7 @@ class Translator {
  private:
   py::object TranslateLong(const TextArg& text) const;
   // A guess at the length of the translation of `size` bytes, from the last
-  // long text, so that a long text is seldom translated twice to learn it.
+  // long text, so that a long translation seldom outgrows its result.
   std::size_t Estimate(std::size_t size) const;
   void Learn(std::size_t size, std::size_t translated) const;
 

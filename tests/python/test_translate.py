@@ -40,15 +40,24 @@ def test_bytes_like_in_gives_bytes_out(make):
     assert type(result) is bytes and result == b"h3110\xff\xfe"
 
 
-def test_long_texts_match_short_ones():
-    # Long texts take the path that writes into the result and releases the GIL.
-    t = translator(hardcore=True, pairs=[("e", "\u00e9")])
-    piece = "the elite hacker rocks, dude! "
-    long_text = piece * 20000
-    expected = t.translate(piece) * 20000
-    assert t.translate(long_text) == expected
-    assert t.translate(long_text.encode()) == expected.encode()
-    assert t.translate("\u00fc" + long_text) == t.translate("\u00fc") + expected
+@pytest.mark.parametrize("hardcore, pairs, copies", [
+    (False, (), 20000),
+    (True, [("e", "\u00e9")], 20000),
+    (False, [("e", "e" * 40)], 20000),
+    # Over a megabyte, so that the library's first pieces fit the guess.
+    (False, [("e", "e" * 6)], 100000),
+    (False, [("the elite hacker rocks, dude!", "")], 20000),
+], ids=["standard", "hardcore-non-ascii-out", "far-past-the-guess", "past-the-guess", "shrinks"])
+def test_long_texts_match_short_ones(hardcore, pairs, copies):
+    # Long texts take the path that writes into the result and releases the
+    # GIL; a text cut after a line feed translates piece by piece.
+    t = translator(hardcore=hardcore, pairs=pairs)
+    piece = "the elite hacker rocks, dude!\n"
+    for _ in range(2):  # the second time with the length learnt from the first
+        expected = t.translate(piece) * copies
+        assert t.translate(piece * copies) == expected
+        assert t.translate((piece * copies).encode()) == expected.encode()
+        assert t.translate("\u00fc" + piece * copies) == t.translate("\u00fc") + expected
 
 
 def test_threads_share_a_translator():
