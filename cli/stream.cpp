@@ -295,4 +295,33 @@ StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Se
   return pipeline.Run(inputs);
 }
 
+std::string SplitBytesReport(const Settings& rules, const StreamOptions& options) {
+  const Translator translator(options.direction, options.hardcore, rules);
+  std::string report = "split bytes for ";
+  report += options.direction == Direction::kEnglishToL33t ? "English to L33T" : "L33T to English";
+  report += options.hardcore ? ", Hardcore L33T:" : ", standard L33T:";
+  const auto hex = [](int byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+  };
+  bool any = false;
+  for (int first = 0; first < 256;) {
+    if (!translator.IsSplitByte(static_cast<unsigned char>(first))) {
+      ++first;
+      continue;
+    }
+    int last = first;
+    while (last + 1 < 256 && translator.IsSplitByte(static_cast<unsigned char>(last + 1))) ++last;
+    report += " " + hex(first);
+    if (last > first) report += "-" + hex(last);
+    any = true;
+    first = last + 1;
+  }
+  if (!any) report += " none";
+  report += translator.IsSplitByte('\n')
+                ? "\nline feed: yes, the input may be cut after any line feed\n"
+                : "\nline feed: no, cutting the input at line feeds may change the translation\n";
+  return report;
+}
+
 }  // namespace glossmith::cli

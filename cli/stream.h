@@ -19,6 +19,7 @@
 // byte made it longer.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "cli/io.h"
@@ -47,5 +48,12 @@ struct StreamResult {
 // does. A write error ends the run at once.
 StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Settings& rules,
                              const StreamOptions& options);
+
+// What --split-bytes prints: the bytes that the text may be cut right after
+// with `rules` in the direction and mode of `options` (as ranges of hex
+// values), then whether line feed is one of them:
+//   split bytes for English to L33T, standard L33T: 0x00-0x40 0x5B-0x60 ...
+//   line feed: yes, the input may be cut after any line feed
+std::string SplitBytesReport(const Settings& rules, const StreamOptions& options);
 
 }  // namespace glossmith::cli
