@@ -70,7 +70,7 @@ std::string ReadSettingsFile(const py::object& path) {
       ::close(fd);
     }
   }
-  if (error == ENOENT && perUser) return {};
+  if ((error == ENOENT || error == ENOTDIR) && perUser) return {};
   if (error) ThrowOSError(error, shown);
   return bytes;
 }
