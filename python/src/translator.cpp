@@ -15,6 +15,11 @@ namespace {
 thread_local Scratch tScratch;
 constexpr std::size_t kScratchFirst = std::size_t{16} << 10;
 
+// Texts from this long on are translated straight into their result: about
+// where malloc stops reusing freed memory for blocks of that size (its
+// largest mmap threshold is 32 MiB).
+constexpr std::size_t kDirectBytes = std::size_t{16} << 20;
+
 int Append(void* context, const char* bytes, std::size_t size) {
   try {
     static_cast<std::string*>(context)->append(bytes, size);
@@ -125,13 +130,19 @@ void Translator::Learn(std::size_t size, std::size_t translated) const {
 }
 
 py::object Translator::TranslateLong(const TextArg& text) const {
-  // Bytes, and str from an ASCII str, are written straight into the result
-  // object as the library passes its pieces, so a long text is held once;
-  // a non-ASCII str goes through a buffer to be decoded.
-  const bool intoResult = text.kind() == Kind::kBytes || text.ascii();
+  // Up to kDirectBytes the translation goes into a buffer and is copied once
+  // into a result of its exact size: malloc then hands the same memory back
+  // call after call, where a result made at the guessed size and shrunk
+  // would take fresh pages from the kernel every time. Past it, where the
+  // memory comes fresh anyway, bytes (and str from an ASCII str) are written
+  // straight into the result, so that a huge text is held once.
+  const bool intoResult =
+      text.size() >= kDirectBytes && (text.kind() == Kind::kBytes || text.ascii());
   const std::size_t capacity = Estimate(text.size());
   py::object result;
+  std::unique_ptr<char[]> buffer;
   Collector collector;
+  collector.capacity = capacity;
   if (intoResult) {
     const auto n = static_cast<Py_ssize_t>(capacity);
     result = py::reinterpret_steal<py::object>(text.kind() == Kind::kBytes
@@ -141,10 +152,10 @@ py::object Translator::TranslateLong(const TextArg& text) const {
     collector.out = text.kind() == Kind::kBytes
                         ? PyBytes_AS_STRING(result.ptr())
                         : reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(result.ptr()));
-    collector.capacity = capacity;
     collector.checkAscii = text.kind() == Kind::kStr;
   } else {
-    collector.rest.reserve(capacity);
+    buffer.reset(new char[capacity]);
+    collector.out = buffer.get();
   }
   gls_status status;
   {
@@ -153,14 +164,13 @@ py::object Translator::TranslateLong(const TextArg& text) const {
   }
   CheckSinkCall(status);
   Learn(text.size(), collector.size + collector.rest.size());
-  if (!intoResult) return MakeText(Kind::kStr, collector.rest);
   if (!collector.rest.empty()) {
     // Longer than guessed: joined once more.
     collector.rest.insert(0, collector.out, collector.size);
     return MakeText(text.kind(), collector.rest);
   }
-  // A Custom string or a letter brought in other characters.
-  if (!collector.ascii) return MakeText(Kind::kStr, collector.out, collector.size);
+  // A Custom string or a letter may have brought in other characters.
+  if (!intoResult || !collector.ascii) return MakeText(text.kind(), collector.out, collector.size);
   PyObject* shrunk = result.release().ptr();
   const auto size = static_cast<Py_ssize_t>(collector.size);
   const int failed = text.kind() == Kind::kBytes ? _PyBytes_Resize(&shrunk, size)

@@ -40,14 +40,19 @@ def test_bytes_like_in_gives_bytes_out(make):
     assert type(result) is bytes and result == b"h3110\xff\xfe"
 
 
+# 20,000 copies (600 KB) go through a buffer; 600,000 (18 MB) straight into
+# the result. Over a megabyte, the library's first pieces fit the guess.
 @pytest.mark.parametrize("hardcore, pairs, copies", [
     (False, (), 20000),
+    (False, (), 600000),
     (True, [("e", "\u00e9")], 20000),
+    (True, [("e", "\u00e9")], 600000),
     (False, [("e", "e" * 40)], 20000),
-    # Over a megabyte, so that the library's first pieces fit the guess.
     (False, [("e", "e" * 6)], 100000),
-    (False, [("the elite hacker rocks, dude!", "")], 20000),
-], ids=["standard", "hardcore-non-ascii-out", "far-past-the-guess", "past-the-guess", "shrinks"])
+    (False, [("e", "e" * 6)], 600000),
+    (False, [("the elite hacker rocks, dude!", "")], 600000),
+], ids=["standard", "standard-direct", "non-ascii-out", "non-ascii-out-direct",
+        "far-past-the-guess", "past-the-guess", "past-the-guess-direct", "shrinks-direct"])
 def test_long_texts_match_short_ones(hardcore, pairs, copies):
     # Long texts take the path that writes into the result and releases the
     # GIL; a text cut after a line feed translates piece by piece.
