@@ -12,7 +12,6 @@
 #include "cli/options.h"
 #include "cli/stream.h"
 #include "core/files/ini_settings.h"
-#include "core/rules/hardcore_table.h"
 #include "glossmith/version.h"
 
 namespace {
@@ -31,23 +30,6 @@ int FinishOutput(int error) {
 
 int Emit(std::string_view text) { return FinishOutput(cli::WriteAll(STDOUT_FILENO, text)); }
 
-// Reads the values a run uses once, here, so that every job sees the same
-// rules: the Custom string list and, in Hardcore mode, the 26 letters.
-// Returns whether the run is in Hardcore mode; `chain` kStored follows
-// "usehard" as the window does at start-up.
-bool ReadRules(const Settings& store, cli::Chain chain, MemorySettings& rules) {
-  const auto copy = [&](std::string_view section, std::string_view key) {
-    static_cast<void>(rules.Write(kApp, section, key, store.Read(kApp, section, key)));
-  };
-  const bool hardcore =
-      chain == cli::Chain::kStored ? StoredHardcoreSwitch(store) : chain == cli::Chain::kHardcore;
-  copy(kSectionChange, kKeySearch);
-  copy(kSectionChange, kKeyReplace);
-  if (hardcore)
-    for (char letter = 'A'; letter <= 'Z'; ++letter) copy(kSectionHardcore, LetterKey(letter));
-  return hardcore;
-}
-
 unsigned DefaultJobs() {
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
   return static_cast<unsigned>(std::clamp<long>(online, 1, cli::kMaxJobs));
@@ -58,24 +40,24 @@ int Run(const cli::Options& options) {
   if (options.version) return Emit(std::string("glossmith-cli (") + kApplicationTitle + ") " +
                                    kVersionString + "\n");
 
-  MemorySettings rules;
-  bool hardcore = false;
-  {
-    // A missing file that was not given by name (the user's default) holds
-    // no settings, as in the window.
-    const std::string file = options.settingsFile.value_or(DefaultSettingsPath());
-    std::string bytes;
-    if (const int error = ReadSettingsFile(file, options.settingsFile.has_value(), bytes)) {
-      cli::ReportError(file, error);
-      return 1;
-    }
-    hardcore = ReadRules(IniFileSettings(bytes), options.chain, rules);
+  // The rules are read once, here, and compiled once for every job. A
+  // missing file that was not given by name (the user's default) holds no
+  // settings, as in the window.
+  gls::Rules rules;
+  const gls_status loaded = gls_rules_load_settings(
+      rules.get(), options.settingsFile ? options.settingsFile->c_str() : nullptr);
+  if (loaded == GLS_E_SETTINGS) {
+    cli::ReportError(options.settingsFile.value_or(DefaultSettingsPath()), errno);
+    return 1;
   }
-
-  cli::StreamOptions stream;
-  stream.direction = options.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
-  stream.hardcore = hardcore;
-  if (options.splitBytes) return Emit(cli::SplitBytesReport(rules, stream));
+  gls::Check(loaded);
+  const gls::Mode mode = options.chain == cli::Chain::kStored     ? gls::Mode::kStored
+                         : options.chain == cli::Chain::kHardcore ? gls::Mode::kHardcore
+                                                                  : gls::Mode::kStandard;
+  const gls::Translator translator(
+      rules, options.toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
+      mode);
+  if (options.splitBytes) return Emit(cli::SplitBytesReport(translator, options.toEnglish));
 
   std::vector<cli::Input> inputs;
   const std::vector<cli::InputError> errors = cli::OpenInputs(options.files, inputs);
@@ -85,12 +67,13 @@ int Run(const cli::Options& options) {
     return 1;
   }
 
+  cli::StreamOptions stream;
   stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
   // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.
   stream.blockSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
                                              std::size_t{64} << 10, std::size_t{1} << 20);
-  const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, rules, stream);
+  const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, translator, stream);
   cli::CloseInputs(inputs);
 
   if (result.error) cli::ReportError(result.error == ENOMEM ? "input" : "jobs", result.error);
@@ -115,6 +98,9 @@ int main(int argc, char** argv) {
     return Run(parsed.options);
   } catch (const std::bad_alloc&) {
     cli::ReportError("input", ENOMEM);
+    return 1;
+  } catch (const gls::Error& e) {
+    cli::ReportError("rules", e.status() == GLS_E_NOMEM ? ENOMEM : EINVAL);
     return 1;
   }
 }

@@ -1,6 +1,7 @@
 // Reading a settings file, as glossmith-cli and the window read it.
 #include <glossmith/glossmith.h>
 
+#include <cerrno>
 #include <string>
 
 #include "core/files/ini_settings.h"
@@ -12,7 +13,10 @@ extern "C" gls_status gls_rules_load_settings(gls_rules* rules, const char* path
     const bool given = path != nullptr;
     const std::string file = given ? std::string(path) : glossmith::DefaultSettingsPath();
     std::string bytes;
-    if (glossmith::ReadSettingsFile(file, given, bytes) != 0) return GLS_E_SETTINGS;
+    if (const int error = glossmith::ReadSettingsFile(file, given, bytes)) {
+      errno = error;
+      return GLS_E_SETTINGS;
+    }
     glossmith::lib::LoadRules(*rules, glossmith::IniFileSettings(bytes));
     return GLS_OK;
   });
