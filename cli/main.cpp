@@ -1,10 +1,5 @@
 // glossmith-cli: the window's translations as a filter on raw bytes.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,16 +11,12 @@
 #include "cli/io.h"
 #include "cli/options.h"
 #include "cli/stream.h"
-#include "core/rules/hardcore_table.h"
+#include "core/files/ini_settings.h"
 #include "glossmith/version.h"
-#include "store/inisettings.h"
 
 namespace {
 
 using namespace glossmith;
-
-// More than this from a settings pipe is no settings file (think /dev/zero).
-constexpr std::size_t kMaxSettingsBytes = std::size_t{64} << 20;
 
 // Closes standard output after the last write. A reader that went away ends
 // the process quietly, as it ends cat; any other failure is reported.
@@ -39,68 +30,6 @@ int FinishOutput(int error) {
 
 int Emit(std::string_view text) { return FinishOutput(cli::WriteAll(STDOUT_FILENO, text)); }
 
-// Where QSettings reads the settings of this run. A pipe or FIFO (say
-// `--settings <(cat team.ini)`) gives its bytes only once: they go into a
-// private temporary file, which is parsed exactly as a named file and removed
-// once the values are read.
-struct SettingsFile {
-  QString path;
-  std::string copy;  // the temporary file, when there is one
-
-  ~SettingsFile() {
-    if (!copy.empty()) unlink(copy.c_str());
-  }
-};
-
-// Opens `file` for the run; `what` names a failure. A missing file that was
-// not given by name (the user's default) holds no settings, as in the window.
-int OpenSettings(const std::string& file, bool given, SettingsFile& settings, std::string& what) {
-  what = file;
-  settings.path = QFile::decodeName(file.c_str());
-  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return !given && (errno == ENOENT || errno == ENOTDIR) ? 0 : errno;
-  struct stat info {};
-  int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  if (error || S_ISREG(info.st_mode)) {
-    close(fd);
-    // QSettings can only open a name that is UTF-8.
-    if (!error && QFile::encodeName(settings.path).toStdString() != file) error = EILSEQ;
-    return error;
-  }
-
-  std::string bytes;
-  error = cli::ReadAll(fd, kMaxSettingsBytes, bytes);
-  close(fd);
-  if (error) return error;
-  what = "temporary copy of " + file;
-  std::string name = QFile::encodeName(QDir::tempPath()).toStdString() + "/glossmith-cli-XXXXXX";
-  const int copy = mkostemp(name.data(), O_CLOEXEC);  // mode 0600
-  if (copy < 0) return errno;
-  settings.copy = name;
-  error = cli::WriteAll(copy, bytes);
-  if (close(copy) != 0 && !error) error = errno;
-  settings.path = QFile::decodeName(name.c_str());
-  return error;
-}
-
-// Reads the values a run uses once, here, so that QSettings is used on this
-// thread only and every job sees the same rules: the Custom string list and,
-// in Hardcore mode, the 26 letters. Returns whether the run is in Hardcore
-// mode; `chain` kStored follows "usehard" as the window does at start-up.
-bool ReadRules(const QString& path, cli::Chain chain, MemorySettings& rules) {
-  const IniSettings store(path);
-  const auto copy = [&](std::string_view section, std::string_view key) {
-    static_cast<void>(rules.Write(kApp, section, key, store.Read(kApp, section, key)));
-  };
-  const bool hardcore =
-      chain == cli::Chain::kStored ? StoredHardcoreSwitch(store) : chain == cli::Chain::kHardcore;
-  copy(kSectionChange, kKeySearch);
-  copy(kSectionChange, kKeyReplace);
-  if (hardcore)
-    for (char letter = 'A'; letter <= 'Z'; ++letter) copy(kSectionHardcore, LetterKey(letter));
-  return hardcore;
-}
-
 unsigned DefaultJobs() {
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
   return static_cast<unsigned>(std::clamp<long>(online, 1, cli::kMaxJobs));
@@ -111,19 +40,24 @@ int Run(const cli::Options& options) {
   if (options.version) return Emit(std::string("glossmith-cli (") + kApplicationTitle + ") " +
                                    kVersionString + "\n");
 
-  MemorySettings rules;
-  bool hardcore = false;
-  {
-    SettingsFile settings;
-    std::string what;
-    const std::string file = options.settingsFile.value_or(
-        QFile::encodeName(IniSettings::defaultFilePath()).toStdString());
-    if (const int error = OpenSettings(file, options.settingsFile.has_value(), settings, what)) {
-      cli::ReportError(what, error);
-      return 1;
-    }
-    hardcore = ReadRules(settings.path, options.chain, rules);
+  // The rules are read once, here, and compiled once for every job. A
+  // missing file that was not given by name (the user's default) holds no
+  // settings, as in the window.
+  gls::Rules rules;
+  const gls_status loaded = gls_rules_load_settings(
+      rules.get(), options.settingsFile ? options.settingsFile->c_str() : nullptr);
+  if (loaded == GLS_E_SETTINGS) {
+    cli::ReportError(options.settingsFile.value_or(DefaultSettingsPath()), errno);
+    return 1;
   }
+  gls::Check(loaded);
+  const gls::Mode mode = options.chain == cli::Chain::kStored     ? gls::Mode::kStored
+                         : options.chain == cli::Chain::kHardcore ? gls::Mode::kHardcore
+                                                                  : gls::Mode::kStandard;
+  const gls::Translator translator(
+      rules, options.toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
+      mode);
+  if (options.splitBytes) return Emit(cli::SplitBytesReport(translator, options.toEnglish));
 
   std::vector<cli::Input> inputs;
   const std::vector<cli::InputError> errors = cli::OpenInputs(options.files, inputs);
@@ -134,14 +68,12 @@ int Run(const cli::Options& options) {
   }
 
   cli::StreamOptions stream;
-  stream.direction = options.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t;
-  stream.hardcore = hardcore;
   stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
   // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.
   stream.blockSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
                                              std::size_t{64} << 10, std::size_t{1} << 20);
-  const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, rules, stream);
+  const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, translator, stream);
   cli::CloseInputs(inputs);
 
   if (result.error) cli::ReportError(result.error == ENOMEM ? "input" : "jobs", result.error);
@@ -166,6 +98,9 @@ int main(int argc, char** argv) {
     return Run(parsed.options);
   } catch (const std::bad_alloc&) {
     cli::ReportError("input", ENOMEM);
+    return 1;
+  } catch (const gls::Error& e) {
+    cli::ReportError("rules", e.status() == GLS_E_NOMEM ? ENOMEM : EINVAL);
     return 1;
   }
 }

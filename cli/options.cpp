@@ -13,7 +13,7 @@ namespace glossmith::cli {
 
 const char kUsage[] =
     "Usage: glossmith-cli [-r|--to-english] [--hardcore|--standard] [--settings FILE] [-j N]\n"
-    "                     [FILE...]\n"
+    "                     [--split-bytes] [FILE...]\n"
     "Try 'glossmith-cli --help' for more information.\n";
 
 const char kHelp[] =
@@ -43,6 +43,10 @@ const char kHelp[] =
     "                       FILE may be a pipe, such as <(command)\n"
     "  -j, --jobs N         translate up to N pieces at once (default: one per online\n"
     "                       processor); the output is the same for every N\n"
+    "      --split-bytes    translate nothing: show the bytes the text may be cut\n"
+    "                       right after, with the settings, direction and mode\n"
+    "                       given, and whether line feed is one of them (then the\n"
+    "                       input may be split into lines, as by 'parallel --pipe')\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -68,7 +72,7 @@ unsigned ParseJobs(std::string_view text) {
 }
 
 // Codes of the long options that have no short form.
-enum : int { kHardcore = 256, kStandard, kSettings, kVersion };
+enum : int { kHardcore = 256, kStandard, kSettings, kVersion, kSplitBytes };
 
 constexpr option kLongOptions[] = {
     {"to-english", no_argument, nullptr, 'r'},
@@ -78,6 +82,7 @@ constexpr option kLongOptions[] = {
     {"jobs", required_argument, nullptr, 'j'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
+    {"split-bytes", no_argument, nullptr, kSplitBytes},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -128,6 +133,9 @@ ParsedArguments ParseArguments(int argc, const char* const* argv) {
         break;
       case kVersion:
         options.version = true;
+        break;
+      case kSplitBytes:
+        options.splitBytes = true;
         break;
       case 'j':
         options.jobs = ParseJobs(optarg);

@@ -22,6 +22,7 @@ struct Options {
   unsigned jobs = 0;               // pieces translated at once; 0: one per online processor
   bool help = false;
   bool version = false;
+  bool splitBytes = false;  // print where the input may be cut, instead of translating
 };
 
 struct ParsedArguments {

@@ -60,11 +60,10 @@ struct Slot {
 
 class Pipeline {
  public:
-  Pipeline(int out, const Settings& rules, const StreamOptions& options)
-      : out_(out), rules_(rules), options_(options), slots_(2 * std::size_t{options.jobs}) {
-    const Translator rulesHere(options.direction, options.hardcore, rules);
-    for (int byte = 0; byte < 256; ++byte)
-      split_[byte] = rulesHere.IsSplitByte(static_cast<unsigned char>(byte));
+  Pipeline(int out, const gls::Translator& translator, const StreamOptions& options)
+      : out_(out), translator_(translator), options_(options),
+        slots_(2 * std::size_t{options.jobs}) {
+    for (const char byte : translator.SplitBytes()) split_[static_cast<unsigned char>(byte)] = true;
   }
 
   StreamResult Run(const std::vector<Input>& inputs);
@@ -81,7 +80,7 @@ class Pipeline {
   void Stop(int writeError, int error);
 
   const int out_;
-  const Settings& rules_;
+  const gls::Translator& translator_;
   const StreamOptions options_;
   std::array<bool, 256> split_{};
 
@@ -223,14 +222,13 @@ bool Pipeline::Dispatch(std::size_t cut) {
 
 void Pipeline::Translate() {
   try {
-    Translator translator(options_.direction, options_.hardcore, rules_);
     for (;;) {
       std::unique_lock lock(mutex_);
       pieceFilled_.wait(lock, [&] { return stopped_ || taken_ < filled_ || inputEnded_; });
       if (stopped_ || taken_ == filled_) return;
       Slot& slot = slots_[taken_++ % slots_.size()];
       lock.unlock();
-      translator.Translate(slot.text.view(), slot.translation);
+      translator_.Translate(slot.text.view(), slot.translation);
       lock.lock();
       slot.translated = true;
       lock.unlock();
@@ -238,6 +236,8 @@ void Pipeline::Translate() {
     }
   } catch (const std::bad_alloc&) {
     Stop(0, ENOMEM);
+  } catch (const gls::Error& e) {
+    Stop(0, e.status() == GLS_E_THREAD ? EAGAIN : ENOMEM);
   }
 }
 
@@ -286,13 +286,43 @@ void Pipeline::Stop(int writeError, int error) {
 
 }  // namespace
 
-StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Settings& rules,
-                             const StreamOptions& options) {
+StreamResult TranslateStream(const std::vector<Input>& inputs, int out,
+                             const gls::Translator& translator, const StreamOptions& options) {
   StreamOptions checked = options;
   checked.jobs = std::max(1u, options.jobs);
   checked.blockSize = std::max<std::size_t>(1, options.blockSize);
-  Pipeline pipeline(out, rules, checked);
+  Pipeline pipeline(out, translator, checked);
   return pipeline.Run(inputs);
+}
+
+std::string SplitBytesReport(const gls::Translator& translator, bool toEnglish) {
+  std::array<bool, 256> split{};
+  for (const char byte : translator.SplitBytes()) split[static_cast<unsigned char>(byte)] = true;
+  std::string report = "split bytes for ";
+  report += toEnglish ? "L33T to English" : "English to L33T";
+  report += translator.Hardcore() ? ", Hardcore L33T:" : ", standard L33T:";
+  const auto hex = [](int byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+  };
+  bool any = false;
+  for (int first = 0; first < 256;) {
+    if (!split[first]) {
+      ++first;
+      continue;
+    }
+    int last = first;
+    while (last + 1 < 256 && split[last + 1]) ++last;
+    report += " " + hex(first);
+    if (last > first) report += "-" + hex(last);
+    any = true;
+    first = last + 1;
+  }
+  if (!any) report += " none";
+  report += split['\n']
+                ? "\nline feed: yes, the input may be cut after any line feed\n"
+                : "\nline feed: no, cutting the input at line feeds may change the translation\n";
+  return report;
 }
 
 }  // namespace glossmith::cli

@@ -4,7 +4,7 @@
 // on several threads and written in input order.
 //
 // The text is cut only right after a byte that no step of the rules looks for
-// (Translator::IsSplitByte), so the pieces' translations joined are the
+// (gls_translator_split_bytes), so the pieces' translations joined are the
 // translation of the whole text, however the input arrives and whatever the
 // block size and the number of jobs.
 //
@@ -19,17 +19,16 @@
 // byte made it longer.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
+#include <glossmith/glossmith.hpp>
+
 #include "cli/io.h"
-#include "core/engine/engine.h"
-#include "core/settings.h"
 
 namespace glossmith::cli {
 
 struct StreamOptions {
-  Direction direction = Direction::kEnglishToL33t;
-  bool hardcore = false;
   unsigned jobs = 1;                               // translating threads, at least 1
   std::size_t blockSize = std::size_t{1} << 20;    // the most bytes one read asks for
 };
@@ -40,12 +39,19 @@ struct StreamResult {
   int error = 0;            // errno of any other failure (no memory, no thread); 0 if none
 };
 
-// Translates the concatenation of `inputs` into `out`, with the rules read
-// from `rules` (read by every thread; nothing writes it meanwhile). A read
+// Translates the concatenation of `inputs` into `out` with `translator`,
+// which every job shares. A read
 // error is reported at once as "glossmith-cli: NAME: reason"; what was read
 // before it is translated and written, and the next input follows, as cat
 // does. A write error ends the run at once.
-StreamResult TranslateStream(const std::vector<Input>& inputs, int out, const Settings& rules,
-                             const StreamOptions& options);
+StreamResult TranslateStream(const std::vector<Input>& inputs, int out,
+                             const gls::Translator& translator, const StreamOptions& options);
+
+// What --split-bytes prints: the bytes that the text may be cut right after
+// with `translator`, which runs in the direction `toEnglish` says (as ranges of hex
+// values), then whether line feed is one of them:
+//   split bytes for English to L33T, standard L33T: 0x00-0x40 0x5B-0x60 ...
+//   line feed: yes, the input may be cut after any line feed
+std::string SplitBytesReport(const gls::Translator& translator, bool toEnglish);
 
 }  // namespace glossmith::cli

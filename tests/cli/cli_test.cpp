@@ -6,11 +6,13 @@
 #include <QDir>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <string>
 #include <vector>
 
+#include "core/engine/engine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
@@ -252,8 +254,9 @@ TEST_F(CliTest, ReadErrorAfterOutputBegan) {
   EXPECT_EQ(cli.readAllStandardError(), "glossmith-cli: /proc/self/mem: Input/output error\n");
 }
 
-// A settings file that can be read only once is read whole, then parsed as a file.
-TEST_F(CliTest, SettingsThroughAPipe) {
+// A settings file that can be read only once is read whole, then parsed as a
+// file; and a file name need not be UTF-8.
+TEST_F(CliTest, SettingsThroughAPipeOrUnderAnyName) {
   store({true, "yes", {"dude"}, {"d00d"}}, settingsPath());
   putFile(path("good"), "Hi dude\n");
   const QByteArray translation = expected("Hi dude\n", false, true);
@@ -261,6 +264,7 @@ TEST_F(CliTest, SettingsThroughAPipe) {
            R"("$CLI" --settings <(cat "$SETTINGS") good)",
            R"(cat "$SETTINGS" | "$CLI" --settings=/dev/stdin good)",
            R"(mkfifo fifo && { cat "$SETTINGS" > fifo & } && "$CLI" --settings fifo good)",
+           R"(cp "$SETTINGS" $'s\xff.ini' && "$CLI" --settings $'s\xff.ini' good)",
        }) {
     const Result r = shell(script);
     EXPECT_EQ(r.exitCode, 0) << script.toStdString() << r.err.toStdString();
@@ -278,6 +282,93 @@ TEST_F(CliTest, WithoutSettingsOptionUsesTheUsersFile) {
 TEST_F(CliTest, HandEditedSettingsInAnyCase) {
   putFile(settingsPath(), "[GENERAL]\nUseHard=yes\n[HardCore]\nh=#\ni=!\n");
   EXPECT_EQ(run({"--settings", settingsPath()}, "Hi").out, "# ! ");
+}
+
+// --- where the input may be cut --------------------------------------------------
+
+struct SplitBytesCase {
+  const char* name;
+  Stored stored;
+  QStringList arguments;  // --split-bytes and --settings are added
+  bool toEnglish, hardcore;
+  QByteArray lineFeed;  // the second line
+};
+void PrintTo(const SplitBytesCase& c, std::ostream* os) { *os << c.name; }
+
+class SplitBytesTest : public CliTest, public ::testing::WithParamInterface<SplitBytesCase> {};
+
+// The first line lists the bytes that the engine says the text may be cut
+// after; the second says whether line feed is one of them.
+TEST_P(SplitBytesTest, ListsTheBytesTheTextMayBeCutAfter) {
+  const SplitBytesCase& c = GetParam();
+  store(c.stored, settingsPath());
+  const Result r =
+      run(c.arguments + QStringList{"--split-bytes", "--settings", settingsPath()}, "ignored");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  const QList<QByteArray> lines = r.out.split('\n');
+  ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+  const QByteArray heading = QByteArray("split bytes for ") +
+                             (c.toEnglish ? "L33T to English" : "English to L33T") +
+                             (c.hardcore ? ", Hardcore L33T: " : ", standard L33T: ");
+  ASSERT_TRUE(lines[0].startsWith(heading)) << lines[0].toStdString();
+  std::vector<bool> listed(256, false);
+  for (const QByteArray& range : lines[0].mid(heading.size()).split(' ')) {
+    const QList<QByteArray> ends = range.split('-');
+    bool ok = true;
+    const int first = ends.front().toInt(&ok, 16), last = ends.back().toInt(&ok, 16);
+    ASSERT_TRUE(ok && first <= last) << range.toStdString();
+    for (int b = first; b <= last; ++b) listed[b] = true;
+  }
+  const IniSettings settings(settingsPath());
+  const Translator translator(c.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t,
+                             c.hardcore, settings);
+  for (int b = 0; b < 256; ++b)
+    EXPECT_EQ(listed[b], translator.IsSplitByte(static_cast<unsigned char>(b))) << b;
+  EXPECT_EQ(lines[1], c.lineFeed);
+  EXPECT_EQ(lines[2], "");
+}
+
+const QByteArray kLineFeedSplits = "line feed: yes, the input may be cut after any line feed";
+const QByteArray kLineFeedHeld =
+    "line feed: no, cutting the input at line feeds may change the translation";
+
+const SplitBytesCase kSplitBytes[] = {
+    {"BuiltInRules", kNothing, {}, false, false, kLineFeedSplits},
+    {"StoredHardcoreBack", kTableOn, {"-r"}, true, true, kLineFeedSplits},
+    {"CustomSearchWithLineFeed", {false, "", {"a\nb"}, {"x"}}, {}, false, false, kLineFeedHeld},
+    // Translating back looks for the replacements.
+    {"CustomReplacementWithLineFeedBack", {false, "", {"x"}, {"a\nb"}}, {"-r", "--standard"},
+     true, false, kLineFeedHeld},
+    {"CustomReplacementWithLineFeedForth", {false, "", {"x"}, {"a\nb"}}, {"--hardcore"}, false,
+     true, kLineFeedSplits},
+};
+
+INSTANTIATE_TEST_SUITE_P(SplitBytes, SplitBytesTest, ::testing::ValuesIn(kSplitBytes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Where line feed is a split byte, GNU parallel may cut the input into lines
+// for many glossmith-cli processes: the joined output is that of one run.
+TEST_F(CliTest, SameOutputUnderGnuParallel) {
+  if (QStandardPaths::findExecutable("parallel").isEmpty())
+    GTEST_SKIP() << "GNU parallel is not installed";
+  store({true, "", {"dude", "x"}, {"d00d", ""}}, settingsPath());
+  QByteArray text;
+  for (int i = 0; text.size() < 200000; ++i)
+    text += "You rock, newbie! The 1337 h4x0r |-| 3 1 1 0 hacks the planet, dude " +
+            QByteArray::number(i) + (i % 7 ? "\n" : "\r\n");
+  putFile(path("big.txt"), text);
+  for (const QString options : {"--hardcore", "-r --standard"}) {
+    const QString cli = R"("$CLI" --settings "$SETTINGS" )" + options;
+    const Result one = shell(cli + " < big.txt");
+    const Result split =
+        shell("HOME=\"$PWD\" parallel --will-cite --pipe -k --block 1k " + cli + " < big.txt");
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    ASSERT_EQ(split.exitCode, 0) << split.err.toStdString();
+    EXPECT_GT(one.out.size(), 100000);
+    EXPECT_TRUE(split.out == one.out) << options.toStdString() << ": sizes " << split.out.size()
+                                      << " and " << one.out.size();
+  }
 }
 
 // --- files -------------------------------------------------------------------
@@ -358,7 +449,9 @@ const ErrorCase kErrors[] = {
     {"UnknownOptionAfterFile", {"good", "--nope"}, 2,
      "glossmith-cli: unrecognized option '--nope'", true},
     {"AmbiguousAbbreviation", {"--s"}, 2,
-     "glossmith-cli: option '--s' is ambiguous; possibilities: '--standard' '--settings'", true},
+     "glossmith-cli: option '--s' is ambiguous; possibilities: '--standard' '--settings' "
+     "'--split-bytes'",
+     true},
     {"ValueForSwitch", {"--standard=yes"}, 2,
      "glossmith-cli: option '--standard' doesn't allow an argument", true},
     {"SettingsWithoutFile", {"--settings"}, 2,
@@ -408,7 +501,7 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_EQ(r.exitCode, 0) << option;
     EXPECT_TRUE(r.out.startsWith("Usage: glossmith-cli [OPTIONS] [FILE...]\n")) << option;
     for (const char* documented : {"--to-english", "--hardcore", "--standard", "--settings",
-                                   "--jobs", "--version", "Exit status"})
+                                   "--jobs", "--split-bytes", "--version", "Exit status"})
       EXPECT_TRUE(r.out.contains(documented)) << documented;
     EXPECT_EQ(r.err, "");
   }

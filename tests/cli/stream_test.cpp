@@ -15,7 +15,7 @@
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
-#include "core/translate.h"
+#include "core/engine/engine.h"
 
 namespace glossmith::cli {
 namespace {
@@ -76,8 +76,15 @@ TEST_P(StreamTest, JoinedPiecesAreTheWholeTranslation) {
   WriteHardcoreDefaults(rules);
   rules.Write(kApp, kSectionChange, kKeySearch, JoinList({"dude", "x"}));
   rules.Write(kApp, kSectionChange, kKeyReplace, JoinList({"d00d", ""}));
-  const Translator translator(mode.direction, mode.hardcore, rules);
-  for (const char byte : kNoSplit) ASSERT_FALSE(translator.IsSplitByte(byte)) << byte;
+  gls::Rules libraryRules;
+  libraryRules.AddPair("dude", "d00d").AddPair("x", "");
+  const gls::Translator translator(libraryRules,
+                                   mode.direction == Direction::kEnglishToL33t
+                                       ? gls::Direction::kEnglishToL33t
+                                       : gls::Direction::kL33tToEnglish,
+                                   mode.hardcore ? gls::Mode::kHardcore : gls::Mode::kStandard);
+  for (const char byte : kNoSplit)
+    ASSERT_EQ(translator.SplitBytes().find(byte), std::string::npos) << byte;
 
   const std::string text = MixedText();
   const std::string expected = mode.direction == Direction::kEnglishToL33t
@@ -98,7 +105,7 @@ TEST_P(StreamTest, JoinedPiecesAreTheWholeTranslation) {
   const int out = TemporaryFile("");
 
   const StreamResult result =
-      TranslateStream(inputs, out, rules, {mode.direction, mode.hardcore, jobs, block});
+      TranslateStream(inputs, out, translator, {jobs, block});
   close(pipeFds[0]);
   writer.join();
 

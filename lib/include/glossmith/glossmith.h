@@ -68,7 +68,8 @@ GLS_API void gls_rules_free(gls_rules* rules);
  * the file does not hold is empty, as in the window) and the Hardcore switch
  * ("usehard" exactly "yes"). `path` NULL reads the per-user file; a missing
  * per-user file holds no settings, a missing named file is GLS_E_SETTINGS.
- * On failure the rules are left as they were. */
+ * On GLS_E_SETTINGS errno says why (ENOENT, EISDIR, EFBIG past 64 MiB, ...).
+ * The file may be a pipe or FIFO. On failure the rules are left as they were. */
 GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
 /* Appends a Custom pair: `find` is replaced by `replacement` from English to

@@ -91,18 +91,10 @@ class Translator {
     Translate(text, out);
     return out;
   }
-  // Into `out`, reusing its capacity.
+  // Into `out` (its contents replaced, its capacity reused).
   void Translate(std::string_view text, std::string& out) const {
-    std::size_t needed = 0;
-    out.resize(out.capacity());
-    gls_status status = gls_translate(get(), text.data(), text.size(), out.data(), out.size(),
-                                      &needed);
-    if (status == GLS_E_BUFFER) {
-      out.resize(needed);
-      status = gls_translate(get(), text.data(), text.size(), out.data(), out.size(), &needed);
-    }
-    Check(status);
-    out.resize(needed);
+    out.clear();
+    Check(gls_translate_to_sink(get(), text.data(), text.size(), &Append, &out));
   }
   // On up to `jobs` threads (0: one per processor).
   std::vector<std::string> TranslateMany(const std::vector<std::string_view>& texts,
@@ -143,6 +135,16 @@ class Translator {
 
   const gls_translator* get() const noexcept { return translator_.get(); }
 
+  // A gls_sink that appends to the std::string at `context`.
+  static int Append(void* context, const char* bytes, std::size_t len) noexcept {
+    try {
+      static_cast<std::string*>(context)->append(bytes, len);
+      return 0;
+    } catch (...) {
+      return 1;
+    }
+  }
+
  private:
   struct Free {
     void operator()(gls_translator* t) const noexcept { gls_translator_free(t); }
@@ -160,25 +162,17 @@ class Stream {
   }
   std::string Feed(std::string_view piece) {
     std::string out;
-    Check(gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Append, &out));
+    Check(gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Translator::Append, &out));
     return out;
   }
   std::string Finish() {
     std::string out;
-    Check(gls_stream_finish(stream_.get(), &Append, &out));
+    Check(gls_stream_finish(stream_.get(), &Translator::Append, &out));
     return out;
   }
   std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
 
  private:
-  static int Append(void* context, const char* bytes, std::size_t len) {
-    try {
-      static_cast<std::string*>(context)->append(bytes, len);
-      return 0;
-    } catch (...) {
-      return 1;
-    }
-  }
   struct Free {
     void operator()(gls_stream* s) const noexcept { gls_stream_free(s); }
   };

@@ -1,0 +1,341 @@
+// libglossmith against the step-by-step rules: every way into the C API and
+// the C++ wrapper gives the reference's bytes, for every direction, mode,
+// rule set and kind of input; the buffer contract and every failure status;
+// streams cut every way; threads sharing one translator.
+
+#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
+#include "core/rules/rule_set.h"
+#include "tests/support/text_difference.h"
+
+namespace glossmith {
+namespace {
+
+using testing_support::Difference;
+
+struct NamedRules {
+  std::string name;
+  RuleSet rules;
+  std::size_t randomBytes;  // the size of the random input for this rule set
+};
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string text(size, '\0');
+  for (char& c : text) c = static_cast<char>(random() & 0xFF);
+  return text;
+}
+
+std::string RandomWord(std::mt19937& random, std::size_t from, std::size_t to) {
+  std::string word(from + random() % (to - from + 1), 'a');
+  for (char& c : word) c = static_cast<char>('a' + random() % 26);
+  return word;
+}
+
+std::vector<NamedRules> RuleSets() {
+  std::vector<NamedRules> sets;
+  const LetterTable defaults = DefaultLetterTable();
+  sets.push_back({"built-in", {{}, defaults}, 1 << 20});
+
+  RuleSet edited{{}, defaults};
+  edited.letters[0] = "b";    // letters that spell other letters
+  edited.letters[1] = "aa";
+  edited.letters[7] = "|-|";
+  edited.letters[4] = "";     // an empty symbol is used as it is
+  sets.push_back({"edited alphabet", edited, 1 << 20});
+
+  RuleSet odd{{{"dude", "d00d"},
+               {"\r\n", "<br>"},       // a line break in a find string
+               {"x", ""},              // deletes
+               {std::string("a\0b", 3), "NUL"},
+               {"hack", "h4x\nh4x"}},  // a line break in a replacement
+              defaults};
+  sets.push_back({"odd pairs", odd, 1 << 20});
+
+  RuleSet feeding{{}, defaults};  // each replacement holds its own and the next find string
+  for (int i = 0; i < 24; ++i) {
+    const std::string find = "a" + std::to_string(i % 7);
+    feeding.custom.emplace_back(find, "a" + std::to_string((i + 1) % 7) + find);
+  }
+  sets.push_back({"self-feeding pairs", feeding, 1 << 20});
+
+  // Words to digits: the replacements cannot spell a find string, in either
+  // direction, so the plain rules stay small on any text.
+  RuleSet many{{}, defaults};
+  std::mt19937 random(7);
+  while (many.custom.size() < GLS_MAX_PAIRS) {
+    std::string digits(1 + random() % 4, '0');
+    for (char& c : digits) c = static_cast<char>('0' + random() % 10);
+    many.custom.emplace_back(RandomWord(random, 3, 8), digits);
+  }
+  sets.push_back({"32768 pairs", many, 1 << 18});
+  return sets;
+}
+
+std::vector<std::pair<std::string, std::string>> Inputs(std::size_t randomBytes) {
+  return {{"empty", ""},
+          {"utf-8", "Hack the planet, dude: \xC3\xA9lite h\xC3\xA4x0rs \xE2\x9C\x93 rock"},
+          {"nul bytes", std::string("the\0dude\0a\0b rocks\0", 20)},
+          {"cr lf", "you rock\r\nthe elite hackers\r\n"},
+          {"no final break", "the elite\nhackers"},
+          {"random bytes", RandomBytes(randomBytes, 11)}};
+}
+
+gls::Rules ToRules(const RuleSet& set) {
+  gls::Rules rules;
+  for (const auto& [find, replacement] : set.custom) rules.AddPair(find, replacement);
+  for (int i = 0; i < 26; ++i) rules.SetLetter(static_cast<char>('A' + i), set.letters[i]);
+  return rules;
+}
+
+int AppendTo(void* context, const char* bytes, std::size_t len) {
+  static_cast<std::string*>(context)->append(bytes, len);
+  return 0;
+}
+
+// Every way into the library, for one translator and one text.
+std::vector<std::pair<std::string, std::string>> EveryWay(const gls::Translator& translator,
+                                                          const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> results;
+  results.emplace_back("wrapper", translator.Translate(text));
+
+  std::size_t needed = 0;
+  const gls_status sizing =
+      gls_translate(translator.get(), text.data(), text.size(), nullptr, 0, &needed);
+  EXPECT_EQ(sizing, needed == 0 ? GLS_OK : GLS_E_BUFFER);
+  std::string exact(needed, '\0');
+  std::size_t written = 0;
+  EXPECT_EQ(gls_translate(translator.get(), text.data(), text.size(), exact.data(), exact.size(),
+                          &written), GLS_OK);
+  EXPECT_EQ(written, needed);
+  results.emplace_back("buffer", exact);
+
+  char* allocated = nullptr;
+  std::size_t allocatedLen = 0;
+  EXPECT_EQ(gls_translate_alloc(translator.get(), text.data(), text.size(), &allocated,
+                                &allocatedLen), GLS_OK);
+  results.emplace_back("alloc", std::string(allocated, allocatedLen));
+  EXPECT_EQ(allocated[allocatedLen], '\0');
+  gls_free(allocated);
+
+  std::string sunk;
+  EXPECT_EQ(gls_translate_to_sink(translator.get(), text.data(), text.size(), &AppendTo, &sunk),
+            GLS_OK);
+  results.emplace_back("sink", sunk);
+
+  gls::Stream stream(translator);
+  std::mt19937 random(static_cast<unsigned>(text.size()));
+  std::string streamed;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t piece = std::min<std::size_t>(text.size() - from, 1 + random() % 70000);
+    streamed += stream.Feed(std::string_view(text).substr(from, piece));
+    from += piece;
+  }
+  streamed += stream.Finish();
+  results.emplace_back("stream", streamed);
+
+  results.emplace_back("many", translator.TranslateMany({text, text}, 2)[1]);
+  return results;
+}
+
+TEST(LibraryTest, EveryWayGivesTheReferenceBytes) {
+  for (const NamedRules& set : RuleSets()) {
+    const gls::Rules rules = ToRules(set.rules);
+    ASSERT_EQ(rules.PairCount(), set.rules.custom.size());
+    for (const bool toEnglish : {false, true})
+      for (const bool hardcore : {false, true}) {
+        const gls::Translator translator(
+            rules, toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
+            hardcore ? gls::Mode::kHardcore : gls::Mode::kStandard);
+        for (const auto& [inputName, text] : Inputs(set.randomBytes)) {
+          const std::string expected =
+              toEnglish ? reference::L33tToEnglish(text, hardcore, set.rules)
+                        : reference::EnglishToL33t(text, hardcore, set.rules);
+          for (const auto& [way, actual] : EveryWay(translator, text))
+            ASSERT_EQ(Difference(actual, expected), "")
+                << set.name << (toEnglish ? ", L33T to English" : ", English to L33T")
+                << (hardcore ? ", Hardcore, " : ", standard, ") << inputName << ", " << way;
+        }
+      }
+  }
+}
+
+// A stream cut at every place, into two and into three pieces.
+TEST(LibraryTest, StreamsEqualOneShotForEveryCut) {
+  gls::Rules rules;
+  rules.AddPair("\r\n", "|").AddPair("elite", "1337");
+  const std::string text = "the elite\r\nhack the\nplanet\r\n dude";
+  for (const auto direction : {gls::Direction::kEnglishToL33t, gls::Direction::kL33tToEnglish}) {
+    const gls::Translator translator(rules, direction);
+    const std::string whole = translator.Translate(text);
+    for (std::size_t i = 0; i <= text.size(); ++i)
+      for (std::size_t j = i; j <= text.size(); ++j) {
+        gls::Stream stream(translator);
+        std::string joined = stream.Feed(text.substr(0, i));
+        joined += stream.Feed(text.substr(i, j - i));
+        joined += stream.Feed(text.substr(j));
+        joined += stream.Finish();
+        ASSERT_EQ(joined, whole) << "cut at " << i << " and " << j;
+      }
+  }
+}
+
+TEST(LibraryTest, StreamsEqualOneShotForRandomCutsOfALargeText) {
+  const gls::Rules rules;
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t, gls::Mode::kHardcore);
+  std::string text;
+  std::mt19937 random(3);
+  while (text.size() < (1u << 20)) text += RandomWord(random, 1, 9) + (random() % 9 ? " " : "\n");
+  const std::string whole = translator.Translate(text);
+  for (int round = 0; round < 1000; ++round) {
+    gls::Stream stream(translator);
+    std::string joined;
+    std::size_t from = 0;
+    for (int cut = 0; cut < 3; ++cut) {
+      const std::size_t to = from + random() % (text.size() - from + 1);
+      joined += stream.Feed(std::string_view(text).substr(from, to - from));
+      from = to;
+    }
+    joined += stream.Feed(std::string_view(text).substr(from));
+    joined += stream.Finish();
+    ASSERT_EQ(joined.size(), whole.size()) << "round " << round;
+    ASSERT_TRUE(joined == whole) << "round " << round;
+  }
+}
+
+// The split bytes are exactly those after which a cut changes nothing:
+// a line feed is one until a find string holds it.
+TEST(LibraryTest, SplitBytesFollowTheRules) {
+  gls::Rules rules;
+  const auto hasLineFeed = [](const gls::Rules& r) {
+    return gls::Translator(r, gls::Direction::kEnglishToL33t).SplitBytes().find('\n') !=
+           std::string::npos;
+  };
+  EXPECT_TRUE(hasLineFeed(rules));
+  rules.AddPair("a\nb", "c");
+  EXPECT_FALSE(hasLineFeed(rules));
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
+  EXPECT_EQ(translator.SplitPoint("a\nb"), 0u);  // letters and \n are looked for
+  EXPECT_EQ(translator.SplitPoint("a\n\x01" "b\x01" "ab"), 5u);
+}
+
+TEST(LibraryTest, FailuresAreStatuses) {
+  gls_rules* rules = gls_rules_new();
+  ASSERT_NE(rules, nullptr);
+  struct Case {
+    const char* name;
+    gls_status actual;
+    gls_status expected;
+  };
+  gls_status status = GLS_OK;
+  char digest[GLS_DIGEST_SIZE];
+  const Case cases[] = {
+      {"empty find", gls_rules_add_pair(rules, "", 0, "x", 1), GLS_E_EMPTY_FIND},
+      {"null find", gls_rules_add_pair(rules, nullptr, 3, "x", 1), GLS_E_NULL},
+      {"null rules", gls_rules_add_pair(nullptr, "a", 1, "x", 1), GLS_E_NULL},
+      {"digit as letter", gls_rules_set_letter(rules, '1', "x", 1), GLS_E_LETTER},
+      {"byte past z", gls_rules_set_letter(rules, '{', "x", 1), GLS_E_LETTER},
+      {"small letter", gls_rules_set_letter(rules, 'h', "|-|", 3), GLS_OK},
+      {"both modes", (gls_translator_new(rules, GLS_HARDCORE | GLS_STORED_MODE, &status), status),
+       GLS_E_ARGUMENT},
+      {"unknown flag", (gls_translator_new(rules, 64, &status), status), GLS_E_ARGUMENT},
+      {"no rules", (gls_translator_new(nullptr, 0, &status), status), GLS_E_NULL},
+      {"missing settings file", gls_rules_load_settings(rules, "/nonexistent/l33t.ini"),
+       GLS_E_SETTINGS},
+      {"settings file a folder", gls_rules_load_settings(rules, "/"), GLS_E_SETTINGS},
+      {"null digest", gls_rules_digest(rules, nullptr), GLS_E_NULL},
+      {"digest", gls_rules_digest(rules, digest), GLS_OK},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected) << c.name;
+    EXPECT_STRNE(gls_status_message(c.actual), "unknown status") << c.name;
+  }
+  EXPECT_EQ(std::strlen(digest), 64u);
+
+  gls_translator* translator = gls_translator_new(rules, 0, &status);
+  ASSERT_EQ(status, GLS_OK);
+  char out[8] = "unused";
+  std::size_t len = 0;
+  // Too small a buffer: the size needed, and nothing written.
+  EXPECT_EQ(gls_translate(translator, "hack the planet", 15, out, 4, &len), GLS_E_BUFFER);
+  EXPECT_EQ(len, std::strlen("hax0r teh p14n37"));
+  EXPECT_STREQ(out, "unused");
+  EXPECT_EQ(gls_translate(translator, nullptr, 0, nullptr, 0, &len), GLS_OK);
+  EXPECT_EQ(len, 0u);
+  EXPECT_EQ(gls_translate(translator, "x", 1, out, sizeof out, nullptr), GLS_E_NULL);
+
+  gls_stream* stream = gls_stream_new(translator, &status);
+  std::string sunk;
+  const auto refuse = [](void*, const char*, std::size_t) { return 1; };
+  EXPECT_EQ(gls_stream_feed(stream, "hack\nthe", 8, refuse, nullptr), GLS_E_SINK);
+  EXPECT_EQ(gls_stream_feed(stream, "x", 1, &AppendTo, &sunk), GLS_E_STATE);
+  EXPECT_EQ(gls_stream_finish(stream, &AppendTo, &sunk), GLS_E_STATE);
+  gls_stream_free(stream);
+
+  // Threads and jobs: zero texts is no work; jobs 0 is one per processor.
+  EXPECT_EQ(gls_translate_many(translator, 0, nullptr, nullptr, nullptr, nullptr, 0), GLS_OK);
+  gls_translator_free(translator);
+  gls_rules_free(rules);
+}
+
+TEST(LibraryTest, DigestsTellRuleSetsApart) {
+  const auto digest = [](const gls::Rules& rules, gls::Direction direction, gls::Mode mode) {
+    return gls::Translator(rules, direction, mode).Digest();
+  };
+  gls::Rules plain, pair, letter;
+  pair.AddPair("ab", "c");
+  letter.SetLetter('Q', "9");
+  const auto e2l = gls::Direction::kEnglishToL33t;
+  // Standard L33T does not read the alphabet; Hardcore does.
+  EXPECT_EQ(digest(plain, e2l, gls::Mode::kStandard), digest(letter, e2l, gls::Mode::kStandard));
+  EXPECT_NE(digest(plain, e2l, gls::Mode::kHardcore), digest(letter, e2l, gls::Mode::kHardcore));
+  EXPECT_NE(digest(plain, e2l, gls::Mode::kStandard), digest(pair, e2l, gls::Mode::kStandard));
+  EXPECT_NE(digest(plain, e2l, gls::Mode::kStandard),
+            digest(plain, gls::Direction::kL33tToEnglish, gls::Mode::kStandard));
+  gls::Rules split;  // length-prefixed fields: ("a","bc") is not ("ab","c")
+  split.AddPair("a", "bc");
+  EXPECT_NE(pair.Digest(), split.Digest());
+  EXPECT_EQ(plain.Digest(), gls::Rules().Digest());
+}
+
+// Eight threads through one translator, each on its own texts.
+TEST(LibraryThreadsTest, EightThreadsShareOneTranslator) {
+  RuleSet set{{{"dude", "d00d"}, {"rock", "r0x0r"}}, DefaultLetterTable()};
+  const gls::Rules rules = ToRules(set);
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t, gls::Mode::kHardcore);
+  std::vector<std::string> texts;
+  std::mt19937 random(5);
+  for (int i = 0; i < 8; ++i) {
+    std::string text;
+    while (text.size() < 20000 + 1000 * static_cast<std::size_t>(i))
+      text += RandomWord(random, 1, 8) + (random() % 5 ? " " : "\r\n");
+    texts.push_back(text);
+  }
+  std::vector<std::string> results(texts.size());
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < texts.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) results[t] = translator.Translate(texts[t]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < texts.size(); ++t)
+    EXPECT_EQ(results[t], reference::EnglishToL33t(texts[t], true, set)) << "thread " << t;
+
+  std::vector<std::string_view> views(texts.begin(), texts.end());
+  const std::vector<std::string> many = translator.TranslateMany(views, 8);
+  for (std::size_t t = 0; t < texts.size(); ++t) EXPECT_EQ(many[t], results[t]) << "text " << t;
+}
+
+}  // namespace
+}  // namespace glossmith
