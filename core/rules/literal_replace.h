@@ -1,6 +1,5 @@
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,9 +30,22 @@ void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_vie
 // A chain of literal replace steps: (find, replacement), applied in order.
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
+// Applies one step to `text` in place, as ReplaceAll would. A replacement no
+// longer than its find string is written over the text; a longer one is
+// built in `spare`, which then trades places with `text`, so that a chain
+// reuses the same two buffers. Runs at the speed of memory, and in time
+// linear in the text whatever the find string.
+void ReplaceStep(std::string& text, std::string& spare, std::string_view find,
+                 std::string_view replacement);
+
 // Applies `steps` to `text` one after another, in place: the plain way every
-// faster runner of a chain is measured against and falls back to.
-void RunStepByStep(std::string& text, std::span<const std::pair<std::string, std::string>> steps);
+// faster runner of a chain is measured against and falls back to, and what
+// the reference rules run. Any range of (find, replacement) pairs.
+template <typename Chain>
+void RunStepByStep(std::string& text, const Chain& steps) {
+  std::string spare;
+  for (const auto& [find, replacement] : steps) ReplaceStep(text, spare, find, replacement);
+}
 
 // Heap bytes held by a string or a list of steps (for what an engine keeps).
 std::size_t HeapBytes(const std::string& text);

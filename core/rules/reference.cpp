@@ -6,34 +6,27 @@
 
 namespace glossmith::reference {
 
-namespace {
-
-template <typename Chain>
-void RunChain(std::string& text, const Chain& steps) {
-  for (const auto& [find, replacement] : steps) ReplaceAllInPlace(text, find, replacement);
-}
-
-}  // namespace
-
 std::string EnglishToL33t(std::string_view input, bool hardcore, const RuleSet& rules) {
   std::string text(input);
-  RunChain(text, rules.custom);
+  RunStepByStep(text, rules.custom);
   if (hardcore)
-    RunChain(text, HardcoreChain(rules.letters));
+    RunStepByStep(text, HardcoreChain(rules.letters));
   else
-    RunChain(text, kStandardChain);
+    RunStepByStep(text, kStandardChain);
   return text;
 }
 
 std::string L33tToEnglish(std::string_view input, bool hardcore, const RuleSet& rules) {
   std::string text(input);
   if (hardcore)
-    RunChain(text, ReverseHardcoreChain(rules.letters));
+    RunStepByStep(text, ReverseHardcoreChain(rules.letters));
   else
-    RunChain(text, kReverseStandardChain);
+    RunStepByStep(text, kReverseStandardChain);
+  Steps reverseCustom;
   for (const auto& [search, replacement] : rules.custom)
-    ReplaceAllInPlace(text, replacement, search);
-  RunChain(text, kLoneLetterSteps);
+    reverseCustom.emplace_back(replacement, search);
+  RunStepByStep(text, reverseCustom);
+  RunStepByStep(text, kLoneLetterSteps);
   return text;
 }
 

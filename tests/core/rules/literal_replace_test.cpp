@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
 
 namespace glossmith {
@@ -54,6 +55,45 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"NulByteAsFind", "a\0b"s, "\0"s, "-", "a-b"},
         ReplaceCase{"CrLfAreOrdinaryBytes", "a\r\nb", "\r\n", "|", "a|b"}),
     [](const testing::TestParamInfo<ReplaceCase>& info) { return std::string(info.param.name); });
+
+// The plain left-to-right scan with std::string::find, as an oracle.
+std::string Scanned(const std::string& text, const std::string& find, const std::string& replacement) {
+  std::string out;
+  std::size_t done = 0;
+  for (std::size_t hit = text.find(find); hit != std::string::npos; hit = text.find(find, done)) {
+    out += text.substr(done, hit - done) + replacement;
+    done = hit + find.size();
+  }
+  return out + text.substr(done);
+}
+
+// Texts and find strings over two letters, where occurrences overlap, crowd
+// together and nearly match, at the sizes where the search turns linear;
+// replacements shorter, as long, and longer than the find string.
+TEST(ReplaceStepTest, MatchesAPlainScan) {
+  std::mt19937 random(1);
+  const auto word = [&](std::size_t size) {
+    std::string w(size, 'a');
+    for (char& c : w) c = random() % 4 ? 'a' : 'b';
+    return w;
+  };
+  std::vector<std::string> finds = {"a", "b", "ab", "aa", "aab", std::string(300, 'a') + "b",
+                                    "b" + std::string(300, 'a')};
+  for (int i = 0; i < 20; ++i) finds.push_back(word(1 + random() % 12));
+  const std::vector<std::string> texts = {
+      std::string(20000, 'a'), std::string(20000, 'a') + "b", word(50000),
+      std::string(5000, 'a') + "b" + std::string(5000, 'a') + std::string(301, 'a') + "b"};
+  std::string spare;
+  for (const std::string& find : finds)
+    for (const std::string& replacement : {std::string(), std::string("x"), find + "y", word(3)})
+      for (const std::string& text : texts) {
+        std::string actual = text;
+        ReplaceStep(actual, spare, find, replacement);
+        ASSERT_EQ(actual, Scanned(text, find, replacement))
+            << "find " << find.substr(0, 20) << " (" << find.size() << " bytes), replacement "
+            << replacement << ", text of " << text.size();
+      }
+}
 
 }  // namespace
 }  // namespace glossmith

@@ -1,0 +1,152 @@
+// glossmith._glossmith: the compiled part of the glossmith package. The
+// package's __init__.py re-exports these classes under the name glossmith,
+// which is also the module they pickle as.
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <glossmith/glossmith.h>
+
+#include "rules.h"
+#include "text.h"
+#include "translator.h"
+
+namespace py = pybind11;
+using glossmith_python::Rules;
+using glossmith_python::RulesRecipe;
+using glossmith_python::Stream;
+using glossmith_python::Translator;
+
+namespace {
+
+std::string Repr(const Rules& rules) {
+  return "<glossmith.Rules pairs=" + std::to_string(rules.PairCount()) + " digest=" +
+         rules.Digest().substr(0, 12) + ">";
+}
+
+std::string Repr(const Translator& translator) {
+  return std::string("<glossmith.Translator ") +
+         (translator.ToEnglish() ? "L33T to English" : "English to L33T") +
+         (translator.Hardcore() ? ", Hardcore" : ", standard") +
+         " digest=" + translator.Digest().substr(0, 12) + ">";
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_glossmith, m) {
+  m.doc() = "The compiled part of glossmith; use the glossmith package instead.";
+  m.attr("__version__") = gls_version();
+  m.attr("MAX_PAIRS") = GLS_MAX_PAIRS;
+
+  py::class_<Rules> rules(m, "Rules", R"doc(
+A rule set: the Custom string list, the Hardcore alphabet and the stored
+Hardcore switch, from which translators are compiled.
+
+Rules() holds the built-in chains, an empty Custom list, the default Hardcore
+alphabet and the switch off. Strings may be str (taken as UTF-8) or
+bytes-like. A rule set is not meant to be changed from two threads at once.
+Rules pickle, so that they can be sent to other processes.)doc");
+  rules.def(py::init<>(), "The built-in rules: no Custom pairs, the default alphabet, the switch off.")
+      .def_static("from_settings", &Rules::FromSettings, py::arg("path") = py::none(), R"doc(
+The rules of a settings file, read as the window and glossmith-cli read it:
+the Custom string list, the 26 letters (a letter the file does not hold is
+empty) and the Hardcore switch ("usehard" exactly "yes").
+
+path: a str, bytes or os.PathLike; None reads the per-user file
+($XDG_CONFIG_HOME/glossmith/l33t.ini, by default ~/.config/glossmith/l33t.ini),
+which holds no settings when it is missing. A named file that cannot be read
+raises OSError (FileNotFoundError when missing).)doc")
+      .def("add_pair", &Rules::AddPair, py::arg("find"), py::arg("replacement"), R"doc(
+Appends a Custom pair: from English to L33T `find` is replaced by
+`replacement` before the chain runs, and from L33T to English the other way
+back. Pairs apply in the order added; at most MAX_PAIRS apply, as in the
+window. An empty `find` raises ValueError.)doc")
+      .def("set_letter", &Rules::SetLetter, py::arg("letter"), py::arg("symbol"), R"doc(
+Sets the Hardcore symbol of a letter: `letter` is one character from A to Z
+(either case names the same letter), `symbol` any string, empty included.
+Anything else as `letter` raises ValueError.)doc")
+      .def_property("stored_hardcore", &Rules::StoredHardcore, &Rules::SetStoredHardcore,
+                    "The stored Hardcore switch, which Translator(..., hardcore=None) follows.")
+      .def_property_readonly("pair_count", &Rules::PairCount,
+                             "The number of Custom pairs that apply (at most MAX_PAIRS).")
+      .def_property_readonly("digest", &Rules::Digest,
+                             "SHA-256 of the whole rule set (every pair, the alphabet, the "
+                             "switch), as 64 lowercase hex digits.")
+      .def("__repr__", py::overload_cast<const Rules&>(&Repr))
+      .def(py::pickle([](const Rules& r) { return py::make_tuple(r.recipe()->ToTuple()); },
+                      [](const py::tuple& state) {
+                        if (state.size() != 1)
+                          throw py::value_error("not the pickled state of glossmith rules");
+                        return Rules(RulesRecipe::FromTuple(state[0].cast<py::tuple>()));
+                      }));
+
+  py::class_<Translator> translator(m, "Translator", R"doc(
+Rules compiled for one direction and mode. Immutable: any number of threads
+may translate through one translator at once, and long texts and batches are
+translated with the GIL released. Later changes to the rules do not reach it.
+
+Translator(rules, to_english=False, hardcore=None)
+  to_english: False for English to L33T, True for L33T to English.
+  hardcore: True for Hardcore L33T, False for standard L33T, None to follow
+  the rules' stored switch.
+
+Text is str or bytes-like: a str is translated as UTF-8 and the result
+decoded back (a lone surrogate raises UnicodeEncodeError; a translation that
+is not UTF-8, which only a Custom pair or a letter given as bytes can cause,
+raises UnicodeDecodeError), a bytes-like text gives bytes. Translators pickle
+with their rules, so multiprocessing, Dask and Ray can ship them to workers.)doc");
+  translator
+      .def(py::init([](const Rules& r, bool toEnglish, std::optional<bool> hardcore) {
+             return std::make_unique<Translator>(r, toEnglish, hardcore);
+           }),
+           py::arg("rules"), py::arg("to_english") = false, py::arg("hardcore") = py::none())
+      .def("translate", &Translator::Translate, py::arg("text"), R"doc(
+The translation of `text`: a str for a str, bytes for bytes, bytearray,
+memoryview or any other contiguous buffer. Anything else raises TypeError.)doc")
+      .def("translate_many", &Translator::TranslateMany, py::arg("texts"),
+           py::arg("jobs") = py::none(), R"doc(
+The translations of a list (or other iterable) of texts, in order, as a list;
+the same as [translate(t) for t in texts], computed on up to `jobs` threads
+(None: one per online processor) with the GIL released. The texts must be
+all str or all bytes-like (TypeError otherwise); jobs < 1 raises ValueError.)doc")
+      .def("stream", [](py::object self) { return std::make_unique<Stream>(std::move(self)); }, R"doc(
+A new Stream for a text that arrives in pieces.)doc")
+      .def("split_point", &Translator::SplitPoint, py::arg("text"), R"doc(
+The length of the longest prefix of `text` (in UTF-8 bytes for a str) that
+ends right after one of split_bytes; 0 when there is none.)doc")
+      .def_property_readonly("split_bytes", &Translator::SplitBytes, R"doc(
+The bytes that no step of this translator looks for, in ascending order: a
+text may be cut right after any of them, and translating the pieces one by
+one gives the translation of the whole.)doc")
+      .def_property_readonly("digest", &Translator::Digest, R"doc(
+SHA-256, as 64 lowercase hex digits, of everything the output depends on:
+two translators with the same digest translate every text alike.)doc")
+      .def_property_readonly("to_english", &Translator::ToEnglish,
+                             "True for L33T to English, False for English to L33T.")
+      .def_property_readonly("hardcore", &Translator::Hardcore,
+                             "Whether this translator runs Hardcore L33T (after following the "
+                             "stored switch, when asked to).")
+      .def("__repr__", py::overload_cast<const Translator&>(&Repr))
+      .def(py::pickle([](const Translator& t) { return t.State(); },
+                      [](const py::tuple& state) { return Translator::FromState(state); }));
+
+  py::class_<Stream>(m, "Stream", R"doc(
+A text fed in pieces, from Translator.stream(). feed(piece) returns what is
+final so far, finish() the rest; joined, they equal translate() of the
+joined pieces, however the text is cut. The first piece makes it a str or a
+bytes stream; a str stream never returns part of a character. A stream
+belongs to one thread at a time. finish() on a stream fed nothing returns "".)doc")
+      .def("feed", &Stream::Feed, py::arg("piece"), R"doc(
+Adds `piece` and returns the translation of everything up to the last point
+where the text may be cut (possibly empty). After finish() it raises
+ValueError.)doc")
+      .def("finish", &Stream::Finish, R"doc(
+Returns the translation of what is left; the stream then takes no more text
+(ValueError).)doc")
+      .def_property_readonly("pending", &Stream::Pending,
+                             "The number of bytes fed but not yet translated.");
+
+  // They pickle, and show, as members of the package.
+  for (const char* name : {"Rules", "Translator", "Stream"})
+    m.attr(name).attr("__module__") = "glossmith";
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+// Translators and streams as Python sees them. A Translator is immutable and
+// may be used from any number of threads at once; long texts and batches are
+// translated with the GIL released.
+
+#include <glossmith/glossmith.h>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "rules.h"
+#include "text.h"
+
+namespace glossmith_python {
+
+class Translator {
+ public:
+  // `hardcore` None: the rules' stored switch decides.
+  Translator(const Rules& rules, bool toEnglish, std::optional<bool> hardcore);
+
+  py::object Translate(py::handle text) const;
+  py::list TranslateMany(py::handle texts, const py::object& jobs) const;
+  std::size_t SplitPoint(py::handle text) const;
+  py::bytes SplitBytes() const;
+  std::string Digest() const;
+  bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
+  bool ToEnglish() const { return toEnglish_; }
+  std::optional<bool> RequestedHardcore() const { return requestedHardcore_; }
+
+  // (1, rules recipe, to_english, hardcore or None)
+  py::tuple State() const;
+  static std::unique_ptr<Translator> FromState(const py::tuple& state);
+
+  const gls_translator* get() const { return translator_.get(); }
+
+ private:
+  py::object TranslateLong(const TextArg& text) const;
+  // A guess at the length of the translation of `size` bytes, from the last
+  // long text, so that a long translation seldom outgrows its result.
+  std::size_t Estimate(std::size_t size) const;
+  void Learn(std::size_t size, std::size_t translated) const;
+
+  struct Free {
+    void operator()(gls_translator* translator) const { gls_translator_free(translator); }
+  };
+  std::unique_ptr<gls_translator, Free> translator_;
+  std::shared_ptr<const RulesRecipe> recipe_;
+  bool toEnglish_;
+  std::optional<bool> requestedHardcore_;
+  mutable std::atomic<std::size_t> sixteenths_;  // output bytes per 16 input bytes
+};
+
+// A text fed in pieces. Joined, what feed() and finish() return equals the
+// translation of the joined pieces. A str stream never returns part of a
+// character: bytes of a character cut at the end of a piece wait for the rest.
+class Stream {
+ public:
+  explicit Stream(py::object translator);
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  py::object Feed(py::handle piece);
+  py::object Finish();
+  std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
+
+ private:
+  py::object Emit(std::string& translated, bool last);
+
+  struct Free {
+    void operator()(gls_stream* stream) const { gls_stream_free(stream); }
+  };
+  py::object translator_;  // keeps the translator alive as long as the stream
+  std::unique_ptr<gls_stream, Free> stream_;
+  std::optional<Kind> kind_;  // set by the first piece
+  std::string carry_;         // a str stream's unfinished character
+  bool busy_ = false;         // a feed is running with the GIL released
+};
+
+}  // namespace glossmith_python

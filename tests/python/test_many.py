@@ -1,0 +1,34 @@
+import random
+
+import pytest
+
+import glossmith
+
+rng = random.Random(11)
+WORDS = ["hack", "the", "planet", "dude", "\u00e9t\u00e9", "rocks!", "n00b", "\n", "7h3", ""]
+TEXTS = [" ".join(rng.choices(WORDS, k=rng.randrange(0, 60))) for _ in range(300)]
+
+
+@pytest.fixture(scope="module")
+def translator():
+    rules = glossmith.Rules()
+    rules.add_pair("planet", "world")
+    return glossmith.Translator(rules, hardcore=True)
+
+
+@pytest.mark.parametrize("jobs", [None, 1, 2, 7])
+@pytest.mark.parametrize("kind", ["str", "bytes", "bytearray", "memoryview"])
+def test_equals_a_loop(translator, jobs, kind):
+    make = {"str": str, "bytes": str.encode, "bytearray": lambda s: bytearray(s.encode()),
+            "memoryview": lambda s: memoryview(s.encode())}[kind]
+    texts = [make(t) for t in TEXTS]
+    expected = [translator.translate(t) for t in texts]
+    assert translator.translate_many(texts, jobs=jobs) == expected
+    assert all(type(r) is (str if kind == "str" else bytes) for r in expected)
+
+
+@pytest.mark.parametrize("texts", [[], (), iter(TEXTS[:5]), [TEXTS[0] * 5000]],
+                         ids=["empty-list", "empty-tuple", "iterator", "one-long"])
+def test_any_iterable(translator, texts):
+    texts = list(texts)
+    assert translator.translate_many(iter(texts), jobs=2) == [translator.translate(t) for t in texts]
