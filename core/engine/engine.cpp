@@ -293,7 +293,7 @@ SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet r
   if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
   auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
   for (int b = 0; b < 256; ++b) split_[b] = plan->IsBoundary(static_cast<unsigned char>(b));
-  idle_.push_back(std::move(plan));
+  idle_.push_back({std::move(plan), {}});
   plans_ = 1;
 }
 
@@ -303,8 +303,14 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   std::unique_lock lock(mutex_);
   idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < maxPlans_; });
   if (!idle_.empty()) {
-    auto plan = std::move(idle_.back());
-    idle_.pop_back();
+    // The plan this thread ran last, if it is idle: its tables are likely
+    // still in this processor's cache.
+    auto mine = std::find_if(idle_.begin(), idle_.end(), [](const Idle& idle) {
+      return idle.lastThread == std::this_thread::get_id();
+    });
+    if (mine == idle_.end()) mine = idle_.end() - 1;
+    auto plan = std::move(mine->plan);
+    idle_.erase(mine);
     return plan;
   }
   ++plans_;
@@ -322,7 +328,7 @@ void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
   {
     std::lock_guard lock(mutex_);
     if (plan)
-      idle_.push_back(std::move(plan));
+      idle_.push_back({std::move(plan), std::this_thread::get_id()});
     else
       --plans_;
   }
@@ -344,6 +350,20 @@ std::size_t SharedTranslator::SplitPoint(std::string_view text) const {
   for (std::size_t i = text.size(); i > 0; --i)
     if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
   return 0;
+}
+
+SharedTranslator::Lease::Lease(const SharedTranslator& translator)
+    : translator_(translator), plan_(translator.Take()) {}
+
+SharedTranslator::Lease::~Lease() { translator_.Give(std::move(plan_)); }
+
+void SharedTranslator::Lease::Translate(std::string_view text, std::string& out) {
+  try {
+    plan_->Run(text, out);
+  } catch (...) {
+    plan_.reset();  // given up by the destructor
+    throw;
+  }
 }
 
 std::size_t SharedTranslator::PlanCount() const {

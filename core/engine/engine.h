@@ -66,6 +66,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/rules/rule_set.h"
@@ -150,6 +151,21 @@ class SharedTranslator {
   // The number of compiled copies made so far (for tests).
   std::size_t PlanCount() const;
 
+  // A compiled copy held by one thread for many translations in a row, so
+  // that the pool is not asked once per text.
+  class Lease {
+   public:
+    explicit Lease(const SharedTranslator& translator);
+    ~Lease();
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    void Translate(std::string_view text, std::string& out);
+
+   private:
+    const SharedTranslator& translator_;
+    std::unique_ptr<detail::Plan> plan_;
+  };
+
  private:
   std::unique_ptr<detail::Plan> Take() const;
   void Give(std::unique_ptr<detail::Plan> plan) const;
@@ -161,7 +177,11 @@ class SharedTranslator {
   std::array<bool, 256> split_{};
   mutable std::mutex mutex_;
   mutable std::condition_variable idleChanged_;
-  mutable std::vector<std::unique_ptr<detail::Plan>> idle_;
+  struct Idle {
+    std::unique_ptr<detail::Plan> plan;
+    std::thread::id lastThread;  // the thread that ran it last
+  };
+  mutable std::vector<Idle> idle_;
   mutable std::size_t plans_ = 0;  // compiled copies alive, idle or in use
 };
 

@@ -278,8 +278,9 @@ gls_status gls_translate_many(const gls_translator* translator, size_t count,
   auto work = [&] {
     const gls_status status = Guarded([&] {
       std::string& scratch = ThreadScratch();
+      glossmith::SharedTranslator::Lease lease(translator->engine);
       for (size_t i = next++; i < count && failure.load() == GLS_OK; i = next++) {
-        translator->engine.Translate(View(texts[i], lens[i]), scratch);
+        lease.Translate(View(texts[i], lens[i]), scratch);
         out_lens[i] = scratch.size();
         outs[i] = CopyOut(scratch);
       }
