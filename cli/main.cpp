@@ -68,7 +68,9 @@ int Run(const cli::Options& options) {
   }
 
   cli::StreamOptions stream;
-  stream.jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
+  // More jobs than processors would only hold more pieces in memory: the
+  // translator runs at most one compiled copy per processor at a time.
+  stream.jobs = options.jobs > 0 ? std::min(options.jobs, DefaultJobs()) : DefaultJobs();
   // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.
   stream.blockSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
