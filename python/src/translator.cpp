@@ -200,20 +200,29 @@ py::list Translator::TranslateMany(py::handle texts, const py::object& jobs) con
     sizes[i] = args[i].size();
   }
 
-  TranslatedBuffers translated(count);
-  gls_status status;
-  {
-    py::gil_scoped_release release;
-    status = gls_translate_many(get(), count, data.data(), sizes.data(), translated.data.data(),
-                                translated.sizes.data(), threads);
-  }
-  Check(status);
+  // In batches: each batch's results become Python objects while they are
+  // still in the cache, and its buffers are freed before the next batch
+  // needs the same memory.
+  constexpr std::size_t kBatch = 4096;
   py::list results(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                    MakeText(args[i].kind(), translated.data[i], translated.sizes[i]).release().ptr());
-    gls_free(translated.data[i]);
-    translated.data[i] = nullptr;
+  TranslatedBuffers translated(std::min(count, kBatch));
+  for (std::size_t from = 0; from < count; from += kBatch) {
+    const std::size_t n = std::min(kBatch, count - from);
+    gls_status status;
+    {
+      py::gil_scoped_release release;
+      status = gls_translate_many(get(), n, data.data() + from, sizes.data() + from,
+                                  translated.data.data(), translated.sizes.data(), threads);
+    }
+    Check(status);
+    for (std::size_t i = 0; i < n; ++i) {
+      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(from + i),
+                      MakeText(args[from + i].kind(), translated.data[i], translated.sizes[i])
+                          .release()
+                          .ptr());
+      gls_free(translated.data[i]);
+      translated.data[i] = nullptr;
+    }
   }
   return results;
 }
