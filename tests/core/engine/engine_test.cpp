@@ -317,5 +317,53 @@ TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
   }
 }
 
+// The fast phases run: a plan that fell back to steps run one by one would
+// still translate exactly, and nothing else would notice. Custom lists of
+// respellings, then made-up words: up to 16 pairs are composed into the
+// machine, more run as a batch before (or, back to English, after) it.
+TEST(TranslatorTest, PlansRunTheirFastPhases) {
+  std::mt19937 random(9);
+  const auto word = [&] {
+    std::string w(3 + random() % 6, 'a');
+    for (char& c : w) c = static_cast<char>('a' + random() % 26);
+    return w;
+  };
+  const std::string sentences =
+      "You rock, dude! The elite hackers are at the gates of the planet.\r\n"
+      "Is it fun to hack? Newbies ask what the first rule is, and the hackers laugh.\n";
+  std::string text;
+  while (text.size() < 200000) text += sentences;
+  for (const std::size_t pairs : {0u, 1u, 16u, 17u, 1000u, 30000u}) {
+    std::vector<std::string> search, replace;
+    for (const char* respelled : {"dude", "rock", "elite", "hack"})
+      if (search.size() < pairs) {
+        search.push_back(respelled);
+        replace.push_back(search.back() + "z");
+      }
+    while (search.size() < pairs) {  // made-up words
+      search.push_back(word());
+      replace.push_back(search.back() + "z");
+    }
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    testing_support::WriteCustomList(store, search, replace);
+    for (const Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
+      for (const bool hardcore : {false, true}) {
+        Translator::ForgetCompiledRules();
+        Translator translator(direction, hardcore, store);
+        std::string out;
+        translator.Translate(text, out);
+        const std::string plan = translator.Describe();
+        const std::string label = std::to_string(pairs) + " pairs, " +
+                                  (direction == Direction::kEnglishToL33t ? "to L33T" : "to English") +
+                                  (hardcore ? ", Hardcore: " : ", standard: ") + plan;
+        EXPECT_EQ(plan.find("step by step"), std::string::npos) << label;
+        EXPECT_EQ(plan.find("gave up"), std::string::npos) << label;
+        EXPECT_EQ(plan.find("batch") != std::string::npos, pairs > Translator::kFusedPairs) << label;
+        EXPECT_TRUE(plan.ends_with("machine")) << label                                  << (hardcore ? ", Hardcore" : ", standard");
+      }
+  }
+}
+
 }  // namespace
 }  // namespace glossmith
