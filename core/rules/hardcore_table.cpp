@@ -37,4 +37,18 @@ bool StoredHardcoreSwitch(const Settings& settings) {
   return settings.Read(kApp, kSectionGeneral, kKeyUseHard) == "yes";
 }
 
+WriteResult WriteStoredHardcoreSwitch(Settings& settings, bool on) {
+  return settings.Write(kApp, kSectionGeneral, kKeyUseHard, on ? "yes" : "no");
+}
+
+WriteResult WriteDefaultsOnFirstOpening(Settings& settings) {
+  if (!settings.Read(kApp, kSectionHardcore, kKeyCustom).empty()) return WriteResult::Stored();
+  WriteResult written = settings.Write(kApp, kSectionHardcore, kKeyCustom, "yes");
+  if (written) {
+    written = WriteHardcoreDefaults(settings);
+    if (!written) settings.Write(kApp, kSectionHardcore, kKeyCustom, "");
+  }
+  return written;
+}
+
 }  // namespace glossmith

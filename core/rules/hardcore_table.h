@@ -40,4 +40,14 @@ LetterTable DefaultLetterTable();
 // exactly "yes"; "Yes", any other value or nothing at all leave it off.
 bool StoredHardcoreSwitch(const Settings& settings);
 
+// Stores the Hardcore switch: "yes" when on, "no" when off.
+WriteResult WriteStoredHardcoreSwitch(Settings& settings, bool on);
+
+// The first time the Hardcore alphabet is opened for editing, the defaults
+// are written under the "custom" marker ("yes"), so that later openings keep
+// the letters the user has changed. The marker is cleared again when the
+// defaults after it could not be stored, so that the next opening tries
+// again. Stored (and nothing written) when the marker is already set.
+WriteResult WriteDefaultsOnFirstOpening(Settings& settings);
+
 }  // namespace glossmith

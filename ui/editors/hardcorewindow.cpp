@@ -83,16 +83,7 @@ void HardcoreWindow::chainTabOrder() {
 }
 
 void HardcoreWindow::fillTableOnFirstOpening() {
-  // The marker is written once, so later openings keep the letters the user
-  // has changed; it is cleared again only when the defaults after it could
-  // not be stored, so that the next opening tries again.
-  if (!settings_.Read(kApp, kSectionHardcore, kKeyCustom).empty()) return;
-  WriteResult written = settings_.Write(kApp, kSectionHardcore, kKeyCustom, "yes");
-  if (written) {
-    written = WriteHardcoreDefaults(settings_);
-    // Without the marker the next opening tries again.
-    if (!written) settings_.Write(kApp, kSectionHardcore, kKeyCustom, "");
-  }
+  const WriteResult written = WriteDefaultsOnFirstOpening(settings_);
   if (!written)
     showNotSaved(prompts_, this,
                  QStringLiteral("The default Hardcore L33T letters could not be stored! Until "

@@ -255,8 +255,7 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
 
 void MainWindow::toggleHardcore(bool on) {
   // Nothing is translated now; the next change of a pane uses the new state.
-  const WriteResult written =
-      settings_.Write(kApp, kSectionGeneral, kKeyUseHard, on ? "yes" : "no");
+  const WriteResult written = WriteStoredHardcoreSwitch(settings_, on);
   // The switch keeps the state the user chose for this run either way.
   if (!written)
     showNotSaved(prompts_, this,
