@@ -58,8 +58,7 @@ gls_status TranslateToSink(const glossmith::SharedTranslator& engine, std::strin
   do {
     const std::size_t to = PieceEnd(engine, text, from);
     engine.Translate(text.substr(from, to - from), scratch);
-    if (!scratch.empty() && sink(context, scratch.data(), scratch.size()) != 0)
-      return GLS_E_SINK;
+    if (!scratch.empty() && sink(context, scratch.data(), scratch.size()) != 0) return GLS_E_SINK;
     from = to;
   } while (from < text.size());
   return GLS_OK;
@@ -220,8 +219,8 @@ int gls_translator_hardcore(const gls_translator* translator) {
   return translator && translator->engine.hardcore() ? 1 : 0;
 }
 
-gls_status gls_translate(const gls_translator* translator, const char* text, size_t len,
-                         char* out, size_t out_capacity, size_t* out_len) {
+gls_status gls_translate(const gls_translator* translator, const char* text, size_t len, char* out,
+                         size_t out_capacity, size_t* out_len) {
   if (!translator || (!text && len) || (!out && out_capacity) || !out_len) return GLS_E_NULL;
   return Guarded([&] {
     std::string& scratch = ThreadScratch();
@@ -322,8 +321,7 @@ size_t gls_translator_split_bytes(const gls_translator* translator, unsigned cha
   return count;
 }
 
-size_t gls_translator_split_point(const gls_translator* translator, const char* text,
-                                  size_t len) {
+size_t gls_translator_split_point(const gls_translator* translator, const char* text, size_t len) {
   if (!translator || !text) return 0;
   return translator->engine.SplitPoint(View(text, len));
 }
@@ -396,19 +394,16 @@ gls_status gls_stream_finish(gls_stream* stream, gls_sink sink, void* context) {
   if (stream->finished) return GLS_E_STATE;
   stream->finished = true;
   return Guarded([&] {
-    const gls_status status =
-        stream->pending.empty()
-            ? GLS_OK
-            : TranslateToSink(stream->translator->engine, stream->pending, sink, context,
-                              stream->scratch);
+    const gls_status status = stream->pending.empty()
+                                  ? GLS_OK
+                                  : TranslateToSink(stream->translator->engine, stream->pending,
+                                                    sink, context, stream->scratch);
     std::string().swap(stream->pending);
     std::string().swap(stream->scratch);
     return status;
   });
 }
 
-size_t gls_stream_pending(const gls_stream* stream) {
-  return stream ? stream->pending.size() : 0;
-}
+size_t gls_stream_pending(const gls_stream* stream) { return stream ? stream->pending.size() : 0; }
 
 }  // extern "C"

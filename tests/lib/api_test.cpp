@@ -4,8 +4,8 @@
 // streams cut every way; threads sharing one translator.
 
 #include <glossmith/glossmith.h>
-#include <glossmith/glossmith.hpp>
 #include <gtest/gtest.h>
+#include <glossmith/glossmith.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -49,15 +49,15 @@ std::vector<NamedRules> RuleSets() {
   sets.push_back({"built-in", {{}, defaults}, 1 << 20});
 
   RuleSet edited{{}, defaults};
-  edited.letters[0] = "b";    // letters that spell other letters
+  edited.letters[0] = "b";  // letters that spell other letters
   edited.letters[1] = "aa";
   edited.letters[7] = "|-|";
-  edited.letters[4] = "";     // an empty symbol is used as it is
+  edited.letters[4] = "";  // an empty symbol is used as it is
   sets.push_back({"edited alphabet", edited, 1 << 20});
 
   RuleSet odd{{{"dude", "d00d"},
-               {"\r\n", "<br>"},       // a line break in a find string
-               {"x", ""},              // deletes
+               {"\r\n", "<br>"},  // a line break in a find string
+               {"x", ""},         // deletes
                {std::string("a\0b", 3), "NUL"},
                {"hack", "h4x\nh4x"}},  // a line break in a replacement
               defaults};
@@ -117,14 +117,16 @@ std::vector<std::pair<std::string, std::string>> EveryWay(const gls::Translator&
   std::string exact(needed, '\0');
   std::size_t written = 0;
   EXPECT_EQ(gls_translate(translator.get(), text.data(), text.size(), exact.data(), exact.size(),
-                          &written), GLS_OK);
+                          &written),
+            GLS_OK);
   EXPECT_EQ(written, needed);
   results.emplace_back("buffer", exact);
 
   char* allocated = nullptr;
   std::size_t allocatedLen = 0;
-  EXPECT_EQ(gls_translate_alloc(translator.get(), text.data(), text.size(), &allocated,
-                                &allocatedLen), GLS_OK);
+  EXPECT_EQ(
+      gls_translate_alloc(translator.get(), text.data(), text.size(), &allocated, &allocatedLen),
+      GLS_OK);
   results.emplace_back("alloc", std::string(allocated, allocatedLen));
   EXPECT_EQ(allocated[allocatedLen], '\0');
   gls_free(allocated);
@@ -159,9 +161,9 @@ TEST(LibraryTest, EveryWayGivesTheReferenceBytes) {
             rules, toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
             hardcore ? gls::Mode::kHardcore : gls::Mode::kStandard);
         for (const auto& [inputName, text] : Inputs(set.randomBytes)) {
-          const std::string expected =
-              toEnglish ? reference::L33tToEnglish(text, hardcore, set.rules)
-                        : reference::EnglishToL33t(text, hardcore, set.rules);
+          const std::string expected = toEnglish
+                                           ? reference::L33tToEnglish(text, hardcore, set.rules)
+                                           : reference::EnglishToL33t(text, hardcore, set.rules);
           for (const auto& [way, actual] : EveryWay(translator, text))
             ASSERT_EQ(Difference(actual, expected), "")
                 << set.name << (toEnglish ? ", L33T to English" : ", English to L33T")
@@ -227,7 +229,10 @@ TEST(LibraryTest, SplitBytesFollowTheRules) {
   EXPECT_FALSE(hasLineFeed(rules));
   const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
   EXPECT_EQ(translator.SplitPoint("a\nb"), 0u);  // letters and \n are looked for
-  EXPECT_EQ(translator.SplitPoint("a\n\x01" "b\x01" "ab"), 5u);
+  EXPECT_EQ(translator.SplitPoint("a\n\x01"
+                                  "b\x01"
+                                  "ab"),
+            5u);
 }
 
 TEST(LibraryTest, FailuresAreStatuses) {
