@@ -25,7 +25,8 @@
 //   mode and the exact strings read in the call ("search", "replace" and the
 //   26 letters). A call whose strings differ in any byte compiles afresh, so a
 //   rule edited between two calls is in force at the second; nothing is
-//   served from a stale rule set.
+//   served from a stale rule set. (SharedTranslator, for the library, is
+//   compiled from rules given once and shared by threads: see below.)
 //
 // Cost guarantee, for every text and every stored rule set, against the plain
 // step-by-step rules (glossmith::reference) on the same machine:
@@ -50,8 +51,8 @@
 // - Memory: the input, the output, one intermediate text when a long Custom
 //   list splits the work into phases, the capped tables, and scratch space
 //   that does not grow with the text: the machine works in chunks of a
-//   megabyte, the batch in pieces of at most 4 MB (8 bytes of occurrence list
-//   per byte of a piece).
+//   megabyte, the batch in pieces of a megabyte (some 30 bytes of scratch per
+//   byte of a piece; see batch_replace.h).
 //
 // Streaming: a byte that no step of the translation looks for ends every
 // pending match, so translating a text in pieces cut right after such bytes
