@@ -21,10 +21,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/files/stored_name.h"
+
 namespace glossmith {
 namespace {
-
-constexpr char kEncodedMark = '%';
 
 QString toQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -41,31 +41,18 @@ bool isUtf8(std::string_view text) {
   return std::string_view(back.constData(), static_cast<std::size_t>(back.size())) == text;
 }
 
-// Bytes that an encoded name keeps as they are.
-bool isKeptByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_';
-}
-
-int hexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The QSettings name under which the caller's section or key name is kept.
 // Names that QSettings would split, drop or garble are encoded; the mark that
 // starts an encoded name is itself encoded when a name begins with it, so the
 // mapping is one to one.
 QString storedName(std::string_view name) {
-  if (!name.empty() && name.front() != kEncodedMark &&
+  if (!name.empty() && name.front() != kEncodedNameMark &&
       name.find_first_of("/\\") == std::string_view::npos && isUtf8(name))
     return toQString(name);
   static constexpr char kHex[] = "0123456789ABCDEF";
-  QString stored(1, QLatin1Char(kEncodedMark));
+  QString stored(1, QLatin1Char(kEncodedNameMark));
   for (unsigned char c : name) {
-    if (isKeptByte(c)) {
+    if (IsKeptNameByte(c)) {
       stored += QLatin1Char(static_cast<char>(c));
     } else {
       stored += QLatin1Char('%');
@@ -76,26 +63,8 @@ QString storedName(std::string_view name) {
   return stored;
 }
 
-// The caller's name for a name found in the file. A hand-written name that
-// starts with the mark but is no valid encoding is taken as it is.
-std::string callerName(const QString& stored) {
-  const QByteArray utf8 = stored.toUtf8();
-  if (!stored.startsWith(QLatin1Char(kEncodedMark))) return toStdString(utf8);
-  std::string name;
-  for (qsizetype i = 1; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (isKeptByte(c)) {
-      name += static_cast<char>(c);
-      continue;
-    }
-    const int high = c == '%' && i + 2 < utf8.size() ? hexValue(utf8[i + 1]) : -1;
-    const int low = high >= 0 ? hexValue(utf8[i + 2]) : -1;
-    if (low < 0) return toStdString(utf8);
-    name += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return name;
-}
+// The caller's name for a name found in the file (see core/files/stored_name.h).
+std::string callerName(const QString& stored) { return DecodeStoredName(toStdString(stored)); }
 
 bool sameName(std::string_view a, std::string_view b) {
   if (a == b) return true;

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/files/stored_name.h"
+
 namespace glossmith {
 
 namespace detail {
@@ -247,39 +249,8 @@ bool SameName(std::string_view a, std::string_view b) {
   return IsUtf8(a) && IsUtf8(b);
 }
 
-bool IsKeptByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_';
-}
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// The caller's name for a group or key name: the store writes a name that is
-// empty, holds "/" or "\", starts with "%" or is not UTF-8 as "%" and its
-// bytes, %XX-escaped. Anything else, or no valid encoding, is taken as it is.
-std::string CallerName(const Text& stored) {
-  const std::string utf8 = ToUtf8(stored);
-  if (stored.empty() || stored.front() != u'%') return utf8;
-  std::string name;
-  for (std::size_t i = 1; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (IsKeptByte(c)) {
-      name += static_cast<char>(c);
-      continue;
-    }
-    const int high = c == '%' && i + 2 < utf8.size() ? HexValue(utf8[i + 1]) : -1;
-    const int low = high >= 0 ? HexValue(utf8[i + 2]) : -1;
-    if (low < 0) return utf8;
-    name += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return name;
-}
+// The caller's name for a group or key name (see stored_name.h).
+std::string CallerName(const Text& stored) { return DecodeStoredName(ToUtf8(stored)); }
 
 // --- the INI format, as QSettings reads it ----------------------------------------
 
@@ -745,7 +716,7 @@ Value UnescapeValue(std::string_view str) {
                 chop = false;
                 break;
               }
-              if (HexValue(str[i]) >= 0) {
+              if (HexDigitValue(str[i]) >= 0) {
                 state = State::kHex;
                 break;
               }
@@ -789,7 +760,7 @@ Value UnescapeValue(std::string_view str) {
           break;
         }
         const char ch = str[i];
-        const int digit = hex ? HexValue(ch) : (ch >= '0' && ch <= '7' ? ch - '0' : -1);
+        const int digit = hex ? HexDigitValue(ch) : (ch >= '0' && ch <= '7' ? ch - '0' : -1);
         if (digit >= 0) {
           escape = static_cast<char16_t>((escape << (hex ? 4 : 3)) + digit);
           ++i;
