@@ -107,7 +107,8 @@ memoryview or any other contiguous buffer. Anything else raises TypeError.)doc")
            py::arg("jobs") = py::none(), R"doc(
 The translations of a list (or other iterable) of texts, in order, as a list;
 the same as [translate(t) for t in texts], computed on up to `jobs` threads
-(None: one per online processor) with the GIL released. The texts must be
+(None, or more than there are online processors: one per processor) with the
+GIL released, except while the calling thread makes the results. The texts must be
 all str or all bytes-like (TypeError otherwise); jobs < 1 raises ValueError.)doc")
       .def("stream", [](py::object self) { return std::make_unique<Stream>(std::move(self)); }, R"doc(
 A new Stream for a text that arrives in pieces.)doc")

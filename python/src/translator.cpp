@@ -1,5 +1,7 @@
 #include "translator.h"
 
+#include "many.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -71,17 +73,6 @@ struct Collector {
       return 1;
     }
   }
-};
-
-// Gives back the buffers of gls_translate_many that are not yet taken.
-struct TranslatedBuffers {
-  explicit TranslatedBuffers(std::size_t count) : data(count, nullptr), sizes(count, 0) {}
-  ~TranslatedBuffers() {
-    for (char* buffer : data)
-      if (buffer) gls_free(buffer);
-  }
-  std::vector<char*> data;
-  std::vector<std::size_t> sizes;
 };
 
 }  // namespace
@@ -189,42 +180,13 @@ py::list Translator::TranslateMany(py::handle texts, const py::object& jobs) con
 
   std::vector<TextArg> args;
   args.reserve(count);
-  std::vector<const char*> data(count);
-  std::vector<std::size_t> sizes(count);
   for (std::size_t i = 0; i < count; ++i) {
     args.emplace_back(items[i], "each text");
     if (args[i].kind() != args[0].kind())
       throw py::type_error("texts must be all str or all bytes-like: item " + std::to_string(i) +
                            " is " + TypeName(items[i]) + ", item 0 is " + TypeName(items[0]));
-    data[i] = args[i].data();
-    sizes[i] = args[i].size();
   }
-
-  // In batches: each batch's results become Python objects while they are
-  // still in the cache, and its buffers are freed before the next batch
-  // needs the same memory.
-  constexpr std::size_t kBatch = 4096;
-  py::list results(count);
-  TranslatedBuffers translated(std::min(count, kBatch));
-  for (std::size_t from = 0; from < count; from += kBatch) {
-    const std::size_t n = std::min(kBatch, count - from);
-    gls_status status;
-    {
-      py::gil_scoped_release release;
-      status = gls_translate_many(get(), n, data.data() + from, sizes.data() + from,
-                                  translated.data.data(), translated.sizes.data(), threads);
-    }
-    Check(status);
-    for (std::size_t i = 0; i < n; ++i) {
-      PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(from + i),
-                      MakeText(args[from + i].kind(), translated.data[i], translated.sizes[i])
-                          .release()
-                          .ptr());
-      gls_free(translated.data[i]);
-      translated.data[i] = nullptr;
-    }
-  }
-  return results;
+  return glossmith_python::TranslateMany(get(), args, threads);
 }
 
 std::size_t Translator::SplitPoint(py::handle object) const {
@@ -245,9 +207,9 @@ std::string Translator::Digest() const {
 }
 
 py::tuple Translator::State() const {
-  return py::make_tuple(1, recipe_->ToTuple(), toEnglish_,
-                        requestedHardcore_ ? py::object(py::bool_(*requestedHardcore_))
-                                           : py::none());
+  return py::make_tuple(
+      1, recipe_->ToTuple(), toEnglish_,
+      requestedHardcore_ ? py::object(py::bool_(*requestedHardcore_)) : py::none());
 }
 
 std::unique_ptr<Translator> Translator::FromState(const py::tuple& state) {

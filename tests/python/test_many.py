@@ -6,7 +6,7 @@ import glossmith
 
 rng = random.Random(11)
 WORDS = ["hack", "the", "planet", "dude", "\u00e9t\u00e9", "rocks!", "n00b", "\n", "7h3", ""]
-TEXTS = [" ".join(rng.choices(WORDS, k=rng.randrange(0, 60))) for _ in range(300)]
+TEXTS = [" ".join(rng.choices(WORDS, k=rng.randrange(0, 60))) for _ in range(3000)]
 
 
 @pytest.fixture(scope="module")
@@ -32,3 +32,14 @@ def test_equals_a_loop(translator, jobs, kind):
 def test_any_iterable(translator, texts):
     texts = list(texts)
     assert translator.translate_many(iter(texts), jobs=2) == [translator.translate(t) for t in texts]
+
+
+def test_a_result_that_is_no_str_stops_every_thread():
+    rules = glossmith.Rules()
+    rules.add_pair(b"x", b"\xff")
+    t = glossmith.Translator(rules, hardcore=False)
+    texts = TEXTS * 3
+    texts[len(texts) // 2] = "x"
+    with pytest.raises(UnicodeDecodeError):
+        t.translate_many(texts, jobs=2)
+    assert t.translate_many(TEXTS, jobs=2) == [t.translate(x) for x in TEXTS]

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <glossmith/glossmith.h>
+
+#include <vector>
+
+#include "rules.h"
+#include "text.h"
+
+namespace glossmith_python {
+
+// Translates `texts` on `threads` threads (0: one per processor) and returns
+// the results as a list of the texts' kinds. Called with the GIL held.
+py::list TranslateMany(const gls_translator* translator, const std::vector<TextArg>& texts,
+                       unsigned threads);
+
+}  // namespace glossmith_python
