@@ -61,7 +61,9 @@ struct Slot {
 class Pipeline {
  public:
   Pipeline(int out, const gls::Translator& translator, const StreamOptions& options)
-      : out_(out), translator_(translator), options_(options),
+      : out_(out),
+        translator_(translator),
+        options_(options),
         slots_(2 * std::size_t{options.jobs}) {
     for (const char byte : translator.SplitBytes()) split_[static_cast<unsigned char>(byte)] = true;
   }
@@ -73,11 +75,16 @@ class Pipeline {
   // once the run has stopped.
   void Read(const std::vector<Input>& inputs);
   bool ReadInput(const Input& input);
-  bool Dispatch(std::size_t cut);
+  // `full`: the piece goes out because a block filled up, so more input is
+  // likely on its way.
+  bool Dispatch(std::size_t cut, bool full);
+  bool TranslateHere(std::size_t cut);
+  void StartThreads();
 
   void Translate();  // each job's thread
   void Write();      // the writer's thread
   void Stop(int writeError, int error);
+  void StopOn(const std::exception& e);
 
   const int out_;
   const gls::Translator& translator_;
@@ -89,6 +96,13 @@ class Pipeline {
   Buffer pending_;
   std::size_t cut_ = 0;
   bool readFailed_ = false;
+  // The jobs and the writer start with the first full block: a short input,
+  // or a line typed, is translated and written by the reader itself, without
+  // the cost of starting threads.
+  std::vector<std::thread> threads_;
+  bool threaded_ = false;
+  bool triedThreads_ = false;
+  std::string translation_;  // the reader's own translations
 
   // Pieces are numbered in input order; piece n lives in slots_[n % size].
   std::mutex mutex_;
@@ -103,19 +117,10 @@ class Pipeline {
 
 StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
   if (pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;  // poll() skips -1
-  std::vector<std::thread> threads;
-  try {
-    threads.emplace_back(&Pipeline::Write, this);
-    for (unsigned job = 0; job < options_.jobs; ++job)
-      threads.emplace_back(&Pipeline::Translate, this);
-  } catch (const std::system_error& e) {
-    // Fewer jobs still give the same output; without the writer or any job, none.
-    if (threads.size() < 2) Stop(0, e.code().value());
-  }
   try {
     Read(inputs);
-  } catch (const std::bad_alloc&) {
-    Stop(0, ENOMEM);
+  } catch (const std::exception& e) {
+    StopOn(e);
   }
   {
     const std::lock_guard lock(mutex_);
@@ -123,7 +128,7 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
   }
   pieceFilled_.notify_all();
   headTranslated_.notify_all();
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : threads_) thread.join();
   for (const int fd : wake_)
     if (fd >= 0) close(fd);
   return {readFailed_, writeError_, error_};
@@ -133,7 +138,21 @@ void Pipeline::Read(const std::vector<Input>& inputs) {
   pending_.Reserve(options_.blockSize);
   for (const Input& input : inputs)
     if (!ReadInput(input)) return;
-  if (pending_.size() > 0) Dispatch(pending_.size());
+  if (pending_.size() > 0) Dispatch(pending_.size(), false);
+}
+
+void Pipeline::StartThreads() {
+  triedThreads_ = true;
+  try {
+    threads_.emplace_back(&Pipeline::Write, this);
+    for (unsigned job = 0; job < options_.jobs; ++job)
+      threads_.emplace_back(&Pipeline::Translate, this);
+  } catch (const std::system_error&) {
+    // Fewer jobs still give the same output. Without the writer or any job
+    // the reader goes on translating everything itself; a writer alone
+    // finds nothing to write and ends with the input.
+  }
+  threaded_ = threads_.size() >= 2;
 }
 
 bool Pipeline::ReadInput(const Input& input) {
@@ -159,7 +178,7 @@ bool Pipeline::ReadInput(const Input& input) {
       }
       if (stopped_) return false;
       if (ready == 0) {
-        if (!Dispatch(cut_)) return false;
+        if (!Dispatch(cut_, false)) return false;
         continue;
       }
       if (ready < 0) continue;
@@ -189,11 +208,13 @@ bool Pipeline::ReadInput(const Input& input) {
         break;
       }
     }
-    if (cut_ > 0 && end >= block && !Dispatch(cut_)) return false;
+    if (cut_ > 0 && end >= block && !Dispatch(cut_, true)) return false;
   }
 }
 
-bool Pipeline::Dispatch(std::size_t cut) {
+bool Pipeline::Dispatch(std::size_t cut, bool full) {
+  if (full && !triedThreads_) StartThreads();
+  if (!threaded_) return TranslateHere(cut);
   std::unique_lock lock(mutex_);
   slotFree_.wait(lock, [&] { return stopped_ || filled_ - written_ < slots_.size(); });
   if (stopped_) return false;
@@ -220,6 +241,21 @@ bool Pipeline::Dispatch(std::size_t cut) {
   return true;
 }
 
+bool Pipeline::TranslateHere(std::size_t cut) {
+  if (stopped_) return false;
+  translator_.Translate(std::string_view(pending_.data(), cut), translation_);
+  if (const int error = WriteAll(out_, translation_)) {
+    Stop(error, 0);
+    return false;
+  }
+  if (translation_.capacity() > 8 * options_.blockSize) std::string().swap(translation_);
+  const std::size_t rest = pending_.size() - cut;
+  if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
+  pending_.SetSize(rest);
+  cut_ = 0;
+  return true;
+}
+
 void Pipeline::Translate() {
   try {
     for (;;) {
@@ -234,11 +270,14 @@ void Pipeline::Translate() {
       lock.unlock();
       headTranslated_.notify_one();
     }
-  } catch (const std::bad_alloc&) {
-    Stop(0, ENOMEM);
-  } catch (const gls::Error& e) {
-    Stop(0, e.status() == GLS_E_THREAD ? EAGAIN : ENOMEM);
+  } catch (const std::exception& e) {
+    StopOn(e);
   }
+}
+
+void Pipeline::StopOn(const std::exception& e) {
+  const auto* error = dynamic_cast<const gls::Error*>(&e);
+  Stop(0, error && error->status() == GLS_E_THREAD ? EAGAIN : ENOMEM);
 }
 
 void Pipeline::Write() {

@@ -14,6 +14,10 @@
 // input. Without a split byte the block keeps growing (doubling) until one
 // comes or the input ends; only the new bytes of each read are searched.
 //
+// Threads: the jobs and a writer start when the first block fills up; until
+// then (a short input, lines typed one at a time) the reader translates and
+// writes each piece itself.
+//
 // Memory: at most 2 x jobs pieces are in flight (read, being translated, or
 // waiting to be written); a piece is a block unless a stretch without a split
 // byte made it longer.
