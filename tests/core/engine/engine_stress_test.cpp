@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/rules/custom_list.h"
 #include "core/engine/engine.h"
+#include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
 #include "core/translate.h"
@@ -42,7 +42,8 @@ void ExpectLikeReference(const std::string& text, const Settings& store, Directi
   EXPECT_LE(translator.RetainedBytes(), kRetainedLimit) << label;
 }
 
-void ExpectAllLikeReference(const std::string& text, const Settings& store, const std::string& label) {
+void ExpectAllLikeReference(const std::string& text, const Settings& store,
+                            const std::string& label) {
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
     for (bool hardcore : {false, true})
       ExpectLikeReference(text, store, direction, hardcore,
@@ -81,8 +82,8 @@ TEST(EngineStressTest, TokensMetByTwoLanesInOneBlock) {
       {"custom q in xs, second run at the end", growing, false, 'x', 'q', 1047212},
   };
   for (const Case& c : cases) {
-    const std::string text =
-        Layout(1 * kMiB, c.filler, std::string(1, c.token), {{348161, 349524}, {c.secondFrom, c.secondFrom + 1363}});
+    const std::string text = Layout(1 * kMiB, c.filler, std::string(1, c.token),
+                                    {{348161, 349524}, {c.secondFrom, c.secondFrom + 1363}});
     ExpectLikeReference(text, c.store, Direction::kEnglishToL33t, c.hardcore, c.name);
   }
 }
@@ -94,8 +95,8 @@ TEST(EngineStressTest, RareTokensOnStrategyEdges) {
   MemorySettings store;
   WriteHardcoreDefaults(store);
   WriteCustomList(store, {"dude", "q"}, {"d00d", "qqqqqqqqqqqqq"});  // one long expansion
-  const std::size_t sizes[] = {32 * kKiB, 48 * kKiB - 1, 48 * kKiB + 1, 1 * kMiB - 1, 1 * kMiB,
-                               1 * kMiB + 1, 3 * kMiB + 7, 4 * kMiB};
+  const std::size_t sizes[] = {32 * kKiB, 48 * kKiB - 1, 48 * kKiB + 1, 1 * kMiB - 1,
+                               1 * kMiB,  1 * kMiB + 1,  3 * kMiB + 7,  4 * kMiB};
   const std::string tokens[] = {"q", "the ", "mmmm", "|-| "};
   for (std::size_t size : sizes) {
     for (const std::string& token : tokens) {
@@ -105,7 +106,7 @@ TEST(EngineStressTest, RareTokensOnStrategyEdges) {
         const std::size_t at = size * third / 3 + 1000;  // same offset in each third
         runs.emplace_back(at, at + run);
       }
-      runs.emplace_back(size - run - 1, size - 1);   // first appearance of a long run at the end
+      runs.emplace_back(size - run - 1, size - 1);    // first appearance of a long run at the end
       runs.emplace_back(4096 * 7 - 2, 4096 * 7 + 2);  // across a block edge
       if (size > kMiB) runs.emplace_back(kMiB - 3, kMiB + 3);  // across the chunk edge
       const char filler = token == "|-| " ? 'h' : '2';
@@ -121,14 +122,17 @@ TEST(EngineStressTest, LetterValuesThatSpellEachOther) {
   MemorySettings store;
   WriteHardcoreDefaults(store);
   for (char letter = 'A'; letter <= 'I'; ++letter)
-    store.Write(kApp, kSectionHardcore, LetterKey(letter), std::string(10, static_cast<char>(letter + 1)));
+    store.Write(kApp, kSectionHardcore, LetterKey(letter),
+                std::string(10, static_cast<char>(letter + 1)));
   ExpectAllLikeReference("hi", store, "ten of the next letter");
-  ExpectAllLikeReference(std::string(64 * kKiB, 'h') + " hi there", store, "ten of the next letter, long");
+  ExpectAllLikeReference(std::string(64 * kKiB, 'h') + " hi there", store,
+                         "ten of the next letter, long");
 
   MemorySettings short3;  // a bounded cascade over texts with every letter
   WriteHardcoreDefaults(short3);
   for (char letter = 'A'; letter <= 'E'; ++letter)
-    short3.Write(kApp, kSectionHardcore, LetterKey(letter), std::string(3, static_cast<char>(letter + 1)) + "a");
+    short3.Write(kApp, kSectionHardcore, LetterKey(letter),
+                 std::string(3, static_cast<char>(letter + 1)) + "a");
   std::string text;
   for (int i = 0; i < 2000; ++i) text += "The Quick brown fox; ABCDEF abcdef\r\n";
   ExpectAllLikeReference(text, short3, "three of the next letter");
@@ -167,12 +171,45 @@ TEST(EngineStressTest, AdversarialCustomLists) {
     cases.push_back(c);
     c.name = "32768 long random strings, some in a long text";
     c.text.clear();
-    for (int i = 0; i < 40; ++i) c.text += c.search[static_cast<std::size_t>(i * 800)] + (i % 2 ? " x " : "\r\n");
+    for (int i = 0; i < 40; ++i)
+      c.text += c.search[static_cast<std::size_t>(i * 800)] + (i % 2 ? " x " : "\r\n");
     cases.push_back(std::move(c));
   }
   {
-    Case c{"a find string of 64 KiB", {std::string(64 * kKiB - 1, 'a') + "b", "ab"}, {"<", "ba"}, {}};
-    c.text = std::string(70 * kKiB, 'a') + "b " + std::string(64 * kKiB - 1, 'a') + "b" + std::string(100, 'a');
+    Case c{
+        "a find string of 64 KiB", {std::string(64 * kKiB - 1, 'a') + "b", "ab"}, {"<", "ba"}, {}};
+    c.text = std::string(70 * kKiB, 'a') + "b " + std::string(64 * kKiB - 1, 'a') + "b" +
+             std::string(100, 'a');
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"2000 pairs rotating single letters", {}, {}, {}};
+    for (int i = 0; i < 2000; ++i) {
+      c.search.emplace_back(1, static_cast<char>('a' + i % 26));
+      c.replace.emplace_back(1, static_cast<char>('a' + (i + 1) % 26));
+    }
+    for (int i = 0; i < 16 * 1024; ++i) c.text += "abcdefghij "[rng() % 11];
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"a find string of 64 KiB, then runs that almost match it",
+           {std::string(64 * kKiB - 1, 'a') + "b", "ab"},
+           {"<", "ba"},
+           {}};
+    for (int i = 0; i < 4; ++i) c.text += std::string(60000, 'a') + "b";
+    c.text += std::string(64 * kKiB - 1, 'a') + "b\n";
+    cases.push_back(std::move(c));
+  }
+  {
+    Case c{"30000 random words", {}, {}, {}};
+    for (int i = 0; i < 30000; ++i) {
+      std::string word(5 + rng() % 16, ' ');
+      for (char& ch : word) ch = static_cast<char>('a' + rng() % 26);
+      c.search.push_back(word);
+      c.replace.push_back(i % 3 ? word.substr(1) + "x" : "");
+    }
+    for (int i = 0; i < 400; ++i)
+      c.text += (i % 4 ? c.search[rng() % 30000] : printable(8)) + (i % 7 ? " " : "\r\n");
     cases.push_back(std::move(c));
   }
   {
