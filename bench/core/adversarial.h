@@ -63,6 +63,43 @@ inline MemorySettings LongRandomStrings(std::size_t count, std::size_t length) {
   return store;
 }
 
+// `count` pairs that rotate single letters: a -> b, b -> c, ..., z -> a, and
+// again from a.
+inline MemorySettings RotatingLetters(std::size_t count) {
+  std::vector<std::string> search, replace;
+  for (std::size_t i = 0; i < count; ++i) {
+    search.emplace_back(1, static_cast<char>('a' + i % 26));
+    replace.emplace_back(1, static_cast<char>('a' + (i + 1) % 26));
+  }
+  MemorySettings store = DefaultTableStore();
+  StoreCustomList(store, search, replace);
+  return store;
+}
+
+// Random letters a to j and spaces.
+inline std::string RandomLettersAToJ(std::size_t bytes) {
+  std::mt19937 rng(4242);
+  std::string text(bytes, ' ');
+  for (char& c : text) c = "abcdefghij "[rng() % 11];
+  return text;
+}
+
+// `count` Custom strings of 5 to 20 random lower-case letters (a block list),
+// each replaced by "***".
+inline MemorySettings RandomWords(std::size_t count) {
+  std::mt19937 rng(4242);
+  std::vector<std::string> search, replace;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string word(5 + rng() % 16, ' ');
+    for (char& c : word) c = static_cast<char>('a' + rng() % 26);
+    search.push_back(std::move(word));
+    replace.emplace_back("***");
+  }
+  MemorySettings store = DefaultTableStore();
+  StoreCustomList(store, search, replace);
+  return store;
+}
+
 // 24 pairs "a<i mod 7>" -> "a<i+1 mod 7>a<i mod 7>": every replacement holds
 // its own find string and the next pair's, so the text grows at every step.
 inline MemorySettings SelfFeedingPairs() {

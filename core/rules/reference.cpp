@@ -6,27 +6,44 @@
 
 namespace glossmith::reference {
 
+namespace {
+
+template <typename Chain>
+void Append(Steps& steps, const Chain& chain) {
+  for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
+}
+
+}  // namespace
+
+Steps EnglishToL33tSteps(bool hardcore, const RuleSet& rules) {
+  Steps steps = rules.custom;
+  if (hardcore)
+    Append(steps, HardcoreChain(rules.letters));
+  else
+    Append(steps, kStandardChain);
+  return steps;
+}
+
+Steps L33tToEnglishSteps(bool hardcore, const RuleSet& rules) {
+  Steps steps;
+  if (hardcore)
+    Append(steps, ReverseHardcoreChain(rules.letters));
+  else
+    Append(steps, kReverseStandardChain);
+  for (const auto& [search, replacement] : rules.custom) steps.emplace_back(replacement, search);
+  Append(steps, kLoneLetterSteps);
+  return steps;
+}
+
 std::string EnglishToL33t(std::string_view input, bool hardcore, const RuleSet& rules) {
   std::string text(input);
-  RunStepByStep(text, rules.custom);
-  if (hardcore)
-    RunStepByStep(text, HardcoreChain(rules.letters));
-  else
-    RunStepByStep(text, kStandardChain);
+  RunStepByStep(text, EnglishToL33tSteps(hardcore, rules));
   return text;
 }
 
 std::string L33tToEnglish(std::string_view input, bool hardcore, const RuleSet& rules) {
   std::string text(input);
-  if (hardcore)
-    RunStepByStep(text, ReverseHardcoreChain(rules.letters));
-  else
-    RunStepByStep(text, kReverseStandardChain);
-  Steps reverseCustom;
-  for (const auto& [search, replacement] : rules.custom)
-    reverseCustom.emplace_back(replacement, search);
-  RunStepByStep(text, reverseCustom);
-  RunStepByStep(text, kLoneLetterSteps);
+  RunStepByStep(text, L33tToEnglishSteps(hardcore, rules));
   return text;
 }
 

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/rules/literal_replace.h"
 #include "core/rules/rule_set.h"
 #include "core/settings.h"
 
@@ -39,5 +40,11 @@ std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& 
 // what the stored list cannot (a CR LF inside an entry).
 std::string EnglishToL33t(std::string_view text, bool hardcore, const RuleSet& rules);
 std::string L33tToEnglish(std::string_view text, bool hardcore, const RuleSet& rules);
+
+// Every step of each translation, in the order the functions above run them:
+// what a plain chain of literal replaces (in any language) must run to give
+// the same bytes.
+Steps EnglishToL33tSteps(bool hardcore, const RuleSet& rules);
+Steps L33tToEnglishSteps(bool hardcore, const RuleSet& rules);
 
 }  // namespace glossmith::reference
