@@ -107,9 +107,10 @@ void readPieces(const QTextDocument& document, int from, int to, const Cuts& cut
     program.clear();
     start = end;
   };
-  for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to;
-       block = block.next()) {
-    const int position = block.position();
+  QTextBlock block = document.findBlock(from);
+  // Counted on rather than asked of each block, which costs a search.
+  for (int position = block.position(); block.isValid() && position < to;
+       position += block.length(), block = block.next()) {
     const QString line = block.text();
     int at = std::max(from, position) - position;
     const int end = std::min(to - position, static_cast<int>(line.size()));
@@ -151,9 +152,12 @@ Translated translateRange(const QTextDocument& source, int from, int to, const C
   std::string out;
   readPieces(source, from, to, cuts, size, [&](std::string_view program, int units) {
     lease.Translate(program, out);
-    const QString lines = detail::platformFromProgramText(out, from == 0 && result.pieces.empty());
+    QString lines = detail::platformFromProgramText(out, from == 0 && result.pieces.empty());
     result.pieces.push_back({units, static_cast<int>(lines.size())});
-    result.lines += lines;
+    if (result.lines.isEmpty())
+      result.lines = std::move(lines);  // a text of one piece is not copied
+    else
+      result.lines += lines;
   });
   return result;
 }
@@ -257,8 +261,9 @@ void PaneLink::translatePieces(QPlainTextEdit& source, QPlainTextEdit& target,
     const QScopedValueRollback writing(writing_, true);
     PaneWriter& writer = writers_[static_cast<size_t>(indexOf(target))];
     writer.writeLines(std::move(translated.lines));
-    // Edits go piece by piece from here on; a copy of the whole would be stale.
-    writer.forget();
+    // Edits go piece by piece from here on, and a copy of the whole would be
+    // stale; a text that is one piece is written whole again.
+    if (translated.pieces.size() > 1) writer.forget();
   }
   table_.assign(translated.pieces);
   linkTo(source, target);

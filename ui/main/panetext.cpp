@@ -179,9 +179,9 @@ void replacePaneText(QPlainTextEdit& pane, const QString& platformText) {
 QString paneRange(const QTextDocument& document, int from, int to) {
   QString text;
   text.reserve(std::max(0, to - from));
-  for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to;
-       block = block.next()) {
-    const int position = block.position();
+  QTextBlock block = document.findBlock(from);
+  for (int position = block.position(); block.isValid() && position < to;
+       position += block.length(), block = block.next()) {
     const QString line = block.text();
     const int begin = std::max(from, position) - position;
     const int end = std::min(to - position, static_cast<int>(line.size()));
