@@ -84,6 +84,11 @@ Cuts cutsOf(const SharedTranslator& translator) {
 
 bool hasCuts(const Cuts& cuts) { return std::find(cuts.begin(), cuts.end(), true) != cuts.end(); }
 
+bool holdsCut(QStringView units, const Cuts& cuts) {
+  return std::any_of(units.begin(), units.end(),
+                     [&](QChar c) { return c.unicode() < 128 && cuts[c.unicode()]; });
+}
+
 int unitCount(const QTextDocument& document) { return document.characterCount() - 1; }
 
 void appendProgram(std::string& program, QStringView units) {
@@ -280,6 +285,15 @@ bool PaneLink::translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
   const int newEnd = newLength - (oldLength - oldEnd);
   if (change.start > oldEnd || newEnd < change.start) return false;
 
+  const Cuts cuts = cutsOf(translator);
+  if (table_.count() == 1 && !holdsCut(paneRange(*source.document(), change.start, newEnd), cuts)) {
+    // Still no place to cut the text at: translated whole, as it was.
+    translateWhole(source, target, translator);
+    table_.assign({{newLength, unitCount(*target.document())}});
+    linkTo(source, target);
+    return linked_;
+  }
+
   const int first = table_.pieceAt(change.start);
   const int last = table_.pieceAfter(oldEnd);
   const int from = table_.sourceStart(first);
@@ -288,7 +302,7 @@ bool PaneLink::translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
   if (to - from > newLength / 2 && to - from > piece_ * 4) return false;
 
   const Translated translated =
-      translateRange(*source.document(), from, to, cutsOf(translator), piece_, translator);
+      translateRange(*source.document(), from, to, cuts, piece_, translator);
   const int position = table_.targetStart(first);
   const QString before = paneRange(*target.document(), position, table_.targetStart(last));
   {
