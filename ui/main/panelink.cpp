@@ -52,14 +52,6 @@ void PieceTable::replace(int first, int last, const std::vector<Piece>& pieces) 
     sourceStarts_[i] += sourceShift;
     targetStarts_[i] += targetShift;
   }
-  if (pieces.empty()) {
-    // Piece `first` is gone: the old piece `last` starts where it started.
-    sourceStarts_.erase(sourceStarts_.begin() + at(first) + 1,
-                        sourceStarts_.begin() + at(last) + 1);
-    targetStarts_.erase(targetStarts_.begin() + at(first) + 1,
-                        targetStarts_.begin() + at(last) + 1);
-    return;
-  }
   sourceStarts_.erase(sourceStarts_.begin() + at(first) + 1, sourceStarts_.begin() + at(last) + 1);
   targetStarts_.erase(targetStarts_.begin() + at(first) + 1, targetStarts_.begin() + at(last) + 1);
   sourceStarts_.insert(sourceStarts_.begin() + at(first) + 1, sources.begin(), sources.end());
@@ -84,9 +76,10 @@ Cuts cutsOf(const SharedTranslator& translator) {
 
 bool hasCuts(const Cuts& cuts) { return std::find(cuts.begin(), cuts.end(), true) != cuts.end(); }
 
+bool isCut(QChar unit, const Cuts& cuts) { return unit.unicode() < 128 && cuts[unit.unicode()]; }
+
 bool holdsCut(QStringView units, const Cuts& cuts) {
-  return std::any_of(units.begin(), units.end(),
-                     [&](QChar c) { return c.unicode() < 128 && cuts[c.unicode()]; });
+  return std::any_of(units.begin(), units.end(), [&](QChar unit) { return isCut(unit, cuts); });
 }
 
 int unitCount(const QTextDocument& document) { return document.characterCount() - 1; }
@@ -105,8 +98,7 @@ void readPieces(const QTextDocument& document, int from, int to, const Cuts& cut
                 Take take) {
   const int left = size / 2;
   std::string program;
-  int start = from;  // of the piece being read
-  const auto isCut = [&](QChar c) { return c.unicode() < 128 && cuts[c.unicode()]; };
+  int start = from;                  // of the piece being read
   const auto cutAt = [&](int end) {  // ends the piece before unit `end`
     take(std::string_view(program), end - start);
     program.clear();
@@ -124,7 +116,7 @@ void readPieces(const QTextDocument& document, int from, int to, const Cuts& cut
       const int earliest = std::max(at, start + size - 1 - position);
       const int latest = std::min(end, to - left - position);
       int cut = earliest;
-      while (cut < latest && !isCut(line[cut])) ++cut;
+      while (cut < latest && !isCut(line[cut], cuts)) ++cut;
       if (cut >= latest) {
         appendProgram(program, QStringView(line).mid(at, end - at));
         break;
