@@ -16,21 +16,20 @@
 
 #include <new>
 
+#include "core/files/textfile.h"
 #include "core/rules/hardcore_table.h"
 #include "core/settings.h"
-#include "core/files/textfile.h"
-#include "core/translate.h"
 #include "glossmith/version.h"
 #include "panetext.h"
 #include "textpane.h"
-#include "ui/editors/customwordswindow.h"
-#include "ui/editors/hardcorewindow.h"
-#include "ui/info/aboutwindow.h"
-#include "ui/info/instructionswindow.h"
 #include "ui/common/controls.h"
 #include "ui/common/prompts.h"
 #include "ui/common/twips.h"
 #include "ui/common/wrappingbutton.h"
+#include "ui/editors/customwordswindow.h"
+#include "ui/editors/hardcorewindow.h"
+#include "ui/info/aboutwindow.h"
+#include "ui/info/instructionswindow.h"
 
 namespace glossmith::ui {
 
@@ -41,9 +40,9 @@ const QString kSaveFilter = QStringLiteral(".txt");
 const QString kInitialFileName = QStringLiteral("*.txt");
 // Both save commands use this title, the English one included.
 const QString kSaveTitle = QStringLiteral("Save L33T...");
-const QString kTooLargeText =
-    QStringLiteral("The text is too large to translate: there is not enough memory. "
-                   "The other text box keeps its text.");
+const QString kTooLargeText = QStringLiteral(
+    "The text is too large to translate: there is not enough memory. "
+    "The other text box keeps its text.");
 
 TextPane* addPane(QWidget* parent, const char* objectName, const QRect& geometry) {
   auto* pane = new TextPane(parent);
@@ -83,10 +82,9 @@ void MainWindow::createControls() {
 
   addLabel(client, "engcapt", QStringLiteral("English Text:"), twipRect(120, 120, 975, 255));
   english_ = addPane(client, "english", twipRect(1440, 120, 4335, 1455));
-  englishWriter_.emplace(*english_);
-  copyEnglish_ = addButton<WrappingButton>(client, "copyenglish",
-                                           QStringLiteral("Copy English to Clipboard"),
-                                           twipRect(260, 360, 1060, 495));
+  copyEnglish_ =
+      addButton<WrappingButton>(client, "copyenglish", QStringLiteral("Copy English to Clipboard"),
+                                twipRect(260, 360, 1060, 495));
   pasteEnglish_ = addButton<WrappingButton>(client, "pasteenglish",
                                             QStringLiteral("Paste to English from Clipboard"),
                                             twipRect(260, 960, 1060, 615));
@@ -94,12 +92,12 @@ void MainWindow::createControls() {
                      twipRect(2400, 1800, 2415, 255));
   addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
   l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
-  l33tWriter_.emplace(*l33t_);
-  copyL33t_ = addButton<WrappingButton>(client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"),
-                                        twipRect(260, 2520, 1060, 495));
-  pasteL33t_ = addButton<WrappingButton>(client, "pastel33t",
-                                         QStringLiteral("Paste to L33T from Clipboard"),
-                                         twipRect(260, 3120, 1060, 615));
+  link_.emplace(*english_, *l33t_);
+  copyL33t_ = addButton<WrappingButton>(
+      client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"), twipRect(260, 2520, 1060, 495));
+  pasteL33t_ =
+      addButton<WrappingButton>(client, "pastel33t", QStringLiteral("Paste to L33T from Clipboard"),
+                                twipRect(260, 3120, 1060, 615));
 
   setTabOrder(english_, l33t_);
   setTabOrder(l33t_, copyEnglish_);
@@ -121,26 +119,26 @@ void MainWindow::createMenus() {
   connect(addMenuItem(file, "openlmenu", QStringLiteral("Open &L33T..."), Qt::CTRL | Qt::Key_L),
           &QAction::triggered, this,
           [this] { openIntoPane(l33t_, QStringLiteral("Open L33T...")); });
-  connect(addMenuItem(file, "saveemenu", QStringLiteral("Save Englis&h As..."),
-                      Qt::CTRL | Qt::Key_S),
-          &QAction::triggered, this, [this] { savePane(english_); });
+  connect(
+      addMenuItem(file, "saveemenu", QStringLiteral("Save Englis&h As..."), Qt::CTRL | Qt::Key_S),
+      &QAction::triggered, this, [this] { savePane(english_); });
   connect(addMenuItem(file, "savelmenu", QStringLiteral("Save L33&T As..."), Qt::CTRL | Qt::Key_T),
           &QAction::triggered, this, [this] { savePane(l33t_); });
   connect(addMenuItem(file, "exitmenu", QStringLiteral("&Exit"), Qt::CTRL | Qt::Key_X),
           &QAction::triggered, this, &QWidget::close);
 
   QMenu* options = addMenu(nullptr, "optionsmenu", QStringLiteral("&Options"));
-  connect(addMenuItem(options, "cpyemglishmenu", QStringLiteral("Copy &English"),
-                      Qt::CTRL | Qt::Key_C),
-          &QAction::triggered, this, [this] { copyPane(english_); });
+  connect(
+      addMenuItem(options, "cpyemglishmenu", QStringLiteral("Copy &English"), Qt::CTRL | Qt::Key_C),
+      &QAction::triggered, this, [this] { copyPane(english_); });
   connect(addMenuItem(options, "cpyleetmenu", QStringLiteral("Copy &L33T"), Qt::CTRL | Qt::Key_D),
           &QAction::triggered, this, [this] { copyPane(l33t_); });
   connect(addMenuItem(options, "pasteenglishmenu", QStringLiteral("Paste Englis&h"),
                       Qt::CTRL | Qt::Key_V),
           &QAction::triggered, this, [this] { pastePane(english_); });
-  connect(addMenuItem(options, "pasteleetmenu", QStringLiteral("Paste L33&T"),
-                      Qt::CTRL | Qt::Key_F),
-          &QAction::triggered, this, [this] { pastePane(l33t_); });
+  connect(
+      addMenuItem(options, "pasteleetmenu", QStringLiteral("Paste L33&T"), Qt::CTRL | Qt::Key_F),
+      &QAction::triggered, this, [this] { pastePane(l33t_); });
 
   QMenu* hardcore = addMenu(options, "hardcoremenu", QStringLiteral("&Hardcore L33T"));
   useHardcore_ = addMenuItem(hardcore, "usehardcoremenu", QStringLiteral("&Use Hardcore L33T"),
@@ -149,7 +147,8 @@ void MainWindow::createMenus() {
   connect(useHardcore_, &QAction::triggered, this, &MainWindow::toggleHardcore);
   connect(addMenuItem(hardcore, "edithardcoremenu", QStringLiteral("E&dit Hardcore L33T..."),
                       Qt::CTRL | Qt::Key_E),
-          &QAction::triggered, this, [this] { openChildWindow<HardcoreWindow>(settings_, prompts_); });
+          &QAction::triggered, this,
+          [this] { openChildWindow<HardcoreWindow>(settings_, prompts_); });
   connect(addMenuItem(options, "custommenu", QStringLiteral("Custom String Edito&r..."),
                       Qt::CTRL | Qt::Key_R),
           &QAction::triggered, this,
@@ -158,9 +157,9 @@ void MainWindow::createMenus() {
   QMenu* help = addMenu(nullptr, "helpmenu", QStringLiteral("&Help"));
   connect(addMenuItem(help, "aboutmenu", QStringLiteral("&About"), Qt::CTRL | Qt::Key_A),
           &QAction::triggered, this, [this] { openChildWindow<AboutWindow>(); });
-  connect(addMenuItem(help, "instructionsmenu", QStringLiteral("&Instructions"),
-                      Qt::CTRL | Qt::Key_I),
-          &QAction::triggered, this, [this] { openChildWindow<InstructionsWindow>(); });
+  connect(
+      addMenuItem(help, "instructionsmenu", QStringLiteral("&Instructions"), Qt::CTRL | Qt::Key_I),
+      &QAction::triggered, this, [this] { openChildWindow<InstructionsWindow>(); });
 }
 
 void MainWindow::connectControls() {
@@ -238,19 +237,15 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
   if (translating_) return;
   // Set for the translation, and reset on every way out of it.
   const QScopedValueRollback guard(translating_, true);
-  const bool hardcore = useHardcore_->isChecked();
-  std::string translation;
   try {
-    const std::string text = paneText(*source);
-    translation = source == english_ ? EnglishToL33t(text, hardcore, settings_)
-                                     : L33tToEnglish(text, hardcore, settings_);
+    link_->translate(*source, useHardcore_->isChecked(), settings_);
   } catch (const std::bad_alloc&) {
-    // The other pane keeps its text; the program goes on.
+    // The other pane keeps its text (or the part already written); the next
+    // change translates the whole text. The program goes on.
+    link_->forget();
     prompts_.message(this, QMessageBox::Critical, QStringLiteral("Error"), kTooLargeText,
                      QMessageBox::Ok);
-    return;
   }
-  (source == english_ ? l33tWriter_ : englishWriter_)->write(translation);
 }
 
 void MainWindow::toggleHardcore(bool on) {
@@ -276,7 +271,9 @@ void MainWindow::copyPane(const QPlainTextEdit* pane) {
 
 void MainWindow::pastePane(QPlainTextEdit* pane) {
   // A clipboard without text gives the empty text, which empties the pane.
-  replacePaneText(*pane, QGuiApplication::clipboard()->text());
+  const QString text = QGuiApplication::clipboard()->text();
+  const BusyCursor busy(text.size() >= BusyCursor::kLarge);
+  replacePaneText(*pane, text);
 }
 
 void MainWindow::openIntoPane(QPlainTextEdit* pane, const QString& title) {
@@ -290,6 +287,7 @@ void MainWindow::openFile(QPlainTextEdit* pane, const QString& name) {
   // counts as a file that cannot be read, and is never waited for.
   const std::optional<std::string> bytes = ReadRegularFile(QFile::encodeName(name).toStdString());
   if (!bytes) return;
+  const BusyCursor busy(bytes->size() >= BusyCursor::kLarge);
   replacePaneText(*pane, TextFromFileBytes(*bytes));
 }
 

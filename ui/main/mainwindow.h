@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "panetext.h"
+#include "panelink.h"
 
 class QAction;
 class QMenu;
@@ -97,10 +97,8 @@ class MainWindow : public QMainWindow {
   // so that writing the other pane does not translate back.
   bool translating_ = false;
 
-  // What the translation last wrote into each pane, so a keystroke need not
-  // read the other pane back.
-  std::optional<PaneWriter> englishWriter_;
-  std::optional<PaneWriter> l33tWriter_;
+  // Keeps the other pane the translation of the pane that changed.
+  std::optional<PaneLink> link_;
 };
 
 }  // namespace glossmith::ui

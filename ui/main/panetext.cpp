@@ -40,7 +40,8 @@ ChangedRange changedRange(QStringView before, QStringView after) {
   const QChar* bEnd = b + before.size();
   const QChar* aEnd = a + after.size();
   qsizetype suffix = 0;
-  while (suffix + kBlock <= room && sameUnits(bEnd - suffix - kBlock, aEnd - suffix - kBlock, kBlock))
+  while (suffix + kBlock <= room &&
+         sameUnits(bEnd - suffix - kBlock, aEnd - suffix - kBlock, kBlock))
     suffix += kBlock;
   while (suffix < room && bEnd[-suffix - 1] == aEnd[-suffix - 1]) ++suffix;
   if (suffix > 0 && bEnd[-suffix].isLowSurrogate()) --suffix;
@@ -48,7 +49,7 @@ ChangedRange changedRange(QStringView before, QStringView after) {
   return {prefix, before.size() - prefix - suffix, after.size() - prefix - suffix};
 }
 
-QString platformFromProgramText(std::string_view text) {
+QString platformFromProgramText(std::string_view text, bool textStart) {
   // Each stretch between carriage returns is decoded on its own, straight
   // into the result; a line break never lies inside a UTF-8 sequence, so this
   // gives what decoding the whole text and then replacing the breaks would.
@@ -56,7 +57,7 @@ QString platformFromProgramText(std::string_view text) {
   QStringDecoder first(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QStringDecoder later(QStringDecoder::Utf8,
                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-  QStringDecoder* decoder = &first;
+  QStringDecoder* decoder = textStart ? &first : &later;
   QString result(first.requiredSpace(static_cast<qsizetype>(text.size())), Qt::Uninitialized);
   QChar* out = result.data();
   const char* at = text.data();
@@ -83,8 +84,8 @@ namespace {
 template <typename Change>
 int countEdits(QTextDocument* document, Change change) {
   int edits = 0;
-  const QMetaObject::Connection counter = QObject::connect(
-      document, &QTextDocument::contentsChange, document, [&edits] { ++edits; });
+  const QMetaObject::Connection counter =
+      QObject::connect(document, &QTextDocument::contentsChange, document, [&edits] { ++edits; });
   change();
   QObject::disconnect(counter);
   return edits;
@@ -97,17 +98,20 @@ void announceSameText(QPlainTextEdit& pane) {
   emit pane.textChanged();
 }
 
-// Replaces `range` of the document with its part of `lines`, in one edit.
-void editRange(QTextDocument* document, const detail::ChangedRange& range, const QString& lines) {
+// Replaces `range` of the document, from `position` on, with its part of
+// `lines`, in one edit.
+void editRange(QTextDocument* document, int position, const detail::ChangedRange& range,
+               QStringView lines) {
   // Switching undo off also drops the history, so a pane that the program
   // keeps rewriting does not pile up one step per keystroke.
   const bool undo = document->isUndoRedoEnabled();
   document->setUndoRedoEnabled(false);
   QTextCursor cursor(document);
   cursor.beginEditBlock();
-  cursor.setPosition(static_cast<int>(range.start));
-  cursor.setPosition(static_cast<int>(range.start + range.removed), QTextCursor::KeepAnchor);
-  cursor.insertText(lines.mid(range.start, range.added));
+  cursor.setPosition(position + static_cast<int>(range.start));
+  cursor.setPosition(position + static_cast<int>(range.start + range.removed),
+                     QTextCursor::KeepAnchor);
+  cursor.insertText(lines.mid(range.start, range.added).toString());
   cursor.endEditBlock();
   document->setUndoRedoEnabled(undo);
 }
@@ -123,7 +127,7 @@ bool replaceLines(QPlainTextEdit& pane, QStringView before, const QString& lines
     if (same)
       announceSameText(pane);
     else
-      editRange(document, range, lines);
+      editRange(document, 0, range, lines);
   });
   return edits == (same ? 0 : 1) && pane.document() == document;
 }
@@ -172,8 +176,53 @@ void replacePaneText(QPlainTextEdit& pane, const QString& platformText) {
   replaceLines(pane, panePlatformText(pane), lines);
 }
 
-void PaneWriter::write(std::string_view text) {
-  QString lines = detail::platformFromProgramText(text);
+QString paneRange(const QTextDocument& document, int from, int to) {
+  QString text;
+  text.reserve(std::max(0, to - from));
+  QTextBlock block = document.findBlock(from);
+  for (int position = block.position(); block.isValid() && position < to;
+       position += block.length(), block = block.next()) {
+    const QString line = block.text();
+    const int begin = std::max(from, position) - position;
+    const int end = std::min(to - position, static_cast<int>(line.size()));
+    if (end > begin) text += QStringView(line).mid(begin, end - begin);
+    const int separator = position + static_cast<int>(line.size());
+    if (separator >= from && separator < to) text += QLatin1Char('\n');
+  }
+  return text;
+}
+
+void replacePaneRange(QPlainTextEdit& pane, int position, QStringView before, QStringView after) {
+  const detail::ChangedRange range = detail::changedRange(before, after);
+  if (range.removed == 0 && range.added == 0) return;
+  QTextDocument* document = pane.document();
+  int start = position + static_cast<int>(range.start);
+  int end = start + static_cast<int>(range.removed);
+  QString text = after.mid(range.start, range.added).toString();
+  // An edit inside one block makes the pane's layout lay that block out at
+  // once, and when it was the widest block and narrows, measure every block of
+  // the text anew. An edit across a line break only drops the layouts of the
+  // blocks it touches, so the same edit is made to reach over the next (or
+  // the previous) line break, which it writes back unchanged.
+  const QTextBlock block = document->findBlock(start);
+  if (block == document->findBlock(end) && !text.contains(QLatin1Char('\n'))) {
+    const int separator = block.position() + block.length() - 1;
+    if (block.next().isValid()) {
+      text += QStringView(block.text()).mid(end - block.position());
+      text += QLatin1Char('\n');
+      end = separator + 1;
+    } else if (block.previous().isValid()) {
+      text.prepend(QStringView(block.text()).left(start - block.position()));
+      text.prepend(QLatin1Char('\n'));
+      start = block.position() - 1;
+    }
+  }
+  editRange(document, start, {0, end - start, text.size()}, text);
+}
+
+void PaneWriter::write(std::string_view text) { writeLines(detail::platformFromProgramText(text)); }
+
+void PaneWriter::writeLines(QString lines) {
   const bool remembered = remembersPane();
   QString read;
   if (!remembered) {

@@ -32,6 +32,16 @@ QString panePlatformText(const QPlainTextEdit& pane);
 void replacePaneText(QPlainTextEdit& pane, std::string_view text);
 void replacePaneText(QPlainTextEdit& pane, const QString& platformText);
 
+// Units [from, to) of a pane's document (UTF-16 units, one per line break),
+// in the platform's form.
+QString paneRange(const QTextDocument& document, int from, int to);
+
+// Turns units [position, position + before.size()) of `pane`, which hold
+// `before`, into `after` (both in the platform's form), in one edit of the
+// range that differs, outside the undo history (which is cleared, as by a
+// replace). Nothing is edited when they are equal.
+void replacePaneRange(QPlainTextEdit& pane, int position, QStringView before, QStringView after);
+
 // Writes the program's text into one pane, as replacePaneText does, and
 // remembers what it wrote. Reading a large pane back costs more than the rest
 // of a keystroke, so the next write compares against the remembered text
@@ -43,6 +53,11 @@ class PaneWriter {
   explicit PaneWriter(QPlainTextEdit& pane) : pane_(pane) {}
 
   void write(std::string_view text);
+  // The same for a text already in the platform's form ("\n" line breaks).
+  void writeLines(QString lines);
+
+  // Drops the remembered text: the next write reads the pane.
+  void forget();
 
   // What the last write left in the pane (platform form); empty when nothing
   // is remembered.
@@ -51,7 +66,6 @@ class PaneWriter {
  private:
   bool remembersPane() const;
   void remember(const QTextDocument* document, QString lines);
-  void forget();
 
   QPlainTextEdit& pane_;
   const QTextDocument* document_ = nullptr;
@@ -73,8 +87,10 @@ struct ChangedRange {
 };
 ChangedRange changedRange(QStringView before, QStringView after);
 
-// The program's form (UTF-8, any line breaks) as the platform's form.
-QString platformFromProgramText(std::string_view text);
+// The program's form (UTF-8, any line breaks) as the platform's form. A byte
+// order mark is dropped only at the very start of a text, so `textStart` is
+// false for a part that follows others.
+QString platformFromProgramText(std::string_view text, bool textStart = true);
 
 }  // namespace detail
 }  // namespace glossmith::ui
