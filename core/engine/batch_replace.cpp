@@ -39,8 +39,7 @@ std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps) {
 }
 
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
-  return automatonEntries_ <= limits_.maxEntries &&
-         automatonEntries_ / finds_.size() <= textSize;
+  return automatonEntries_ <= limits_.maxEntries && automatonEntries_ / finds_.size() <= textSize;
 }
 
 void BatchReplacer::Build() {
@@ -101,9 +100,9 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   std::size_t work = spent;
   const std::size_t workLimit = budget_.Limit();
 
-  // Two lanes, cut after a split byte (the automaton is at its root there), scanned side by side so that their table lookups
-  // overlap. The first lane fills the buffer from the front, the second from
-  // the back; they are full when they meet.
+  // Two lanes, cut after a split byte (the automaton is at its root there), scanned side by side so
+  // that their table lookups overlap. The first lane fills the buffer from the front, the second
+  // from the back; they are full when they meet.
   std::size_t cut = text.size();
   if (text.size() >= kTwoLaneBytes) {
     for (cut = text.size() / 2; cut < text.size() && !split_[bytes[cut]];) ++cut;
@@ -237,7 +236,8 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   auto takeLeft = [&](const char* end, std::size_t available) {
     const std::size_t take = std::min(need, available);
     std::size_t kept = 0;
-    while (kept < take && !split_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])])
+    while (kept < take &&
+           !split_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])])
       ++kept;
     left_.push_back({end - kept, kept});
     need = kept < take ? 0 : need - take;

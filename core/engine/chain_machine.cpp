@@ -49,7 +49,7 @@ void ReserveExactly(std::string& s, std::size_t capacity) {
 struct ChainMachine::Lane {
   const unsigned char* in = nullptr;
   const unsigned char* end = nullptr;
-  char* data = nullptr;  // where output goes now
+  char* data = nullptr;   // where output goes now
   std::size_t limit = 0;  // bytes available at data
   std::size_t pos = 0;    // bytes written at data; never more than limit
   std::uint32_t row = kStartRow;
@@ -422,9 +422,9 @@ bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
     if (block == 0) return true;
+#pragma GCC unroll 4
     // Shorten the block to what every lane's room holds; make room only when
     // that would leave a very short block.
-#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       std::size_t fits = BlockFor(lanes[l].limit - lanes[l].pos);
       if (fits < std::min(block, kMinBlock)) {

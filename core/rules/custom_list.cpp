@@ -34,8 +34,7 @@ std::size_t CountSearchEntries(const std::vector<std::string>& searchElements) {
   return static_cast<std::size_t>(firstEmpty - searchElements.begin());
 }
 
-Steps CustomPairs(std::string_view storedSearch,
-                                                             std::string_view storedReplace) {
+Steps CustomPairs(std::string_view storedSearch, std::string_view storedReplace) {
   std::vector<std::string> search = SplitList(storedSearch);
   std::vector<std::string> replace = SplitList(storedReplace);
   Steps pairs;

@@ -207,9 +207,10 @@ TEST_F(RandomChains, BatchMatchesStepByStep) {
     // now and then a long text is scanned in two lanes with little room.
     const bool tight = round % 2 == 1, longText = round % 50 == 0;
     detail::BatchReplacer batch(
-        steps, longText ? detail::BatchLimits{.chunkBytes = std::size_t{1} << 20, .extraOccurrences = 0}
-               : tight  ? detail::BatchLimits{.chunkBytes = 16, .extraOccurrences = 0}
-                        : detail::BatchLimits{});
+        steps, longText
+                   ? detail::BatchLimits{.chunkBytes = std::size_t{1} << 20, .extraOccurrences = 0}
+               : tight ? detail::BatchLimits{.chunkBytes = 16, .extraOccurrences = 0}
+                       : detail::BatchLimits{});
     for (int t = 0; t < 3; ++t) {
       std::string text = Random(longText ? 40000 : t == 0 ? 30 : 300, "abc ");
       for (std::size_t i = 97; longText && i < text.size(); i += 97) text[i] = '\n';
