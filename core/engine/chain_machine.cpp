@@ -386,7 +386,7 @@ void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
   lane.limit = lane.spare.size();
 }
 
-bool ChainMachine::Slow(Chunk& chunk, std::size_t which, std::size_t offset,
+bool ChainMachine::SlowRead(Chunk& chunk, std::size_t which, std::size_t offset,
                         std::size_t blockRest) {
   Lane& lane = chunk.lanes[which];
   const unsigned char c = lane.in[offset];
@@ -449,14 +449,14 @@ bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
     for (std::size_t i = 0; i < block; ++i) {
 #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        if (FastStep<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
+        if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
           continue;
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
           lanes[m].row = static_cast<std::uint32_t>(row[m]);
         }
-        if (!Slow(chunk, first + l, i, block - i)) return false;
+        if (!SlowRead(chunk, first + l, i, block - i)) return false;
         table = reinterpret_cast<const char*>(table_.data());
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
@@ -529,10 +529,10 @@ bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      if (!FastStep<kNarrow>(table, row, *in, o)) {
+      if (!FastRead<kNarrow>(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
-        if (!Slow(chunk, which, static_cast<std::size_t>(in - lane.in),
+        if (!SlowRead(chunk, which, static_cast<std::size_t>(in - lane.in),
                   static_cast<std::size_t>(stop - in)))
           return false;
         table = reinterpret_cast<const char*>(table_.data());

@@ -5,9 +5,9 @@
 // Each literal replace step (core/rules/literal_replace.h) is a small
 // transducer: its state is the part of the text read so far that could still
 // begin a match (a prefix of the find string, tracked with the find string's
-// border table), and each byte read either extends that prefix, completes a match (emit the
-// replacement, back to the start) or rules out the oldest pending bytes (emit
-// them). Composing the transducers of a chain, each feeding its output to the
+// border table), and each byte read either extends that prefix, completes a
+// match (emit the replacement, back to the start) or rules out the oldest
+// pending bytes (emit them). Composing the transducers of a chain, each feeding its output to the
 // next, gives one machine whose state is the tuple of the steps' states; it
 // reads the text once and writes the chain's result. Nothing is approximated:
 // for every input the machine emits exactly what running the steps one after
@@ -22,8 +22,8 @@
 // (IsSplitByte).
 //
 // Columns: a machine starts wide, with a column for every byte value, so that
-// an entry holds its whole output, a split byte included, and a step is one
-// lookup and one copy. Wide rows take some 4 KB a state; a machine whose table
+// an entry holds its whole output, a split byte included, and reading a byte
+// is one lookup and one copy. Wide rows take some 4 KB a state; a machine whose table
 // outgrows its budget that way goes narrow at the next chunk (unless its rules
 // look for nearly every byte value, so that narrow rows would be hardly
 // smaller): the split bytes then share one column, whose entries write the
@@ -124,7 +124,7 @@ class ChainMachine {
   // input byte itself follows the output (split bytes, narrow tables only). A
   // long output (length kLong) is in longOutputs_, its index in `bytes`, and
   // `advance` is then just that flag. An unknown entry has length kLong too, so
-  // one test sends both to the slow path. The step reads the first eight bytes
+  // one test sends both to the slow path. FastRead reads the first eight bytes
   // (next, length, advance) in one load: see Head*.
   struct Entry {
     std::uint32_t next = kUnknown;
@@ -206,12 +206,12 @@ class ChainMachine {
 
   // Running. Each returns false when the run's budget is spent; the run then
   // starts over step by step.
-  // The per-byte step: one lookup, a blind copy of the inline output and, in a
+  // Reads one byte: one lookup, a blind copy of the inline output and, in a
   // narrow table, the input byte behind it. False, with nothing written, when
   // the entry is unknown or its output long: the caller then takes the slow
   // path.
   template <bool kNarrow>
-  static bool FastStep(const char* table, std::size_t& row, unsigned char c, char*& o) {
+  static bool FastRead(const char* table, std::size_t& row, unsigned char c, char*& o) {
     std::size_t column;
     if constexpr (kNarrow) {
       std::uint16_t offset;
@@ -245,7 +245,7 @@ class ChainMachine {
   // Reads byte `offset` of the chunk's lane `which` the slow way: fills a
   // missing entry or copies a long output. `blockRest` bytes of the block
   // remain, this one included.
-  bool Slow(Chunk& chunk, std::size_t which, std::size_t offset, std::size_t blockRest);
+  bool SlowRead(Chunk& chunk, std::size_t which, std::size_t offset, std::size_t blockRest);
   // Runs lanes [first, first + K) of the chunk side by side until one of them
   // runs out of input.
   template <std::size_t K, bool kNarrow>

@@ -9,7 +9,6 @@
 #include <variant>
 #include <vector>
 
-#include "core/engine/aho_corasick.h"
 #include "core/engine/batch_replace.h"
 #include "core/engine/budget.h"
 #include "core/engine/chain_machine.h"
@@ -38,7 +37,7 @@ class Plan {
     const std::span<const OwnedStep> all(steps);
     std::size_t from = 0;
     while (from < all.size()) {
-      const auto [to, entries] = PartEnd(all, from);
+      const auto [to, entries] = LongestPart(all, from);
       if (entries <= kMaxPartEntries) {
         if (!planEntries_.Affords(entries)) {
           AddStepByStep(Steps(all.begin() + static_cast<std::ptrdiff_t>(from), all.end()));
@@ -124,7 +123,7 @@ class Plan {
   // least one step). Entries only grow with the part, so a doubling then
   // halving search finds it; it starts from one step, so that counting never
   // sorts much more than twice the part it settles on.
-  static Part PartEnd(std::span<const OwnedStep> steps, std::size_t from) {
+  static Part LongestPart(std::span<const OwnedStep> steps, std::size_t from) {
     auto entries = [&](std::size_t to) {
       return BatchReplacer::AutomatonEntries(steps.subspan(from, to - from));
     };
