@@ -71,10 +71,10 @@ int Run(const cli::Options& options) {
   // More jobs than processors would only hold more pieces in memory: the
   // translator runs at most one compiled copy per processor at a time.
   stream.jobs = options.jobs > 0 ? std::min(options.jobs, DefaultJobs()) : DefaultJobs();
-  // Blocks of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
+  // Reads of 1 MiB, smaller with many jobs, so that the 2 x jobs pieces in
   // flight stay near 32 MiB of input at most.
-  stream.blockSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
-                                             std::size_t{64} << 10, std::size_t{1} << 20);
+  stream.readSize = std::clamp<std::size_t>((std::size_t{32} << 20) / (2 * stream.jobs),
+                                            std::size_t{64} << 10, std::size_t{1} << 20);
   const cli::StreamResult result = cli::TranslateStream(inputs, STDOUT_FILENO, translator, stream);
   cli::CloseInputs(inputs);
 

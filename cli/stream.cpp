@@ -75,7 +75,7 @@ class Pipeline {
   // once the run has stopped.
   void Read(const std::vector<Input>& inputs);
   bool ReadInput(const Input& input);
-  // `full`: the piece goes out because a block filled up, so more input is
+  // `full`: the piece goes out because a read filled up, so more input is
   // likely on its way.
   bool Dispatch(std::size_t cut, bool full);
   bool TranslateHere(std::size_t cut);
@@ -96,7 +96,7 @@ class Pipeline {
   Buffer pending_;
   std::size_t cut_ = 0;
   bool readFailed_ = false;
-  // The jobs and the writer start with the first full block: a short input,
+  // The jobs and the writer start with the first full read: a short input,
   // or a line typed, is translated and written by the reader itself, without
   // the cost of starting threads.
   std::vector<std::thread> threads_;
@@ -135,7 +135,7 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
 }
 
 void Pipeline::Read(const std::vector<Input>& inputs) {
-  pending_.Reserve(options_.blockSize);
+  pending_.Reserve(options_.readSize);
   for (const Input& input : inputs)
     if (!ReadInput(input)) return;
   if (pending_.size() > 0) Dispatch(pending_.size(), false);
@@ -158,10 +158,10 @@ void Pipeline::StartThreads() {
 bool Pipeline::ReadInput(const Input& input) {
   struct stat info {};
   const bool mayWait = fstat(input.fd, &info) != 0 || !S_ISREG(info.st_mode);
-  const std::size_t block = options_.blockSize;
-  // A pipe that holds a block wakes its writer and this reader far less often
+  const std::size_t readSize = options_.readSize;
+  // A pipe that holds a whole read wakes its writer and this reader far less often
   // than the default 64 KiB; where the system refuses, the pipe stays as it is.
-  if (const int room = static_cast<int>(std::min<std::size_t>(block, 1 << 20));
+  if (const int room = static_cast<int>(std::min<std::size_t>(readSize, 1 << 20));
       S_ISFIFO(info.st_mode) && fcntl(input.fd, F_GETPIPE_SZ) < room)
     fcntl(input.fd, F_SETPIPE_SZ, room);
   for (;;) {
@@ -187,10 +187,10 @@ bool Pipeline::ReadInput(const Input& input) {
     }
 
     if (pending_.size() == pending_.capacity())
-      pending_.Reserve(std::max(block, 2 * pending_.capacity()));
+      pending_.Reserve(std::max(readSize, 2 * pending_.capacity()));
     const std::size_t used = pending_.size();
     const ssize_t got =
-        read(input.fd, pending_.data() + used, std::min(block, pending_.capacity() - used));
+        read(input.fd, pending_.data() + used, std::min(readSize, pending_.capacity() - used));
     if (got == 0) return true;
     if (got < 0) {
       // EAGAIN: a descriptor left non-blocking by whoever gave it; wait in poll().
@@ -208,7 +208,7 @@ bool Pipeline::ReadInput(const Input& input) {
         break;
       }
     }
-    if (cut_ > 0 && end >= block && !Dispatch(cut_, true)) return false;
+    if (cut_ > 0 && end >= readSize && !Dispatch(cut_, true)) return false;
   }
 }
 
@@ -225,7 +225,7 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
   // rest, which holds no split byte.
   std::swap(slot.text, pending_);
   const std::size_t rest = slot.text.size() - cut;
-  const std::size_t room = std::max(options_.blockSize, rest);
+  const std::size_t room = std::max(options_.readSize, rest);
   if (pending_.capacity() > 4 * room) pending_.Release();  // grown by a long stretch
   pending_.SetSize(0);
   pending_.Reserve(room);
@@ -248,7 +248,7 @@ bool Pipeline::TranslateHere(std::size_t cut) {
     Stop(error, 0);
     return false;
   }
-  if (translation_.capacity() > 8 * options_.blockSize) std::string().swap(translation_);
+  if (translation_.capacity() > 8 * options_.readSize) std::string().swap(translation_);
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
@@ -281,9 +281,9 @@ void Pipeline::StopOn(const std::exception& e) {
 }
 
 void Pipeline::Write() {
-  // A translation this much larger than a block came from a long stretch: its
+  // A translation this much larger than a read came from a long stretch: its
   // room is not kept.
-  const std::size_t keep = 8 * options_.blockSize;
+  const std::size_t keep = 8 * options_.readSize;
   for (;;) {
     std::unique_lock lock(mutex_);
     headTranslated_.wait(lock, [&] {
@@ -329,7 +329,7 @@ StreamResult TranslateStream(const std::vector<Input>& inputs, int out,
                              const gls::Translator& translator, const StreamOptions& options) {
   StreamOptions checked = options;
   checked.jobs = std::max(1u, options.jobs);
-  checked.blockSize = std::max<std::size_t>(1, options.blockSize);
+  checked.readSize = std::max<std::size_t>(1, options.readSize);
   Pipeline pipeline(out, translator, checked);
   return pipeline.Run(inputs);
 }

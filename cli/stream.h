@@ -6,21 +6,21 @@
 // The text is cut only right after a byte that no step of the rules looks for
 // (gls_translator_split_bytes), so the pieces' translations joined are the
 // translation of the whole text, however the input arrives and whatever the
-// block size and the number of jobs.
+// read size and the number of jobs.
 //
-// Reading: blocks of up to `blockSize` bytes. A piece goes out when the block
-// is full and holds a split byte, when an input that can wait (a pipe, a
+// Reading: up to `readSize` bytes at a time. A piece goes out when that much
+// is read and holds a split byte, when an input that can wait (a pipe, a
 // terminal) has nothing more to give right now, or at the end of the last
-// input. Without a split byte the block keeps growing (doubling) until one
+// input. Without a split byte the buffer keeps growing (doubling) until one
 // comes or the input ends; only the new bytes of each read are searched.
 //
-// Threads: the jobs and a writer start when the first block fills up; until
+// Threads: the jobs and a writer start when the first read fills up; until
 // then (a short input, lines typed one at a time) the reader translates and
 // writes each piece itself.
 //
 // Memory: at most 2 x jobs pieces are in flight (read, being translated, or
-// waiting to be written); a piece is a block unless a stretch without a split
-// byte made it longer.
+// waiting to be written); a piece is at most the read size unless a stretch
+// without a split byte made it longer.
 
 #include <cstddef>
 #include <string>
@@ -34,7 +34,7 @@ namespace glossmith::cli {
 
 struct StreamOptions {
   unsigned jobs = 1;                               // translating threads, at least 1
-  std::size_t blockSize = std::size_t{1} << 20;    // the most bytes one read asks for
+  std::size_t readSize = std::size_t{1} << 20;     // the most bytes one read asks for
 };
 
 struct StreamResult {

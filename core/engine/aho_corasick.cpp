@@ -137,10 +137,10 @@ void AhoCorasick::BuildTable(const Trie& trie) {
 }
 
 std::uint32_t AhoCorasick::FirstOutputAbove(std::uint32_t row, std::uint32_t above,
-                                            std::uint32_t none, std::size_t& work) const {
+                                            std::uint32_t none, Budget& budget) const {
   std::uint32_t best = none;
   for (std::uint32_t n = Node(row); n != 0; n = dict_[n]) {
-    ++work;
+    budget.Charge(1);
     const auto first = termPatterns_.begin() + termBegin_[n];
     const auto last = termPatterns_.begin() + termBegin_[n + 1];
     const auto it = std::upper_bound(first, last, above);

@@ -6,10 +6,11 @@
 // suffix of the text so far that is a prefix of some pattern, and every
 // pattern that ends there is reported by ForEachOutput.
 //
-// Bytes that occur in no pattern share class 0; reading one always leads back
-// to the root. Rows are node numbers times the number of classes, so that a
-// step is one addition and one load; the top bit of an entry says whether the
-// node reached ends some pattern, so that the scan loop tests one bit.
+// Split bytes (those that occur in no pattern) share class 0; reading one
+// always leads back to the root. A node's row is where its entries begin in
+// the table: the node number times the number of classes, so that a step is
+// one addition and one load. An entry is the next row, its top bit set when
+// the node reached ends some pattern, so that the scan loop tests one bit.
 
 #include <array>
 #include <cstdint>
@@ -17,6 +18,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "core/engine/budget.h"
 
 namespace glossmith::detail {
 
@@ -41,7 +44,7 @@ class AhoCorasick {
     std::uint32_t Step(std::uint32_t row, unsigned char c) const { return delta[row + classOf[c]]; }
   };
   View view() const { return {delta_.data(), classOf_.data()}; }
-  static std::uint32_t RowOf(std::uint32_t entry) { return entry & ~kHasOutput; }
+  static std::uint32_t NextRow(std::uint32_t entry) { return entry & ~kHasOutput; }
   static bool HasOutput(std::uint32_t entry) { return (entry & kHasOutput) != 0; }
 
   // Calls f(pattern) for every pattern that ends at the node of `row`, each
@@ -53,14 +56,12 @@ class AhoCorasick {
   }
 
   // The smallest pattern number above `above` that ends at the node of `row`,
-  // or `none`. `work` grows by the nodes visited.
+  // or `none`. The nodes visited are charged to `budget`.
   std::uint32_t FirstOutputAbove(std::uint32_t row, std::uint32_t above, std::uint32_t none,
-                                 std::size_t& work) const;
+                                 Budget& budget) const;
 
   // Length of the string the node of `row` stands for.
   std::uint32_t Depth(std::uint32_t row) const { return depth_[Node(row)]; }
-
-  bool InNoPattern(unsigned char byte) const { return classOf_[byte] == 0; }
 
   std::size_t Bytes() const;
 

@@ -12,29 +12,34 @@ namespace {
 // Texts from this size on are scanned in two lanes.
 constexpr std::size_t kTwoLaneBytes = std::size_t{1} << 14;
 
-// Dictionary links followed while finding what occurs inside the
-// replacements; past this, the rest is assumed to conflict (always safe).
-constexpr std::size_t kInsideWork = std::size_t{1} << 24;
-
 }  // namespace
 
-BatchReplacer::BatchReplacer(const Steps& steps, Limits limits) : limits_(limits) {
+BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t automatonEntries,
+                             BatchLimits limits)
+    : automatonEntries_(automatonEntries), limits_(limits) {
+  split_.fill(true);
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
     steps_.emplace_back(find, replacement);
     finds_.push_back(find);
     maxFind_ = std::max(maxFind_, find.size());
-    for (unsigned char c : find) inFind_[c] = true;
+    for (unsigned char c : find) split_[c] = false;
   }
   counts_.assign(finds_.size(), 0);
 }
 
 BatchReplacer::~BatchReplacer() = default;
 
+std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps) {
+  std::vector<std::string_view> finds;
+  finds.reserve(steps.size());
+  for (const auto& [find, replacement] : steps)
+    if (!find.empty()) finds.push_back(find);
+  return AhoCorasick::EntriesFor(finds);
+}
+
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
-  const std::size_t entries =
-      AhoCorasick::EntriesFor(std::vector<std::string_view>(finds_.begin(), finds_.end()));
-  return entries <= limits_.maxEntries && entries / finds_.size() <= textSize;
+  return automatonEntries_ <= limits_.maxEntries && automatonEntries_ / finds_.size() <= textSize;
 }
 
 void BatchReplacer::Build() {
@@ -43,19 +48,19 @@ void BatchReplacer::Build() {
   const auto total = static_cast<std::uint32_t>(finds_.size());
   insideNext_.assign(total, total);
   const AhoCorasick::View ac = automaton_->view();
-  std::size_t work = 0;
+  Budget budget(limits_.insideWork);
   for (std::uint32_t s = 0; s < total; ++s) {
-    if (work > kInsideWork) {
+    if (budget.Exhausted()) {
       insideNext_[s] = s + 1;
       continue;
     }
     std::uint32_t row = 0;
     for (unsigned char c : steps_[s].second) {
       const std::uint32_t entry = ac.Step(row, c);
-      row = AhoCorasick::RowOf(entry);
-      ++work;
+      row = AhoCorasick::NextRow(entry);
+      budget.Charge(1);
       if (AhoCorasick::HasOutput(entry))
-        insideNext_[s] = automaton_->FirstOutputAbove(row, s, insideNext_[s], work);
+        insideNext_[s] = automaton_->FirstOutputAbove(row, s, insideNext_[s], budget);
     }
   }
 }
@@ -84,23 +89,23 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
     occurrenceCapacity_ = budget;
   }
   std::fill(counts_.begin() + first, counts_.begin() + last + 1, 0);
-  work_ += text.size();
+  budget_.Charge(text.size());
   // Local copies: the compiler cannot tell that the writes below leave the
   // members alone.
   const AhoCorasick::View ac = automaton_->view();
   const AhoCorasick& automaton = *automaton_;
   std::uint32_t* counts = counts_.data();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t work = work_;
-  const std::size_t workLimit = workLimit_;
+  const std::size_t spent = budget_.Spent();
+  std::size_t work = spent;
+  const std::size_t workLimit = budget_.Limit();
 
-  // Two lanes, cut after a byte that no find string holds (the automaton is at
-  // its root there), scanned side by side so that their table lookups
-  // overlap. The first lane fills the buffer from the front, the second from
-  // the back; they are full when they meet.
+  // Two lanes, cut after a split byte (the automaton is at its root there), scanned side by side so
+  // that their table lookups overlap. The first lane fills the buffer from the front, the second
+  // from the back; they are full when they meet.
   std::size_t cut = text.size();
   if (text.size() >= kTwoLaneBytes) {
-    for (cut = text.size() / 2; cut < text.size() && inFind_[bytes[cut]];) ++cut;
+    for (cut = text.size() / 2; cut < text.size() && !split_[bytes[cut]];) ++cut;
     cut = cut < text.size() ? cut + 1 : text.size();
   }
   Occurrence* front = occurrenceBuffer_.get();
@@ -128,8 +133,8 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   for (std::size_t i = 0; i < both; ++i) {
     const std::uint32_t entry0 = ac.Step(row0, bytes[i]);
     const std::uint32_t entry1 = ac.Step(row1, bytes[cut + i]);
-    row0 = AhoCorasick::RowOf(entry0);
-    row1 = AhoCorasick::RowOf(entry1);
+    row0 = AhoCorasick::NextRow(entry0);
+    row1 = AhoCorasick::NextRow(entry1);
     if (AhoCorasick::HasOutput(entry0)) [[unlikely]]
       emit(row0, i + 1, true);
     if (AhoCorasick::HasOutput(entry1)) [[unlikely]]
@@ -137,16 +142,16 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   }
   for (std::size_t i = both; i < cut; ++i) {
     const std::uint32_t entry = ac.Step(row0, bytes[i]);
-    row0 = AhoCorasick::RowOf(entry);
+    row0 = AhoCorasick::NextRow(entry);
     if (AhoCorasick::HasOutput(entry)) emit(row0, i + 1, true);
   }
   for (std::size_t i = cut + both; i < text.size(); ++i) {
     const std::uint32_t entry = ac.Step(row1, bytes[i]);
-    row1 = AhoCorasick::RowOf(entry);
+    row1 = AhoCorasick::NextRow(entry);
     if (AhoCorasick::HasOutput(entry)) emit(row1, i + 1, false);
   }
-  work_ = work;
-  if (work > workLimit) return Collected::kOverBudget;
+  budget_.Charge(work - spent);
+  if (budget_.Exhausted()) return Collected::kOverBudget;
   // Put the second lane's occurrences, written backwards, behind the first's.
   Occurrence* const end = occurrenceBuffer_.get() + budget;
   std::reverse(back, end);
@@ -170,7 +175,7 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     for (std::uint32_t i = 0; i < count; ++i) order_[fill[occurrences[i].step - first]++] = i;
   }
 
-  work_ += count;
+  budget_.Charge(count);
   covered_.assign(textSize / 64 + 1, 0);
   chosen_.assign(count, 0);
   auto anyCovered = [this](std::size_t from, std::size_t to) {
@@ -222,8 +227,8 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   const std::size_t context = maxFind_ - 1;
 
   // Left of the insertion: at most `context` bytes, and only those after the
-  // last byte that no find string holds, since the automaton is back at its
-  // root after one. Collected right to left.
+  // last split byte, since the automaton is back at its root after one.
+  // Collected right to left.
   left_.clear();
   std::size_t need = context;
   std::size_t pos = m.start;
@@ -231,7 +236,8 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   auto takeLeft = [&](const char* end, std::size_t available) {
     const std::size_t take = std::min(need, available);
     std::size_t kept = 0;
-    while (kept < take && inFind_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])])
+    while (kept < take &&
+           !split_[static_cast<unsigned char>(end[-1 - static_cast<std::ptrdiff_t>(kept)])])
       ++kept;
     left_.push_back({end - kept, kept});
     need = kept < take ? 0 : need - take;
@@ -254,7 +260,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
   }
 
-  work_ += 16;  // the walk to the left and the set-up
+  budget_.Charge(16);  // the walk to the left and the set-up
   // Scan left context, insertion and right context; note the lowest step
   // below `below` with an occurrence that touches the insertion.
   const AhoCorasick::View ac = automaton_->view();
@@ -264,11 +270,11 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   auto feed = [&](const char* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint32_t entry = ac.Step(row, static_cast<unsigned char>(bytes[i]));
-      row = AhoCorasick::RowOf(entry);
+      row = AhoCorasick::NextRow(entry);
       ++fed;
       if (!AhoCorasick::HasOutput(entry)) continue;
       automaton_->ForEachOutput(row, [&](std::uint32_t step) {
-        ++work_;
+        budget_.Charge(1);
         if (step < threshold || step >= found) return;
         const std::size_t start = fed - finds_[step].size();
         const bool touches = insertBegin < insertEnd ? start < insertEnd && fed > insertBegin
@@ -306,21 +312,22 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
       lowestUnreplaced = std::min(lowestUnreplaced, neighbour.step);
     }
   }
-  work_ += fed;
+  budget_.Charge(fed);
   return found;
 }
 
 std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t first,
                                            std::uint32_t last) {
   std::uint32_t best = last + 1;
-  auto inert = [&](std::size_t at) { return !inFind_[static_cast<unsigned char>(text[at])]; };
+  auto split = [&](std::size_t at) { return split_[static_cast<unsigned char>(text[at])]; };
   for (std::size_t m = 0; m < matches_.size(); ++m) {
-    if (OverBudget()) return first + 1;  // the pass's first step is exact on its own
+    if (budget_.Exhausted()) return first + 1;  // the pass's first step is exact on its own
     const Match& match = matches_[m];
-    ++work_;
-    if ((match.start == 0 || inert(match.start - 1)) && (match.end == text.size() || inert(match.end))) {
-      // Bytes that no find string holds on both sides: only occurrences
-      // inside the inserted text itself can touch it.
+    budget_.Charge(1);
+    if ((match.start == 0 || split(match.start - 1)) &&
+        (match.end == text.size() || split(match.end))) {
+      // Split bytes on both sides: only occurrences inside the inserted text
+      // itself can touch it.
       best = std::min(best, insideNext_[match.step]);
       continue;
     }
@@ -338,12 +345,12 @@ std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t 
   return best;
 }
 
-void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
+void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
   const auto total = static_cast<std::uint32_t>(finds_.size());
   std::string_view current = text;
   std::uint32_t first = 0;
   while (first < total) {
-    if (OverBudget()) return RunRest(current, first, result);
+    if (budget_.Exhausted()) return RunRest(current, first, result);
     const std::size_t budget = current.size() + limits_.extraOccurrences;
     std::uint32_t last = total - 1;
     Collected collected = Collect(current, first, last, budget);
@@ -382,53 +389,51 @@ void BatchReplacer::RunPiece(std::string_view text, std::string& result) {
 }
 
 void BatchReplacer::Run(std::string_view text, std::string& out) {
-  RunPieces(text, out);
+  RunChunks(text, out);
   ReleaseScratch();
 }
 
 void BatchReplacer::ReleaseScratch() {
   // What a long text needed is not kept for the next call.
-  constexpr std::size_t kKept = std::size_t{1} << 16;
-  if (occurrenceCapacity_ > kKept) {
+  const std::size_t kept = limits_.keptScratch;
+  if (occurrenceCapacity_ > kept) {
     occurrenceBuffer_.reset();
     occurrenceCapacity_ = 0;
   }
-  if (order_.capacity() > kKept) std::vector<std::uint32_t>().swap(order_);
-  if (covered_.capacity() > kKept) std::vector<std::uint64_t>().swap(covered_);
-  if (chosen_.capacity() > kKept) std::vector<std::uint8_t>().swap(chosen_);
-  if (matches_.capacity() > kKept) std::vector<Match>().swap(matches_);
-  if (scratch_.capacity() > kKept) std::string().swap(scratch_);
+  if (order_.capacity() > kept) std::vector<std::uint32_t>().swap(order_);
+  if (covered_.capacity() > kept) std::vector<std::uint64_t>().swap(covered_);
+  if (chosen_.capacity() > kept) std::vector<std::uint8_t>().swap(chosen_);
+  if (matches_.capacity() > kept) std::vector<Match>().swap(matches_);
+  if (scratch_.capacity() > kept) std::string().swap(scratch_);
 }
 
-void BatchReplacer::RunPieces(std::string_view text, std::string& out) {
+void BatchReplacer::RunChunks(std::string_view text, std::string& out) {
   passes_ = 0;
   lastStepByStep_ = false;
   if (text.empty() || finds_.empty()) {
     out.assign(text);
     return;
   }
-  work_ = 0;
-  workLimit_ = limits_.fixedWork +
-               static_cast<std::size_t>(static_cast<double>(text.size()) *
-                                        static_cast<double>(finds_.size()) * limits_.workPerByteStep);
+  budget_ = Budget(limits_.fixedWork, limits_.workPerByteStep,
+                   static_cast<double>(text.size()) * static_cast<double>(finds_.size()));
   if (!automaton_) {
     if (!WorthBuilding(text.size())) return RunRest(text, 0, out);
     Build();
   }
-  if (text.size() <= limits_.pieceBytes) return RunPiece(text, out);
+  if (text.size() <= limits_.chunkBytes) return RunChunk(text, out);
   out.clear();
-  std::string piece;
+  std::string chunk;
   std::size_t from = 0;
   while (from < text.size()) {
-    std::size_t to = std::min(text.size(), from + limits_.pieceBytes);
-    while (to < text.size() && !IsBoundary(static_cast<unsigned char>(text[to - 1]))) ++to;
-    // A long stretch without a boundary would need scratch in proportion to
+    std::size_t to = std::min(text.size(), from + limits_.chunkBytes);
+    while (to < text.size() && !IsSplitByte(static_cast<unsigned char>(text[to - 1]))) ++to;
+    // A long stretch without a split byte would need scratch in proportion to
     // it (some 30 bytes a byte): its steps run one by one instead.
-    if (to - from > 2 * limits_.pieceBytes)
-      RunRest(text.substr(from, to - from), 0, piece);
+    if (to - from > 2 * limits_.chunkBytes)
+      RunRest(text.substr(from, to - from), 0, chunk);
     else
-      RunPiece(text.substr(from, to - from), piece);
-    out += piece;
+      RunChunk(text.substr(from, to - from), chunk);
+    out += chunk;
     from = to;
   }
 }

@@ -17,61 +17,58 @@
 // spans the place where an empty replacement deleted a match). The pass then
 // checks exactly that: around every chosen match it feeds the intermediate
 // text, as the later steps would see it, to the same automaton, from the last
-// byte before the match that no find string holds (the automaton is at its
-// root after one) until no occurrence in progress can still reach back into
-// the insertion; a match between two such bytes needs only the first later
-// step that occurs inside its own replacement, which is known in advance.
+// split byte (one that no find string holds) before the match, since the
+// automaton is at its root after one, until no occurrence in progress can
+// still reach back into the insertion; a match between two split bytes needs
+// only the first later step that occurs inside its own replacement, which is
+// known in advance.
 // The first step that would see such an occurrence, if any, ends the pass:
 // the steps before it are applied, and the next pass starts with that step on
 // the new text. So a list whose rules do not feed each other in the text at
 // hand is applied in one pass; a list where every step rewrites the previous
 // one's output takes one pass per step, as the plain chain does.
 //
-// When a text has more occurrences than a fixed budget, a pass covers only the
-// steps whose occurrences fit; long texts are cut after bytes that no find
-// string contains, into pieces that are run one after another, and a stretch
-// of more than two pieces without such a byte runs step by step, so that the
-// scratch space stays within some 30 bytes per byte of a piece.
+// When a text has more occurrences than a pass may keep, a pass covers only
+// the steps whose occurrences fit; long texts are cut after split bytes into
+// chunks that are run one after another, and a stretch of more than two
+// chunks without a split byte runs step by step, so that the scratch space
+// stays within some 30 bytes per byte of a chunk.
 //
-// Cost bound: the automaton is built on the first run whose text is worth it
-// (its entries at most the steps times the text's length, the work of one
-// plain pass per step) and never larger than Limits::maxEntries; until then,
-// and for a list that would need more, the steps run one by one. A run spends
-// at most Limits::fixedWork plus workPerByteStep per byte and step on passes
-// and checks; where it would spend more, the steps not yet applied run one by
-// one on the text as it stands, which is exactly what the plain rules would
-// see there.
+// Cost (BatchLimits in budget.h): the automaton is built on the first run
+// whose text is worth it (its entries at most the steps times the text's
+// length, the work of one plain pass per step) and never larger than
+// maxEntries; until then, and for a list that would need more, the steps run
+// one by one. Passes and checks are charged to the run's Budget; where it is
+// spent, the steps not yet applied run one by one on the text as it stands,
+// which is exactly what the plain rules would see there.
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/engine/aho_corasick.h"
+#include "core/engine/budget.h"
 #include "core/rules/literal_replace.h"
 
 namespace glossmith::detail {
 
 class BatchReplacer {
  public:
-  struct Limits {
-    // Texts longer than this are cut into pieces after boundary bytes.
-    std::size_t pieceBytes = std::size_t{1} << 20;
-    // A pass keeps at most (text length + this) occurrences.
-    std::size_t extraOccurrences = 4096;
-    // The largest automaton built, in table entries of 4 bytes.
-    std::size_t maxEntries = std::size_t{1} << 21;
-    // Work allowed per run, in bytes scanned or checked.
-    std::size_t fixedWork = std::size_t{1} << 20;
-    double workPerByteStep = 1.0 / 128;
-  };
-
   // `steps` run in order; steps with an empty find string are dropped.
-  explicit BatchReplacer(const Steps& steps, Limits limits);
-  explicit BatchReplacer(const Steps& steps) : BatchReplacer(steps, Limits{}) {}
+  // `automatonEntries` is AutomatonEntries(steps), for a caller that has
+  // counted them already.
+  BatchReplacer(std::span<const OwnedStep> steps, std::size_t automatonEntries,
+                BatchLimits limits = {});
+  explicit BatchReplacer(std::span<const OwnedStep> steps, BatchLimits limits = {})
+      : BatchReplacer(steps, AutomatonEntries(steps), limits) {}
+
+  // Table entries of the automaton over the steps' find strings.
+  static std::size_t AutomatonEntries(std::span<const OwnedStep> steps);
   ~BatchReplacer();
 
   BatchReplacer(const BatchReplacer&) = delete;
@@ -82,7 +79,7 @@ class BatchReplacer {
   void Run(std::string_view text, std::string& out);
 
   // True for a byte that no step looks for.
-  bool IsBoundary(unsigned char byte) const { return !inFind_[byte]; }
+  bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
   // Passes made over the text by the last Run, and whether it ended by
   // running steps one by one (for tests).
@@ -106,8 +103,8 @@ class BatchReplacer {
 
   bool WorthBuilding(std::size_t textSize) const;
   void Build();
-  void RunPieces(std::string_view text, std::string& out);
-  void RunPiece(std::string_view text, std::string& out);
+  void RunChunks(std::string_view text, std::string& out);
+  void RunChunk(std::string_view text, std::string& out);
   // Runs steps [first, end) one by one on `text` into `out`.
   void RunRest(std::string_view text, std::uint32_t first, std::string& out);
   // Collects the occurrences of steps [first, last] in `text` (counts_ filled
@@ -118,7 +115,7 @@ class BatchReplacer {
   void Choose(std::size_t textSize, std::uint32_t first, std::uint32_t last);
   // The first step in (first, last] that would see an occurrence touching an
   // earlier step's insertion, or last + 1. Answers first + 1, which is always
-  // safe, once the run's work is spent.
+  // safe, once the run's budget is spent.
   std::uint32_t FirstConflict(std::string_view text, std::uint32_t first, std::uint32_t last);
   // The lowest step in [threshold, below) with an occurrence touching the
   // insertion of match `matchIndex` in the text as step `threshold` sees it,
@@ -127,13 +124,12 @@ class BatchReplacer {
   // that one.
   std::uint32_t CheckMatch(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
                            std::uint32_t below, std::uint32_t& lowestUnreplaced);
-  bool OverBudget() const { return work_ > workLimit_; }
-
   Steps steps_;
   std::vector<std::string> finds_;
   std::size_t maxFind_ = 0;
-  std::array<bool, 256> inFind_{};
-  Limits limits_;
+  std::array<bool, 256> split_{};
+  std::size_t automatonEntries_ = 0;
+  BatchLimits limits_;
 
   std::unique_ptr<AhoCorasick> automaton_;
   // Per step: the first later step with an occurrence inside its replacement,
@@ -141,7 +137,7 @@ class BatchReplacer {
   std::vector<std::uint32_t> insideNext_;
 
   // Per run.
-  std::size_t work_ = 0, workLimit_ = 0;
+  Budget budget_;
   std::size_t passes_ = 0;
   bool lastStepByStep_ = false;
 

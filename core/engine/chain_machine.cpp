@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,16 +14,12 @@ namespace glossmith::detail {
 
 namespace {
 
-// Input is processed in blocks no longer than what the output buffer is sure
-// to hold, so the inner loop never checks capacity; a block shorter than
-// kMinBlock makes room instead.
+// A block is at most kBlock bytes long; a lane whose room would hold less than
+// kMinBlock makes room instead of running a shorter one.
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kMinBlock = 256;
-constexpr std::size_t kSlack = 64;
 
-// Texts are run in chunks of this size, each cut into up to kLanes lanes of
-// at least kMinLaneBytes.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+// Each chunk is cut into up to kLanes lanes of at least kMinLaneBytes.
 constexpr std::size_t kMinLaneBytes = std::size_t{1} << 14;
 constexpr std::size_t kLanes = 3;
 
@@ -47,26 +44,32 @@ void ReserveExactly(std::string& s, std::size_t capacity) {
 
 }  // namespace
 
-// A part of the text run on its own. Its output goes to its region of the
-// machine's scratch buffer and, should that fill up, on into its own spare
-// string.
+// A lane of a chunk. Its output goes to its region of the machine's scratch
+// buffer and, should that fill up, on into its own spare string.
 struct ChainMachine::Lane {
-  const unsigned char* in;
-  const unsigned char* end;
-  char* data;         // where output goes now
-  std::size_t limit;  // bytes available at data
-  std::size_t pos;    // bytes written at data; never more than limit
-  std::uint32_t row;
-  char* region;
+  const unsigned char* in = nullptr;
+  const unsigned char* end = nullptr;
+  char* data = nullptr;   // where output goes now
+  std::size_t limit = 0;  // bytes available at data
+  std::size_t pos = 0;    // bytes written at data; never more than limit
+  std::uint32_t row = kStartRow;
+  char* region = nullptr;
   std::size_t regionUsed = 0;  // bytes in region, once the lane moved on to spare
   bool spilled = false;
-  std::string spare;
+  std::string spare{};
 
   char* Write() const { return data + pos; }
 };
 
+// The lanes of the chunk being run, on RunChunk's stack: a table rebuilt
+// while one lane runs keeps the states of them all.
+struct ChainMachine::Chunk {
+  std::array<Lane, kLanes> lanes;
+  std::size_t count = 0;
+};
+
 std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& out,
-                                          std::size_t& work) const {
+                                          Budget& budget) const {
   if (find[k] == c) {
     if (k + 1 == find.size()) {
       out += replacement;
@@ -79,7 +82,7 @@ std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& 
   std::uint32_t j = k;
   while (j > 0 && find[j] != c) {
     j = border[j];
-    ++work;
+    budget.Charge(1);
   }
   const std::uint32_t next = find[j] == c ? j + 1 : 0;
   const std::uint32_t emit = k + 1 - next;
@@ -92,7 +95,7 @@ std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& 
   return next;
 }
 
-ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) {
+ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(limits) {
   std::array<bool, 256> used{};
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
@@ -103,7 +106,7 @@ ChainMachine::ChainMachine(const Steps& steps, Limits limits) : limits_(limits) 
     else
       AddMatcher(find, replacement);
   }
-  for (int b = 0; b < 256; ++b) inert_[b] = !used[b];
+  for (int b = 0; b < 256; ++b) split_[b] = !used[b];
   wide_ = limits_.maxEntries / kWideColumns >= kMinWideStates;
   // Narrow rows pay only when they are notably smaller: rules that look for
   // nearly every byte value have wide rows either way.
@@ -125,14 +128,14 @@ void ChainMachine::AddOneByteStep(const std::string& find, const std::string& re
   };
   // Fuse into the current map unless that would pass the cap; a fresh map
   // holds one step, whatever its size.
-  if (stages_.empty() || !stages_.back().isMap ||
-      sizeAfter(maps_[stages_.back().index]) > limits_.maxMapBytes) {
-    stages_.push_back({true, static_cast<std::uint32_t>(maps_.size())});
+  if (transducers_.empty() || !transducers_.back().isMap ||
+      sizeAfter(maps_[transducers_.back().index]) > limits_.maxMapBytes) {
+    transducers_.push_back({true, static_cast<std::uint32_t>(maps_.size())});
     ByteMap& map = maps_.emplace_back();
     for (int b = 0; b < 256; ++b) map.out[b] = std::string(1, static_cast<char>(b));
   }
   // Every byte whose current output holds the find byte gets it replaced.
-  ByteMap& map = maps_[stages_.back().index];
+  ByteMap& map = maps_[transducers_.back().index];
   map.bytes = sizeAfter(map);
   for (std::string& out : map.out) {
     if (out.find(f) == std::string::npos) continue;
@@ -158,18 +161,18 @@ void ChainMachine::AddMatcher(const std::string& find, const std::string& replac
     pi[i] = j;
   }
   for (std::size_t k = 1; k < find.size(); ++k) m.border[k] = pi[k - 1];
-  stages_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
+  transducers_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
   matchers_.push_back(std::move(m));
 }
 
 void ChainMachine::AssignClasses() {
-  // Class 0 is the inert bytes' shared column in a narrow table; in a wide one
+  // Class 0 is the split bytes' shared column in a narrow table; in a wide one
   // it is unused, and keeps rows off a 4 KB stride (rows of exactly 4 KB would
   // put every state's entry for a byte in the same cache set).
   classOf_.fill(0);
   classCount_ = 1;
   for (int b = 0; b < 256; ++b) {
-    if (!wide_ && inert_[b]) continue;
+    if (!wide_ && split_[b]) continue;
     classOf_[b] = static_cast<std::uint16_t>(classCount_);
     representative_[classCount_] = static_cast<unsigned char>(b);
     ++classCount_;
@@ -230,7 +233,7 @@ std::uint32_t ChainMachine::Intern(const std::vector<std::uint32_t>& tuple) {
   if (!added) return it->second;
   const auto state = static_cast<std::uint32_t>(tupleIds_.size() - 1);
   it->second = state;
-  work_ += 2 * (classCount_ + tuple.size());
+  budget_.Charge(2 * (classCount_ + tuple.size()));
   tuples_.insert(tuples_.end(), tuple.begin(), tuple.end());
   table_.resize(table_.size() + classCount_, Entry{});
   finals_.emplace_back();
@@ -261,36 +264,40 @@ std::string_view ChainMachine::Output(const Entry& entry) const {
   return longOutputs_[index];
 }
 
-void ChainMachine::FeedStage(std::size_t s, std::vector<std::uint32_t>& tuple,
-                             std::string& bytes) {
+bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple,
+                                  std::string& bytes) {
   spare_.clear();
-  work_ += bytes.size();
-  const Stage stage = stages_[s];
-  if (stage.isMap) {
-    const ByteMap& map = maps_[stage.index];
+  budget_.Charge(bytes.size());
+  const Transducer transducer = transducers_[t];
+  if (transducer.isMap) {
+    const ByteMap& map = maps_[transducer.index];
     for (unsigned char c : bytes) spare_ += map.out[c];
   } else {
-    const Matcher& m = matchers_[stage.index];
-    std::uint32_t& state = tuple[stage.index];
-    for (char c : bytes) state = m.Feed(state, c, spare_, work_);
+    const Matcher& m = matchers_[transducer.index];
+    std::uint32_t& state = tuple[transducer.index];
+    for (char c : bytes) state = m.Feed(state, c, spare_, budget_);
   }
-  if (spare_.size() > limits_.maxEntryOutput || work_ > workLimit_) throw OverBudget{};
+  if (spare_.size() > limits_.maxEntryOutput || budget_.Exhausted()) return false;
   bytes.swap(spare_);
+  return true;
 }
 
-void ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes) {
-  for (std::size_t s = 0; s < stages_.size() && !bytes.empty(); ++s) FeedStage(s, tuple, bytes);
+bool ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes) {
+  for (std::size_t t = 0; t < transducers_.size() && !bytes.empty(); ++t)
+    if (!FeedTransducer(t, tuple, bytes)) return false;
+  return true;
 }
 
-void ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) {
-  for (std::size_t s = 0; s < stages_.size(); ++s) {
-    FeedStage(s, tuple, bytes);
-    const Stage stage = stages_[s];
-    if (stage.isMap) continue;
-    std::uint32_t& state = tuple[stage.index];
-    bytes.append(matchers_[stage.index].find, 0, state);
+bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) {
+  for (std::size_t t = 0; t < transducers_.size(); ++t) {
+    if (!FeedTransducer(t, tuple, bytes)) return false;
+    const Transducer transducer = transducers_[t];
+    if (transducer.isMap) continue;
+    std::uint32_t& state = tuple[transducer.index];
+    bytes.append(matchers_[transducer.index].find, 0, state);
     state = 0;
   }
+  return true;
 }
 
 void ChainMachine::LoadTuple(std::uint32_t row) {
@@ -299,16 +306,16 @@ void ChainMachine::LoadTuple(std::uint32_t row) {
                 tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
 }
 
-void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
+bool ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
   // Loading and storing an entry cost about as much as feeding a few dozen
   // bytes; a new state (Intern) costs its row and its tuple on top.
-  work_ += 64;
+  budget_.Charge(64);
   LoadTuple(row);
   const std::uint16_t cls = classOf_[byte];
   bytes_.clear();
   bool appendInput = false;
-  if (inert_[byte]) {
-    Flush(tuple_, bytes_);
+  if (split_[byte]) {
+    if (!Flush(tuple_, bytes_)) return false;
     // A wide entry is this byte's own: it holds the byte itself.
     if (wide_)
       bytes_ += static_cast<char>(byte);
@@ -316,40 +323,43 @@ void ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
       appendInput = true;
   } else {
     bytes_.assign(1, static_cast<char>(representative_[cls]));
-    Feed(tuple_, bytes_);
+    if (!Feed(tuple_, bytes_)) return false;
   }
-  work_ += bytes_.size();
+  budget_.Charge(bytes_.size());
   const std::uint32_t next = Intern(tuple_);
   Entry& entry = table_[row / sizeof(Entry) + cls];
   entry.next = RowOf(next);
   SetOutput(entry, bytes_, appendInput);
+  return true;
 }
 
-bool ChainMachine::NearBudget() const {
+bool ChainMachine::NearTableLimits() const {
   return table_.size() + classCount_ > limits_.maxEntries || longBytes_ > limits_.maxLongBytes ||
          finalBytes_ > limits_.maxLongBytes;
 }
 
-void ChainMachine::Rebuild(Lane* lanes, std::size_t count) {
+void ChainMachine::Rebuild(Chunk& chunk) {
   std::vector<std::vector<std::uint32_t>> kept;
-  for (std::size_t l = 0; l < count; ++l) {
-    LoadTuple(lanes[l].row);
+  for (std::size_t l = 0; l < chunk.count; ++l) {
+    LoadTuple(chunk.lanes[l].row);
     kept.push_back(tuple_);
   }
   Reset();
-  for (std::size_t l = 0; l < count; ++l) lanes[l].row = RowOf(Intern(kept[l]));
+  for (std::size_t l = 0; l < chunk.count; ++l) chunk.lanes[l].row = RowOf(Intern(kept[l]));
 }
 
-std::string ChainMachine::FinalOutput(std::uint32_t row) {
+bool ChainMachine::AppendFinal(std::uint32_t row, std::string& out) {
   const std::uint32_t state = StateOf(row);
-  if (finalKnown_[state]) return finals_[state];
-  LoadTuple(row);
-  bytes_.clear();
-  Flush(tuple_, bytes_);
-  finals_[state] = bytes_;
-  finalKnown_[state] = true;
-  finalBytes_ += bytes_.size();
-  return bytes_;
+  if (!finalKnown_[state]) {
+    LoadTuple(row);
+    bytes_.clear();
+    if (!Flush(tuple_, bytes_)) return false;
+    finals_[state] = bytes_;
+    finalKnown_[state] = true;
+    finalBytes_ += bytes_.size();
+  }
+  out += finals_[state];
+  return true;
 }
 
 std::size_t ChainMachine::RetainedBytes() const {
@@ -376,51 +386,49 @@ void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
   lane.limit = lane.spare.size();
 }
 
-void ChainMachine::Slow(Lane* lanes, std::size_t which, std::size_t offset,
+bool ChainMachine::SlowRead(Chunk& chunk, std::size_t which, std::size_t offset,
                         std::size_t blockRest) {
-  Lane& lane = lanes[which];
+  Lane& lane = chunk.lanes[which];
   const unsigned char c = lane.in[offset];
   if (table_[lane.row / sizeof(Entry) + classOf_[c]].next == kUnknown) {
-    // All lanes of the chunk keep their states, not only those running now.
     // A wide table that is full goes narrow once this chunk is done.
-    if (NearBudget()) {
+    if (NearTableLimits()) {
       goNarrow_ = wide_ && narrowPays_;
-      Rebuild(activeLanes_, activeCount_);
+      Rebuild(chunk);
     }
-    Compute(lane.row, c);
+    if (!Compute(lane.row, c)) return false;
   }
   const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
   const std::string_view output = Output(entry);
   const std::size_t append = entry.length <= kInline ? entry.advance - entry.length : entry.advance;
-  // This output, and the rest of the block at the most any inline entry writes.
-  Reserve(lane, output.size() + 1 + blockRest * kMaxAdvance + kCopy + kSlack);
+  // This output, the input byte behind it, and the rest of the block.
+  Reserve(lane, output.size() + 1 + RoomFor(blockRest));
   char* o = lane.Write();
   std::memcpy(o, output.data(), output.size());
   o[output.size()] = static_cast<char>(c);
   lane.pos += output.size() + append;
   lane.row = entry.next;
+  return true;
 }
 
-// Runs K lanes side by side until one of them runs out of input. Each lane
-// depends only on its own previous entry, so the K lookups of one round
-// overlap in the processor.
+// Each lane depends only on its own previous entry, so the K lookups of one
+// round overlap in the processor.
 template <std::size_t K, bool kNarrow>
-void ChainMachine::RunInterleaved(Lane* lanes) {
+bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
+  Lane* lanes = chunk.lanes.data() + first;
   for (;;) {
     std::size_t block = kBlock;
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l)
       block = std::min(block, static_cast<std::size_t>(lanes[l].end - lanes[l].in));
-    if (block == 0) return;
-    // Shorten the block to what every lane's buffer holds at kMaxAdvance bytes
-    // per input byte plus one blind copy; make room only when that would leave
-    // a very short block.
-    #pragma GCC unroll 4
+    if (block == 0) return true;
+#pragma GCC unroll 4
+    // Shorten the block to what every lane's room holds; make room only when
+    // that would leave a very short block.
     for (std::size_t l = 0; l < K; ++l) {
-      const std::size_t free = lanes[l].limit - lanes[l].pos;
-      std::size_t fits = free > kCopy + kSlack ? (free - kCopy - kSlack) / kMaxAdvance : 0;
+      std::size_t fits = BlockFor(lanes[l].limit - lanes[l].pos);
       if (fits < std::min(block, kMinBlock)) {
-        Reserve(lanes[l], block * kMaxAdvance + kCopy + kSlack);
+        Reserve(lanes[l], RoomFor(block));
         fits = block;
       }
       block = std::min(block, fits);
@@ -432,32 +440,32 @@ void ChainMachine::RunInterleaved(Lane* lanes) {
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       in[l] = lanes[l].in;
       o[l] = lanes[l].Write();
       row[l] = lanes[l].row;
     }
     for (std::size_t i = 0; i < block; ++i) {
-      #pragma GCC unroll 4
+#pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        if (FastStep<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
+        if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
           continue;
-        #pragma GCC unroll 4
+#pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
           lanes[m].row = static_cast<std::uint32_t>(row[m]);
         }
-        Slow(lanes, l, i, block - i);
+        if (!SlowRead(chunk, first + l, i, block - i)) return false;
         table = reinterpret_cast<const char*>(table_.data());
-        #pragma GCC unroll 4
+#pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
           row[m] = lanes[m].row;
         }
       }
     }
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       lanes[l].pos = static_cast<std::size_t>(o[l] - lanes[l].data);
       lanes[l].row = static_cast<std::uint32_t>(row[l]);
@@ -491,14 +499,15 @@ const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
 }
 
 template <bool kNarrow>
-void ChainMachine::RunSkipping(Lane& lane) {
+bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
+  Lane& lane = chunk.lanes[which];
   std::size_t hits = 0, skipped = 0;
   while (lane.in < lane.end) {
     if (lane.row == kStartRow) {
       // In the start state: copy up to the next byte that does something.
       const unsigned char* loud = FindLoud(lane.in, lane.end);
       const auto run = static_cast<std::size_t>(loud - lane.in);
-      Reserve(lane, run + kSlack);
+      Reserve(lane, run);
       std::memcpy(lane.Write(), lane.in, run);
       lane.pos += run;
       lane.in = loud;
@@ -508,22 +517,24 @@ void ChainMachine::RunSkipping(Lane& lane) {
       // table alone, for this text and the next ones.
       if (++hits >= 64 && skipped < hits * 16) {
         skip_ = false;
-        RunInterleaved<1, kNarrow>(&lane);
-        return;
+        return RunInterleaved<1, kNarrow>(chunk, which);
       }
     }
-    // Through the table until the machine is back in its start state.
+    // Through the table, a short block at a time, until the machine is back
+    // in its start state.
     const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
-    Reserve(lane, kMinBlock * kMaxAdvance + kCopy + kSlack);
+    Reserve(lane, RoomFor(kMinBlock));
     const char* table = reinterpret_cast<const char*>(table_.data());
     const unsigned char* in = lane.in;
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      if (!FastStep<kNarrow>(table, row, *in, o)) {
+      if (!FastRead<kNarrow>(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
-        Slow(&lane, 0, static_cast<std::size_t>(in - lane.in), static_cast<std::size_t>(stop - in));
+        if (!SlowRead(chunk, which, static_cast<std::size_t>(in - lane.in),
+                  static_cast<std::size_t>(stop - in)))
+          return false;
         table = reinterpret_cast<const char*>(table_.data());
         o = lane.Write();
         row = lane.row;
@@ -535,67 +546,66 @@ void ChainMachine::RunSkipping(Lane& lane) {
     lane.pos = static_cast<std::size_t>(o - lane.data);
     lane.row = static_cast<std::uint32_t>(row);
   }
+  return true;
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out) {
-  work_ = 0;
-  workLimit_ = limits_.fixedWork +
-               static_cast<std::size_t>(static_cast<double>(text.size()) * limits_.workPerByte);
-  gaveUp_ = false;
-  try {
-    RunComposed(text, out);
-    return;
-  } catch (const OverBudget&) {
-    // The entries computed so far stay: they are exact, and a later run may
-    // need nothing more.
-    gaveUp_ = true;
-    goNarrow_ = wide_ && narrowPays_;  // wide rows cost the most to build
-    activeLanes_ = nullptr;
-    activeCount_ = 0;
-  }
+  budget_ = Budget(limits_.fixedWork, limits_.workPerByte, static_cast<double>(text.size()));
+  gaveUp_ = !RunComposed(text, out);
+  if (!gaveUp_) return;
+  // The entries computed so far stay: they are exact, and a later run may
+  // need nothing more. Wide rows cost the most to build.
+  goNarrow_ = wide_ && narrowPays_;
   out.assign(text);
   RunStepByStep(out, steps_);
 }
 
-void ChainMachine::RunComposed(std::string_view text, std::string& out) {
+bool ChainMachine::RunComposed(std::string_view text, std::string& out) {
   out.clear();
   ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) *
-                                               std::min(growth_, kMaxGrowthGuess)) + kSlack);
+                                               std::min(growth_, kMaxGrowthGuess)) +
+                          kSlack);
   const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = begin + text.size();
   std::uint32_t row = kStartRow;
   for (const unsigned char* next = begin; next < end;) {
     const unsigned char* chunkEnd =
         end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
-    row = RunChunk(next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
-                   static_cast<std::size_t>(end - chunkEnd));
+    if (!RunChunk(next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
+                  static_cast<std::size_t>(end - chunkEnd)))
+      return false;
     next = chunkEnd;
   }
-  out += FinalOutput(row);
+  if (!AppendFinal(row, out)) return false;
   // Size the next run's output for this kind of text.
   if (!text.empty())
-    growth_ = std::max(1.0, static_cast<double>(out.size()) / static_cast<double>(text.size()) * 1.05);
+    growth_ =
+        std::max(1.0, static_cast<double>(out.size()) / static_cast<double>(text.size()) * 1.05);
+  return true;
 }
 
 template <bool kNarrow>
-void ChainMachine::RunLanes(Lane* lanes, std::size_t count) {
+bool ChainMachine::RunLanes(Chunk& chunk) {
   if (skip_) {
-    for (std::size_t l = 0; l < count; ++l) RunSkipping<kNarrow>(lanes[l]);
-  } else if (count == 3) {
-    RunInterleaved<3, kNarrow>(lanes);
-  } else if (count == 2) {
-    RunInterleaved<2, kNarrow>(lanes);
+    for (std::size_t l = 0; l < chunk.count; ++l)
+      if (!RunSkipping<kNarrow>(chunk, l)) return false;
+  } else if (chunk.count == 3) {
+    if (!RunInterleaved<3, kNarrow>(chunk, 0)) return false;
+  } else if (chunk.count == 2) {
+    if (!RunInterleaved<2, kNarrow>(chunk, 0)) return false;
   }
   // What is left of each lane, one by one.
-  for (std::size_t l = 0; l < count; ++l) RunInterleaved<1, kNarrow>(&lanes[l]);
+  for (std::size_t l = 0; l < chunk.count; ++l)
+    if (!RunInterleaved<1, kNarrow>(chunk, l)) return false;
+  return true;
 }
 
-std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
-                                     std::uint32_t row, std::string& out, std::size_t before,
-                                     std::size_t after) {
-  // Cut the chunk right after boundary bytes near equal shares. The first lane
-  // goes on from `row`; the others start after a boundary, where every state
-  // has been flushed back to the start.
+bool ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
+                            std::uint32_t& row, std::string& out, std::size_t before,
+                            std::size_t after) {
+  // Cut the chunk right after split bytes near equal shares. The first lane
+  // goes on from `row`; the others start after a split byte, where every
+  // state has been flushed back to the start.
   if (goNarrow_) row = GoNarrow(row);
   const auto length = static_cast<std::size_t>(end - begin);
   std::array<const unsigned char*, kLanes + 1> cuts{};
@@ -604,44 +614,42 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
   const std::size_t wanted = std::min(kLanes, length / kMinLaneBytes);
   for (std::size_t l = 1; l < wanted; ++l) {
     const unsigned char* p = std::max(begin + length * l / wanted, cuts[count - 1]);
-    while (p < end && !inert_[*p]) ++p;
-    if (p + 1 >= end) break;  // no boundary left
+    while (p < end && !split_[*p]) ++p;
+    if (p + 1 >= end) break;  // no split byte left
     cuts[count++] = p + 1;
   }
   cuts[count] = end;
 
   // Each lane writes to its region of the scratch buffer, sized by the growth
-  // seen so far and with room for a whole short block past it.
-  constexpr std::size_t kRegionSlack = kMinBlock * kMaxAdvance + kCopy + kSlack;
+  // seen so far and with room for a short block past it.
   const double growth = std::min(growth_, kMaxGrowthGuess);
-  std::array<Lane, kLanes> lanes;
   std::array<std::size_t, kLanes> room{};
   std::size_t size = 0;
   for (std::size_t l = 0; l < count; ++l) {
     room[l] = static_cast<std::size_t>(static_cast<double>(cuts[l + 1] - cuts[l]) * growth) +
-              kRegionSlack;
+              RoomFor(kMinBlock);
     size += room[l];
   }
   if (scratchSize_ < size) {
     scratch_ = std::make_unique_for_overwrite<char[]>(size);
     scratchSize_ = size;
   }
+  Chunk chunk;
+  chunk.count = count;
   for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l) {
     char* region = scratch_.get() + at;
-    lanes[l] = Lane{cuts[l], cuts[l + 1], region, room[l], 0, l == 0 ? row : kStartRow, region, 0,
-                    false, {}};
+    chunk.lanes[l] = Lane{.in = cuts[l],
+                          .end = cuts[l + 1],
+                          .data = region,
+                          .limit = room[l],
+                          .row = l == 0 ? row : kStartRow,
+                          .region = region};
   }
 
-  activeLanes_ = lanes.data();
-  activeCount_ = count;
-  if (wide_)
-    RunLanes<false>(lanes.data(), count);
-  else
-    RunLanes<true>(lanes.data(), count);
+  if (!(wide_ ? RunLanes<false>(chunk) : RunLanes<true>(chunk))) return false;
   std::size_t produced = 0;
-  for (std::size_t l = 0; l < count; ++l) produced += lanes[l].pos + lanes[l].regionUsed;
-  activeLanes_ = nullptr;
-  activeCount_ = 0;
+  for (std::size_t l = 0; l < count; ++l)
+    produced += chunk.lanes[l].pos + chunk.lanes[l].regionUsed;
   // Grow the result by what the text so far says the rest will need, rather
   // than by doubling (which std::string::reserve would do), but never to more
   // than twice what it holds: an early burst must not size the whole text.
@@ -652,11 +660,12 @@ std::uint32_t ChainMachine::RunChunk(const unsigned char* begin, const unsigned 
                                std::max(now, kChunkBytes));
     ReserveExactly(out, now + rest + kSlack);
   }
-  for (std::size_t l = 0; l < count; ++l) {
-    if (lanes[l].spilled) out.append(lanes[l].region, lanes[l].regionUsed);
-    out.append(lanes[l].data, lanes[l].pos);
+  for (const Lane& lane : std::span(chunk.lanes).first(count)) {
+    if (lane.spilled) out.append(lane.region, lane.regionUsed);
+    out.append(lane.data, lane.pos);
   }
-  return lanes[count - 1].row;
+  row = chunk.lanes[count - 1].row;
+  return true;
 }
 
 }  // namespace glossmith::detail

@@ -5,52 +5,48 @@
 // Each literal replace step (core/rules/literal_replace.h) is a small
 // transducer: its state is the part of the text read so far that could still
 // begin a match (a prefix of the find string, tracked with the find string's
-// border table), and each byte read either extends that prefix, completes a match (emit the
-// replacement, back to the start) or rules out the oldest pending bytes (emit
-// them). Composing the transducers of a chain, each feeding its output to the
+// border table), and each byte read either extends that prefix, completes a
+// match (emit the replacement, back to the start) or rules out the oldest
+// pending bytes (emit them). Composing the transducers of a chain, each feeding its output to the
 // next, gives one machine whose state is the tuple of the steps' states; it
 // reads the text once and writes the chain's result. Nothing is approximated:
 // for every input the machine emits exactly what running the steps one after
 // another would give.
 //
-// The machine is built lazily, as a table from (state, byte class) to (next
-// state, output). A missing entry is computed on first use by running the byte
-// through the step transducers; after that it costs one table lookup. A byte
-// that occurs in no find string is "inert": reading one flushes every pending
-// prefix, as the end of the text would, and then emits the byte itself.
+// The machine is built lazily, as a table from (row, byte class) to an entry:
+// the next row and the output. A missing entry is computed on first use by
+// running the byte through the step transducers; after that it costs one
+// table lookup. A split byte (one that occurs in no find string) flushes every
+// pending prefix, as the end of the text would, and then emits the byte
+// itself; so a text may be cut right after one and each side run on its own
+// (IsSplitByte).
 //
 // Columns: a machine starts wide, with a column for every byte value, so that
-// an entry holds its whole output, the inert byte included, and a step is one
-// lookup and one copy. Wide rows take some 4 KB a state; a machine whose
-// table outgrows its budget that way goes narrow at the next chunk (unless its
-// rules look for nearly every byte value, so that narrow rows would be hardly
-// smaller): the inert bytes then share one column, whose entries write the
+// an entry holds its whole output, a split byte included, and reading a byte
+// is one lookup and one copy. Wide rows take some 4 KB a state; a machine whose table
+// outgrows its budget that way goes narrow at the next chunk (unless its rules
+// look for nearly every byte value, so that narrow rows would be hardly
+// smaller): the split bytes then share one column, whose entries write the
 // input byte after their output (a second store per byte), and rows are as
-// small as the rules' bytes allow. Consecutive one-byte find strings are fused into byte maps before
-// composing, since they keep no state; a map stops growing at a size cap, so
-// values that spell each other out cannot make it explode.
+// small as the rules' bytes allow. Consecutive one-byte find strings are fused
+// into byte maps before composing, since they keep no state; a map stops
+// growing at a size cap, so values that spell each other out cannot make it
+// explode.
 //
-// An inert byte also ends every pending match, so a text may be cut right
-// after one and each part translated on its own (IsBoundary). The text is run
-// in chunks of a megabyte, each cut that way into up to three lanes that are
-// run interleaved, to keep the processor busy while each lane waits for its
-// next table entry. The machine's state carries over from one chunk to the
-// next, so chunks need no boundary.
+// The text is run in chunks (kChunkBytes), each cut after split bytes into up
+// to three lanes that are run interleaved, to keep the processor busy while
+// each lane waits for its next entry. The machine's state carries over from
+// one chunk to the next, so chunks need not end on a split byte. Each lane
+// runs in blocks: stretches of input that its output buffer is sure to hold
+// (RoomFor), so that the inner loop never checks room.
 //
-// Output room: an inline table entry writes at most kCopy bytes and advances
-// the output by at most kMaxAdvance, whatever entries are added later; a block
-// of input is never longer than every lane's free room allows at that rate.
-// Only the slow path writes more, and it reserves what it writes (and the rest
-// of the block) first.
-//
-// Cost bound: computing entries is the only work that is not one lookup per
-// byte. A run may spend at most Limits::fixedWork plus workPerByte per input
-// byte on it (the plain rules read every byte at least once, and their first
-// step may leave little for the others to read); a run that would spend more, or whose single entry would output more
-// than maxEntryOutput bytes, gives up and runs the steps one by one, as the
-// plain rules do. The entries computed so far stay for the next run. The table
+// Cost: computing entries is the only work that is not one lookup per byte.
+// It is charged to the run's Budget (MachineLimits in budget.h); a run whose
+// budget is spent, or whose single entry would output more than
+// maxEntryOutput bytes, gives up and runs the steps one by one, as the plain
+// rules do. The entries computed so far stay for the next run. The table
 // holds at most maxEntries entries; past that it is dropped and rebuilt from
-// the current states, so memory stays bounded.
+// the lanes' current states, so memory stays bounded.
 
 #include <array>
 #include <bit>
@@ -64,24 +60,15 @@
 #include <utility>
 #include <vector>
 
+#include "core/engine/budget.h"
 #include "core/rules/literal_replace.h"
 
 namespace glossmith::detail {
 
 class ChainMachine {
  public:
-  struct Limits {
-    std::size_t maxEntries = std::size_t{1} << 18;      // table entries (16 bytes each)
-    std::size_t maxLongBytes = std::size_t{1} << 21;    // bytes of outputs kept out of line
-    std::size_t maxEntryOutput = std::size_t{1} << 20;  // one entry's output
-    std::size_t maxMapBytes = std::size_t{1} << 16;     // outputs of one fused byte map
-    std::size_t fixedWork = std::size_t{1} << 20;       // per run, in bytes fed to a step
-    double workPerByte = 1.0 / 8;
-  };
-
   // `steps` run in order; steps with an empty find string are dropped.
-  explicit ChainMachine(const Steps& steps, Limits limits);
-  explicit ChainMachine(const Steps& steps) : ChainMachine(steps, Limits{}) {}
+  explicit ChainMachine(const Steps& steps, MachineLimits limits = {});
   ~ChainMachine();
 
   ChainMachine(const ChainMachine&) = delete;
@@ -92,7 +79,7 @@ class ChainMachine {
   void Run(std::string_view text, std::string& out);
 
   // True for a byte that no step looks for.
-  bool IsBoundary(unsigned char byte) const { return inert_[byte]; }
+  bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
   // Number of states built so far (since the last reset); for tests and tuning.
   std::size_t StateCount() const { return tupleIds_.size(); }
@@ -124,19 +111,20 @@ class ChainMachine {
     std::string find;
     std::string replacement;
     std::vector<std::uint32_t> border;  // border[k]: longest proper border of find[0, k)
-    std::uint32_t Feed(std::uint32_t state, char c, std::string& out, std::size_t& work) const;
+    std::uint32_t Feed(std::uint32_t state, char c, std::string& out, Budget& budget) const;
   };
-  struct Stage {
+  // One transducer of the chain: a byte map or a matcher.
+  struct Transducer {
     bool isMap;
     std::uint32_t index;  // into maps_ or matchers_
   };
 
-  // One table entry: the next state's row (see RowOf, or kUnknown) and the
-  // output, held inline when it is short. `advance` is the length plus one when
-  // the input byte itself follows the output (inert bytes, narrow tables only).
-  // A long output (length kLong) is in longOutputs_, its index in `bytes`, and
+  // One table entry: the next row (see RowOf, or kUnknown) and the output,
+  // held inline when it is short. `advance` is the length plus one when the
+  // input byte itself follows the output (split bytes, narrow tables only). A
+  // long output (length kLong) is in longOutputs_, its index in `bytes`, and
   // `advance` is then just that flag. An unknown entry has length kLong too, so
-  // one test sends both to the slow path. The step reads the first eight bytes
+  // one test sends both to the slow path. FastRead reads the first eight bytes
   // (next, length, advance) in one load: see Head*.
   struct Entry {
     std::uint32_t next = kUnknown;
@@ -160,8 +148,23 @@ class ChainMachine {
   static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
   static constexpr std::uint8_t kInline = 10;
   static constexpr std::uint8_t kLong = 0xFF;
-  static constexpr std::size_t kCopy = 16;                // bytes an inline entry copies blindly
-  static constexpr std::size_t kMaxAdvance = kInline + 1;  // most an inline entry advances
+
+  // Output room. An inline entry copies kCopy bytes blindly and advances the
+  // output by at most kMaxAdvance, whatever entries are added later; kSlack
+  // more is spare. The fast path runs a block only when the lane's room holds
+  // RoomFor(block); the slow path reserves its own output plus that for the
+  // rest of the block before it writes.
+  static constexpr std::size_t kCopy = 16;
+  static constexpr std::size_t kMaxAdvance = kInline + 1;
+  static constexpr std::size_t kSlack = 64;
+  static constexpr std::size_t RoomFor(std::size_t bytes) {
+    return bytes * kMaxAdvance + kCopy + kSlack;
+  }
+  // The longest block that `room` bytes of output hold by that rule.
+  static constexpr std::size_t BlockFor(std::size_t room) {
+    return room > RoomFor(0) ? (room - RoomFor(0)) / kMaxAdvance : 0;
+  }
+
   // The table starts with each byte's class times sizeof(Entry), as 16-bit
   // numbers; the rows follow. Rows and class offsets are in bytes, so that the
   // inner loop adds and loads, nothing else.
@@ -169,7 +172,7 @@ class ChainMachine {
   static constexpr std::uint32_t kStartRow = kHeaderBytes;
 
   struct Lane;
-  struct OverBudget {};
+  struct Chunk;
 
   // Construction.
   void AddOneByteStep(const std::string& find, const std::string& replacement);
@@ -180,32 +183,35 @@ class ChainMachine {
   std::uint32_t GoNarrow(std::uint32_t row);
   void FindLoudBytes();
 
-  // The table.
+  // The table. The functions that compute outputs return false, leaving the
+  // table as it was, when the run's budget is spent or an entry's output
+  // passes maxEntryOutput.
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes_; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes_; }
   void Reset();
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple);
   void SetOutput(Entry& entry, std::string_view bytes, bool appendInput);
   std::string_view Output(const Entry& entry) const;
-  void FeedStage(std::size_t stage, std::vector<std::uint32_t>& tuple, std::string& bytes);
-  void Feed(std::vector<std::uint32_t>& tuple, std::string& bytes);
-  void Flush(std::vector<std::uint32_t>& tuple, std::string& bytes);
+  bool FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple, std::string& bytes);
+  bool Feed(std::vector<std::uint32_t>& tuple, std::string& bytes);
+  bool Flush(std::vector<std::uint32_t>& tuple, std::string& bytes);
   void LoadTuple(std::uint32_t row);
-  // Fills the table entry for (row, byte). Throws OverBudget when the run's
-  // work or the entry's output passes its limit.
-  void Compute(std::uint32_t row, unsigned char byte);
-  std::string FinalOutput(std::uint32_t row);
-  bool NearBudget() const;
-  // Drops the table, keeping the states the lanes are in.
-  void Rebuild(Lane* lanes, std::size_t count);
+  // Fills the table entry for (row, byte).
+  bool Compute(std::uint32_t row, unsigned char byte);
+  // Appends what the end of the text emits in the state at `row`.
+  bool AppendFinal(std::uint32_t row, std::string& out);
+  bool NearTableLimits() const;
+  // Drops the table, keeping the states of the chunk's lanes.
+  void Rebuild(Chunk& chunk);
 
-  // Running.
-  // The per-byte step: one lookup, a blind copy of the inline output and, in a
+  // Running. Each returns false when the run's budget is spent; the run then
+  // starts over step by step.
+  // Reads one byte: one lookup, a blind copy of the inline output and, in a
   // narrow table, the input byte behind it. False, with nothing written, when
   // the entry is unknown or its output long: the caller then takes the slow
   // path.
   template <bool kNarrow>
-  static bool FastStep(const char* table, std::size_t& row, unsigned char c, char*& o) {
+  static bool FastRead(const char* table, std::size_t& row, unsigned char c, char*& o) {
     std::size_t column;
     if constexpr (kNarrow) {
       std::uint16_t offset;
@@ -234,35 +240,39 @@ class ChainMachine {
     row = HeadNext(head);
     return true;
   }
-  static void Reserve(Lane& lane, std::size_t extra);
-  // Reads byte `offset` of lane `which` the slow way: fills a missing entry or
-  // copies a long output. `blockRest` bytes of the block remain, this one
-  // included.
-  void Slow(Lane* lanes, std::size_t which, std::size_t offset, std::size_t blockRest);
+  // Makes room for `bytes` more bytes of output in the lane.
+  static void Reserve(Lane& lane, std::size_t bytes);
+  // Reads byte `offset` of the chunk's lane `which` the slow way: fills a
+  // missing entry or copies a long output. `blockRest` bytes of the block
+  // remain, this one included.
+  bool SlowRead(Chunk& chunk, std::size_t which, std::size_t offset, std::size_t blockRest);
+  // Runs lanes [first, first + K) of the chunk side by side until one of them
+  // runs out of input.
   template <std::size_t K, bool kNarrow>
-  void RunInterleaved(Lane* lanes);
-  // Runs a lane, copying the stretches between loud bytes in bulk while the
-  // machine is in its start state.
+  bool RunInterleaved(Chunk& chunk, std::size_t first);
+  // Runs lane `which`, copying the stretches between loud bytes in bulk while
+  // the machine is in its start state.
   template <bool kNarrow>
-  void RunSkipping(Lane& lane);
+  bool RunSkipping(Chunk& chunk, std::size_t which);
   template <bool kNarrow>
-  void RunLanes(Lane* lanes, std::size_t count);
+  bool RunLanes(Chunk& chunk);
   const unsigned char* FindLoud(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
-  // and returns the state at the end. `before` bytes of text came before it,
-  // `after` bytes follow.
-  std::uint32_t RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t row,
-                         std::string& out, std::size_t before, std::size_t after);
-  void RunComposed(std::string_view text, std::string& out);
+  // and leaves the state at the end in `row`. `before` bytes of text came
+  // before it, `after` bytes follow.
+  bool RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t& row,
+                std::string& out, std::size_t before, std::size_t after);
+  bool RunComposed(std::string_view text, std::string& out);
 
   Steps steps_;  // as given, for running them one by one
-  Limits limits_;
+  MachineLimits limits_;
+  Budget budget_;  // for the current run
   bool gaveUp_ = false;
 
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
-  std::vector<Stage> stages_;
-  std::array<bool, 256> inert_{};
+  std::vector<Transducer> transducers_;
+  std::array<bool, 256> split_{};
   bool wide_ = true;
   bool narrowPays_ = true;  // narrow rows would be at most 3/4 of wide ones
   bool goNarrow_ = false;   // at the start of the next chunk
@@ -271,16 +281,15 @@ class ChainMachine {
   std::uint32_t rowBytes_ = 0;
   std::uint32_t classCount_ = 1;
 
-  std::vector<Entry> table_;            // class offsets, rows, one padding entry
-  std::vector<std::uint32_t> tuples_;   // the tuple of state s at s * matchers_.size()
+  std::vector<Entry> table_;           // class offsets, rows, one padding entry
+  std::vector<std::uint32_t> tuples_;  // the tuple of state s at s * matchers_.size()
   std::unordered_map<std::string, std::uint32_t> tupleIds_;
-  std::vector<std::string> finals_;     // what the end of the text emits, per state
+  std::vector<std::string> finals_;  // what the end of the text emits, per state
   std::vector<bool> finalKnown_;
   std::vector<std::string> longOutputs_;
   std::size_t longBytes_ = 0;
   std::size_t finalBytes_ = 0;
   std::size_t resets_ = 0;
-  std::size_t work_ = 0, workLimit_ = 0;  // for the current run
   double growth_ = 1.0;  // output size over input size, from the last run
   // The bytes that do anything in the start state, when there are at most
   // kMaxLoud of them; skip_ says whether to copy the others in bulk.
@@ -289,8 +298,6 @@ class ChainMachine {
   bool skip_ = false;
   std::unique_ptr<char[]> scratch_;  // the lanes' output regions
   std::size_t scratchSize_ = 0;
-  Lane* activeLanes_ = nullptr;  // the lanes of the chunk being run
-  std::size_t activeCount_ = 0;
 
   // Scratch for Compute.
   std::vector<std::uint32_t> tuple_;

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
 
-#include "core/engine/aho_corasick.h"
 #include "core/engine/batch_replace.h"
+#include "core/engine/budget.h"
 #include "core/engine/chain_machine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
@@ -23,33 +24,29 @@ namespace detail {
 // composed machines, batches, and steps run one by one where neither pays.
 class Plan {
  public:
-  // Automata of one batch part, and of all parts together, in table entries.
-  static constexpr std::size_t kMaxPartEntries = std::size_t{1} << 21;
-  static constexpr std::size_t kMaxPlanEntries = std::size_t{1} << 22;
-
   void AddMachine(const Steps& steps) {
     if (steps.empty()) return;
     auto machine = std::make_unique<ChainMachine>(steps);
-    NoteBoundaries([&](unsigned char b) { return machine->IsBoundary(b); });
+    NoteSplitBytes([&](unsigned char b) { return machine->IsSplitByte(b); });
     phases_.emplace_back(std::move(machine));
   }
 
-  // Splits the list into parts whose automata stay small; what lies past the
-  // plan's total runs step by step.
+  // Cuts the list into parts whose automata fit kMaxPartEntries; what lies
+  // past the plan's kMaxPlanEntries runs step by step.
   void AddBatch(const Steps& steps) {
-    std::size_t from = 0, planned = 0;
-    while (from < steps.size()) {
-      const std::size_t to = PartEnd(steps, from);
-      const std::size_t entries = AutomatonEntries(steps, from, to);
-      if (entries <= kMaxPartEntries && planned + entries > kMaxPlanEntries) {
-        AddStepByStep(Steps(steps.begin() + static_cast<std::ptrdiff_t>(from), steps.end()));
-        return;
+    const std::span<const OwnedStep> all(steps);
+    std::size_t from = 0;
+    while (from < all.size()) {
+      const auto [to, entries] = LongestPart(all, from);
+      if (entries <= kMaxPartEntries) {
+        if (!planEntries_.Affords(entries)) {
+          AddStepByStep(Steps(all.begin() + static_cast<std::ptrdiff_t>(from), all.end()));
+          return;
+        }
+        planEntries_.Charge(entries);
       }
-      if (entries <= kMaxPartEntries) planned += entries;
-      Steps part(steps.begin() + static_cast<std::ptrdiff_t>(from),
-                 steps.begin() + static_cast<std::ptrdiff_t>(to));
-      auto batch = std::make_unique<BatchReplacer>(part);
-      NoteBoundaries([&](unsigned char b) { return batch->IsBoundary(b); });
+      auto batch = std::make_unique<BatchReplacer>(all.subspan(from, to - from), entries);
+      NoteSplitBytes([&](unsigned char b) { return batch->IsSplitByte(b); });
       phases_.emplace_back(std::move(batch));
       from = to;
     }
@@ -69,11 +66,10 @@ class Plan {
       target = target == &out ? &scratch_ : &out;
     }
     // Do not keep a large intermediate text alive between calls.
-    constexpr std::size_t kKeptScratch = std::size_t{1} << 22;
     if (scratch_.capacity() > kKeptScratch) std::string().swap(scratch_);
   }
 
-  bool IsBoundary(unsigned char byte) const { return boundary_[byte]; }
+  bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
   std::string Describe() const {
     std::string text;
@@ -118,51 +114,52 @@ class Plan {
     }
   };
 
-  static std::size_t AutomatonEntries(const Steps& steps, std::size_t from, std::size_t to) {
-    std::vector<std::string_view> finds;
-    finds.reserve(to - from);
-    for (std::size_t i = from; i < to; ++i)
-      if (!steps[i].first.empty()) finds.push_back(steps[i].first);
-    return AhoCorasick::EntriesFor(finds);
-  }
+  struct Part {
+    std::size_t end;
+    std::size_t entries;  // of its automaton
+  };
 
-  // The end of the longest part from `from` whose automaton fits
-  // kMaxPartEntries (at least one step). Entries only grow with the part, so
-  // a doubling then halving search finds it; it starts from one step, so that
-  // counting never sorts much more than twice the part it settles on.
-  static std::size_t PartEnd(const Steps& steps, std::size_t from) {
-    auto fits = [&](std::size_t to) { return AutomatonEntries(steps, from, to) <= kMaxPartEntries; };
-    std::size_t good = from + 1, bad = steps.size() + 1;
-    if (!fits(good)) return good;
-    for (std::size_t stride = 1; good < steps.size(); stride *= 2) {
-      const std::size_t next = std::min(steps.size(), good + stride);
-      if (!fits(next)) {
-        bad = next;
-        break;
+  // The longest part from `from` whose automaton fits kMaxPartEntries (at
+  // least one step). Entries only grow with the part, so a doubling then
+  // halving search finds it; it starts from one step, so that counting never
+  // sorts much more than twice the part it settles on.
+  static Part LongestPart(std::span<const OwnedStep> steps, std::size_t from) {
+    auto entries = [&](std::size_t to) {
+      return BatchReplacer::AutomatonEntries(steps.subspan(from, to - from));
+    };
+    Part good{from + 1, entries(from + 1)};
+    if (good.entries > kMaxPartEntries) return good;
+    std::size_t bad = steps.size() + 1;
+    auto tryEnd = [&](std::size_t to) {
+      const std::size_t counted = entries(to);
+      if (counted > kMaxPartEntries) {
+        bad = to;
+        return false;
       }
-      good = next;
-    }
-    while (bad - good > 1) {
-      const std::size_t mid = good + (bad - good) / 2;
-      (fits(mid) ? good : bad) = mid;
-    }
+      good = {to, counted};
+      return true;
+    };
+    for (std::size_t stride = 1; good.end < steps.size(); stride *= 2)
+      if (!tryEnd(std::min(steps.size(), good.end + stride))) break;
+    while (bad - good.end > 1) tryEnd(good.end + (bad - good.end) / 2);
     return good;
   }
 
   void AddStepByStep(Steps steps) {
     for (const auto& [find, replacement] : steps)
-      for (unsigned char c : find) boundary_[c] = false;
+      for (unsigned char c : find) split_[c] = false;
     phases_.emplace_back(StepByStep{std::move(steps)});
   }
 
-  template <typename IsBoundaryOf>
-  void NoteBoundaries(IsBoundaryOf isBoundary) {
+  template <typename IsSplitByteOf>
+  void NoteSplitBytes(IsSplitByteOf isSplitByte) {
     for (int b = 0; b < 256; ++b)
-      boundary_[b] = boundary_[b] && isBoundary(static_cast<unsigned char>(b));
+      split_[b] = split_[b] && isSplitByte(static_cast<unsigned char>(b));
   }
 
   std::vector<Phase> phases_;
-  std::array<bool, 256> boundary_ = [] {
+  Budget planEntries_{kMaxPlanEntries};  // the entries of all the plan's automata
+  std::array<bool, 256> split_ = [] {
     std::array<bool, 256> all{};
     all.fill(true);
     return all;
@@ -278,11 +275,11 @@ std::size_t Translator::RetainedBytes() const {
   return bytes;
 }
 
-bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsBoundary(byte); }
+bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsSplitByte(byte); }
 
 std::size_t Translator::SplitPoint(std::string_view text) const {
   for (std::size_t i = text.size(); i > 0; --i) {
-    if (plan_->IsBoundary(static_cast<unsigned char>(text[i - 1]))) return i;
+    if (plan_->IsSplitByte(static_cast<unsigned char>(text[i - 1]))) return i;
   }
   return 0;
 }
@@ -292,7 +289,7 @@ SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet r
     : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), maxPlans_(maxPlans) {
   if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
   auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
-  for (int b = 0; b < 256; ++b) split_[b] = plan->IsBoundary(static_cast<unsigned char>(b));
+  for (int b = 0; b < 256; ++b) split_[b] = plan->IsSplitByte(static_cast<unsigned char>(b));
   idle_.push_back({std::move(plan), {}});
   plans_ = 1;
 }

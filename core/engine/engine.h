@@ -2,10 +2,30 @@
 
 // The translation engine that the window and the CLI use.
 //
+// Words, as the engine's code uses them:
+// - step: one literal replace (find, replacement) applied to the whole text
+//   (core/rules/literal_replace.h); a translation is a list of steps.
+// - phase: a stretch of consecutive steps run by one engine over the whole
+//   text: a machine, a batch, or step by step. A plan runs its phases in turn.
+// - part: the steps of a long Custom list that one batch (one automaton)
+//   takes; a list too long for one automaton is cut into parts.
+// - split byte: a byte that no step of a phase (or of the whole translation)
+//   looks for. Every pending match ends at one, so a text may be cut right
+//   after it and each side translated on its own.
+// - chunk: the stretch of text (kChunkBytes, a megabyte) that a machine or a
+//   batch runs at a time, so that scratch space does not grow with the text.
+// - lane: a share of a chunk, cut after a split byte, run interleaved with the
+//   other lanes so that their table lookups overlap.
+// - block: the bytes of a lane that the machine's inner loop runs without
+//   checking output room (at most 4 KiB; see ChainMachine::RoomFor).
+// - entry: one cell of a table: for a state and a byte (class), the next
+//   state's row and, in a machine, the output.
+// - row: where a state's entries begin in its table.
+//
 // Semantics: exactly those of glossmith::reference (core/rules/reference.h):
-// the Custom stage and the chains are ordered lists of literal replace steps,
-// each applied to the whole result of the one before. The engine gives the
-// same bytes for every text, rule set and mode; only the work differs.
+// the Custom steps and the chains are ordered lists of steps, each applied to
+// the whole result of the one before. The engine gives the same bytes for
+// every text, rule set and mode; only the work differs.
 //
 // How:
 // - A Translator reads the stored rules once per call (the Custom string list
@@ -17,7 +37,7 @@
 //   pending partial matches of all steps.
 // - A long Custom string list (more than kFusedPairs pairs) is applied by
 //   detail::BatchReplacer instead, which finds all occurrences of all its find
-//   strings in one scan and applies as many consecutive pairs per pass as it
+//   strings in one scan and applies as many consecutive steps per pass as it
 //   can prove independent in the text at hand. A list whose automata would
 //   pass the plan's budget is cut into parts; what lies past the budget runs
 //   step by step.
@@ -34,15 +54,16 @@
 // - peak memory: at most the reference's, plus 64 MB, including what is kept
 //   between calls.
 // It holds because every optimisation has a budget and a fallback to running
-// its steps one by one, the reference's own way: a machine's table and an
-// automaton are capped in size (ChainMachine::Limits, BatchReplacer::Limits,
-// Plan's entry budgets; at most two plans per thread); the work a call spends
-// computing table entries, checking batch passes or building an automaton is
-// capped by a fixed amount plus a share of what the reference would spend
-// (bytes times steps), and a call that reaches the cap finishes step by step;
-// an automaton is built only for a text at least as long as its entries per
-// step; one table entry may not output more than a megabyte. The benchmark
-// (bench/core) measures the adversarial rule sets against the reference.
+// its steps one by one, the reference's own way. Every limit is defined in
+// core/engine/budget.h: the size of a machine's table and of an automaton,
+// the plan's automaton entries, what a plan keeps between calls (at most two
+// plans per thread), and the work a run may spend computing entries, checking
+// batch passes or building an automaton (a fixed amount plus a share of what
+// the reference would spend, bytes times steps), which each phase charges to
+// a Budget; a phase whose budget is spent finishes step by step. An automaton
+// is built only for a text at least as long as its entries per step; one
+// entry may not output more than a megabyte. The benchmark (bench/core)
+// measures the adversarial rule sets against the reference.
 //
 // Invariants:
 // - Output is byte-identical to reference::EnglishToL33t / L33tToEnglish.
@@ -50,14 +71,13 @@
 //   replace once; the 26 letters once each, in Hardcore mode) and never writes.
 // - Memory: the input, the output, one intermediate text when a long Custom
 //   list splits the work into phases, the capped tables, and scratch space
-//   that does not grow with the text: the machine works in chunks of a
-//   megabyte, the batch in pieces of a megabyte (some 30 bytes of scratch per
-//   byte of a piece; see batch_replace.h).
+//   that does not grow with the text: machine and batch run chunk by chunk
+//   (a batch needs some 30 bytes of scratch per byte of a chunk; see
+//   batch_replace.h).
 //
-// Streaming: a byte that no step of the translation looks for ends every
-// pending match, so translating a text in pieces cut right after such bytes
-// and joining the results gives the translation of the whole
-// (Translator::SplitPoint). Line feeds are such bytes for the built-in rules
+// Streaming: a text cut right after split bytes may be translated cut by
+// cut; joining the results gives the translation of the whole
+// (Translator::SplitPoint). Line feeds are split bytes for the built-in rules
 // and for any Custom list whose entries hold none.
 
 #include <array>
@@ -100,12 +120,12 @@ class Translator {
   // not alias `text`; its capacity is reused.
   void Translate(std::string_view text, std::string& out);
 
-  // The length of the longest prefix of `text` that ends right after a byte
-  // that no step looks for (0 if there is none). Translating that prefix and
+  // The length of the longest prefix of `text` that ends right after a split
+  // byte (0 if there is none). Translating that prefix and
   // the rest separately and joining the results equals translating the whole.
   std::size_t SplitPoint(std::string_view text) const;
 
-  // True for a byte that no step looks for: a text may be cut right after it.
+  // True for a split byte of the whole translation.
   bool IsSplitByte(unsigned char byte) const;
 
   // How the translation runs, phase by phase ("machine", "batch, machine",

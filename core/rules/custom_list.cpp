@@ -34,11 +34,10 @@ std::size_t CountSearchEntries(const std::vector<std::string>& searchElements) {
   return static_cast<std::size_t>(firstEmpty - searchElements.begin());
 }
 
-std::vector<std::pair<std::string, std::string>> CustomPairs(std::string_view storedSearch,
-                                                             std::string_view storedReplace) {
+Steps CustomPairs(std::string_view storedSearch, std::string_view storedReplace) {
   std::vector<std::string> search = SplitList(storedSearch);
   std::vector<std::string> replace = SplitList(storedReplace);
-  std::vector<std::pair<std::string, std::string>> pairs;
+  Steps pairs;
   for (size_t i = 0; i < kMaxCustomPairs; ++i) {
     if (i >= search.size() || search[i].empty()) break;
     if (i >= replace.size()) break;

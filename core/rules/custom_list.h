@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/rules/literal_replace.h"
+
 namespace glossmith {
 
 // The Custom string list is stored as two values, "search" and "replace" in
@@ -30,7 +32,6 @@ std::size_t CountSearchEntries(const std::vector<std::string>& searchElements);
 // replacement element i exists; the first pair that fails a test ends the
 // list, and at most kMaxCustomPairs pairs are applied.
 inline constexpr std::size_t kMaxCustomPairs = 32768;
-std::vector<std::pair<std::string, std::string>> CustomPairs(std::string_view storedSearch,
-                                                             std::string_view storedReplace);
+Steps CustomPairs(std::string_view storedSearch, std::string_view storedReplace);
 
 }  // namespace glossmith

@@ -27,8 +27,10 @@ std::string ReplaceAll(std::string_view text, std::string_view find,
 // The same, applied to `text` in place.
 void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement);
 
-// A chain of literal replace steps: (find, replacement), applied in order.
-using Steps = std::vector<std::pair<std::string, std::string>>;
+// A literal replace step that owns its strings: (find, replacement).
+using OwnedStep = std::pair<std::string, std::string>;
+// A chain of them, applied in order.
+using Steps = std::vector<OwnedStep>;
 
 // Applies one step to `text` in place, as ReplaceAll would. A replacement no
 // longer than its find string is written over the text; a longer one is

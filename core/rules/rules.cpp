@@ -79,8 +79,8 @@ std::string WordSpelling(const LetterTable& table, const HardcoreWord& word) {
 
 }  // namespace
 
-std::vector<OwnedStep> HardcoreChain(const LetterTable& table) {
-  std::vector<OwnedStep> steps;
+Steps HardcoreChain(const LetterTable& table) {
+  Steps steps;
   steps.reserve(64);
   for (int i = 0; i < 26; ++i) steps.emplace_back(std::string(1, char('A' + i)), Token(table, i));
   for (int i = 0; i < 26; ++i) steps.emplace_back(std::string(1, char('a' + i)), Token(table, i));
@@ -89,8 +89,8 @@ std::vector<OwnedStep> HardcoreChain(const LetterTable& table) {
   return steps;
 }
 
-std::vector<OwnedStep> ReverseHardcoreChain(const LetterTable& table) {
-  std::vector<OwnedStep> steps;
+Steps ReverseHardcoreChain(const LetterTable& table) {
+  Steps steps;
   steps.reserve(64);
   for (const auto& word : kReverseHardcoreSpellingSteps)
     steps.emplace_back(std::string(word.plain), WordSpelling(table, word));

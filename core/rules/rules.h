@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/rules/hardcore_table.h"
+#include "core/rules/literal_replace.h"
 
 namespace glossmith {
 
@@ -19,9 +20,6 @@ struct Step {
   std::string_view find;
   std::string_view replacement;
 };
-
-// A step whose strings depend on the Hardcore letter table.
-using OwnedStep = std::pair<std::string, std::string>;
 
 // English to L33T, Hardcore off: the pronoun and a, e, l, o (1-11); s before a
 // space or punctuation becomes z, doubled s before a space stays (12-32); the
@@ -57,11 +55,11 @@ std::string HardcoreSpelling(const LetterTable& table, std::string_view letters)
 
 // The 64 steps of the Hardcore chain for this table: capital letters A-Z, then
 // small letters a-z, each to its value and a space; then the word steps.
-std::vector<OwnedStep> HardcoreChain(const LetterTable& table);
+Steps HardcoreChain(const LetterTable& table);
 
 // The 64 steps of the Reverse hardcore chain for this table: the spelling
 // steps, then every token (value and a space) to its small letter, then to its
 // capital letter.
-std::vector<OwnedStep> ReverseHardcoreChain(const LetterTable& table);
+Steps ReverseHardcoreChain(const LetterTable& table);
 
 }  // namespace glossmith

@@ -15,9 +15,9 @@ namespace detail {
 
 namespace {
 
-// Equal stretches are skipped a block at a time; memcmp is far faster than
-// comparing unit by unit, and a keystroke leaves all but a few blocks alone.
-constexpr qsizetype kBlock = 512;
+// Equal stretches are skipped a stride at a time; memcmp is far faster than
+// comparing unit by unit, and a keystroke leaves all but a few strides alone.
+constexpr qsizetype kStride = 512;
 
 bool sameUnits(const QChar* a, const QChar* b, qsizetype count) {
   return std::memcmp(a, b, static_cast<size_t>(count) * sizeof(QChar)) == 0;
@@ -31,7 +31,8 @@ ChangedRange changedRange(QStringView before, QStringView after) {
   const QChar* a = after.data();
 
   qsizetype prefix = 0;
-  while (prefix + kBlock <= common && sameUnits(b + prefix, a + prefix, kBlock)) prefix += kBlock;
+  while (prefix + kStride <= common && sameUnits(b + prefix, a + prefix, kStride))
+    prefix += kStride;
   while (prefix < common && b[prefix] == a[prefix]) ++prefix;
   // The edit must not end between the halves of a surrogate pair.
   if (prefix > 0 && b[prefix - 1].isHighSurrogate()) --prefix;
@@ -40,9 +41,9 @@ ChangedRange changedRange(QStringView before, QStringView after) {
   const QChar* bEnd = b + before.size();
   const QChar* aEnd = a + after.size();
   qsizetype suffix = 0;
-  while (suffix + kBlock <= room &&
-         sameUnits(bEnd - suffix - kBlock, aEnd - suffix - kBlock, kBlock))
-    suffix += kBlock;
+  while (suffix + kStride <= room &&
+         sameUnits(bEnd - suffix - kStride, aEnd - suffix - kStride, kStride))
+    suffix += kStride;
   while (suffix < room && bEnd[-suffix - 1] == aEnd[-suffix - 1]) ++suffix;
   if (suffix > 0 && bEnd[-suffix].isLowSurrogate()) --suffix;
 

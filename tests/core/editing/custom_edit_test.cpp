@@ -122,13 +122,12 @@ TEST(SelectedPairEditTest, Table) {
 // A long run of edits checked against a plain vector of pairs: after every
 // edit the translations must see exactly the pairs the user made, in order.
 TEST(CustomEditSequenceTest, ListsStayPairedThroughEdits) {
-  using Pairs = std::vector<std::pair<std::string, std::string>>;
   std::mt19937 random(20240611);
   const Strings words = {"a", "b", "dude", "A", " x", "c d", "hack"};
   auto pick = [&](const Strings& from) { return from[random() % from.size()]; };
 
   Values stored;
-  Pairs model;
+  Steps model;
   for (int step = 0; step < 400; ++step) {
     const std::string word = pick(words);
     const std::string text = "r" + std::to_string(step % 5 == 0 ? -1 : step);

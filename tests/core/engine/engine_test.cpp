@@ -22,7 +22,6 @@ namespace glossmith {
 namespace {
 
 using namespace std::string_literals;
-using Steps = std::vector<std::pair<std::string, std::string>>;
 using testing_support::Difference;
 using testing_support::WriteCustomList;
 using testing_support::WriteStoredList;
@@ -92,8 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
 
 // Random chains over a small alphabet, where steps overlap and feed each other
-// all the time. Long texts hold boundary bytes so that the machine runs in
-// several lanes and the batch in several pieces.
+// all the time. Long texts hold split bytes so that the machine runs in
+// several lanes and the batch in several chunks.
 class RandomChains : public testing::Test {
  protected:
   std::string Random(int maxLength, std::string_view alphabet) {
@@ -126,7 +125,7 @@ TEST_F(RandomChains, MachineMatchesStepByStep) {
       const bool longText = t == 3 && round % 50 < 2;
       const std::string sparse = std::string(alphabet) + std::string(60, 'x');
       std::string text = Random(longText ? 60000 : 40, longText ? sparse : alphabet);
-      for (std::size_t i = 97; i < text.size(); i += 97) text[i] = '\n';  // a boundary
+      for (std::size_t i = 97; i < text.size(); i += 97) text[i] = '\n';  // a split byte
       const std::string expected = Sequential(text, steps);
       if (expected.size() > 200000) continue;
       std::string out;
@@ -207,9 +206,11 @@ TEST_F(RandomChains, BatchMatchesStepByStep) {
     // Tiny limits make most passes run out of room and cut texts into pieces;
     // now and then a long text is scanned in two lanes with little room.
     const bool tight = round % 2 == 1, longText = round % 50 == 0;
-    detail::BatchReplacer batch(steps, longText ? detail::BatchReplacer::Limits{std::size_t{1} << 20, 0}
-                                       : tight  ? detail::BatchReplacer::Limits{16, 0}
-                                                : detail::BatchReplacer::Limits{});
+    detail::BatchReplacer batch(
+        steps, longText
+                   ? detail::BatchLimits{.chunkBytes = std::size_t{1} << 20, .extraOccurrences = 0}
+               : tight ? detail::BatchLimits{.chunkBytes = 16, .extraOccurrences = 0}
+                       : detail::BatchLimits{});
     for (int t = 0; t < 3; ++t) {
       std::string text = Random(longText ? 40000 : t == 0 ? 30 : 300, "abc ");
       for (std::size_t i = 97; longText && i < text.size(); i += 97) text[i] = '\n';
@@ -221,6 +222,37 @@ TEST_F(RandomChains, BatchMatchesStepByStep) {
           << "round " << round << " text " << testing_support::Escaped(text, 400);
     }
   }
+}
+
+// A run whose budget is spent part way (in any lane, block, pass or chunk)
+// gives up and still gives the steps' result, and so does the next run, which
+// starts with the entries the first one computed.
+TEST_F(RandomChains, SpentBudgetFallsBackExactly) {
+  int runs = 0, machineGaveUp = 0, batchGaveUp = 0;
+  for (int round = 0; round < 200; ++round) {
+    const Steps steps = RandomSteps(2 + static_cast<int>(rng_() % 12), "abcdefg ");
+    std::string text = Random(round % 4 == 0 ? 70000 : 3000, "abcdefg ");
+    for (std::size_t i = 89; i < text.size(); i += 89) text[i] = '\n';
+    const std::string expected = Sequential(text, steps);
+    if (expected.size() > 200000) continue;
+    const std::size_t work = rng_() % 30000;
+    detail::ChainMachine machine(steps, {.fixedWork = work, .workPerByte = 0});
+    detail::BatchReplacer batch(steps,
+                                {.chunkBytes = 4096, .fixedWork = work / 4, .workPerByteStep = 0});
+    for (int run = 0; run < 2; ++run, ++runs) {
+      std::string out;
+      machine.Run(text, out);
+      ASSERT_EQ(Difference(out, expected), "") << "machine, round " << round << " run " << run;
+      machineGaveUp += machine.LastRunStepByStep();
+      batch.Run(text, out);
+      ASSERT_EQ(Difference(out, expected), "") << "batch, round " << round << " run " << run;
+      batchGaveUp += batch.LastRunStepByStep();
+    }
+  }
+  EXPECT_GT(machineGaveUp, 0);
+  EXPECT_LT(machineGaveUp, runs);
+  EXPECT_GT(batchGaveUp, 0);
+  EXPECT_LT(batchGaveUp, runs);
 }
 
 TEST(BatchReplacerTest, IndependentPairsTakeOnePass) {

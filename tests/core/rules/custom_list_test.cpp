@@ -9,7 +9,6 @@ namespace glossmith {
 namespace {
 
 using Strings = std::vector<std::string>;
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 TEST(SplitListTest, Table) {
   struct Case {
@@ -48,7 +47,7 @@ TEST(CustomPairsTest, Table) {
   struct Case {
     const char* name;
     std::string search, replace;
-    Pairs expected;
+    Steps expected;
   };
   const Case cases[] = {
       {"NothingStored", "", "", {}},
@@ -69,7 +68,7 @@ TEST(CustomPairsTest, AtMost32768PairsApply) {
   std::vector<std::string> entries;
   for (int i = 0; i < 32770; ++i) entries.push_back("s" + std::to_string(i));
   std::string stored = JoinList(entries);
-  Pairs pairs = CustomPairs(stored, stored);
+  Steps pairs = CustomPairs(stored, stored);
   ASSERT_EQ(pairs.size(), kMaxCustomPairs);
   EXPECT_EQ(pairs.back().first, "s32767");
 }
