@@ -42,16 +42,32 @@ bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
   return automatonEntries_ <= limits_.maxEntries && automatonEntries_ / finds_.size() <= textSize;
 }
 
+bool BatchReplacer::HasAutomaton() const {
+  if (built_) return true;
+  const std::lock_guard lock(shared_->mutex_);
+  return shared_->built_ != nullptr;
+}
+
 void BatchReplacer::Build() {
-  automaton_ = std::make_unique<AhoCorasick>(finds_);
+  const std::lock_guard lock(shared_->mutex_);
+  if (!shared_->built_) {
+    auto built = std::make_shared<SharedAutomaton::Built>(finds_);
+    FindInsideReplacements(built->automaton, built->insideNext);
+    shared_->built_ = std::move(built);
+  }
+  built_ = shared_->built_;
+}
+
+void BatchReplacer::FindInsideReplacements(const AhoCorasick& automaton,
+                                           std::vector<std::uint32_t>& insideNext) const {
   // The first later step found inside each replacement.
   const auto total = static_cast<std::uint32_t>(finds_.size());
-  insideNext_.assign(total, total);
-  const AhoCorasick::View ac = automaton_->view();
+  insideNext.assign(total, total);
+  const AhoCorasick::View ac = automaton.view();
   Budget budget(limits_.insideWork);
   for (std::uint32_t s = 0; s < total; ++s) {
     if (budget.Exhausted()) {
-      insideNext_[s] = s + 1;
+      insideNext[s] = s + 1;
       continue;
     }
     std::uint32_t row = 0;
@@ -60,7 +76,7 @@ void BatchReplacer::Build() {
       row = AhoCorasick::NextRow(entry);
       budget.Charge(1);
       if (AhoCorasick::HasOutput(entry))
-        insideNext_[s] = automaton_->FirstOutputAbove(row, s, insideNext_[s], budget);
+        insideNext[s] = automaton.FirstOutputAbove(row, s, insideNext[s], budget);
     }
   }
 }
@@ -69,7 +85,8 @@ std::size_t BatchReplacer::RetainedBytes() const {
   std::size_t finds = finds_.capacity() * sizeof(std::string);
   for (const std::string& find : finds_) finds += HeapBytes(find);
   return HeapBytes(steps_) + finds + counts_.capacity() * sizeof(std::uint32_t) +
-         (automaton_ ? automaton_->Bytes() : 0) + insideNext_.capacity() * sizeof(std::uint32_t) +
+         (built_ ? built_->automaton.Bytes() + built_->insideNext.capacity() * sizeof(std::uint32_t)
+                 : 0) +
          occurrenceCapacity_ * sizeof(Occurrence) + scratch_.capacity() +
          order_.capacity() * sizeof(std::uint32_t) + covered_.capacity() * sizeof(std::uint64_t) +
          chosen_.capacity() + matches_.capacity() * sizeof(Match);
@@ -92,8 +109,8 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   budget_.Charge(text.size());
   // Local copies: the compiler cannot tell that the writes below leave the
   // members alone.
-  const AhoCorasick::View ac = automaton_->view();
-  const AhoCorasick& automaton = *automaton_;
+  const AhoCorasick::View ac = built_->automaton.view();
+  const AhoCorasick& automaton = built_->automaton;
   std::uint32_t* counts = counts_.data();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t spent = budget_.Spent();
@@ -155,7 +172,8 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   // Put the second lane's occurrences, written backwards, behind the first's.
   Occurrence* const end = occurrenceBuffer_.get() + budget;
   std::reverse(back, end);
-  std::memmove(static_cast<void*>(front), back, static_cast<std::size_t>(end - back) * sizeof(Occurrence));
+  std::memmove(static_cast<void*>(front), back,
+               static_cast<std::size_t>(end - back) * sizeof(Occurrence));
   occurrenceCount_ = static_cast<std::size_t>(front - occurrenceBuffer_.get()) +
                      static_cast<std::size_t>(end - back);
   return fits ? Collected::kAll : Collected::kTooMany;
@@ -182,7 +200,8 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     for (std::size_t p = from; p < to;) {
       const std::size_t word = p / 64, bit = p % 64;
       const std::size_t n = std::min<std::size_t>(64 - bit, to - p);
-      const std::uint64_t mask = (n == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << n) - 1)) << bit;
+      const std::uint64_t mask = (n == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << n) - 1))
+                                 << bit;
       if (covered_[word] & mask) return true;
       p += n;
     }
@@ -212,8 +231,7 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!chosen_[i]) continue;
     const Occurrence& o = occurrences[i];
-    matches_.push_back(
-        {o.end - static_cast<std::uint32_t>(finds_[o.step].size()), o.end, o.step});
+    matches_.push_back({o.end - static_cast<std::uint32_t>(finds_[o.step].size()), o.end, o.step});
   }
 }
 
@@ -263,7 +281,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   budget_.Charge(16);  // the walk to the left and the set-up
   // Scan left context, insertion and right context; note the lowest step
   // below `below` with an occurrence that touches the insertion.
-  const AhoCorasick::View ac = automaton_->view();
+  const AhoCorasick::View ac = built_->automaton.view();
   std::uint32_t found = below;
   std::uint32_t row = 0;
   std::size_t fed = 0, insertBegin = 0, insertEnd = 0;
@@ -273,7 +291,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
       row = AhoCorasick::NextRow(entry);
       ++fed;
       if (!AhoCorasick::HasOutput(entry)) continue;
-      automaton_->ForEachOutput(row, [&](std::uint32_t step) {
+      built_->automaton.ForEachOutput(row, [&](std::uint32_t step) {
         budget_.Charge(1);
         if (step < threshold || step >= found) return;
         const std::size_t start = fed - finds_[step].size();
@@ -291,7 +309,9 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
 
   // Right of the insertion, until no occurrence in progress can reach back
   // into it.
-  auto reachesBack = [&] { return fed - automaton_->Depth(row) < std::max(insertEnd, insertBegin + 1); };
+  auto reachesBack = [&] {
+    return fed - built_->automaton.Depth(row) < std::max(insertEnd, insertBegin + 1);
+  };
   need = context;
   pos = m.end;
   std::size_t j = matchIndex + 1;
@@ -306,7 +326,8 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     const Match& neighbour = matches_[j++];
     if (neighbour.step < threshold) {
       const std::string& r = steps_[neighbour.step].second;
-      for (std::size_t i = 0; i < r.size() && need > 0 && reachesBack(); ++i, --need) feed(&r[i], 1);
+      for (std::size_t i = 0; i < r.size() && need > 0 && reachesBack(); ++i, --need)
+        feed(&r[i], 1);
       pos = neighbour.end;
     } else {
       lowestUnreplaced = std::min(lowestUnreplaced, neighbour.step);
@@ -328,7 +349,7 @@ std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t 
         (match.end == text.size() || split(match.end))) {
       // Split bytes on both sides: only occurrences inside the inserted text
       // itself can touch it.
-      best = std::min(best, insideNext_[match.step]);
+      best = std::min(best, built_->insideNext[match.step]);
       continue;
     }
     std::uint32_t threshold = match.step + 1;
@@ -416,8 +437,8 @@ void BatchReplacer::RunChunks(std::string_view text, std::string& out) {
   }
   budget_ = Budget(limits_.fixedWork, limits_.workPerByteStep,
                    static_cast<double>(text.size()) * static_cast<double>(finds_.size()));
-  if (!automaton_) {
-    if (!WorthBuilding(text.size())) return RunRest(text, 0, out);
+  if (!built_) {
+    if (!WorthBuilding(text.size()) && !HasAutomaton()) return RunRest(text, 0, out);
     Build();
   }
   if (text.size() <= limits_.chunkBytes) return RunChunk(text, out);

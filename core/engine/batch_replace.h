@@ -45,6 +45,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -56,6 +57,23 @@
 #include "core/rules/literal_replace.h"
 
 namespace glossmith::detail {
+
+// A batch's automaton and what it knows of the replacements: built once, by
+// the first run worth it of any replacer that shares it, then never changed,
+// so that copies of a plan on several threads keep one.
+class SharedAutomaton {
+ private:
+  friend class BatchReplacer;
+  struct Built {
+    explicit Built(const std::vector<std::string>& finds) : automaton(finds) {}
+    AhoCorasick automaton;
+    // Per step: the first later step with an occurrence inside its
+    // replacement, or the step count.
+    std::vector<std::uint32_t> insideNext;
+  };
+  std::mutex mutex_;
+  std::shared_ptr<const Built> built_;
+};
 
 class BatchReplacer {
  public:
@@ -89,6 +107,15 @@ class BatchReplacer {
   // Bytes held between runs.
   std::size_t RetainedBytes() const;
 
+  // The automaton this replacer builds or has built; a replacer of the same
+  // steps may share it.
+  const std::shared_ptr<SharedAutomaton>& Automaton() const { return shared_; }
+  void ShareAutomaton(std::shared_ptr<SharedAutomaton> automaton) {
+    shared_ = std::move(automaton);
+  }
+  // Whether the automaton is built (by this replacer or one sharing it).
+  bool HasAutomaton() const;
+
  private:
   struct Occurrence {
     std::uint32_t end;  // one past the last byte
@@ -103,6 +130,8 @@ class BatchReplacer {
 
   bool WorthBuilding(std::size_t textSize) const;
   void Build();
+  void FindInsideReplacements(const AhoCorasick& automaton,
+                              std::vector<std::uint32_t>& insideNext) const;
   void RunChunks(std::string_view text, std::string& out);
   void RunChunk(std::string_view text, std::string& out);
   // Runs steps [first, end) one by one on `text` into `out`.
@@ -131,10 +160,9 @@ class BatchReplacer {
   std::size_t automatonEntries_ = 0;
   BatchLimits limits_;
 
-  std::unique_ptr<AhoCorasick> automaton_;
-  // Per step: the first later step with an occurrence inside its replacement,
-  // or the step count.
-  std::vector<std::uint32_t> insideNext_;
+  std::shared_ptr<SharedAutomaton> shared_ = std::make_shared<SharedAutomaton>();
+  // Once built: the shared automaton, held here so that runs need no lock.
+  std::shared_ptr<const SharedAutomaton::Built> built_;
 
   // Per run.
   Budget budget_;

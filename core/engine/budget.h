@@ -39,9 +39,11 @@ class Budget {
 inline constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // One Aho-Corasick automaton (a part of a long Custom list), and all of a
-// plan's automata together, in table entries of 4 bytes.
-inline constexpr std::size_t kMaxPartEntries = std::size_t{1} << 21;
-inline constexpr std::size_t kMaxPlanEntries = std::size_t{1} << 22;
+// plan's automata together, in entries of 4 bytes; and the dense table of one
+// automaton, past which its deeper nodes are kept sparse (aho_corasick.h).
+inline constexpr std::size_t kMaxPartEntries = std::size_t{1} << 22;
+inline constexpr std::size_t kMaxPlanEntries = std::size_t{1} << 23;
+inline constexpr std::size_t kMaxDenseAutomatonEntries = std::size_t{1} << 21;
 
 // The largest intermediate text a plan keeps between calls. A thread keeps at
 // most two plans, one per direction.

@@ -85,6 +85,23 @@ class Plan {
     return text.empty() ? "copy" : text;
   }
 
+  // The automata of the batch phases, in order: a plan compiled from the
+  // same rules for another thread shares them (ShareAutomata), so that
+  // every copy of the plan keeps one.
+  std::vector<std::shared_ptr<SharedAutomaton>> Automata() const {
+    std::vector<std::shared_ptr<SharedAutomaton>> automata;
+    for (const Phase& phase : phases_)
+      if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
+        automata.push_back((*batch)->Automaton());
+    return automata;
+  }
+  void ShareAutomata(const std::vector<std::shared_ptr<SharedAutomaton>>& automata) {
+    std::size_t next = 0;
+    for (Phase& phase : phases_)
+      if (auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
+        if (next < automata.size()) (*batch)->ShareAutomaton(automata[next++]);
+  }
+
   std::size_t RetainedBytes() const {
     std::size_t bytes = scratch_.capacity();
     for (const Phase& phase : phases_) {
@@ -102,7 +119,8 @@ class Plan {
   struct StepByStep {
     Steps steps;
   };
-  using Phase = std::variant<std::unique_ptr<ChainMachine>, std::unique_ptr<BatchReplacer>, StepByStep>;
+  using Phase =
+      std::variant<std::unique_ptr<ChainMachine>, std::unique_ptr<BatchReplacer>, StepByStep>;
   struct Runner {
     std::string_view source;
     std::string& target;
@@ -290,6 +308,7 @@ SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet r
   if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
   auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
   for (int b = 0; b < 256; ++b) split_[b] = plan->IsSplitByte(static_cast<unsigned char>(b));
+  automata_ = plan->Automata();
   idle_.push_back({std::move(plan), {}});
   plans_ = 1;
 }
@@ -313,7 +332,11 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   ++plans_;
   lock.unlock();
   try {
-    return Compile(direction_, hardcore_, rules_.custom, rules_.letters);
+    // The same rules compile to the same phases: the new copy shares the
+    // first one's automata.
+    auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
+    plan->ShareAutomata(automata_);
+    return plan;
   } catch (...) {
     Give(nullptr);
     throw;

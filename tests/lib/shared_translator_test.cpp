@@ -14,11 +14,17 @@
 namespace glossmith {
 namespace {
 
-RuleSet Rules() { return {{{"dude", "d00d"}, {"\n\n", "\r\n"}}, DefaultLetterTable()}; }
+// Long enough a Custom list for a batch, whose automaton the copies share.
+RuleSet Rules() {
+  RuleSet rules{{{"dude", "d00d"}, {"\n\n", "\r\n"}}, DefaultLetterTable()};
+  for (int i = 0; i < 40; ++i) rules.custom.emplace_back("w" + std::to_string(i) + "x", "<>");
+  return rules;
+}
 
 std::string Text(int seed) {
   std::string text;
-  for (int i = 0; i < 2000; ++i) text += (i + seed) % 7 ? "the dude hacks " : "\n\nnewbie ";
+  for (int i = 0; i < 2000; ++i)
+    text += (i + seed) % 7 ? "the dude hacks w" + std::to_string(i % 50) + "x " : "\n\nnewbie ";
   return text;
 }
 

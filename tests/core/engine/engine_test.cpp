@@ -84,10 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"EmptyTextStaysEmpty", {{"a", "b"}}, "", ""},
         ChainCase{"DuplicateFindSeesOnlyNewText", {{"ab", "a"}, {"ab", "c"}}, "aabb", "ac"},
         ChainCase{"SelfOverlapThenOther", {{"aba", "1"}, {"ab", "2"}}, "ababab", "1b2"},
-        ChainCase{"Utf8FindMatchesWholeCharacter", {{"\xC3\xA9", "e"}, {"e ", "3 "}}, "\xC3\xA9 x",
+        ChainCase{"Utf8FindMatchesWholeCharacter",
+                  {{"\xC3\xA9", "e"}, {"e ", "3 "}},
+                  "\xC3\xA9 x",
                   "3 x"},
-        ChainCase{"InvalidBytesAndNul", {{"\xFF\0"s, "<>"}, {"<", "\0"s}}, "a\xFF\0\xFF"s,
-                  "a\0>\xFF"s}),
+        ChainCase{
+            "InvalidBytesAndNul", {{"\xFF\0"s, "<>"}, {"<", "\0"s}}, "a\xFF\0\xFF"s, "a\0>\xFF"s}),
     [](const testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
 
 // Random chains over a small alphabet, where steps overlap and feed each other
@@ -102,7 +104,8 @@ class RandomChains : public testing::Test {
   }
   Steps RandomSteps(int count, std::string_view alphabet) {
     Steps steps;
-    const int findLength = 1 + static_cast<int>(rng_() % 5), replaceLength = static_cast<int>(rng_() % 5);
+    const int findLength = 1 + static_cast<int>(rng_() % 5),
+              replaceLength = static_cast<int>(rng_() % 5);
     for (int i = 0; i < count; ++i)
       steps.emplace_back(Random(findLength, alphabet), Random(replaceLength, alphabet));
     return steps;
@@ -178,8 +181,8 @@ TEST(ChainMachineTest, GoingNarrowLosesNoByte) {
   } kCases[] = {{"few bytes", fewBytes, true}, {"every byte value", everyByte, false}};
   const std::string unit = std::string(1600, 'a') + "b\n" + std::string(700, 'a') + "\xE9 z\n";
   for (const auto& c : kCases) {
-    for (const std::size_t size : {std::size_t{5000}, std::size_t{1} << 20, (std::size_t{1} << 20) + 1,
-                                   std::size_t{3} << 20}) {
+    for (const std::size_t size : {std::size_t{5000}, std::size_t{1} << 20,
+                                   (std::size_t{1} << 20) + 1, std::size_t{3} << 20}) {
       std::string text;
       while (text.size() < size) text += unit;
       text.resize(size);
@@ -271,12 +274,32 @@ TEST(BatchReplacerTest, IndependentPairsTakeOnePass) {
   EXPECT_EQ(batch.LastPassCount(), 1u);
 }
 
+TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
+  Steps steps;
+  std::string text;
+  for (int i = 0; i < 1000; ++i) {
+    steps.emplace_back("w" + std::to_string(i) + "x", "<" + std::to_string(i) + ">");
+    text += steps.back().first + " ";
+  }
+  detail::BatchReplacer first(steps), second(steps);
+  second.ShareAutomaton(first.Automaton());
+  ASSERT_FALSE(second.HasAutomaton());
+  std::string out;
+  first.Run(text, out);
+  EXPECT_TRUE(second.HasAutomaton());
+  // Too short to build an automaton for, but it is there already.
+  second.Run("w7x w12x", out);
+  EXPECT_EQ(out, "<7> <12>");
+  EXPECT_FALSE(second.LastRunStepByStep());
+}
+
 TEST(BatchReplacerTest, PairsFeedingEachOtherTakeAPassEach) {
   Steps steps;
   for (char c = 'a'; c < 'z'; ++c) steps.emplace_back(std::string(1, c), std::string(1, c + 1));
   detail::BatchReplacer batch(steps);
   std::string text, expected;
-  for (int i = 0; i < 20; ++i) text += "a-m", expected += "z-z";  // long enough to build the automaton
+  for (int i = 0; i < 20; ++i)
+    text += "a-m", expected += "z-z";  // long enough to build the automaton
   std::string out;
   batch.Run(text, out);
   EXPECT_EQ(out, expected);
@@ -386,13 +409,15 @@ TEST(TranslatorTest, PlansRunTheirFastPhases) {
         std::string out;
         translator.Translate(text, out);
         const std::string plan = translator.Describe();
-        const std::string label = std::to_string(pairs) + " pairs, " +
-                                  (direction == Direction::kEnglishToL33t ? "to L33T" : "to English") +
-                                  (hardcore ? ", Hardcore: " : ", standard: ") + plan;
+        const std::string label =
+            std::to_string(pairs) + " pairs, " +
+            (direction == Direction::kEnglishToL33t ? "to L33T" : "to English") +
+            (hardcore ? ", Hardcore: " : ", standard: ") + plan;
         EXPECT_EQ(plan.find("step by step"), std::string::npos) << label;
         EXPECT_EQ(plan.find("gave up"), std::string::npos) << label;
-        EXPECT_EQ(plan.find("batch") != std::string::npos, pairs > Translator::kFusedPairs) << label;
-        EXPECT_TRUE(plan.ends_with("machine")) << label                                  << (hardcore ? ", Hardcore" : ", standard");
+        EXPECT_EQ(plan.find("batch") != std::string::npos, pairs > Translator::kFusedPairs)
+            << label;
+        EXPECT_TRUE(plan.ends_with("machine")) << label << (hardcore ? ", Hardcore" : ", standard");
       }
   }
 }
