@@ -47,20 +47,28 @@ inline std::string LowerCase(std::string text) {
   return text;
 }
 
-// `count` Custom strings of `length` random printable characters, each
-// replaced by "x".
-inline MemorySettings LongRandomStrings(std::size_t count, std::size_t length) {
+// `count` Custom strings of `minLength` to `maxLength` random characters
+// from `first` on (`letters` of them), each replaced by `replacement`.
+inline MemorySettings RandomStrings(std::size_t count, std::size_t minLength,
+                                    std::size_t maxLength, char first, unsigned letters,
+                                    const std::string& replacement) {
   std::mt19937 rng(4242);
   std::vector<std::string> search, replace;
   for (std::size_t i = 0; i < count; ++i) {
-    std::string s(length, ' ');
-    for (char& c : s) c = static_cast<char>(' ' + rng() % 95);
+    std::string s(minLength + rng() % (maxLength - minLength + 1), ' ');
+    for (char& c : s) c = static_cast<char>(first + rng() % letters);
     search.push_back(std::move(s));
-    replace.emplace_back("x");
+    replace.push_back(replacement);
   }
   MemorySettings store = DefaultTableStore();
   StoreCustomList(store, search, replace);
   return store;
+}
+
+// `count` Custom strings of `length` random printable characters, each
+// replaced by "x".
+inline MemorySettings LongRandomStrings(std::size_t count, std::size_t length) {
+  return RandomStrings(count, length, length, ' ', 95, "x");
 }
 
 // `count` pairs that rotate single letters: a -> b, b -> c, ..., z -> a, and
@@ -87,17 +95,7 @@ inline std::string RandomLettersAToJ(std::size_t bytes) {
 // `count` Custom strings of 5 to 20 random lower-case letters (a block list),
 // each replaced by "***".
 inline MemorySettings RandomWords(std::size_t count) {
-  std::mt19937 rng(4242);
-  std::vector<std::string> search, replace;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::string word(5 + rng() % 16, ' ');
-    for (char& c : word) c = static_cast<char>('a' + rng() % 26);
-    search.push_back(std::move(word));
-    replace.emplace_back("***");
-  }
-  MemorySettings store = DefaultTableStore();
-  StoreCustomList(store, search, replace);
-  return store;
+  return RandomStrings(count, 5, 20, 'a', 26, "***");
 }
 
 // 24 pairs "a<i mod 7>" -> "a<i+1 mod 7>a<i mod 7>": every replacement holds

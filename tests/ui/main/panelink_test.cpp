@@ -15,7 +15,7 @@
 #include "core/settings.h"
 #include "core/translate.h"
 #include "store/inisettings.h"
-#include "tests/ui/main/main_window_fixture.h"
+#include "main_window_fixture.h"
 #include "tests/ui/support/scripted_prompts.h"
 #include "ui/main/mainwindow.h"
 #include "ui/main/panelink.h"
