@@ -702,7 +702,8 @@ class FigureReporter : public benchmark::ConsoleReporter {
   void GuaranteeTable() {
     std::printf(
         "\nCost guarantee: engine time <= 2 x reference + 50 ms; engine peak <= reference"
-        " peak + 64 MB;\nengine time <= CPython's (the same steps as a loop of replace calls)."
+        " peak + 64 MB;\nand the target: engine time <= CPython's (the same steps as a loop of "
+        "replace calls)."
         "\nPeak: live heap above the call's start; the engine's includes what it"
         " keeps between calls (kept: heap freed by\nForgetCompiledRules; says:"
         " Translator::RetainedBytes). MB of 2^20 bytes.\n");
@@ -710,6 +711,7 @@ class FigureReporter : public benchmark::ConsoleReporter {
                 "ref ms", "bound ms", "CPython ms", "engine MB", "kept MB", "says MB", "ref MB",
                 "bound MB", "holds");
     bool allHold = true;
+    int slowerThanCPython = 0;
     std::string section;
     for (const Figure& f : Figures()) {
       const auto engine = seconds_.find(f.engine);
@@ -735,8 +737,9 @@ class FigureReporter : public benchmark::ConsoleReporter {
       std::string failures;
       if (engine->second > timeBound) failures += ", time";
       if (em.peak > memoryBound) failures += ", memory";
-      if (cpythonSeconds && engine->second > *cpythonSeconds) failures += ", slower than CPython";
       allHold = allHold && failures.empty();
+      const bool slower = cpythonSeconds && engine->second > *cpythonSeconds;
+      slowerThanCPython += slower ? 1 : 0;
       char cpythonText[32] = "-";
       if (cpythonSeconds)
         std::snprintf(cpythonText, sizeof cpythonText, "%.3f", *cpythonSeconds * 1e3);
@@ -745,10 +748,14 @@ class FigureReporter : public benchmark::ConsoleReporter {
                   cpythonText, em.peak / kMB, em.kept / kMB, em.retained / kMB, rm.peak / kMB,
                   memoryBound / kMB,
                   failures.empty() ? "yes" : ("NO (" + failures.substr(2) + ")").c_str(),
-                  problem.empty() ? "" : ("; CPython: " + problem).c_str());
+                  slower            ? "; slower than CPython"
+                  : problem.empty() ? ""
+                                    : ("; CPython: " + problem).c_str());
     }
     std::printf("%s\n", allHold ? "The guarantee holds for every figure measured."
                                 : "The guarantee does NOT hold for some figure.");
+    std::printf("Slower than CPython's loop (the target: none): %d figure(s).\n",
+                slowerThanCPython);
   }
 
   std::map<std::string, std::pair<std::optional<double>, std::string>> cpython_;
