@@ -1,12 +1,14 @@
 # Writes CHANGELOG.md in the form of a Debian changelog, which is what Debian's
 # tools expect in a native package: every "## VERSION — YYYY-MM-DD" section
-# becomes an entry, "### Heading" a "[ Heading ]" line, "- " items "* " items.
+# (or "YYYY-MM-DD HH:MM", UTC, for a second version on one day: each entry
+# must be newer than the one below it) becomes an entry, "### Heading" a "[ Heading ]" line, "- " items "* " items.
 # Usage: cmake -DINPUT=CHANGELOG.md -DOUTPUT=changelog -DPACKAGE=name
 #              -DMAINTAINER="Name <address>" -P debian-changelog.cmake
 file(STRINGS "${INPUT}" lines ENCODING UTF-8)
 
-# RFC 2822 date of YYYY-MM-DD at noon UTC (Zeller's congruence for the weekday).
-function(rfc2822 iso result)
+# RFC 2822 date of YYYY-MM-DD at `time` (HH:MM) UTC (Zeller's congruence for
+# the weekday).
+function(rfc2822 iso time result)
   string(REGEX MATCH "^([0-9]+)-([0-9]+)-([0-9]+)$" _ "${iso}")
   set(year ${CMAKE_MATCH_1})
   math(EXPR month "${CMAKE_MATCH_2} + 0")
@@ -26,19 +28,24 @@ function(rfc2822 iso result)
   if(day LESS 10)
     set(day "0${day}")
   endif()
-  set(${result} "${weekday}, ${day} ${monthName} ${year} 12:00:00 +0000" PARENT_SCOPE)
+  set(${result} "${weekday}, ${day} ${monthName} ${year} ${time}:00 +0000" PARENT_SCOPE)
 endfunction()
 
 set(out "")
 set(date "")
 set(inEntry FALSE)
 foreach(line IN LISTS lines)
-  if(line MATCHES "^## ([^ ]+) [^0-9]* ?([0-9]+-[0-9]+-[0-9]+)")
+  if(line MATCHES "^## ([^ ]+) [^0-9]* ?([0-9]+-[0-9]+-[0-9]+)( ([0-9][0-9]:[0-9][0-9]))?")
     if(inEntry)
       string(APPEND out "\n -- ${MAINTAINER}  ${date}\n\n")
     endif()
-    rfc2822(${CMAKE_MATCH_2} date)
-    string(APPEND out "${PACKAGE} (${CMAKE_MATCH_1}) unstable; urgency=medium\n\n")
+    set(version ${CMAKE_MATCH_1})
+    set(time "12:00")
+    if(CMAKE_MATCH_4)
+      set(time ${CMAKE_MATCH_4})
+    endif()
+    rfc2822(${CMAKE_MATCH_2} ${time} date)
+    string(APPEND out "${PACKAGE} (${version}) unstable; urgency=medium\n\n")
     set(inEntry TRUE)
   elseif(NOT inEntry)
     # The file's own introduction is not part of any entry.
