@@ -135,15 +135,6 @@ class Pipeline {
     return slot;
   }
 
-  static int Append(void* context, const char* bytes, std::size_t size) {
-    try {
-      static_cast<std::string*>(context)->append(bytes, size);
-      return 0;
-    } catch (...) {
-      return 1;
-    }
-  }
-
   // Runs without the GIL and without the lock.
   void Translate(std::size_t batch) {
     Slot& slot = slots_[batch % slots_.size()];
@@ -153,8 +144,8 @@ class Pipeline {
     try {
       slot.ends.reserve(starts_[batch + 1] - starts_[batch]);
       for (std::size_t i = starts_[batch]; i < starts_[batch + 1] && status == GLS_OK; ++i) {
-        status = gls_translate_to_sink(translator_, texts_[i].data(), texts_[i].size(), &Append,
-                                       &slot.out);
+        status = gls_translate_to_sink(translator_, texts_[i].data(), texts_[i].size(),
+                                       &AppendToString, &slot.out);
         slot.ends.push_back(slot.out.size());
       }
     } catch (const std::bad_alloc&) {

@@ -22,15 +22,6 @@ constexpr std::size_t kScratchFirst = std::size_t{16} << 10;
 // largest mmap threshold is 32 MiB).
 constexpr std::size_t kDirectBytes = std::size_t{16} << 20;
 
-int Append(void* context, const char* bytes, std::size_t size) {
-  try {
-    static_cast<std::string*>(context)->append(bytes, size);
-    return 0;
-  } catch (...) {
-    return 1;
-  }
-}
-
 // Sink failures are ours: appending ran out of memory.
 void CheckSinkCall(gls_status status) {
   if (status == GLS_E_SINK) throw std::bad_alloc();
@@ -240,11 +231,13 @@ py::object Stream::Feed(py::handle object) {
     busy_ = true;
     {
       py::gil_scoped_release release;
-      status = gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Append, &translated);
+      status =
+          gls_stream_feed(stream_.get(), piece.data(), piece.size(), &AppendToString, &translated);
     }
     busy_ = false;
   } else {
-    status = gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Append, &translated);
+    status =
+        gls_stream_feed(stream_.get(), piece.data(), piece.size(), &AppendToString, &translated);
   }
   CheckSinkCall(status);
   return Emit(translated, false);
@@ -253,7 +246,7 @@ py::object Stream::Feed(py::handle object) {
 py::object Stream::Finish() {
   if (busy_) throw std::runtime_error("the stream is in use by another thread");
   std::string translated;
-  CheckSinkCall(gls_stream_finish(stream_.get(), &Append, &translated));
+  CheckSinkCall(gls_stream_finish(stream_.get(), &AppendToString, &translated));
   return Emit(translated, true);
 }
 
