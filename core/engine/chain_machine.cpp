@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <span>
+#include <stdexcept>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -68,6 +69,41 @@ struct ChainMachine::Chunk {
   std::size_t count = 0;
 };
 
+// One table: its layout (wide or narrow), its rows, and the states they
+// stand for. The storage for every row it may hold is taken at once, so that
+// rows never move while other threads read them; a row is written (and its
+// pages touched) only when its state is added.
+struct ChainMachine::Table {
+  bool wide = true;
+  std::array<std::uint16_t, 256> classOf{};
+  std::array<unsigned char, 257> representative{};
+  std::uint32_t classCount = 1;
+  std::uint32_t rowBytes = 0;
+  std::size_t capacityRows = 0;
+  std::unique_ptr<char[]> storage;    // the class offsets, then the rows
+  std::size_t width = 0;              // matchers in a tuple
+  std::vector<std::uint32_t> tuples;  // the tuple of state s at s * width
+  std::unordered_map<std::string, std::uint32_t> tupleIds;
+  std::vector<std::string> finals;  // what the end of the text emits, per state
+  std::vector<bool> finalKnown;
+  std::vector<std::unique_ptr<const std::string>> longOutputs;
+  std::size_t longBytes = 0, finalBytes = 0;
+
+  std::size_t States() const { return tupleIds.size(); }
+  std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
+  std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
+  const char* Bytes() const { return storage.get(); }
+  Entry& At(std::uint32_t row, unsigned char byte) const {
+    return *reinterpret_cast<Entry*>(storage.get() + row + classOf[byte] * sizeof(Entry));
+  }
+  std::uint32_t Intern(const std::vector<std::uint32_t>& tuple, Budget& budget);
+  std::size_t HeldBytes() const {
+    // A tuple's key and the hash node that holds it.
+    return kHeaderBytes + States() * rowBytes + tuples.capacity() * sizeof(std::uint32_t) +
+           longBytes + finalBytes + States() * (width * sizeof(std::uint32_t) + 64);
+  }
+};
+
 std::uint32_t ChainMachine::Matcher::Feed(std::uint32_t k, char c, std::string& out,
                                           Budget& budget) const {
   if (find[k] == c) {
@@ -107,23 +143,24 @@ ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(l
       AddMatcher(find, replacement);
   }
   for (int b = 0; b < 256; ++b) split_[b] = !used[b];
-  wide_ = limits_.maxEntries / kWideColumns >= kMinWideStates;
   // Narrow rows pay only when they are notably smaller: rules that look for
   // nearly every byte value have wide rows either way.
   const auto usedBytes = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
   narrowPays_ = 4 * (1 + usedBytes) <= 3 * kWideColumns;
-  AssignClasses();
-  Reset();
+  current_ = NewTable(limits_.maxEntries / kWideColumns >= kMinWideStates);
   FindLoudBytes();
+  own_.skip_ = skipAtFirst_;
 }
 
 ChainMachine::~ChainMachine() = default;
+ChainMachine::RunState::~RunState() = default;
 
 void ChainMachine::AddOneByteStep(const std::string& find, const std::string& replacement) {
   const char f = find[0];
   auto sizeAfter = [&](const ByteMap& map) {
     std::size_t hits = 0;
-    for (const std::string& out : map.out) hits += static_cast<std::size_t>(std::count(out.begin(), out.end(), f));
+    for (const std::string& out : map.out)
+      hits += static_cast<std::size_t>(std::count(out.begin(), out.end(), f));
     return map.bytes - hits + hits * replacement.size();
   };
   // Fuse into the current map unless that would pass the cap; a fresh map
@@ -165,32 +202,6 @@ void ChainMachine::AddMatcher(const std::string& find, const std::string& replac
   matchers_.push_back(std::move(m));
 }
 
-void ChainMachine::AssignClasses() {
-  // Class 0 is the split bytes' shared column in a narrow table; in a wide one
-  // it is unused, and keeps rows off a 4 KB stride (rows of exactly 4 KB would
-  // put every state's entry for a byte in the same cache set).
-  classOf_.fill(0);
-  classCount_ = 1;
-  for (int b = 0; b < 256; ++b) {
-    if (!wide_ && split_[b]) continue;
-    classOf_[b] = static_cast<std::uint16_t>(classCount_);
-    representative_[classCount_] = static_cast<unsigned char>(b);
-    ++classCount_;
-  }
-  rowBytes_ = classCount_ * static_cast<std::uint32_t>(sizeof(Entry));
-}
-
-std::uint32_t ChainMachine::GoNarrow(std::uint32_t row) {
-  LoadTuple(row);
-  const std::vector<std::uint32_t> kept = tuple_;
-  wide_ = false;
-  goNarrow_ = false;
-  AssignClasses();
-  std::vector<Entry>().swap(table_);  // Reset keeps the capacity; the wide one is not needed
-  Reset();
-  return RowOf(Intern(kept));
-}
-
 void ChainMachine::FindLoudBytes() {
   // A byte read in the start state does nothing but pass through exactly when
   // no map changes it and no find string starts with it. When only a few
@@ -203,71 +214,95 @@ void ChainMachine::FindLoudBytes() {
   }
   for (int b = 0; b < 256; ++b)
     if (loud[b]) loud_.push_back(static_cast<unsigned char>(b));
-  skip_ = loud_.size() <= kMaxLoud;
-  if (!skip_) loud_.clear();
+  skipAtFirst_ = loud_.size() <= kMaxLoud;
+  if (!skipAtFirst_) loud_.clear();
 }
 
-void ChainMachine::Reset() {
-  if (!tupleIds_.empty()) ++resets_;
+std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
+  auto table = std::make_shared<Table>();
+  table->wide = wide;
+  table->width = matchers_.size();
+  // Class 0 is the split bytes' shared column in a narrow table; in a wide one
+  // it is unused, and keeps rows off a 4 KB stride (rows of exactly 4 KB would
+  // put every state's entry for a byte in the same cache set).
+  for (int b = 0; b < 256; ++b) {
+    if (!wide && split_[b]) continue;
+    table->classOf[b] = static_cast<std::uint16_t>(table->classCount);
+    table->representative[table->classCount] = static_cast<unsigned char>(b);
+    ++table->classCount;
+  }
+  table->rowBytes = table->classCount * static_cast<std::uint32_t>(sizeof(Entry));
+  // Room for a fresh table's start state and the lanes carried over, and for
+  // the entry being computed.
+  constexpr std::size_t kMinRows = 2 * (kLanes + 1);
+  table->capacityRows = std::max(limits_.maxEntries / table->classCount, kMinRows);
+  table->storage =
+      std::make_unique_for_overwrite<char[]>(kHeaderBytes + table->capacityRows * table->rowBytes);
   // The class offsets head the table, so that the inner loop finds both
-  // through one pointer; a padding entry ends it, for the blind copy of the
-  // last entry.
-  table_.assign(kHeaderBytes / sizeof(Entry) + 1, Entry{});
+  // through one pointer.
   std::array<std::uint16_t, 256> offsets;
-  for (int b = 0; b < 256; ++b) offsets[b] = static_cast<std::uint16_t>(classOf_[b] * sizeof(Entry));
-  std::memcpy(static_cast<void*>(table_.data()), offsets.data(), sizeof offsets);
-  tuples_.clear();
-  tupleIds_.clear();
-  finals_.clear();
-  finalKnown_.clear();
-  longOutputs_.clear();
-  longBytes_ = 0;
-  finalBytes_ = 0;
-  Intern(std::vector<std::uint32_t>(matchers_.size(), 0));  // the start state, at kStartRow
+  for (int b = 0; b < 256; ++b)
+    offsets[b] = static_cast<std::uint16_t>(table->classOf[b] * sizeof(Entry));
+  std::memcpy(table->storage.get(), offsets.data(), sizeof offsets);
+  Budget uncounted;  // the start state is every table's, not a run's work
+  table->Intern(std::vector<std::uint32_t>(matchers_.size(), 0), uncounted);  // at kStartRow
+  return table;
 }
 
-std::uint32_t ChainMachine::Intern(const std::vector<std::uint32_t>& tuple) {
+std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tuple, Budget& budget) {
   std::string key(reinterpret_cast<const char*>(tuple.data()),
                   tuple.size() * sizeof(std::uint32_t));
-  auto [it, added] = tupleIds_.try_emplace(std::move(key), 0);
+  auto [it, added] = tupleIds.try_emplace(std::move(key), 0);
   if (!added) return it->second;
-  const auto state = static_cast<std::uint32_t>(tupleIds_.size() - 1);
+  const auto state = static_cast<std::uint32_t>(tupleIds.size() - 1);
+  // NearTableLimits keeps a row free for every state a step may add.
+  if (state >= capacityRows) throw std::length_error("machine table overflow");
   it->second = state;
-  budget_.Charge(2 * (classCount_ + tuple.size()));
-  tuples_.insert(tuples_.end(), tuple.begin(), tuple.end());
-  table_.resize(table_.size() + classCount_, Entry{});
-  finals_.emplace_back();
-  finalKnown_.push_back(false);
+  budget.Charge(2 * (classCount + tuple.size()));
+  tuples.insert(tuples.end(), tuple.begin(), tuple.end());
+  // Written before any entry leads here.
+  std::uninitialized_fill_n(reinterpret_cast<Entry*>(storage.get() + RowOf(state)), classCount,
+                            Entry{});
+  finals.emplace_back();
+  finalKnown.push_back(false);
   return state;
 }
 
-void ChainMachine::SetOutput(Entry& entry, std::string_view bytes, bool appendInput) {
+void ChainMachine::Publish(Table& table, std::uint32_t row, unsigned char byte, std::uint32_t next,
+                           std::string_view bytes, bool appendInput) {
+  Entry& entry = table.At(row, byte);
+  Head head{{0, 0}, 0, 0, table.RowOf(next)};
   const std::uint8_t append = appendInput ? 1 : 0;
   if (bytes.size() <= kInline) {
-    entry.length = static_cast<std::uint8_t>(bytes.size());
-    entry.advance = static_cast<std::uint8_t>(entry.length + append);
-    std::memcpy(entry.bytes, bytes.data(), bytes.size());
+    head.length = static_cast<std::uint8_t>(bytes.size());
+    head.advance = static_cast<std::uint8_t>(head.length + append);
+    const std::size_t first = std::min(bytes.size(), sizeof entry.bytes);
+    std::memcpy(entry.bytes, bytes.data(), first);
+    std::memcpy(head.bytes, bytes.data() + first, bytes.size() - first);
   } else {
-    entry.length = kLong;
-    entry.advance = append;
-    const auto index = static_cast<std::uint32_t>(longOutputs_.size());
-    std::memcpy(entry.bytes, &index, sizeof index);
-    longOutputs_.emplace_back(bytes);
-    longBytes_ += bytes.size();
+    head.length = kLong;
+    head.advance = append;
+    const std::string* kept =
+        table.longOutputs.emplace_back(std::make_unique<const std::string>(bytes)).get();
+    std::memcpy(entry.bytes, &kept, sizeof kept);
+    table.longBytes += bytes.size();
   }
+  __atomic_store_n(&entry.head, std::bit_cast<std::uint64_t>(head), __ATOMIC_RELEASE);
 }
 
-std::string_view ChainMachine::Output(const Entry& entry) const {
-  if (entry.length <= kInline) return std::string_view(entry.bytes, entry.length);
-  std::uint32_t index;
-  std::memcpy(&index, entry.bytes, sizeof index);
-  return longOutputs_[index];
+std::string_view ChainMachine::Output(const Entry& entry, const Head& head) {
+  // An inline output runs on from `bytes` into the head's first two bytes.
+  if (head.length <= kInline)
+    return std::string_view(reinterpret_cast<const char*>(&entry), head.length);
+  const std::string* kept;
+  std::memcpy(&kept, entry.bytes, sizeof kept);
+  return *kept;
 }
 
 bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple,
-                                  std::string& bytes) {
+                                  std::string& bytes, Budget& budget) {
   spare_.clear();
-  budget_.Charge(bytes.size());
+  budget.Charge(bytes.size());
   const Transducer transducer = transducers_[t];
   if (transducer.isMap) {
     const ByteMap& map = maps_[transducer.index];
@@ -275,22 +310,22 @@ bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tup
   } else {
     const Matcher& m = matchers_[transducer.index];
     std::uint32_t& state = tuple[transducer.index];
-    for (char c : bytes) state = m.Feed(state, c, spare_, budget_);
+    for (char c : bytes) state = m.Feed(state, c, spare_, budget);
   }
-  if (spare_.size() > limits_.maxEntryOutput || budget_.Exhausted()) return false;
+  if (spare_.size() > limits_.maxEntryOutput || budget.Exhausted()) return false;
   bytes.swap(spare_);
   return true;
 }
 
-bool ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes) {
+bool ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
   for (std::size_t t = 0; t < transducers_.size() && !bytes.empty(); ++t)
-    if (!FeedTransducer(t, tuple, bytes)) return false;
+    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
   return true;
 }
 
-bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) {
+bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
   for (std::size_t t = 0; t < transducers_.size(); ++t) {
-    if (!FeedTransducer(t, tuple, bytes)) return false;
+    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
     const Transducer transducer = transducers_[t];
     if (transducer.isMap) continue;
     std::uint32_t& state = tuple[transducer.index];
@@ -300,73 +335,133 @@ bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes) 
   return true;
 }
 
-void ChainMachine::LoadTuple(std::uint32_t row) {
-  const std::size_t state = StateOf(row), width = matchers_.size();
-  tuple_.assign(tuples_.begin() + static_cast<std::ptrdiff_t>(state * width),
-                tuples_.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
+void ChainMachine::LoadTuple(const Table& table, std::uint32_t row) {
+  const std::size_t state = table.StateOf(row), width = table.width;
+  tuple_.assign(table.tuples.begin() + static_cast<std::ptrdiff_t>(state * width),
+                table.tuples.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
 }
 
-bool ChainMachine::Compute(std::uint32_t row, unsigned char byte) {
+bool ChainMachine::Compute(RunState& state, std::uint32_t row, unsigned char byte) {
+  Table& table = *state.table_;
+  Budget& budget = state.budget_;
   // Loading and storing an entry cost about as much as feeding a few dozen
   // bytes; a new state (Intern) costs its row and its tuple on top.
-  budget_.Charge(64);
-  LoadTuple(row);
-  const std::uint16_t cls = classOf_[byte];
+  budget.Charge(64);
+  LoadTuple(table, row);
   bytes_.clear();
   bool appendInput = false;
   if (split_[byte]) {
-    if (!Flush(tuple_, bytes_)) return false;
+    if (!Flush(tuple_, bytes_, budget)) return false;
     // A wide entry is this byte's own: it holds the byte itself.
-    if (wide_)
+    if (table.wide)
       bytes_ += static_cast<char>(byte);
     else
       appendInput = true;
   } else {
-    bytes_.assign(1, static_cast<char>(representative_[cls]));
-    if (!Feed(tuple_, bytes_)) return false;
+    bytes_.assign(1, static_cast<char>(table.representative[table.classOf[byte]]));
+    if (!Feed(tuple_, bytes_, budget)) return false;
   }
-  budget_.Charge(bytes_.size());
-  const std::uint32_t next = Intern(tuple_);
-  Entry& entry = table_[row / sizeof(Entry) + cls];
-  entry.next = RowOf(next);
-  SetOutput(entry, bytes_, appendInput);
+  budget.Charge(bytes_.size());
+  const std::uint32_t next = table.Intern(tuple_, budget);
+  Publish(table, row, byte, next, bytes_, appendInput);
   return true;
 }
 
-bool ChainMachine::NearTableLimits() const {
-  return table_.size() + classCount_ > limits_.maxEntries || longBytes_ > limits_.maxLongBytes ||
-         finalBytes_ > limits_.maxLongBytes;
+bool ChainMachine::NearTableLimits(const Table& table) const {
+  return table.States() + kLanes + 1 > table.capacityRows ||
+         table.longBytes > limits_.maxLongBytes || table.finalBytes > limits_.maxLongBytes;
 }
 
-void ChainMachine::Rebuild(Chunk& chunk) {
-  std::vector<std::vector<std::uint32_t>> kept;
-  for (std::size_t l = 0; l < chunk.count; ++l) {
-    LoadTuple(chunk.lanes[l].row);
-    kept.push_back(tuple_);
+void ChainMachine::ReplaceCurrentTable() {
+  ++resets_;
+  current_ = NewTable(current_->wide);
+  // Wide rows cost the most to build: a wide table that filled up is
+  // followed by a narrow one from the next chunk on.
+  goNarrow_ = current_->wide && narrowPays_;
+}
+
+void ChainMachine::MoveRun(RunState& state, std::shared_ptr<Table> table,
+                           std::span<std::uint32_t> rows) {
+  for (std::uint32_t& row : rows) {
+    LoadTuple(*state.table_, row);
+    row = table->RowOf(table->Intern(tuple_, state.budget_));
   }
-  Reset();
-  for (std::size_t l = 0; l < chunk.count; ++l) chunk.lanes[l].row = RowOf(Intern(kept[l]));
+  state.table_ = std::move(table);
 }
 
-bool ChainMachine::AppendFinal(std::uint32_t row, std::string& out) {
-  const std::uint32_t state = StateOf(row);
-  if (!finalKnown_[state]) {
-    LoadTuple(row);
+void ChainMachine::TakeCurrentTable(RunState& state, std::uint32_t& row) {
+  std::lock_guard lock(mutex_);
+  if (goNarrow_ && current_->wide) {
+    ++resets_;
+    current_ = NewTable(false);
+    goNarrow_ = false;
+  }
+  if (state.table_ == current_) return;
+  if (!state.table_) {
+    state.table_ = current_;  // a run starts in the start state, in every table
+    return;
+  }
+  if (NearTableLimits(*current_)) ReplaceCurrentTable();
+  MoveRun(state, current_, std::span(&row, 1));
+}
+
+void ChainMachine::MakeRoom(RunState& state, Chunk& chunk) {
+  std::array<std::uint32_t, kLanes> kept{};
+  for (std::size_t l = 0; l < chunk.count; ++l) kept[l] = chunk.lanes[l].row;
+  const std::span rows = std::span(kept).first(chunk.count);
+  // A run goes on in another table only of its own layout: its lanes' loop
+  // is made for one.
+  if (state.table_ != current_ && state.table_->wide == current_->wide) {
+    if (NearTableLimits(*current_)) ReplaceCurrentTable();
+    MoveRun(state, current_, rows);
+  }
+  if (NearTableLimits(*state.table_)) {
+    if (state.table_ == current_) {
+      ReplaceCurrentTable();
+      MoveRun(state, current_, rows);
+    } else {
+      // The machine went narrow while this wide run went on: a table of its
+      // own for the rest of the chunk.
+      MoveRun(state, NewTable(state.table_->wide), rows);
+    }
+  }
+  for (std::size_t l = 0; l < chunk.count; ++l) chunk.lanes[l].row = kept[l];
+}
+
+bool ChainMachine::AppendFinal(RunState& state, std::uint32_t row, std::string& out) {
+  std::lock_guard lock(mutex_);
+  Table& table = *state.table_;
+  const std::uint32_t s = table.StateOf(row);
+  if (!table.finalKnown[s]) {
+    LoadTuple(table, row);
     bytes_.clear();
-    if (!Flush(tuple_, bytes_)) return false;
-    finals_[state] = bytes_;
-    finalKnown_[state] = true;
-    finalBytes_ += bytes_.size();
+    if (!Flush(tuple_, bytes_, state.budget_)) return false;
+    table.finals[s] = bytes_;
+    table.finalKnown[s] = true;
+    table.finalBytes += bytes_.size();
   }
-  out += finals_[state];
+  out += table.finals[s];
   return true;
+}
+
+std::size_t ChainMachine::StateCount() const {
+  std::lock_guard lock(mutex_);
+  return current_->States();
+}
+
+std::size_t ChainMachine::ResetCount() const {
+  std::lock_guard lock(mutex_);
+  return resets_;
+}
+
+bool ChainMachine::Wide() const {
+  std::lock_guard lock(mutex_);
+  return current_->wide;
 }
 
 std::size_t ChainMachine::RetainedBytes() const {
-  std::size_t bytes = table_.capacity() * sizeof(Entry) + tuples_.capacity() * sizeof(std::uint32_t) +
-                      longBytes_ + finalBytes_ + scratchSize_ + HeapBytes(steps_);
-  // A tuple's key and the hash node that holds it.
-  bytes += tupleIds_.size() * (matchers_.size() * sizeof(std::uint32_t) + 64);
+  std::lock_guard lock(mutex_);
+  std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_);
   for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);
   return bytes;
 }
@@ -386,35 +481,37 @@ void ChainMachine::Reserve(Lane& lane, std::size_t extra) {
   lane.limit = lane.spare.size();
 }
 
-bool ChainMachine::SlowRead(Chunk& chunk, std::size_t which, std::size_t offset,
-                        std::size_t blockRest) {
+bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, std::size_t offset,
+                            std::size_t blockRest) {
   Lane& lane = chunk.lanes[which];
   const unsigned char c = lane.in[offset];
-  if (table_[lane.row / sizeof(Entry) + classOf_[c]].next == kUnknown) {
-    // A wide table that is full goes narrow once this chunk is done.
-    if (NearTableLimits()) {
-      goNarrow_ = wide_ && narrowPays_;
-      Rebuild(chunk);
+  Head head = Fields(LoadHead(state.table_->At(lane.row, c)));
+  if (head.next == kUnknown) {
+    std::lock_guard lock(mutex_);
+    MakeRoom(state, chunk);
+    // Another run may have filled the entry meanwhile.
+    head = Fields(LoadHead(state.table_->At(lane.row, c)));
+    if (head.next == kUnknown) {
+      if (!Compute(state, lane.row, c)) return false;
+      head = Fields(LoadHead(state.table_->At(lane.row, c)));
     }
-    if (!Compute(lane.row, c)) return false;
   }
-  const Entry& entry = table_[lane.row / sizeof(Entry) + classOf_[c]];
-  const std::string_view output = Output(entry);
-  const std::size_t append = entry.length <= kInline ? entry.advance - entry.length : entry.advance;
+  const std::string_view output = Output(state.table_->At(lane.row, c), head);
+  const std::size_t append = head.length <= kInline ? head.advance - head.length : head.advance;
   // This output, the input byte behind it, and the rest of the block.
   Reserve(lane, output.size() + 1 + RoomFor(blockRest));
   char* o = lane.Write();
   std::memcpy(o, output.data(), output.size());
   o[output.size()] = static_cast<char>(c);
   lane.pos += output.size() + append;
-  lane.row = entry.next;
+  lane.row = head.next;
   return true;
 }
 
 // Each lane depends only on its own previous entry, so the K lookups of one
 // round overlap in the processor.
 template <std::size_t K, bool kNarrow>
-bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
+bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t first) {
   Lane* lanes = chunk.lanes.data() + first;
   for (;;) {
     std::size_t block = kBlock;
@@ -436,7 +533,7 @@ bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
 
     // Every loop over the lanes is unrolled, so that these arrays live in
     // registers.
-    const char* table = reinterpret_cast<const char*>(table_.data());
+    const char* table = state.table_->Bytes();
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
@@ -456,8 +553,8 @@ bool ChainMachine::RunInterleaved(Chunk& chunk, std::size_t first) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
           lanes[m].row = static_cast<std::uint32_t>(row[m]);
         }
-        if (!SlowRead(chunk, first + l, i, block - i)) return false;
-        table = reinterpret_cast<const char*>(table_.data());
+        if (!SlowRead(state, chunk, first + l, i, block - i)) return false;
+        table = state.table_->Bytes();
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
@@ -488,8 +585,10 @@ const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
   for (; end - from >= 16; from += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     __m128i hits = _mm_cmpeq_epi8(block, needles[0]);
-    for (std::size_t k = 1; k < kMaxLoud; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, needles[k]));
-    if (const int mask = _mm_movemask_epi8(hits)) return from + std::countr_zero(static_cast<unsigned>(mask));
+    for (std::size_t k = 1; k < kMaxLoud; ++k)
+      hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, needles[k]));
+    if (const int mask = _mm_movemask_epi8(hits))
+      return from + std::countr_zero(static_cast<unsigned>(mask));
   }
 #endif
   for (; from < end; ++from) {
@@ -499,7 +598,7 @@ const unsigned char* ChainMachine::FindLoud(const unsigned char* from,
 }
 
 template <bool kNarrow>
-bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
+bool ChainMachine::RunSkipping(RunState& state, Chunk& chunk, std::size_t which) {
   Lane& lane = chunk.lanes[which];
   std::size_t hits = 0, skipped = 0;
   while (lane.in < lane.end) {
@@ -516,15 +615,15 @@ bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
       // Copying pays only while loud bytes are rare; otherwise go on with the
       // table alone, for this text and the next ones.
       if (++hits >= 64 && skipped < hits * 16) {
-        skip_ = false;
-        return RunInterleaved<1, kNarrow>(chunk, which);
+        state.skip_ = false;
+        return RunInterleaved<1, kNarrow>(state, chunk, which);
       }
     }
     // Through the table, a short block at a time, until the machine is back
     // in its start state.
     const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
     Reserve(lane, RoomFor(kMinBlock));
-    const char* table = reinterpret_cast<const char*>(table_.data());
+    const char* table = state.table_->Bytes();
     const unsigned char* in = lane.in;
     char* o = lane.Write();
     std::size_t row = lane.row;
@@ -532,10 +631,10 @@ bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
       if (!FastRead<kNarrow>(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
-        if (!SlowRead(chunk, which, static_cast<std::size_t>(in - lane.in),
-                  static_cast<std::size_t>(stop - in)))
+        if (!SlowRead(state, chunk, which, static_cast<std::size_t>(in - lane.in),
+                      static_cast<std::size_t>(stop - in)))
           return false;
-        table = reinterpret_cast<const char*>(table_.data());
+        table = state.table_->Bytes();
         o = lane.Write();
         row = lane.row;
       }
@@ -549,64 +648,76 @@ bool ChainMachine::RunSkipping(Chunk& chunk, std::size_t which) {
   return true;
 }
 
-void ChainMachine::Run(std::string_view text, std::string& out) {
-  budget_ = Budget(limits_.fixedWork, limits_.workPerByte, static_cast<double>(text.size()));
-  gaveUp_ = !RunComposed(text, out);
-  if (!gaveUp_) return;
+void ChainMachine::Run(std::string_view text, std::string& out, RunState& state) {
+  state.budget_ = Budget(limits_.fixedWork, limits_.workPerByte, static_cast<double>(text.size()));
+  try {
+    state.gaveUp_ = !RunComposed(state, text, out);
+  } catch (...) {
+    state.table_.reset();
+    throw;
+  }
+  // A table that was replaced while the run read it is freed with its last
+  // run.
+  state.table_.reset();
+  if (!state.gaveUp_) return;
   // The entries computed so far stay: they are exact, and a later run may
   // need nothing more. Wide rows cost the most to build.
-  goNarrow_ = wide_ && narrowPays_;
+  {
+    std::lock_guard lock(mutex_);
+    goNarrow_ = goNarrow_ || (current_->wide && narrowPays_);
+  }
   out.assign(text);
   RunStepByStep(out, steps_);
 }
 
-bool ChainMachine::RunComposed(std::string_view text, std::string& out) {
+bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::string& out) {
   out.clear();
   ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) *
-                                               std::min(growth_, kMaxGrowthGuess)) +
+                                               std::min(state.growth_, kMaxGrowthGuess)) +
                           kSlack);
   const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = begin + text.size();
   std::uint32_t row = kStartRow;
+  TakeCurrentTable(state, row);
   for (const unsigned char* next = begin; next < end;) {
     const unsigned char* chunkEnd =
         end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
-    if (!RunChunk(next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
+    if (next != begin) TakeCurrentTable(state, row);
+    if (!RunChunk(state, next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
                   static_cast<std::size_t>(end - chunkEnd)))
       return false;
     next = chunkEnd;
   }
-  if (!AppendFinal(row, out)) return false;
+  if (!AppendFinal(state, row, out)) return false;
   // Size the next run's output for this kind of text.
   if (!text.empty())
-    growth_ =
+    state.growth_ =
         std::max(1.0, static_cast<double>(out.size()) / static_cast<double>(text.size()) * 1.05);
   return true;
 }
 
 template <bool kNarrow>
-bool ChainMachine::RunLanes(Chunk& chunk) {
-  if (skip_) {
+bool ChainMachine::RunLanes(RunState& state, Chunk& chunk) {
+  if (state.skip_) {
     for (std::size_t l = 0; l < chunk.count; ++l)
-      if (!RunSkipping<kNarrow>(chunk, l)) return false;
+      if (!RunSkipping<kNarrow>(state, chunk, l)) return false;
   } else if (chunk.count == 3) {
-    if (!RunInterleaved<3, kNarrow>(chunk, 0)) return false;
+    if (!RunInterleaved<3, kNarrow>(state, chunk, 0)) return false;
   } else if (chunk.count == 2) {
-    if (!RunInterleaved<2, kNarrow>(chunk, 0)) return false;
+    if (!RunInterleaved<2, kNarrow>(state, chunk, 0)) return false;
   }
   // What is left of each lane, one by one.
   for (std::size_t l = 0; l < chunk.count; ++l)
-    if (!RunInterleaved<1, kNarrow>(chunk, l)) return false;
+    if (!RunInterleaved<1, kNarrow>(state, chunk, l)) return false;
   return true;
 }
 
-bool ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end,
+bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
                             std::uint32_t& row, std::string& out, std::size_t before,
                             std::size_t after) {
   // Cut the chunk right after split bytes near equal shares. The first lane
   // goes on from `row`; the others start after a split byte, where every
   // state has been flushed back to the start.
-  if (goNarrow_) row = GoNarrow(row);
   const auto length = static_cast<std::size_t>(end - begin);
   std::array<const unsigned char*, kLanes + 1> cuts{};
   std::size_t count = 1;
@@ -622,7 +733,7 @@ bool ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end
 
   // Each lane writes to its region of the scratch buffer, sized by the growth
   // seen so far and with room for a short block past it.
-  const double growth = std::min(growth_, kMaxGrowthGuess);
+  const double growth = std::min(state.growth_, kMaxGrowthGuess);
   std::array<std::size_t, kLanes> room{};
   std::size_t size = 0;
   for (std::size_t l = 0; l < count; ++l) {
@@ -630,14 +741,14 @@ bool ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end
               RoomFor(kMinBlock);
     size += room[l];
   }
-  if (scratchSize_ < size) {
-    scratch_ = std::make_unique_for_overwrite<char[]>(size);
-    scratchSize_ = size;
+  if (state.scratchSize_ < size) {
+    state.scratch_ = std::make_unique_for_overwrite<char[]>(size);
+    state.scratchSize_ = size;
   }
   Chunk chunk;
   chunk.count = count;
   for (std::size_t l = 0, at = 0; l < count; at += room[l], ++l) {
-    char* region = scratch_.get() + at;
+    char* region = state.scratch_.get() + at;
     chunk.lanes[l] = Lane{.in = cuts[l],
                           .end = cuts[l + 1],
                           .data = region,
@@ -646,7 +757,8 @@ bool ChainMachine::RunChunk(const unsigned char* begin, const unsigned char* end
                           .region = region};
   }
 
-  if (!(wide_ ? RunLanes<false>(chunk) : RunLanes<true>(chunk))) return false;
+  if (!(state.table_->wide ? RunLanes<false>(state, chunk) : RunLanes<true>(state, chunk)))
+    return false;
   std::size_t produced = 0;
   for (std::size_t l = 0; l < count; ++l)
     produced += chunk.lanes[l].pos + chunk.lanes[l].regionUsed;

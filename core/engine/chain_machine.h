@@ -45,8 +45,18 @@
 // budget is spent, or whose single entry would output more than
 // maxEntryOutput bytes, gives up and runs the steps one by one, as the plain
 // rules do. The entries computed so far stay for the next run. The table
-// holds at most maxEntries entries; past that it is dropped and rebuilt from
-// the lanes' current states, so memory stays bounded.
+// holds at most maxEntries entries; past that a fresh one replaces it, into
+// which the lanes' current states are carried, so memory stays bounded.
+//
+// Threads: one machine serves any number of threads at once, each run with a
+// RunState of its own (budget, scratch, output sizing). They share the
+// compiled steps and one table, which they read without a lock and fill
+// under the machine's mutex (see Entry). A full table is replaced, not
+// cleared: a run still reading the old one keeps it alive and moves to the
+// current one at its next chunk (or at its next missing entry, when the
+// layouts match), and the old one is freed with its last reader. So the
+// machine keeps one table whatever the number of threads; more exist only
+// for a moment after a replacement, one at most per run in progress.
 
 #include <array>
 #include <bit>
@@ -54,6 +64,8 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -66,7 +78,11 @@
 namespace glossmith::detail {
 
 class ChainMachine {
+  struct Table;  // chain_machine.cpp
+
  public:
+  class RunState;
+
   // `steps` run in order; steps with an empty find string are dropped.
   explicit ChainMachine(const Steps& steps, MachineLimits limits = {});
   ~ChainMachine();
@@ -75,30 +91,59 @@ class ChainMachine {
   ChainMachine& operator=(const ChainMachine&) = delete;
 
   // Replaces the contents of `out` with the chain's result for `text`.
-  // `out` must not alias `text`.
-  void Run(std::string_view text, std::string& out);
+  // `out` must not alias `text`. Any number of threads may run the machine at
+  // once, each with a RunState of its own; they fill and read one table.
+  void Run(std::string_view text, std::string& out, RunState& state);
+
+  // The same, with the machine's own RunState: for one thread at a time.
+  void Run(std::string_view text, std::string& out) { Run(text, out, own_); }
 
   // True for a byte that no step looks for.
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
-  // Number of states built so far (since the last reset); for tests and tuning.
-  std::size_t StateCount() const { return tupleIds_.size(); }
+  // Number of states in the current table; for tests and tuning.
+  std::size_t StateCount() const;
 
-  // How many times the table outgrew its budget and was rebuilt.
-  std::size_t ResetCount() const { return resets_; }
+  // How many times a table outgrew its budget and was replaced.
+  std::size_t ResetCount() const;
 
-  // Whether runs copy the bytes that pass through the start state in bulk
-  // (few bytes start a match, and those turned out rare in the texts so far).
-  bool SkipsQuietBytes() const { return skip_; }
+  // Whether the current table has a column for every byte value (see above).
+  bool Wide() const;
 
-  // Whether the last run gave up composing and ran the steps one by one.
-  bool LastRunStepByStep() const { return gaveUp_; }
+  // Of the machine's own RunState (see RunState).
+  bool SkipsQuietBytes() const { return own_.SkipsQuietBytes(); }
+  bool LastRunStepByStep() const { return own_.LastRunStepByStep(); }
 
-  // Whether the table has a column for every byte value (see above).
-  bool Wide() const { return wide_; }
-
-  // Bytes held between runs: the table and what belongs to it.
+  // Bytes held between runs: the current table and what belongs to it, the
+  // compiled steps, and the own RunState's scratch.
   std::size_t RetainedBytes() const;
+
+  // What one thread keeps from run to run: its budget, its scratch space,
+  // how to size its output, and the table it reads while a run lasts.
+  class RunState {
+   public:
+    explicit RunState(const ChainMachine& machine) : skip_(machine.skipAtFirst_) {}
+    RunState(RunState&&) = default;
+    RunState& operator=(RunState&&) = default;
+    ~RunState();
+
+    // Whether runs copy the bytes that pass through the start state in bulk
+    // (few bytes start a match, and those turned out rare in the texts so far).
+    bool SkipsQuietBytes() const { return skip_; }
+    // Whether the last run gave up composing and ran the steps one by one.
+    bool LastRunStepByStep() const { return gaveUp_; }
+    std::size_t ScratchBytes() const { return scratchSize_; }
+
+   private:
+    friend class ChainMachine;
+    Budget budget_;
+    bool gaveUp_ = false;
+    bool skip_;
+    double growth_ = 1.0;              // output size over input size, from the last run
+    std::unique_ptr<char[]> scratch_;  // the lanes' output regions
+    std::size_t scratchSize_ = 0;
+    std::shared_ptr<Table> table_;  // held while a run lasts
+  };
 
  private:
   // A run of one-byte steps, fused into a map from byte to output.
@@ -119,42 +164,47 @@ class ChainMachine {
     std::uint32_t index;  // into maps_ or matchers_
   };
 
-  // One table entry: the next row (see RowOf, or kUnknown) and the output,
-  // held inline when it is short. `advance` is the length plus one when the
-  // input byte itself follows the output (split bytes, narrow tables only). A
-  // long output (length kLong) is in longOutputs_, its index in `bytes`, and
-  // `advance` is then just that flag. An unknown entry has length kLong too, so
-  // one test sends both to the slow path. FastRead reads the first eight bytes
-  // (next, length, advance) in one load: see Head*.
-  struct Entry {
-    std::uint32_t next = kUnknown;
-    std::uint8_t length = kLong;
-    std::uint8_t advance = 0;
-    char bytes[10] = {};
+ public:
+  // One table entry: the output, held inline when it is short, then the head:
+  // the output's last two inline bytes, its length, `advance` and the next
+  // row (see Table::RowOf, or kUnknown). `advance` is the length plus one when
+  // the input byte itself follows the output (split bytes, narrow tables
+  // only). A long output (length kLong) is a string that `bytes` points to,
+  // and `advance` is then just that flag. An unknown entry has length kLong
+  // too, so one test sends both to the slow path.
+  //
+  // Threads read entries without a lock: a new entry's bytes are written
+  // first and its head last, in one atomic store that releases them; FastRead
+  // loads the head with acquire and only then reads the bytes, all within the
+  // entry. An entry, once known, never changes.
+  struct alignas(16) Entry {
+    char bytes[8] = {};
+    std::uint64_t head = kUnknownHead;
   };
-  static_assert(offsetof(Entry, length) == 4 && offsetof(Entry, advance) == 5);
-  static std::uint32_t HeadNext(std::uint64_t head) {
-    if constexpr (std::endian::native == std::endian::little) return static_cast<std::uint32_t>(head);
-    return static_cast<std::uint32_t>(head >> 32);
-  }
-  static std::size_t HeadLength(std::uint64_t head) {
-    if constexpr (std::endian::native == std::endian::little) return (head >> 32) & 0xFF;
-    return (head >> 24) & 0xFF;
-  }
-  static std::size_t HeadAdvance(std::uint64_t head) {
-    if constexpr (std::endian::native == std::endian::little) return (head >> 40) & 0xFF;
-    return (head >> 16) & 0xFF;
-  }
+  struct Head {
+    char bytes[2];
+    std::uint8_t length;
+    std::uint8_t advance;
+    std::uint32_t next;
+  };
   static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
   static constexpr std::uint8_t kInline = 10;
   static constexpr std::uint8_t kLong = 0xFF;
+  static_assert(sizeof(Head) == sizeof(std::uint64_t));
+  static constexpr std::uint64_t kUnknownHead =
+      std::bit_cast<std::uint64_t>(Head{{0, 0}, kLong, 0, kUnknown});
+  static Head Fields(std::uint64_t head) { return std::bit_cast<Head>(head); }
+  static std::uint64_t LoadHead(const Entry& entry) {
+    return __atomic_load_n(&entry.head, __ATOMIC_ACQUIRE);
+  }
 
+ private:
   // Output room. An inline entry copies kCopy bytes blindly and advances the
   // output by at most kMaxAdvance, whatever entries are added later; kSlack
   // more is spare. The fast path runs a block only when the lane's room holds
   // RoomFor(block); the slow path reserves its own output plus that for the
   // rest of the block before it writes.
-  static constexpr std::size_t kCopy = 16;
+  static constexpr std::size_t kCopy = sizeof(Entry);
   static constexpr std::size_t kMaxAdvance = kInline + 1;
   static constexpr std::size_t kSlack = 64;
   static constexpr std::size_t RoomFor(std::size_t bytes) {
@@ -165,7 +215,7 @@ class ChainMachine {
     return room > RoomFor(0) ? (room - RoomFor(0)) / kMaxAdvance : 0;
   }
 
-  // The table starts with each byte's class times sizeof(Entry), as 16-bit
+  // A table starts with each byte's class times sizeof(Entry), as 16-bit
   // numbers; the rows follow. Rows and class offsets are in bytes, so that the
   // inner loop adds and loads, nothing else.
   static constexpr std::uint32_t kHeaderBytes = 512;
@@ -177,32 +227,39 @@ class ChainMachine {
   // Construction.
   void AddOneByteStep(const std::string& find, const std::string& replacement);
   void AddMatcher(const std::string& find, const std::string& replacement);
-  void AssignClasses();
-  // Leaves the wide layout for good, keeping the state at `row`; returns its
-  // row in the new table.
-  std::uint32_t GoNarrow(std::uint32_t row);
   void FindLoudBytes();
 
-  // The table. The functions that compute outputs return false, leaving the
-  // table as it was, when the run's budget is spent or an entry's output
-  // passes maxEntryOutput.
-  std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes_; }
-  std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes_; }
-  void Reset();
-  std::uint32_t Intern(const std::vector<std::uint32_t>& tuple);
-  void SetOutput(Entry& entry, std::string_view bytes, bool appendInput);
-  std::string_view Output(const Entry& entry) const;
-  bool FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple, std::string& bytes);
-  bool Feed(std::vector<std::uint32_t>& tuple, std::string& bytes);
-  bool Flush(std::vector<std::uint32_t>& tuple, std::string& bytes);
-  void LoadTuple(std::uint32_t row);
-  // Fills the table entry for (row, byte).
-  bool Compute(std::uint32_t row, unsigned char byte);
+  // The tables. Everything here but NewTable runs under mutex_. The functions
+  // that compute outputs return false, leaving the table as it was, when the
+  // run's budget is spent or an entry's output passes maxEntryOutput.
+  std::shared_ptr<Table> NewTable(bool wide) const;
+  std::uint32_t Intern(Table& table, const std::vector<std::uint32_t>& tuple, Budget& budget);
+  // Writes the entry for (row, byte): its output and the next state.
+  void Publish(Table& table, std::uint32_t row, unsigned char byte, std::uint32_t next,
+               std::string_view bytes, bool appendInput);
+  static std::string_view Output(const Entry& entry, const Head& head);
+  bool FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple, std::string& bytes,
+                      Budget& budget);
+  bool Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
+  bool Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
+  void LoadTuple(const Table& table, std::uint32_t row);
+  // Fills the entry for (row, byte) of the run's table.
+  bool Compute(RunState& state, std::uint32_t row, unsigned char byte);
   // Appends what the end of the text emits in the state at `row`.
-  bool AppendFinal(std::uint32_t row, std::string& out);
-  bool NearTableLimits() const;
-  // Drops the table, keeping the states of the chunk's lanes.
-  void Rebuild(Chunk& chunk);
+  bool AppendFinal(RunState& state, std::uint32_t row, std::string& out);
+  bool NearTableLimits(const Table& table) const;
+  // A fresh current table, of the old one's layout, for a current table that
+  // is full.
+  void ReplaceCurrentTable();
+  // Moves the run to `table`, keeping the states at `rows`.
+  void MoveRun(RunState& state, std::shared_ptr<Table> table, std::span<std::uint32_t> rows);
+  // Before a chunk: the run goes on in the current table (a narrow one, once
+  // the machine goes narrow), keeping the state at `row`.
+  void TakeCurrentTable(RunState& state, std::uint32_t& row);
+  // Before an entry is computed: the run goes on in the current table if it
+  // has the run's layout, and in a fresh one if its own is full, keeping the
+  // states of the chunk's lanes.
+  void MakeRoom(RunState& state, Chunk& chunk);
 
   // Running. Each returns false when the run's budget is spent; the run then
   // starts over step by step.
@@ -218,26 +275,22 @@ class ChainMachine {
       std::memcpy(&offset, table + 2 * std::size_t{c}, sizeof offset);
       column = offset;
     } else {
-      column = (std::size_t{c} + 1) * sizeof(Entry);  // see AssignClasses
+      column = (std::size_t{c} + 1) * sizeof(Entry);  // see NewTable
     }
     const char* e = table + row + column;
-    // Every field is read before the output is written: the output may alias
-    // the table as far as the compiler knows, and would otherwise be read
-    // again after the stores.
-    std::uint64_t head;  // next, length and advance, in one load
-    std::memcpy(&head, e, sizeof head);
-    const std::size_t length = HeadLength(head);
-    if (length > kInline) [[unlikely]]
+    const Head head = Fields(LoadHead(*reinterpret_cast<const Entry*>(e)));
+    if (head.length > kInline) [[unlikely]]
       return false;
-    // Reads on into the next entry; the table ends in a padding entry.
-    std::memcpy(o, e + offsetof(Entry, bytes), kCopy);
+    // The whole entry, head included: its last bytes are garbage past the
+    // output, which the next write covers.
+    std::memcpy(o, e, kCopy);
     if constexpr (kNarrow) {
-      o[length] = static_cast<char>(c);
-      o += HeadAdvance(head);
+      o[head.length] = static_cast<char>(c);
+      o += head.advance;
     } else {
-      o += length;  // a wide entry never appends the input byte
+      o += head.length;  // a wide entry never appends the input byte
     }
-    row = HeadNext(head);
+    row = head.next;
     return true;
   }
   // Makes room for `bytes` more bytes of output in the lane.
@@ -245,63 +298,51 @@ class ChainMachine {
   // Reads byte `offset` of the chunk's lane `which` the slow way: fills a
   // missing entry or copies a long output. `blockRest` bytes of the block
   // remain, this one included.
-  bool SlowRead(Chunk& chunk, std::size_t which, std::size_t offset, std::size_t blockRest);
+  bool SlowRead(RunState& state, Chunk& chunk, std::size_t which, std::size_t offset,
+                std::size_t blockRest);
   // Runs lanes [first, first + K) of the chunk side by side until one of them
   // runs out of input.
   template <std::size_t K, bool kNarrow>
-  bool RunInterleaved(Chunk& chunk, std::size_t first);
+  bool RunInterleaved(RunState& state, Chunk& chunk, std::size_t first);
   // Runs lane `which`, copying the stretches between loud bytes in bulk while
   // the machine is in its start state.
   template <bool kNarrow>
-  bool RunSkipping(Chunk& chunk, std::size_t which);
+  bool RunSkipping(RunState& state, Chunk& chunk, std::size_t which);
   template <bool kNarrow>
-  bool RunLanes(Chunk& chunk);
+  bool RunLanes(RunState& state, Chunk& chunk);
   const unsigned char* FindLoud(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
   // and leaves the state at the end in `row`. `before` bytes of text came
   // before it, `after` bytes follow.
-  bool RunChunk(const unsigned char* begin, const unsigned char* end, std::uint32_t& row,
-                std::string& out, std::size_t before, std::size_t after);
-  bool RunComposed(std::string_view text, std::string& out);
+  bool RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
+                std::uint32_t& row, std::string& out, std::size_t before, std::size_t after);
+  bool RunComposed(RunState& state, std::string_view text, std::string& out);
 
+  // Compiled once; read by every run without a lock.
   Steps steps_;  // as given, for running them one by one
   MachineLimits limits_;
-  Budget budget_;  // for the current run
-  bool gaveUp_ = false;
-
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Transducer> transducers_;
   std::array<bool, 256> split_{};
-  bool wide_ = true;
   bool narrowPays_ = true;  // narrow rows would be at most 3/4 of wide ones
-  bool goNarrow_ = false;   // at the start of the next chunk
-  std::array<std::uint16_t, 256> classOf_{};
-  std::array<unsigned char, 257> representative_{};
-  std::uint32_t rowBytes_ = 0;
-  std::uint32_t classCount_ = 1;
-
-  std::vector<Entry> table_;           // class offsets, rows, one padding entry
-  std::vector<std::uint32_t> tuples_;  // the tuple of state s at s * matchers_.size()
-  std::unordered_map<std::string, std::uint32_t> tupleIds_;
-  std::vector<std::string> finals_;  // what the end of the text emits, per state
-  std::vector<bool> finalKnown_;
-  std::vector<std::string> longOutputs_;
-  std::size_t longBytes_ = 0;
-  std::size_t finalBytes_ = 0;
-  std::size_t resets_ = 0;
-  double growth_ = 1.0;  // output size over input size, from the last run
   // The bytes that do anything in the start state, when there are at most
-  // kMaxLoud of them; skip_ says whether to copy the others in bulk.
+  // kMaxLoud of them; a run copies the others in bulk while that pays.
   static constexpr std::size_t kMaxLoud = 4;
   std::vector<unsigned char> loud_;
-  bool skip_ = false;
-  std::unique_ptr<char[]> scratch_;  // the lanes' output regions
-  std::size_t scratchSize_ = 0;
+  bool skipAtFirst_ = false;
 
-  // Scratch for Compute.
+  // Shared by the runs, under mutex_: the current table (a run that started
+  // in an older one keeps that alive until it moves on), whether the next
+  // table is narrow, and Compute's scratch.
+  mutable std::mutex mutex_;
+  std::shared_ptr<Table> current_;
+  bool goNarrow_ = false;
+  std::size_t resets_ = 0;
   std::vector<std::uint32_t> tuple_;
   std::string bytes_, spare_;
+
+  RunState own_{*this};
 };
 
 }  // namespace glossmith::detail

@@ -20,15 +20,22 @@ namespace glossmith {
 
 namespace detail {
 
+// What copies of a plan compiled from the same rules share: the batches'
+// automata and the machines (with their tables), in phase order.
+struct SharedParts {
+  std::vector<std::shared_ptr<SharedAutomaton>> automata;
+  std::vector<std::shared_ptr<ChainMachine>> machines;
+};
+
 // The phases of one translation, run one after another on ping-pong buffers:
 // composed machines, batches, and steps run one by one where neither pays.
 class Plan {
  public:
   void AddMachine(const Steps& steps) {
     if (steps.empty()) return;
-    auto machine = std::make_unique<ChainMachine>(steps);
+    auto machine = std::make_shared<ChainMachine>(steps);
     NoteSplitBytes([&](unsigned char b) { return machine->IsSplitByte(b); });
-    phases_.emplace_back(std::move(machine));
+    phases_.emplace_back(Machine{machine, ChainMachine::RunState(*machine)});
   }
 
   // Cuts the list into parts whose automata fit kMaxPartEntries; what lies
@@ -75,8 +82,8 @@ class Plan {
     std::string text;
     for (const Phase& phase : phases_) {
       if (!text.empty()) text += ", ";
-      if (const auto* machine = std::get_if<std::unique_ptr<ChainMachine>>(&phase))
-        text += (*machine)->LastRunStepByStep() ? "machine (gave up)" : "machine";
+      if (const auto* machine = std::get_if<Machine>(&phase))
+        text += machine->state.LastRunStepByStep() ? "machine (gave up)" : "machine";
       else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
         text += (*batch)->LastRunStepByStep() ? "batch (gave up)" : "batch";
       else
@@ -85,28 +92,37 @@ class Plan {
     return text.empty() ? "copy" : text;
   }
 
-  // The automata of the batch phases, in order: a plan compiled from the
-  // same rules for another thread shares them (ShareAutomata), so that
-  // every copy of the plan keeps one.
-  std::vector<std::shared_ptr<SharedAutomaton>> Automata() const {
-    std::vector<std::shared_ptr<SharedAutomaton>> automata;
-    for (const Phase& phase : phases_)
+  // A plan compiled from the same rules for another thread shares these
+  // (Share), so that every copy of the plan keeps one of each.
+  SharedParts Shared() const {
+    SharedParts parts;
+    for (const Phase& phase : phases_) {
       if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
-        automata.push_back((*batch)->Automaton());
-    return automata;
+        parts.automata.push_back((*batch)->Automaton());
+      else if (const auto* machine = std::get_if<Machine>(&phase))
+        parts.machines.push_back(machine->machine);
+    }
+    return parts;
   }
-  void ShareAutomata(const std::vector<std::shared_ptr<SharedAutomaton>>& automata) {
-    std::size_t next = 0;
-    for (Phase& phase : phases_)
-      if (auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
-        if (next < automata.size()) (*batch)->ShareAutomaton(automata[next++]);
+  void Share(const SharedParts& parts) {
+    std::size_t automata = 0, machines = 0;
+    for (Phase& phase : phases_) {
+      if (auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase)) {
+        if (automata < parts.automata.size()) (*batch)->ShareAutomaton(parts.automata[automata++]);
+      } else if (auto* machine = std::get_if<Machine>(&phase)) {
+        if (machines < parts.machines.size()) {
+          machine->machine = parts.machines[machines++];
+          machine->state = ChainMachine::RunState(*machine->machine);
+        }
+      }
+    }
   }
 
   std::size_t RetainedBytes() const {
     std::size_t bytes = scratch_.capacity();
     for (const Phase& phase : phases_) {
-      if (const auto* machine = std::get_if<std::unique_ptr<ChainMachine>>(&phase))
-        bytes += (*machine)->RetainedBytes();
+      if (const auto* machine = std::get_if<Machine>(&phase))
+        bytes += machine->machine->RetainedBytes() + machine->state.ScratchBytes();
       else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
         bytes += (*batch)->RetainedBytes();
       else
@@ -119,12 +135,16 @@ class Plan {
   struct StepByStep {
     Steps steps;
   };
-  using Phase =
-      std::variant<std::unique_ptr<ChainMachine>, std::unique_ptr<BatchReplacer>, StepByStep>;
+  // A machine, which copies of the plan share, and this copy's runs of it.
+  struct Machine {
+    std::shared_ptr<ChainMachine> machine;
+    ChainMachine::RunState state;
+  };
+  using Phase = std::variant<Machine, std::unique_ptr<BatchReplacer>, StepByStep>;
   struct Runner {
     std::string_view source;
     std::string& target;
-    void operator()(const std::unique_ptr<ChainMachine>& m) const { m->Run(source, target); }
+    void operator()(Machine& m) const { m.machine->Run(source, target, m.state); }
     void operator()(const std::unique_ptr<BatchReplacer>& b) const { b->Run(source, target); }
     void operator()(const StepByStep& s) const {
       target.assign(source);
@@ -308,7 +328,7 @@ SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet r
   if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
   auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
   for (int b = 0; b < 256; ++b) split_[b] = plan->IsSplitByte(static_cast<unsigned char>(b));
-  automata_ = plan->Automata();
+  shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
   idle_.push_back({std::move(plan), {}});
   plans_ = 1;
 }
@@ -333,9 +353,9 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   lock.unlock();
   try {
     // The same rules compile to the same phases: the new copy shares the
-    // first one's automata.
+    // first one's automata and machines.
     auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
-    plan->ShareAutomata(automata_);
+    plan->Share(*shared_);
     return plan;
   } catch (...) {
     Give(nullptr);

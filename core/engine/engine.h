@@ -106,7 +106,7 @@ namespace glossmith {
 
 namespace detail {
 class Plan;
-class SharedAutomaton;
+struct SharedParts;
 }  // namespace detail
 
 enum class Direction { kEnglishToL33t, kL33tToEnglish };
@@ -156,13 +156,12 @@ class Translator {
 // may run at the same time (the library's translators). It keeps the rules,
 // and compiled plans in a pool: a thread takes an idle plan, or compiles one
 // when none is idle and fewer than one per processor exist, or else waits
-// for one. The plans share what is fixed once built (the batches' automata,
-// the largest part of a long Custom list); what each plan fills as it runs
-// (the composed machine's table, its scratch) is its own. So sequential use
-// keeps one compiled copy, and concurrent use one copy of the automata and at
-// most one machine table per processor, however many threads share it. A
-// plan whose run failed (out of memory) is dropped rather than returned,
-// since its tables may be half filled.
+// for one. The plans share the compiled rules: the batches' automata (the
+// largest part of a long Custom list) and the composed machines, whose one
+// table all threads fill and read (chain_machine.h). What each plan keeps of
+// its own is scratch space for its runs. So any number of threads keep one
+// compiled copy of the rules. A plan whose run failed (out of memory) is
+// dropped rather than returned.
 class SharedTranslator {
  public:
   // At most `maxPlans` compiled copies; 0 means one per online processor.
@@ -217,8 +216,8 @@ class SharedTranslator {
   };
   mutable std::vector<Idle> idle_;
   mutable std::size_t plans_ = 0;  // compiled copies alive, idle or in use
-  // The first copy's automata, which every later copy shares.
-  std::vector<std::shared_ptr<detail::SharedAutomaton>> automata_;
+  // The first copy's automata and machines, which every later copy shares.
+  std::unique_ptr<const detail::SharedParts> shared_;
 };
 
 }  // namespace glossmith

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/engine/chain_machine.h"
 #include "core/engine/engine.h"
+#include "core/rules/literal_replace.h"
 #include "core/rules/reference.h"
 
 namespace glossmith {
@@ -54,6 +57,69 @@ TEST(SharedTranslatorTest, ConcurrentThreadsStayWithinTheirCopies) {
     EXPECT_LE(translator.PlanCount(), copies);
     for (int t = 0; t < kThreads; ++t)
       ASSERT_EQ(outs[t], reference::L33tToEnglish(Text(t), false, Rules())) << copies << ", " << t;
+  }
+}
+
+// Threads running one machine fill one table: entries one thread publishes
+// the others read, and full tables are replaced (a wide one by a narrow one)
+// while other runs are part way through theirs. Every run gives the steps'
+// result.
+TEST(SharedMachineTest, ThreadsFillingOneTableGiveTheStepsResult) {
+  std::mt19937 rng(7);
+  auto random = [&](std::size_t length, std::string_view alphabet) {
+    std::string text(length, ' ');
+    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    for (std::size_t i = 89; i < text.size(); i += 89) text[i] = '\n';  // lanes
+    return text;
+  };
+  Steps interacting;
+  for (int i = 0; i < 8; ++i)
+    interacting.emplace_back(random(2 + rng() % 3, "abcd"), random(rng() % 4, "abcd"));
+  std::string runsOfA;
+  while (runsOfA.size() < (std::size_t{1} << 20) + 5000) runsOfA += std::string(400, 'a') + "b\n";
+  const struct {
+    const char* name;
+    Steps steps;
+    detail::MachineLimits limits;
+    std::vector<std::string> texts;
+  } kCases[] = {
+      {"a table of a few states",
+       interacting,
+       {.maxEntries = 64},
+       {random(60000, "abcd"), random(3000, "abcd"), random(60000, "abcdxy")}},
+      // 300 states pass 256 wide rows: the table is replaced, and the next
+      // chunk goes on in a narrow one.
+      {"wide, then narrow",
+       {{std::string(299, 'a') + "b", "<X>"}, {"ab", "Y"}},
+       {.maxEntries = std::size_t{1} << 16 | 512},
+       {runsOfA, runsOfA.substr(0, 70000)}},
+  };
+  for (const auto& c : kCases) {
+    detail::ChainMachine machine(c.steps, c.limits);
+    std::vector<std::string> expected;
+    for (const std::string& text : c.texts) {
+      expected.push_back(text);
+      RunStepByStep(expected.back(), c.steps);
+    }
+    constexpr int kThreads = 4;
+    std::barrier start(kThreads);
+    std::vector<std::string> failures(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&, t] {
+        detail::ChainMachine::RunState state(machine);
+        start.arrive_and_wait();
+        std::string out;
+        for (std::size_t run = 0; run < 3 * c.texts.size(); ++run) {
+          const std::size_t which = (run + t) % c.texts.size();
+          machine.Run(c.texts[which], out, state);
+          if (out != expected[which] && failures[t].empty())
+            failures[t] = "text " + std::to_string(which) + ", run " + std::to_string(run);
+        }
+      });
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(failures[t], "") << c.name << ", thread " << t;
+    EXPECT_GT(machine.ResetCount(), 0u) << c.name;
   }
 }
 
