@@ -49,6 +49,11 @@ inline constexpr std::size_t kMaxDenseAutomatonEntries = std::size_t{1} << 21;
 // most two plans, one per direction.
 inline constexpr std::size_t kKeptScratch = std::size_t{1} << 22;
 
+// The longest find string composed into a machine: the machine needs a state
+// for each of its bytes that a text walks through, and a wide row costs some
+// 4 KB. A longer one runs on its own, with a linear-time substring search.
+inline constexpr std::size_t kMaxComposedFind = 256;
+
 // The composed machine (chain_machine.h).
 struct MachineLimits {
   std::size_t maxEntries = std::size_t{1} << 18;      // table entries (16 bytes each)

@@ -31,11 +31,19 @@ struct SharedParts {
 // composed machines, batches, and steps run one by one where neither pays.
 class Plan {
  public:
+  // Composes the steps into machines; a step whose find string passes
+  // kMaxComposedFind runs on its own between them.
   void AddMachine(const Steps& steps) {
-    if (steps.empty()) return;
-    auto machine = std::make_shared<ChainMachine>(steps);
-    NoteSplitBytes([&](unsigned char b) { return machine->IsSplitByte(b); });
-    phases_.emplace_back(Machine{machine, ChainMachine::RunState(*machine)});
+    Steps composed;
+    for (const OwnedStep& step : steps) {
+      if (step.first.size() <= kMaxComposedFind) {
+        composed.push_back(step);
+        continue;
+      }
+      AddComposed(std::exchange(composed, {}));
+      AddStepByStep({step});
+    }
+    AddComposed(composed);
   }
 
   // Cuts the list into parts whose automata fit kMaxPartEntries; what lies
@@ -183,9 +191,22 @@ class Plan {
     return good;
   }
 
+  void AddComposed(const Steps& steps) {
+    if (steps.empty()) return;
+    auto machine = std::make_shared<ChainMachine>(steps);
+    NoteSplitBytes([&](unsigned char b) { return machine->IsSplitByte(b); });
+    phases_.emplace_back(Machine{machine, ChainMachine::RunState(*machine)});
+  }
+
+  // Consecutive steps run one by one are one phase.
   void AddStepByStep(Steps steps) {
     for (const auto& [find, replacement] : steps)
       for (unsigned char c : find) split_[c] = false;
+    if (!phases_.empty())
+      if (auto* last = std::get_if<StepByStep>(&phases_.back())) {
+        last->steps.insert(last->steps.end(), steps.begin(), steps.end());
+        return;
+      }
     phases_.emplace_back(StepByStep{std::move(steps)});
   }
 
