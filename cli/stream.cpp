@@ -54,9 +54,24 @@ class Buffer {
 // the writer, then reused.
 struct Slot {
   Buffer text;
-  std::string translation;
+  Buffer translation;
   bool translated = false;
 };
+
+// A gls_sink that appends to the Buffer at `context`. The room is reserved
+// before the translation, so growing here is rare: by half again, not double.
+int AppendTo(void* context, const char* bytes, std::size_t len) noexcept {
+  auto& out = *static_cast<Buffer*>(context);
+  try {
+    if (len > out.capacity() - out.size())
+      out.Reserve(std::max(out.size() + len, out.capacity() + out.capacity() / 2));
+  } catch (const std::bad_alloc&) {
+    return 1;
+  }
+  std::memcpy(out.data() + out.size(), bytes, len);
+  out.SetSize(out.size() + len);
+  return 0;
+}
 
 class Pipeline {
  public:
@@ -80,6 +95,8 @@ class Pipeline {
   bool Dispatch(std::size_t cut, bool full);
   bool TranslateHere(std::size_t cut);
   void StartThreads();
+  // Replaces `out` with the translation of `text`.
+  void TranslatePiece(std::string_view text, Buffer& out);
 
   void Translate();  // each job's thread
   void Write();      // the writer's thread
@@ -102,7 +119,10 @@ class Pipeline {
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
-  std::string translation_;  // the reader's own translations
+  Buffer translation_;  // the reader's own translations
+  // The largest ratio of translation to text so far, for the room a
+  // translation gets before it starts.
+  std::atomic<double> growth_ = 1.0;
 
   // Pieces are numbered in input order; piece n lives in slots_[n % size].
   std::mutex mutex_;
@@ -243,17 +263,32 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
 
 bool Pipeline::TranslateHere(std::size_t cut) {
   if (stopped_) return false;
-  translator_.Translate(std::string_view(pending_.data(), cut), translation_);
-  if (const int error = WriteAll(out_, translation_)) {
+  TranslatePiece(std::string_view(pending_.data(), cut), translation_);
+  if (const int error = WriteAll(out_, translation_.view())) {
     Stop(error, 0);
     return false;
   }
-  if (translation_.capacity() > 8 * options_.readSize) std::string().swap(translation_);
+  if (translation_.capacity() > 8 * options_.readSize) translation_.Release();
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
   cut_ = 0;
   return true;
+}
+
+void Pipeline::TranslatePiece(std::string_view text, Buffer& out) {
+  // Room for the most the text is likely to become, reserved at once: pages
+  // that the translation leaves unwritten cost nothing, while growing by
+  // copies would write the same bytes into fresh memory again and again.
+  const double growth = growth_.load(std::memory_order_relaxed);
+  const auto likely = static_cast<std::size_t>(static_cast<double>(text.size()) * growth);
+  out.SetSize(0);
+  if (out.capacity() < likely) out.Reserve(likely + likely / 8 + 4096);
+  gls::Check(gls_translate_to_sink(translator_.get(), text.data(), text.size(), &AppendTo, &out));
+  if (text.empty()) return;
+  const double seen = static_cast<double>(out.size()) / static_cast<double>(text.size());
+  for (double known = growth; seen > known;)
+    if (growth_.compare_exchange_weak(known, seen, std::memory_order_relaxed)) break;
 }
 
 void Pipeline::Translate() {
@@ -264,7 +299,7 @@ void Pipeline::Translate() {
       if (stopped_ || taken_ == filled_) return;
       Slot& slot = slots_[taken_++ % slots_.size()];
       lock.unlock();
-      translator_.Translate(slot.text.view(), slot.translation);
+      TranslatePiece(slot.text.view(), slot.translation);
       lock.lock();
       slot.translated = true;
       lock.unlock();
@@ -293,12 +328,12 @@ void Pipeline::Write() {
     if (stopped_ || written_ == filled_) return;
     Slot& slot = slots_[written_ % slots_.size()];
     lock.unlock();
-    if (const int error = WriteAll(out_, slot.translation)) {
+    if (const int error = WriteAll(out_, slot.translation.view())) {
       Stop(error, 0);
       return;
     }
     slot.translated = false;
-    if (slot.translation.capacity() > keep) std::string().swap(slot.translation);
+    if (slot.translation.capacity() > keep) slot.translation.Release();
     lock.lock();
     ++written_;
     lock.unlock();
