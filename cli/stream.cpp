@@ -22,6 +22,15 @@
 namespace glossmith::cli {
 namespace {
 
+// A piece is this share of the input's length as far as it is known, from
+// kSmallestPiece up to the read size. Every buffer a piece passes through is
+// touched for the first time once, and on this machine class a page's first
+// touch costs about as much as translating a kilobyte: pieces of a megabyte
+// would make a 10 MB input pay for some 15 MB of fresh buffers, while a long
+// input pays that only once.
+constexpr std::uint64_t kPiecesPerInput = 64;
+constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
+
 // Bytes of a piece; room is not zero-filled before a read.
 class Buffer {
  public:
@@ -95,6 +104,9 @@ class Pipeline {
   bool Dispatch(std::size_t cut, bool full);
   bool TranslateHere(std::size_t cut);
   void StartThreads();
+  // Counts `got` more bytes read and sizes the pieces from the length so far.
+  void Count(std::size_t got);
+  std::uint64_t Length() const { return std::max(read_, known_); }
   // Replaces `out` with the translation of `text`.
   void TranslatePiece(std::string_view text, Buffer& out);
 
@@ -113,9 +125,14 @@ class Pipeline {
   Buffer pending_;
   std::size_t cut_ = 0;
   bool readFailed_ = false;
-  // The jobs and the writer start with the first full read: a short input,
-  // or a line typed, is translated and written by the reader itself, without
-  // the cost of starting threads.
+  // How long the input is: the bytes read so far, or the size of its files
+  // when that is more. A piece goes out at `piece_` bytes.
+  std::uint64_t read_ = 0, known_ = 0;
+  std::size_t piece_ = 0;
+  // The jobs and the writer start with the first full read of an input that
+  // holds at least one read size: a short input, or a line typed, is
+  // translated and written by the reader itself, without the cost of
+  // starting threads.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
@@ -155,10 +172,23 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
 }
 
 void Pipeline::Read(const std::vector<Input>& inputs) {
+  for (const Input& input : inputs) {
+    struct stat info {};
+    if (fstat(input.fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+      known_ += static_cast<std::uint64_t>(info.st_size);
+  }
+  Count(0);
+  // Room for the largest piece; only the pages that pieces reach are touched.
   pending_.Reserve(options_.readSize);
   for (const Input& input : inputs)
     if (!ReadInput(input)) return;
   if (pending_.size() > 0) Dispatch(pending_.size(), false);
+}
+
+void Pipeline::Count(std::size_t got) {
+  read_ += got;
+  piece_ = static_cast<std::size_t>(std::min<std::uint64_t>(
+      options_.readSize, std::max<std::uint64_t>(kSmallestPiece, Length() / kPiecesPerInput)));
 }
 
 void Pipeline::StartThreads() {
@@ -210,7 +240,7 @@ bool Pipeline::ReadInput(const Input& input) {
       pending_.Reserve(std::max(readSize, 2 * pending_.capacity()));
     const std::size_t used = pending_.size();
     const ssize_t got =
-        read(input.fd, pending_.data() + used, std::min(readSize, pending_.capacity() - used));
+        read(input.fd, pending_.data() + used, std::min(piece_, pending_.capacity() - used));
     if (got == 0) return true;
     if (got < 0) {
       // EAGAIN: a descriptor left non-blocking by whoever gave it; wait in poll().
@@ -221,6 +251,7 @@ bool Pipeline::ReadInput(const Input& input) {
     }
     const std::size_t end = used + static_cast<std::size_t>(got);
     pending_.SetSize(end);
+    Count(static_cast<std::size_t>(got));
     // Only the new bytes: a long stretch without a split byte is searched once.
     for (std::size_t i = end; i > used; --i) {
       if (split_[static_cast<unsigned char>(pending_.data()[i - 1])]) {
@@ -228,12 +259,12 @@ bool Pipeline::ReadInput(const Input& input) {
         break;
       }
     }
-    if (cut_ > 0 && end >= readSize && !Dispatch(cut_, true)) return false;
+    if (cut_ > 0 && end >= piece_ && !Dispatch(cut_, true)) return false;
   }
 }
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
-  if (full && !triedThreads_) StartThreads();
+  if (full && !triedThreads_ && Length() >= options_.readSize) StartThreads();
   if (!threaded_) return TranslateHere(cut);
   std::unique_lock lock(mutex_);
   slotFree_.wait(lock, [&] { return stopped_ || filled_ - written_ < slots_.size(); });
