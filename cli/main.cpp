@@ -88,10 +88,11 @@ int Run(const cli::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The pieces' buffers come and go in sizes near a megabyte. By default
-  // glibc maps each such block afresh and unmaps it when freed, so every new
-  // one costs a page fault per page touched; from the heap, and with the heap
-  // never trimmed, a freed block's pages are reused as they are.
+  // Buffers here and in the library come and go in sizes from 64 KiB to
+  // megabytes. By default glibc maps each such block afresh and unmaps it when
+  // freed, so every new one costs a page fault per page touched; taken from
+  // the heap, and with the heap never trimmed, a freed block's pages are
+  // reused as they are.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
   cli::OccupyStandardDescriptors();

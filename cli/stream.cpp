@@ -23,11 +23,12 @@ namespace glossmith::cli {
 namespace {
 
 // A piece is this share of the input's length as far as it is known, from
-// kSmallestPiece up to the read size. Every buffer a piece passes through is
-// touched for the first time once, and on this machine class a page's first
-// touch costs about as much as translating a kilobyte: pieces of a megabyte
-// would make a 10 MB input pay for some 15 MB of fresh buffers, while a long
-// input pays that only once.
+// kSmallestPiece up to the read size. The buffers a piece passes through (its
+// text, its translation, the library's scratch) are reused from piece to
+// piece, but each page of them costs a page fault when first touched, on a
+// virtual machine about as long as translating 2 KB: with pieces of a
+// megabyte a 10 MB input would pay for some 15 MB of fresh buffers, as long
+// as translating 7 MB, where a long input pays that once.
 constexpr std::uint64_t kPiecesPerInput = 64;
 constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
 
