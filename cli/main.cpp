@@ -1,10 +1,12 @@
 // glossmith-cli: the window's translations as a filter on raw bytes.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -86,6 +88,13 @@ int Run(const cli::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Buffers here and in the library come and go in sizes from 64 KiB to
+  // megabytes. By default glibc maps each such block afresh and unmaps it when
+  // freed, so every new one costs a page fault per page touched; taken from
+  // the heap, and with the heap never trimmed, a freed block's pages are
+  // reused as they are.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
   cli::OccupyStandardDescriptors();
   // A reader that went away shows up as EPIPE from write(); FinishOutput then
   // ends the process by SIGPIPE.

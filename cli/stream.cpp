@@ -22,6 +22,16 @@
 namespace glossmith::cli {
 namespace {
 
+// A piece is this share of the input's length as far as it is known, from
+// kSmallestPiece up to the read size. The buffers a piece passes through (its
+// text, its translation, the library's scratch) are reused from piece to
+// piece, but each page of them costs a page fault when first touched, on a
+// virtual machine about as long as translating 2 KB: with pieces of a
+// megabyte a 10 MB input would pay for some 15 MB of fresh buffers, as long
+// as translating 7 MB, where a long input pays that once.
+constexpr std::uint64_t kPiecesPerInput = 64;
+constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
+
 // Bytes of a piece; room is not zero-filled before a read.
 class Buffer {
  public:
@@ -54,9 +64,24 @@ class Buffer {
 // the writer, then reused.
 struct Slot {
   Buffer text;
-  std::string translation;
+  Buffer translation;
   bool translated = false;
 };
+
+// A gls_sink that appends to the Buffer at `context`. The room is reserved
+// before the translation, so growing here is rare: by half again, not double.
+int AppendTo(void* context, const char* bytes, std::size_t len) noexcept {
+  auto& out = *static_cast<Buffer*>(context);
+  try {
+    if (len > out.capacity() - out.size())
+      out.Reserve(std::max(out.size() + len, out.capacity() + out.capacity() / 2));
+  } catch (const std::bad_alloc&) {
+    return 1;
+  }
+  std::memcpy(out.data() + out.size(), bytes, len);
+  out.SetSize(out.size() + len);
+  return 0;
+}
 
 class Pipeline {
  public:
@@ -80,6 +105,11 @@ class Pipeline {
   bool Dispatch(std::size_t cut, bool full);
   bool TranslateHere(std::size_t cut);
   void StartThreads();
+  // Counts `got` more bytes read and sizes the pieces from the length so far.
+  void Count(std::size_t got);
+  std::uint64_t Length() const { return std::max(read_, known_); }
+  // Replaces `out` with the translation of `text`.
+  void TranslatePiece(std::string_view text, Buffer& out);
 
   void Translate();  // each job's thread
   void Write();      // the writer's thread
@@ -96,13 +126,21 @@ class Pipeline {
   Buffer pending_;
   std::size_t cut_ = 0;
   bool readFailed_ = false;
-  // The jobs and the writer start with the first full read: a short input,
-  // or a line typed, is translated and written by the reader itself, without
-  // the cost of starting threads.
+  // How long the input is: the bytes read so far, or the size of its files
+  // when that is more. A piece goes out at `piece_` bytes.
+  std::uint64_t read_ = 0, known_ = 0;
+  std::size_t piece_ = 0;
+  // The jobs and the writer start with the first full read of an input that
+  // holds at least one read size: a short input, or a line typed, is
+  // translated and written by the reader itself, without the cost of
+  // starting threads.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
-  std::string translation_;  // the reader's own translations
+  Buffer translation_;  // the reader's own translations
+  // The largest ratio of translation to text so far, for the room a
+  // translation gets before it starts.
+  std::atomic<double> growth_ = 1.0;
 
   // Pieces are numbered in input order; piece n lives in slots_[n % size].
   std::mutex mutex_;
@@ -135,10 +173,23 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
 }
 
 void Pipeline::Read(const std::vector<Input>& inputs) {
+  for (const Input& input : inputs) {
+    struct stat info {};
+    if (fstat(input.fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+      known_ += static_cast<std::uint64_t>(info.st_size);
+  }
+  Count(0);
+  // Room for the largest piece; only the pages that pieces reach are touched.
   pending_.Reserve(options_.readSize);
   for (const Input& input : inputs)
     if (!ReadInput(input)) return;
   if (pending_.size() > 0) Dispatch(pending_.size(), false);
+}
+
+void Pipeline::Count(std::size_t got) {
+  read_ += got;
+  piece_ = static_cast<std::size_t>(std::min<std::uint64_t>(
+      options_.readSize, std::max<std::uint64_t>(kSmallestPiece, Length() / kPiecesPerInput)));
 }
 
 void Pipeline::StartThreads() {
@@ -190,7 +241,7 @@ bool Pipeline::ReadInput(const Input& input) {
       pending_.Reserve(std::max(readSize, 2 * pending_.capacity()));
     const std::size_t used = pending_.size();
     const ssize_t got =
-        read(input.fd, pending_.data() + used, std::min(readSize, pending_.capacity() - used));
+        read(input.fd, pending_.data() + used, std::min(piece_, pending_.capacity() - used));
     if (got == 0) return true;
     if (got < 0) {
       // EAGAIN: a descriptor left non-blocking by whoever gave it; wait in poll().
@@ -201,6 +252,7 @@ bool Pipeline::ReadInput(const Input& input) {
     }
     const std::size_t end = used + static_cast<std::size_t>(got);
     pending_.SetSize(end);
+    Count(static_cast<std::size_t>(got));
     // Only the new bytes: a long stretch without a split byte is searched once.
     for (std::size_t i = end; i > used; --i) {
       if (split_[static_cast<unsigned char>(pending_.data()[i - 1])]) {
@@ -208,12 +260,12 @@ bool Pipeline::ReadInput(const Input& input) {
         break;
       }
     }
-    if (cut_ > 0 && end >= readSize && !Dispatch(cut_, true)) return false;
+    if (cut_ > 0 && end >= piece_ && !Dispatch(cut_, true)) return false;
   }
 }
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
-  if (full && !triedThreads_) StartThreads();
+  if (full && !triedThreads_ && Length() >= options_.readSize) StartThreads();
   if (!threaded_) return TranslateHere(cut);
   std::unique_lock lock(mutex_);
   slotFree_.wait(lock, [&] { return stopped_ || filled_ - written_ < slots_.size(); });
@@ -243,17 +295,32 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
 
 bool Pipeline::TranslateHere(std::size_t cut) {
   if (stopped_) return false;
-  translator_.Translate(std::string_view(pending_.data(), cut), translation_);
-  if (const int error = WriteAll(out_, translation_)) {
+  TranslatePiece(std::string_view(pending_.data(), cut), translation_);
+  if (const int error = WriteAll(out_, translation_.view())) {
     Stop(error, 0);
     return false;
   }
-  if (translation_.capacity() > 8 * options_.readSize) std::string().swap(translation_);
+  if (translation_.capacity() > 8 * options_.readSize) translation_.Release();
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
   cut_ = 0;
   return true;
+}
+
+void Pipeline::TranslatePiece(std::string_view text, Buffer& out) {
+  // Room for the most the text is likely to become, reserved at once: pages
+  // that the translation leaves unwritten cost nothing, while growing by
+  // copies would write the same bytes into fresh memory again and again.
+  const double growth = growth_.load(std::memory_order_relaxed);
+  const auto likely = static_cast<std::size_t>(static_cast<double>(text.size()) * growth);
+  out.SetSize(0);
+  if (out.capacity() < likely) out.Reserve(likely + likely / 8 + 4096);
+  gls::Check(gls_translate_to_sink(translator_.get(), text.data(), text.size(), &AppendTo, &out));
+  if (text.empty()) return;
+  const double seen = static_cast<double>(out.size()) / static_cast<double>(text.size());
+  for (double known = growth; seen > known;)
+    if (growth_.compare_exchange_weak(known, seen, std::memory_order_relaxed)) break;
 }
 
 void Pipeline::Translate() {
@@ -264,7 +331,7 @@ void Pipeline::Translate() {
       if (stopped_ || taken_ == filled_) return;
       Slot& slot = slots_[taken_++ % slots_.size()];
       lock.unlock();
-      translator_.Translate(slot.text.view(), slot.translation);
+      TranslatePiece(slot.text.view(), slot.translation);
       lock.lock();
       slot.translated = true;
       lock.unlock();
@@ -293,12 +360,12 @@ void Pipeline::Write() {
     if (stopped_ || written_ == filled_) return;
     Slot& slot = slots_[written_ % slots_.size()];
     lock.unlock();
-    if (const int error = WriteAll(out_, slot.translation)) {
+    if (const int error = WriteAll(out_, slot.translation.view())) {
       Stop(error, 0);
       return;
     }
     slot.translated = false;
-    if (slot.translation.capacity() > keep) std::string().swap(slot.translation);
+    if (slot.translation.capacity() > keep) slot.translation.Release();
     lock.lock();
     ++written_;
     lock.unlock();

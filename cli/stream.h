@@ -8,15 +8,18 @@
 // translation of the whole text, however the input arrives and whatever the
 // read size and the number of jobs.
 //
-// Reading: up to `readSize` bytes at a time. A piece goes out when that much
-// is read and holds a split byte, when an input that can wait (a pipe, a
-// terminal) has nothing more to give right now, or at the end of the last
-// input. Without a split byte the buffer keeps growing (doubling) until one
-// comes or the input ends; only the new bytes of each read are searched.
+// Reading: a piece at a time, of a 64th of the input's length as far as it is
+// known (the files' sizes, or what was read so far), at least 64 KiB and at
+// most `readSize` bytes: a short input touches little memory, a long one
+// reads a read size at a time. A piece goes out when that much is read and
+// holds a split byte, when an input that can wait (a pipe, a terminal) has
+// nothing more to give right now, or at the end of the last input. Without a
+// split byte the buffer keeps growing (doubling) until one comes or the input
+// ends; only the new bytes of each read are searched.
 //
-// Threads: the jobs and a writer start when the first read fills up; until
-// then (a short input, lines typed one at a time) the reader translates and
-// writes each piece itself.
+// Threads: the jobs and a writer start when a piece fills up once the input
+// holds at least one read size; until then (a short input, lines typed one at
+// a time) the reader translates and writes each piece itself.
 //
 // Memory: at most 2 x jobs pieces are in flight (read, being translated, or
 // waiting to be written); a piece is at most the read size unless a stretch

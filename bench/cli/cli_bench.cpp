@@ -9,7 +9,13 @@
 //              byte of its translation comes back, once right after start
 //              and then while the process runs and waits for input;
 //   engine/... the translation engine alone on one thread, on the same text,
-//              for how much of the end-to-end time the translation takes.
+//              for how much of the end-to-end time the translation takes;
+//   short/...  the first 10 MB of the English from a file next to all 100
+//              MB, both started directly by this program (the launcher below
+//              would add its own start, a large share of 10 MB's time): how
+//              much of its speed on a long input the filter keeps on a
+//              shorter one, where its fixed costs (starting, the first touch
+//              of its memory) weigh ten times as much.
 // Every run's output is compared with the engine's translation made in this
 // process, after the clock has stopped. Times are wall-clock (the filter's
 // threads and its reading and writing all count), medians of the repetitions;
@@ -56,6 +62,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kProseBytes = 100'000'000;
+constexpr std::size_t kShortBytes = 10'000'000;
 constexpr double kPipeBytes = 1e9;
 constexpr double kMB = 1e6;
 constexpr const char* kLaunch = "--launch";
@@ -75,16 +82,17 @@ struct Case {
   const char* name;
   const char* label;
   bool toEnglish, hardcore;
-  const char* jobs;  // nullptr: the default
-  double bar;        // MB/s
+  const char* jobs;       // nullptr: the default
+  double bar;             // MB/s
+  bool shortToo = false;  // also the short/ rows (English to L33T only)
 };
 
 const Case kCases[] = {
-    {"to_l33t", "English to L33T, standard", false, false, nullptr, 400},
+    {"to_l33t", "English to L33T, standard", false, false, nullptr, 400, true},
     {"to_l33t_hardcore", "English to L33T, Hardcore", false, true, nullptr, 250},
     {"to_english", "L33T to English, standard", true, false, nullptr, 250},
     {"to_english_hardcore", "L33T to English, Hardcore", true, true, nullptr, 250},
-    {"to_l33t_j1", "English to L33T, standard, -j 1", false, false, "1", 0},
+    {"to_l33t_j1", "English to L33T, standard, -j 1", false, false, "1", 0, true},
     // Memory and time as the job count grows: the jobs share one translator.
     {"to_l33t_j2", "English to L33T, standard, -j 2", false, false, "2", 0},
     {"to_l33t_j16", "English to L33T, standard, -j 16", false, false, "16", 0},
@@ -112,6 +120,10 @@ class Workspace {
       Save(input(true, hardcore), l33t_[hardcore]);
     }
     Save(input(false, false), english_);
+    // The first 10 MB, cut after a line feed, where the translation may be cut too.
+    shortEnglish_ = english_.substr(0, english_.rfind('\n', kShortBytes) + 1);
+    Translator(Direction::kEnglishToL33t, false, rules_).Translate(shortEnglish_, shortL33t_);
+    Save(shortInput(), shortEnglish_);
   }
   ~Workspace() { fs::remove_all(dir_); }
 
@@ -120,6 +132,9 @@ class Workspace {
   fs::path input(bool toEnglish, bool hardcore) const {
     return dir_ / (toEnglish ? (hardcore ? "hardcore.l33t" : "standard.l33t") : "english.txt");
   }
+  fs::path shortInput() const { return dir_ / "english10.txt"; }
+  const std::string& shortText() const { return shortEnglish_; }
+  const std::string& shortExpected() const { return shortL33t_; }
   const MemorySettings& rules() const { return rules_; }
   const std::string& text(const Case& c) const { return c.toEnglish ? l33t_[c.hardcore] : english_; }
   const std::string& expected(const Case& c) const {
@@ -134,6 +149,7 @@ class Workspace {
   fs::path dir_;
   MemorySettings rules_;
   std::string english_, l33t_[2], back_[2];
+  std::string shortEnglish_, shortL33t_;
 };
 
 const Workspace& workspace() {
@@ -272,26 +288,38 @@ void Record(benchmark::State& state, const std::string& name, double seconds, do
   if (usage.cpu > 0) state.counters["MB_per_cpu_s"] = bytes / usage.cpu / kMB;
 }
 
+// How a FileBench run goes: the 10 MB file instead of the case's own 100 MB
+// (English only), and the child started directly rather than by the launcher
+// (no peak memory or processor time then).
+struct FileRun {
+  bool shortInput = false;
+  bool direct = false;
+};
+
 // One run from a file to a file: glossmith-cli, or cat when `cat`.
-void FileBench(benchmark::State& state, const Case& c, bool cat, const std::string& name) {
+void FileBench(benchmark::State& state, const Case& c, bool cat, const std::string& name,
+               FileRun run = {}) {
   const Workspace& w = workspace();
+  const fs::path input = run.shortInput ? w.shortInput() : w.input(c.toEnglish, c.hardcore);
+  const std::string& text = run.shortInput ? w.shortText() : w.text(c);
+  const std::string& expected = cat ? text : run.shortInput ? w.shortExpected() : w.expected(c);
   for (auto _ : state) {
     fs::remove(w.output());
     const auto start = Clock::now();
-    const int in = OpenOrDie(w.input(c.toEnglish, c.hardcore), O_RDONLY);
+    const int in = OpenOrDie(input, O_RDONLY);
     const int out = OpenOrDie(w.output(), O_WRONLY | O_CREAT | O_TRUNC);
     std::vector<std::string> args = cat ? std::vector<std::string>{"/bin/cat"} : CliArguments(c);
-    args.push_back(w.input(c.toEnglish, c.hardcore).string());
-    Child child(args, in, out);
+    args.push_back(input.string());
+    Child child(args, in, out, !run.direct);
     close(in);
     close(out);
     const auto usage = child.Wait();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!usage || !FileHolds(w.output(), cat ? w.text(c) : w.expected(c), 1)) {
+    if (!usage || !FileHolds(w.output(), expected, 1)) {
       state.SkipWithError("wrong output or failure");
       return;
     }
-    Record(state, name, seconds, static_cast<double>(w.text(c).size()), *usage);
+    Record(state, name, seconds, static_cast<double>(text.size()), *usage);
   }
 }
 
@@ -442,6 +470,22 @@ void RegisterAll() {
            3);
       Figures().push_back({std::string("  engine alone, one thread: ") + c.label, engine, "", "MB/s", 0});
     }
+    if (c.shortToo) {
+      for (const bool shortInput : {true, false}) {
+        const std::string base = std::string("short/") + c.name + (shortInput ? "/10MB" : "/100MB");
+        for (const bool cat : {false, true}) {
+          const std::string name = base + (cat ? "/cat" : "/cli");
+          runs(benchmark::RegisterBenchmark(name.c_str(),
+                                            [=](benchmark::State& s) {
+                                              FileBench(s, c, cat, name, {shortInput, true});
+                                            }),
+               shortInput ? 9 : 5);
+        }
+        Figures().push_back(
+            {c.label + std::string(shortInput ? ", 10 MB" : ", 100 MB") + ", direct start",
+             base + "/cli", base + "/cat", "MB/s", 0});
+      }
+    }
   }
   for (const bool started : {true, false}) {
     const std::string base = started ? "line/at_start" : "line/while_running";
@@ -515,6 +559,14 @@ void PrintTable() {
   }
   std::printf("%s (peak memory bar: 64 MiB)\n",
               allMet ? "Every bar that was measured is met." : "Some bar is not met.");
+  for (const Case& c : kCases) {
+    const std::string base = std::string("short/") + c.name;
+    const auto ten = Samples().find(base + "/10MB/cli");
+    const auto hundred = Samples().find(base + "/100MB/cli");
+    if (ten == Samples().end() || hundred == Samples().end()) continue;
+    std::printf("%s: 10 MB at %.0f %% of the speed on 100 MB (direct start)\n", c.label,
+                100 * Value(ten->second, false) / Value(hundred->second, false));
+  }
   std::printf("Online processors: %ld; load average now: ", sysconf(_SC_NPROCESSORS_ONLN));
   double load[3] = {};
   if (getloadavg(load, 3) == 3) std::printf("%.2f %.2f %.2f\n", load[0], load[1], load[2]);

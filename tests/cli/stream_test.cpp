@@ -128,5 +128,51 @@ INSTANTIATE_TEST_SUITE_P(
              std::to_string(std::get<2>(info.param));
     });
 
+// Inputs of several read sizes at the default read size: pieces sized from
+// the input's length (a file's size, or what a pipe has given so far) and
+// translated on the jobs, joined, are the translation of the whole text.
+class LongStreamTest : public ::testing::TestWithParam<std::tuple<bool, unsigned>> {};
+
+TEST_P(LongStreamTest, JoinedPiecesAreTheWholeTranslation) {
+  const auto [fromPipe, jobs] = GetParam();
+  gls::Rules rules;
+  rules.AddPair("dude", "d00d");
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
+  std::string text;
+  while (text.size() < (std::size_t{6} << 20)) text += MixedText();
+
+  int pipeFds[2] = {-1, -1};
+  std::thread writer;
+  int in = -1;
+  if (fromPipe) {
+    ASSERT_EQ(pipe(pipeFds), 0);
+    writer = std::thread([&] {
+      WriteAll(pipeFds[1], text);
+      close(pipeFds[1]);
+    });
+    in = pipeFds[0];
+  } else {
+    in = TemporaryFile(text);
+  }
+  const int out = TemporaryFile("");
+  const StreamResult result = TranslateStream({{"input", in}}, out, translator, {jobs});
+  if (writer.joinable()) writer.join();
+
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_EQ(result.error, 0);
+  const std::string written = Contents(out);
+  const std::string expected = translator.Translate(text);
+  EXPECT_TRUE(written == expected) << "sizes " << written.size() << " and " << expected.size();
+  close(in);
+  close(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Long, LongStreamTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(1u, 3u)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Pipe" : "File") + "Jobs" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
 }  // namespace
 }  // namespace glossmith::cli
