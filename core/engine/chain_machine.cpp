@@ -98,9 +98,11 @@ struct ChainMachine::Table {
   }
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple, Budget& budget);
   std::size_t HeldBytes() const {
-    // A tuple's key and the hash node that holds it.
-    return kHeaderBytes + States() * rowBytes + tuples.capacity() * sizeof(std::uint32_t) +
-           longBytes + finalBytes + States() * (width * sizeof(std::uint32_t) + 64);
+    // Rows and tuples as far as they are written (their room is taken up
+    // front, but pages untouched cost nothing); a tuple's key, the hash node
+    // that holds it and its final output.
+    return kHeaderBytes + States() * (rowBytes + 2 * width * sizeof(std::uint32_t) + 96) +
+           longBytes + finalBytes;
   }
 };
 
@@ -244,6 +246,9 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
   for (int b = 0; b < 256; ++b)
     offsets[b] = static_cast<std::uint16_t>(table->classOf[b] * sizeof(Entry));
   std::memcpy(table->storage.get(), offsets.data(), sizeof offsets);
+  table->tuples.reserve(table->capacityRows * table->width);
+  table->finals.reserve(table->capacityRows);
+  table->finalKnown.reserve(table->capacityRows);
   Budget uncounted;  // the start state is every table's, not a run's work
   table->Intern(std::vector<std::uint32_t>(matchers_.size(), 0), uncounted);  // at kStartRow
   return table;
@@ -252,12 +257,14 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
 std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tuple, Budget& budget) {
   std::string key(reinterpret_cast<const char*>(tuple.data()),
                   tuple.size() * sizeof(std::uint32_t));
-  auto [it, added] = tupleIds.try_emplace(std::move(key), 0);
-  if (!added) return it->second;
-  const auto state = static_cast<std::uint32_t>(tupleIds.size() - 1);
+  if (const auto it = tupleIds.find(key); it != tupleIds.end()) return it->second;
+  const auto state = static_cast<std::uint32_t>(States());
   // NearTableLimits keeps a row free for every state a step may add.
   if (state >= capacityRows) throw std::length_error("machine table overflow");
-  it->second = state;
+  // Other runs go on with this table after an exception here (out of
+  // memory), so only the insertion may throw: the vectors below have their
+  // room already (NewTable).
+  tupleIds.emplace(std::move(key), state);
   budget.Charge(2 * (classCount + tuple.size()));
   tuples.insert(tuples.end(), tuple.begin(), tuple.end());
   // Written before any entry leads here.
