@@ -401,6 +401,19 @@ void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
       target.append(current.substr(done));
       current = target;
     }
+    // A pass costs the work of some plain steps: one that applied only a few
+    // is followed by as many steps run one by one, so that rules that keep
+    // feeding each other cost about what the plain steps do.
+    if (stop - first < limits_.minPassSteps && stop < total) {
+      const auto until =
+          static_cast<std::uint32_t>(std::min<std::size_t>(total, stop + limits_.minPassSteps));
+      std::string& target = current.data() == result.data() ? scratch_ : result;
+      target.assign(current);
+      RunStepByStep(target, std::span(steps_).subspan(stop, until - stop));
+      current = target;
+      first = until;
+      continue;
+    }
     first = stop;
   }
   if (current.data() == scratch_.data())

@@ -79,6 +79,9 @@ struct BatchLimits {
   // byte and step.
   std::size_t fixedWork = std::size_t{1} << 20;
   double workPerByteStep = 1.0 / 128;
+  // A pass that applies fewer steps than this is followed by this many steps
+  // run one by one.
+  std::size_t minPassSteps = 8;
   // Dictionary links followed, once per automaton, to find what occurs inside
   // the replacements; past this the rest is taken to conflict (always safe).
   std::size_t insideWork = std::size_t{1} << 24;

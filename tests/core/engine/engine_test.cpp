@@ -293,7 +293,9 @@ TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
   EXPECT_FALSE(second.LastRunStepByStep());
 }
 
-TEST(BatchReplacerTest, PairsFeedingEachOtherTakeAPassEach) {
+// Each pass applies one step (the next one sees what it inserted) and is
+// followed by eight steps run one by one: 25 steps take three passes.
+TEST(BatchReplacerTest, PairsFeedingEachOtherRunMostlyOneByOne) {
   Steps steps;
   for (char c = 'a'; c < 'z'; ++c) steps.emplace_back(std::string(1, c), std::string(1, c + 1));
   detail::BatchReplacer batch(steps);
@@ -303,7 +305,7 @@ TEST(BatchReplacerTest, PairsFeedingEachOtherTakeAPassEach) {
   std::string out;
   batch.Run(text, out);
   EXPECT_EQ(out, expected);
-  EXPECT_EQ(batch.LastPassCount(), 25u);
+  EXPECT_EQ(batch.LastPassCount(), 3u);
 }
 
 using testing_support::RecordingSettings;
