@@ -149,6 +149,9 @@ ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(l
   // nearly every byte value have wide rows either way.
   const auto usedBytes = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
   narrowPays_ = 4 * (1 + usedBytes) <= 3 * kWideColumns;
+  for (ByteMap& map : maps_)
+    for (int b = 0; b < 256; ++b)
+      map.changes[b] = map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b);
   current_ = NewTable(limits_.maxEntries / kWideColumns >= kMinWideStates);
   FindLoudBytes();
   own_.skip_ = skipAtFirst_;
@@ -210,10 +213,8 @@ void ChainMachine::FindLoudBytes() {
   // bytes do something, the text between them is copied in bulk.
   std::array<bool, 256> loud{};
   for (const Matcher& m : matchers_) loud[static_cast<unsigned char>(m.find[0])] = true;
-  for (const ByteMap& map : maps_) {
-    for (int b = 0; b < 256; ++b)
-      if (map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b)) loud[b] = true;
-  }
+  for (const ByteMap& map : maps_)
+    for (int b = 0; b < 256; ++b) loud[b] = loud[b] || map.changes[b];
   for (int b = 0; b < 256; ++b)
     if (loud[b]) loud_.push_back(static_cast<unsigned char>(b));
   skipAtFirst_ = loud_.size() <= kMaxLoud;
@@ -308,9 +309,21 @@ std::string_view ChainMachine::Output(const Entry& entry, const Head& head) {
 
 bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple,
                                   std::string& bytes, Budget& budget) {
-  spare_.clear();
   budget.Charge(bytes.size());
   const Transducer transducer = transducers_[t];
+  // Most transducers leave most bytes alone: then the bytes stay as they are,
+  // without a copy.
+  if (transducer.isMap) {
+    const ByteMap& map = maps_[transducer.index];
+    if (std::none_of(bytes.begin(), bytes.end(),
+                     [&](char c) { return map.changes[static_cast<unsigned char>(c)]; }))
+      return !budget.Exhausted();
+  } else if (const char first = matchers_[transducer.index].find[0];
+             tuple[transducer.index] == 0 &&
+             std::none_of(bytes.begin(), bytes.end(), [&](char c) { return c == first; })) {
+    return !budget.Exhausted();
+  }
+  spare_.clear();
   if (transducer.isMap) {
     const ByteMap& map = maps_[transducer.index];
     for (unsigned char c : bytes) spare_ += map.out[c];

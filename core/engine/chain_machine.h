@@ -150,6 +150,7 @@ class ChainMachine {
   struct ByteMap {
     std::array<std::string, 256> out;
     std::size_t bytes = 256;
+    std::array<bool, 256> changes{};  // out[b] is not b itself
   };
   // A step with a find string of two or more bytes.
   struct Matcher {
