@@ -98,9 +98,9 @@ struct ChainMachine::Table {
   }
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple, Budget& budget);
   std::size_t HeldBytes() const {
-    // Rows and tuples as far as they are written (their room is taken up
-    // front, but pages untouched cost nothing); a tuple's key, the hash node
-    // that holds it and its final output.
+    // Rows as far as they are written (their room is taken up front, but
+    // pages untouched cost nothing); a tuple, its key, the hash node that
+    // holds it and its final output.
     return kHeaderBytes + States() * (rowBytes + 2 * width * sizeof(std::uint32_t) + 96) +
            longBytes + finalBytes;
   }
@@ -247,9 +247,6 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
   for (int b = 0; b < 256; ++b)
     offsets[b] = static_cast<std::uint16_t>(table->classOf[b] * sizeof(Entry));
   std::memcpy(table->storage.get(), offsets.data(), sizeof offsets);
-  table->tuples.reserve(table->capacityRows * table->width);
-  table->finals.reserve(table->capacityRows);
-  table->finalKnown.reserve(table->capacityRows);
   Budget uncounted;  // the start state is every table's, not a run's work
   table->Intern(std::vector<std::uint32_t>(matchers_.size(), 0), uncounted);  // at kStartRow
   return table;
@@ -263,8 +260,13 @@ std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tupl
   // NearTableLimits keeps a row free for every state a step may add.
   if (state >= capacityRows) throw std::length_error("machine table overflow");
   // Other runs go on with this table after an exception here (out of
-  // memory), so only the insertion may throw: the vectors below have their
-  // room already (NewTable).
+  // memory): everything that may throw comes before the first change.
+  auto grow = [](auto& v, std::size_t more) {
+    if (v.capacity() - v.size() < more) v.reserve(std::max(2 * v.capacity(), v.size() + more));
+  };
+  grow(tuples, tuple.size());
+  grow(finals, 1);
+  grow(finalKnown, 1);
   tupleIds.emplace(std::move(key), state);
   budget.Charge(2 * (classCount + tuple.size()));
   tuples.insert(tuples.end(), tuple.begin(), tuple.end());
