@@ -88,7 +88,7 @@ std::size_t BatchReplacer::RetainedBytes() const {
          (built_ ? built_->automaton.Bytes() + built_->insideNext.capacity() * sizeof(std::uint32_t)
                  : 0) +
          occurrenceCapacity_ * sizeof(Occurrence) + scratch_.capacity() +
-         order_.capacity() * sizeof(std::uint32_t) + covered_.capacity() * sizeof(std::uint64_t) +
+         grouped_.capacity() * sizeof(Grouped) + covered_.capacity() * sizeof(std::uint64_t) +
          chosen_.capacity() + matches_.capacity() * sizeof(Match);
 }
 
@@ -187,10 +187,11 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
   const std::size_t count = occurrenceCount_;
   for (std::size_t i = 0; i < count; ++i) ++begin[occurrences[i].step - first + 1];
   for (std::size_t s = 0; s < span; ++s) begin[s + 1] += begin[s];
-  order_.resize(count);
+  grouped_.resize(count);
   {
     std::vector<std::uint32_t> fill(begin.begin(), begin.end() - 1);
-    for (std::uint32_t i = 0; i < count; ++i) order_[fill[occurrences[i].step - first]++] = i;
+    for (std::uint32_t i = 0; i < count; ++i)
+      grouped_[fill[occurrences[i].step - first]++] = {occurrences[i].end, i};
   }
 
   budget_.Charge(count);
@@ -220,11 +221,11 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     // previous ones, so one test rules out both kinds of overlap.
     const std::size_t length = finds_[first + s].size();
     for (std::uint32_t k = begin[s]; k < begin[s + 1]; ++k) {
-      const std::uint32_t i = order_[k];
-      const std::size_t end = occurrences[i].end, start = end - length;
+      const Grouped g = grouped_[k];
+      const std::size_t end = g.end, start = end - length;
       if (anyCovered(start, end)) continue;
       cover(start, end);
-      chosen_[i] = 1;
+      chosen_[g.index] = 1;
     }
   }
   matches_.clear();
@@ -434,7 +435,7 @@ void BatchReplacer::ReleaseScratch() {
     occurrenceBuffer_.reset();
     occurrenceCapacity_ = 0;
   }
-  if (order_.capacity() > kept) std::vector<std::uint32_t>().swap(order_);
+  if (grouped_.capacity() > kept) std::vector<Grouped>().swap(grouped_);
   if (covered_.capacity() > kept) std::vector<std::uint64_t>().swap(covered_);
   if (chosen_.capacity() > kept) std::vector<std::uint8_t>().swap(chosen_);
   if (matches_.capacity() > kept) std::vector<Match>().swap(matches_);
@@ -462,7 +463,7 @@ void BatchReplacer::RunChunks(std::string_view text, std::string& out) {
     std::size_t to = std::min(text.size(), from + limits_.chunkBytes);
     while (to < text.size() && !IsSplitByte(static_cast<unsigned char>(text[to - 1]))) ++to;
     // A long stretch without a split byte would need scratch in proportion to
-    // it (some 30 bytes a byte): its steps run one by one instead.
+    // it (some 35 bytes a byte): its steps run one by one instead.
     if (to - from > 2 * limits_.chunkBytes)
       RunRest(text.substr(from, to - from), 0, chunk);
     else

@@ -32,7 +32,7 @@
 // the steps whose occurrences fit; long texts are cut after split bytes into
 // chunks that are run one after another, and a stretch of more than two
 // chunks without a split byte runs step by step, so that the scratch space
-// stays within some 30 bytes per byte of a chunk.
+// stays within some 35 bytes per byte of a chunk.
 //
 // Cost (BatchLimits in budget.h): the automaton is built on the first run
 // whose text is worth it (its entries at most the steps times the text's
@@ -175,7 +175,13 @@ class BatchReplacer {
   std::size_t occurrenceCapacity_ = 0;
   std::size_t occurrenceCount_ = 0;
   std::vector<std::uint32_t> counts_;
-  std::vector<std::uint32_t> order_;
+  // A pass's occurrences grouped by step: each one's end and its place in
+  // the occurrence buffer, so that choosing reads them in order.
+  struct Grouped {
+    std::uint32_t end;
+    std::uint32_t index;
+  };
+  std::vector<Grouped> grouped_;
   std::vector<std::uint64_t> covered_;
   std::vector<std::uint8_t> chosen_;
   std::vector<Match> matches_;

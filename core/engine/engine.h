@@ -81,7 +81,7 @@
 // - Memory: the input, the output, one intermediate text when a long Custom
 //   list splits the work into phases, the capped tables, and scratch space
 //   that does not grow with the text: machine and batch run chunk by chunk
-//   (a batch needs some 30 bytes of scratch per byte of a chunk; see
+//   (a batch needs some 35 bytes of scratch per byte of a chunk; see
 //   batch_replace.h).
 //
 // Streaming: a text cut right after split bytes may be translated cut by
