@@ -31,6 +31,19 @@ std::string Text(int seed) {
   return text;
 }
 
+// Runs body(t) on `count` threads that start together, and waits for them.
+template <typename Body>
+void RunTogether(int count, Body body) {
+  std::barrier start(count);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < count; ++t)
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      body(t);
+    });
+  for (std::thread& thread : threads) thread.join();
+}
+
 TEST(SharedTranslatorTest, ThreadsTakingTurnsShareOneCompiledCopy) {
   const SharedTranslator translator(Direction::kEnglishToL33t, true, Rules(), 4);
   for (int t = 0; t < 8; ++t) {
@@ -45,15 +58,10 @@ TEST(SharedTranslatorTest, ConcurrentThreadsStayWithinTheirCopies) {
   for (const std::size_t copies : {1u, 2u, 3u}) {
     const SharedTranslator translator(Direction::kL33tToEnglish, false, Rules(), copies);
     constexpr int kThreads = 8;
-    std::barrier start(kThreads);
     std::vector<std::string> outs(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-      threads.emplace_back([&, t] {
-        start.arrive_and_wait();
-        for (int round = 0; round < 10; ++round) translator.Translate(Text(t), outs[t]);
-      });
-    for (std::thread& thread : threads) thread.join();
+    RunTogether(kThreads, [&](int t) {
+      for (int round = 0; round < 10; ++round) translator.Translate(Text(t), outs[t]);
+    });
     EXPECT_LE(translator.PlanCount(), copies);
     for (int t = 0; t < kThreads; ++t)
       ASSERT_EQ(outs[t], reference::L33tToEnglish(Text(t), false, Rules())) << copies << ", " << t;
@@ -102,22 +110,17 @@ TEST(SharedMachineTest, ThreadsFillingOneTableGiveTheStepsResult) {
       RunStepByStep(expected.back(), c.steps);
     }
     constexpr int kThreads = 4;
-    std::barrier start(kThreads);
     std::vector<std::string> failures(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-      threads.emplace_back([&, t] {
-        detail::ChainMachine::RunState state(machine);
-        start.arrive_and_wait();
-        std::string out;
-        for (std::size_t run = 0; run < 3 * c.texts.size(); ++run) {
-          const std::size_t which = (run + t) % c.texts.size();
-          machine.Run(c.texts[which], out, state);
-          if (out != expected[which] && failures[t].empty())
-            failures[t] = "text " + std::to_string(which) + ", run " + std::to_string(run);
-        }
-      });
-    for (std::thread& thread : threads) thread.join();
+    RunTogether(kThreads, [&](int t) {
+      detail::ChainMachine::RunState state(machine);
+      std::string out;
+      for (std::size_t run = 0; run < 3 * c.texts.size(); ++run) {
+        const std::size_t which = (run + t) % c.texts.size();
+        machine.Run(c.texts[which], out, state);
+        if (out != expected[which] && failures[t].empty())
+          failures[t] = "text " + std::to_string(which) + ", run " + std::to_string(run);
+      }
+    });
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(failures[t], "") << c.name << ", thread " << t;
     EXPECT_GT(machine.ResetCount(), 0u) << c.name;
   }

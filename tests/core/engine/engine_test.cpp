@@ -13,6 +13,8 @@
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/literal_replace.h"
+#include "core/rules/reference.h"
+#include "core/rules/rule_set.h"
 #include "core/translate.h"
 #include "tests/support/recording_settings.h"
 #include "tests/support/rule_store.h"
@@ -352,6 +354,39 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
   store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
   EXPECT_EQ(EnglishToL33t("k39q", false, store), "vXq");
   EXPECT_EQ(L33tToEnglish("vXq", false, store), "k39q");
+}
+
+// A find string longer than kMaxComposedFind runs on its own between the
+// composed machines; one byte shorter, it is composed. Either way the result
+// is the plain steps'.
+TEST(TranslatorTest, LongFindStringsRunOnTheirOwn) {
+  const struct {
+    std::size_t length;
+    Direction direction;
+    const char* plan;
+  } kCases[] = {
+      {detail::kMaxComposedFind, Direction::kEnglishToL33t, "machine"},
+      {detail::kMaxComposedFind + 1, Direction::kEnglishToL33t, "machine, step by step, machine"},
+      {detail::kMaxComposedFind + 1, Direction::kL33tToEnglish, "machine, step by step, machine"},
+  };
+  for (const auto& c : kCases) {
+    const std::string longer = std::string(c.length - 1, 'a') + "b";
+    const RuleSet rules{{{"dude", "d00d"}, {"qq", longer}, {longer, "<X>"}}, DefaultLetterTable()};
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    WriteCustomList(store, {"dude", "qq", longer}, {"d00d", longer, "<X>"});
+    const std::string text = "the dude said " + longer + "\n" + std::string(c.length + 9, 'a') +
+                             "b qq " + longer.substr(1);
+    Translator::ForgetCompiledRules();
+    Translator translator(c.direction, false, store);
+    std::string out;
+    translator.Translate(text, out);
+    EXPECT_EQ(translator.Describe(), c.plan) << c.length;
+    EXPECT_EQ(out, c.direction == Direction::kEnglishToL33t
+                       ? reference::EnglishToL33t(text, false, rules)
+                       : reference::L33tToEnglish(text, false, rules))
+        << c.length;
+  }
 }
 
 TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
