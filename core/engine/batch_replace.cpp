@@ -23,6 +23,7 @@ BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t autom
     steps_.emplace_back(find, replacement);
     finds_.push_back(find);
     maxFind_ = std::max(maxFind_, find.size());
+    findBytes_ += find.size();
     for (unsigned char c : find) split_[c] = false;
   }
   counts_.assign(finds_.size(), 0);
@@ -39,7 +40,8 @@ std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps) {
 }
 
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
-  return automatonEntries_ <= limits_.maxEntries && automatonEntries_ / finds_.size() <= textSize;
+  return automatonEntries_ <= limits_.maxEntries + kAutomatonEntriesPerFindByte * findBytes_ &&
+         automatonEntries_ / finds_.size() <= textSize;
 }
 
 bool BatchReplacer::HasAutomaton() const {

@@ -158,6 +158,7 @@ class BatchReplacer {
   std::size_t maxFind_ = 0;
   std::array<bool, 256> split_{};
   std::size_t automatonEntries_ = 0;
+  std::size_t findBytes_ = 0;
   BatchLimits limits_;
 
   std::shared_ptr<SharedAutomaton> shared_ = std::make_shared<SharedAutomaton>();

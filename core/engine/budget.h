@@ -39,10 +39,16 @@ class Budget {
 inline constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // One Aho-Corasick automaton (a part of a long Custom list), and all of a
-// plan's automata together, in entries of 4 bytes; and the dense table of one
-// automaton, past which its deeper nodes are kept sparse (aho_corasick.h).
+// plan's automata together, in entries of 4 bytes, each plus
+// kAutomatonEntriesPerFindByte for every byte of the find strings they hold;
+// and the dense table of one automaton, past which its deeper nodes are kept
+// sparse (aho_corasick.h). A trie has at most a node per byte of its
+// patterns, and a sparse node with what it may keep of outputs takes some 14
+// bytes: so that a list of any length up to the most pairs applied is one
+// automaton, in memory proportional to the list.
 inline constexpr std::size_t kMaxPartEntries = std::size_t{1} << 22;
 inline constexpr std::size_t kMaxPlanEntries = std::size_t{1} << 23;
+inline constexpr std::size_t kAutomatonEntriesPerFindByte = 4;
 inline constexpr std::size_t kMaxDenseAutomatonEntries = std::size_t{1} << 21;
 
 // The largest intermediate text a plan keeps between calls. A thread keeps at
@@ -73,7 +79,8 @@ struct BatchLimits {
   std::size_t chunkBytes = kChunkBytes;
   // A pass keeps at most (text length + this) occurrences.
   std::size_t extraOccurrences = 4096;
-  // The largest automaton built.
+  // The largest automaton built, plus kAutomatonEntriesPerFindByte for each
+  // byte of the find strings.
   std::size_t maxEntries = kMaxPartEntries;
   // Work per run, in bytes scanned or checked: a fixed amount plus a share per
   // byte and step.

@@ -46,14 +46,15 @@ class Plan {
     AddComposed(composed);
   }
 
-  // Cuts the list into parts whose automata fit kMaxPartEntries; what lies
-  // past the plan's kMaxPlanEntries runs step by step.
+  // Cuts the list into parts whose automata fit their limit; what lies past
+  // the plan's limit runs step by step.
   void AddBatch(const Steps& steps) {
     const std::span<const OwnedStep> all(steps);
+    planEntries_ = Budget(kMaxPlanEntries + kAutomatonEntriesPerFindByte * FindBytes(all));
     std::size_t from = 0;
     while (from < all.size()) {
       const auto [to, entries] = LongestPart(all, from);
-      if (entries <= kMaxPartEntries) {
+      if (entries <= PartLimit(all.subspan(from, to - from))) {
         if (!planEntries_.Affords(entries)) {
           AddStepByStep(Steps(all.begin() + static_cast<std::ptrdiff_t>(from), all.end()));
           return;
@@ -165,20 +166,28 @@ class Plan {
     std::size_t entries;  // of its automaton
   };
 
-  // The longest part from `from` whose automaton fits kMaxPartEntries (at
-  // least one step). Entries only grow with the part, so a doubling then
-  // halving search finds it; it starts from one step, so that counting never
-  // sorts much more than twice the part it settles on.
+  static std::size_t FindBytes(std::span<const OwnedStep> steps) {
+    std::size_t bytes = 0;
+    for (const OwnedStep& step : steps) bytes += step.first.size();
+    return bytes;
+  }
+  static std::size_t PartLimit(std::span<const OwnedStep> part) {
+    return kMaxPartEntries + kAutomatonEntriesPerFindByte * FindBytes(part);
+  }
+
+  // The longest part from `from` whose automaton fits its limit (at least one
+  // step), by a doubling then halving search; it starts from one step, so
+  // that counting never sorts much more than twice the part it settles on.
+  // A part's limit grows with its find strings about as fast as its sparse
+  // nodes do, so that nearly every list is one part.
   static Part LongestPart(std::span<const OwnedStep> steps, std::size_t from) {
-    auto entries = [&](std::size_t to) {
-      return BatchReplacer::AutomatonEntries(steps.subspan(from, to - from));
-    };
-    Part good{from + 1, entries(from + 1)};
-    if (good.entries > kMaxPartEntries) return good;
+    auto part = [&](std::size_t to) { return steps.subspan(from, to - from); };
+    Part good{from + 1, BatchReplacer::AutomatonEntries(part(from + 1))};
+    if (good.entries > PartLimit(part(from + 1))) return good;
     std::size_t bad = steps.size() + 1;
     auto tryEnd = [&](std::size_t to) {
-      const std::size_t counted = entries(to);
-      if (counted > kMaxPartEntries) {
+      const std::size_t counted = BatchReplacer::AutomatonEntries(part(to));
+      if (counted > PartLimit(part(to))) {
         bad = to;
         return false;
       }
@@ -217,7 +226,7 @@ class Plan {
   }
 
   std::vector<Phase> phases_;
-  Budget planEntries_{kMaxPlanEntries};  // the entries of all the plan's automata
+  Budget planEntries_;  // the entries of all the plan's automata
   std::array<bool, 256> split_ = [] {
     std::array<bool, 256> all{};
     all.fill(true);

@@ -66,6 +66,10 @@ TEST(AhoCorasickTest, FindsWhatAPlainSearchFinds) {
     for (const std::size_t dense :
          {std::size_t{1}, std::size_t{64}, std::size_t{900}, AhoCorasick::kMaxDenseEntries}) {
       const AhoCorasick automaton(c.patterns, dense);
+      if (dense == AhoCorasick::kMaxDenseEntries) {
+        const std::vector<std::string_view> views(c.patterns.begin(), c.patterns.end());
+        EXPECT_LE(automaton.Bytes(), 4 * AhoCorasick::EntriesFor(views)) << c.name;
+      }
       const AhoCorasick::View view = automaton.view();
       std::uint32_t row = 0;
       for (std::size_t end = 1; end <= c.text.size(); ++end) {
