@@ -52,18 +52,27 @@ std::size_t DenseNodes(std::size_t nodes, std::size_t classes, std::size_t maxDe
 
 }  // namespace
 
-std::size_t AhoCorasick::EntriesFor(const std::vector<std::string_view>& patterns) {
-  const Sorted sorted = Sort(patterns);
+std::size_t AhoCorasick::EntriesFor(const std::vector<std::string_view>& patterns,
+                                    std::size_t enough) {
+  std::size_t bytes = 0, longest = 0;
+  for (std::string_view p : patterns) {
+    bytes += p.size();
+    longest = std::max(longest, p.size());
+  }
   const std::size_t classes = ClassCount(patterns);
-  const std::size_t nodes = sorted.nodes;
-  const std::size_t dense = DenseNodes(nodes, classes, kMaxDenseEntries);
-  const std::size_t sparse = nodes - dense;
-  const std::size_t terminals = patterns.size();  // at most
-  const std::size_t bytes = dense * (classes + 1) * 4 + (sorted.longest + 1) * 4 +
-                            (sparse + 1) * 4 + sparse * 9 + 2 * NodeBits::BytesFor(nodes) +
-                            (terminals + 1) * 4 + patterns.size() * 4 + terminals * 4 +
-                            nodes * 4;  // suffixTerminal_, at most one a node
-  return (bytes + 3) / 4;
+  auto entries = [&](std::size_t nodes) {
+    const std::size_t dense = DenseNodes(nodes, classes, kMaxDenseEntries);
+    const std::size_t sparse = nodes - dense;
+    const std::size_t terminals = patterns.size();  // at most
+    const std::size_t size = dense * (classes + 1) * 4 + (longest + 1) * 4 + (sparse + 1) * 4 +
+                             sparse * 9 + 2 * NodeBits::BytesFor(nodes) + (terminals + 1) * 4 +
+                             patterns.size() * 4 + terminals * 4 +
+                             nodes * 4;  // suffixTerminal_, at most one a node
+    return (size + 3) / 4;
+  };
+  // A node for every byte is the most there can be.
+  const std::size_t most = entries(1 + bytes);
+  return most <= enough ? most : entries(Sort(patterns).nodes);
 }
 
 void AhoCorasick::NodeBits::Reserve(std::size_t nodes) {

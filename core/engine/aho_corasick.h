@@ -49,9 +49,11 @@ class AhoCorasick {
   static constexpr std::size_t kMaxDenseEntries = kMaxDenseAutomatonEntries;
 
   // At least the size in entries of 4 bytes that the automaton of `patterns`
-  // will have (Bytes() / 4). Sorts the patterns, without building anything;
-  // for deciding whether to build it.
-  static std::size_t EntriesFor(const std::vector<std::string_view>& patterns);
+  // will have (Bytes() / 4), without building anything; for deciding whether
+  // to build it. Counting its nodes takes a sort of the patterns, skipped
+  // when a node for every byte would come to no more than `enough`.
+  static std::size_t EntriesFor(const std::vector<std::string_view>& patterns,
+                                std::size_t enough = 0);
 
   // The hot loop's view: one step is Step(row, byte).
   struct View {

@@ -31,12 +31,13 @@ BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t autom
 
 BatchReplacer::~BatchReplacer() = default;
 
-std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps) {
+std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps,
+                                            std::size_t enough) {
   std::vector<std::string_view> finds;
   finds.reserve(steps.size());
   for (const auto& [find, replacement] : steps)
     if (!find.empty()) finds.push_back(find);
-  return AhoCorasick::EntriesFor(finds);
+  return AhoCorasick::EntriesFor(finds, enough);
 }
 
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {

@@ -85,8 +85,9 @@ class BatchReplacer {
   explicit BatchReplacer(std::span<const OwnedStep> steps, BatchLimits limits = {})
       : BatchReplacer(steps, AutomatonEntries(steps), limits) {}
 
-  // Table entries of the automaton over the steps' find strings.
-  static std::size_t AutomatonEntries(std::span<const OwnedStep> steps);
+  // At least the table entries of the automaton over the steps' find
+  // strings (AhoCorasick::EntriesFor, which see for `enough`).
+  static std::size_t AutomatonEntries(std::span<const OwnedStep> steps, std::size_t enough = 0);
   ~BatchReplacer();
 
   BatchReplacer(const BatchReplacer&) = delete;

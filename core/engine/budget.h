@@ -60,6 +60,11 @@ inline constexpr std::size_t kKeptScratch = std::size_t{1} << 22;
 // 4 KB. A longer one runs on its own, with a linear-time substring search.
 inline constexpr std::size_t kMaxComposedFind = 256;
 
+// The longest Custom list of one-byte find strings composed into a machine
+// of its own: a step whose byte occurs in the machine's byte map rewrites
+// the map, of at most maxMapBytes (some 15 microseconds at most).
+inline constexpr std::size_t kMaxOneByteList = 2048;
+
 // The composed machine (chain_machine.h).
 struct MachineLimits {
   std::size_t maxEntries = std::size_t{1} << 18;      // table entries (16 bytes each)

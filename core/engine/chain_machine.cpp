@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 #include <stdexcept>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -161,12 +162,9 @@ ChainMachine::~ChainMachine() = default;
 ChainMachine::RunState::~RunState() = default;
 
 void ChainMachine::AddOneByteStep(const std::string& find, const std::string& replacement) {
-  const char f = find[0];
+  const auto f = static_cast<unsigned char>(find[0]);
   auto sizeAfter = [&](const ByteMap& map) {
-    std::size_t hits = 0;
-    for (const std::string& out : map.out)
-      hits += static_cast<std::size_t>(std::count(out.begin(), out.end(), f));
-    return map.bytes - hits + hits * replacement.size();
+    return map.bytes - map.occurs[f] + map.occurs[f] * replacement.size();
   };
   // Fuse into the current map unless that would pass the cap; a fresh map
   // holds one step, whatever its size.
@@ -175,21 +173,27 @@ void ChainMachine::AddOneByteStep(const std::string& find, const std::string& re
     transducers_.push_back({true, static_cast<std::uint32_t>(maps_.size())});
     ByteMap& map = maps_.emplace_back();
     for (int b = 0; b < 256; ++b) map.out[b] = std::string(1, static_cast<char>(b));
+    map.occurs.fill(1);
   }
-  // Every byte whose current output holds the find byte gets it replaced.
+  // Every byte whose current output holds the find byte gets it replaced; a
+  // step whose byte no output holds costs nothing, so that long lists of
+  // such steps compose quickly.
   ByteMap& map = maps_[transducers_.back().index];
+  if (map.occurs[f] == 0) return;
   map.bytes = sizeAfter(map);
   for (std::string& out : map.out) {
-    if (out.find(f) == std::string::npos) continue;
+    if (out.find(static_cast<char>(f)) == std::string::npos) continue;
     std::string rewritten;
     for (char c : out) {
-      if (c == f)
+      if (static_cast<unsigned char>(c) == f)
         rewritten += replacement;
       else
         rewritten += c;
     }
     out = std::move(rewritten);
   }
+  const std::size_t hits = std::exchange(map.occurs[f], 0);
+  for (unsigned char c : replacement) map.occurs[c] += hits;
 }
 
 void ChainMachine::AddMatcher(const std::string& find, const std::string& replacement) {

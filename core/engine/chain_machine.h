@@ -150,7 +150,8 @@ class ChainMachine {
   struct ByteMap {
     std::array<std::string, 256> out;
     std::size_t bytes = 256;
-    std::array<bool, 256> changes{};  // out[b] is not b itself
+    std::array<std::size_t, 256> occurs{};  // of each byte in all of `out`
+    std::array<bool, 256> changes{};        // out[b] is not b itself
   };
   // A step with a find string of two or more bytes.
   struct Matcher {

@@ -46,6 +46,18 @@ class Plan {
     AddComposed(composed);
   }
 
+  // A long Custom list. One-byte steps fuse into byte maps, so that a list of
+  // them is a machine of its own, with one state: all the list in one table
+  // lookup per byte. That list is capped, since each step rewrites the map.
+  void AddList(const Steps& steps) {
+    if (steps.size() <= kMaxOneByteList &&
+        std::all_of(steps.begin(), steps.end(),
+                    [](const OwnedStep& step) { return step.first.size() == 1; }))
+      AddComposed(steps);
+    else
+      AddBatch(steps);
+  }
+
   // Cuts the list into parts whose automata fit their limit; what lies past
   // the plan's limit runs step by step.
   void AddBatch(const Steps& steps) {
@@ -176,17 +188,23 @@ class Plan {
   }
 
   // The longest part from `from` whose automaton fits its limit (at least one
-  // step), by a doubling then halving search; it starts from one step, so
-  // that counting never sorts much more than twice the part it settles on.
-  // A part's limit grows with its find strings about as fast as its sparse
-  // nodes do, so that nearly every list is one part.
+  // step). A part's limit grows with its find strings about as fast as its
+  // sparse nodes do, so that nearly every list is one part, counted without
+  // a sort. Otherwise a doubling then halving search finds it; it starts from
+  // one step, so that counting never sorts much more than twice the part it
+  // settles on.
   static Part LongestPart(std::span<const OwnedStep> steps, std::size_t from) {
     auto part = [&](std::size_t to) { return steps.subspan(from, to - from); };
-    Part good{from + 1, BatchReplacer::AutomatonEntries(part(from + 1))};
+    auto entries = [&](std::size_t to) {
+      return BatchReplacer::AutomatonEntries(part(to), PartLimit(part(to)));
+    };
+    if (const std::size_t all = entries(steps.size()); all <= PartLimit(part(steps.size())))
+      return {steps.size(), all};
+    Part good{from + 1, entries(from + 1)};
     if (good.entries > PartLimit(part(from + 1))) return good;
     std::size_t bad = steps.size() + 1;
     auto tryEnd = [&](std::size_t to) {
-      const std::size_t counted = BatchReplacer::AutomatonEntries(part(to));
+      const std::size_t counted = entries(to);
       if (counted > PartLimit(part(to))) {
         bad = to;
         return false;
@@ -271,7 +289,7 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
       AppendSteps(chain, HardcoreChain(table));
     else
       AppendSteps(chain, kStandardChain);
-    if (!fused) plan->AddBatch(custom);
+    if (!fused) plan->AddList(custom);
     plan->AddMachine(chain);
   } else {
     if (hardcore)
@@ -286,7 +304,7 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
       plan->AddMachine(chain);
     } else {
       plan->AddMachine(chain);
-      plan->AddBatch(custom);
+      plan->AddList(custom);
       plan->AddMachine(lone);
     }
   }

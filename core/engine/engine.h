@@ -43,7 +43,9 @@
 //   so that a list of any length up to the most pairs applied is one part,
 //   its memory proportional to its find strings; a list whose automata would
 //   pass the plan's budget all the same is cut into parts, and what lies past
-//   the budget runs step by step.
+//   the budget runs step by step. A long list of one-byte find strings (up to
+//   kMaxOneByteList) is a machine of its own instead: its steps fuse into one
+//   byte map, however much they feed each other.
 // - The compiled form is kept per thread, one plan per direction, keyed by the
 //   mode and the exact strings read in the call ("search", "replace" and the
 //   26 letters). A call whose strings differ in any byte compiles afresh, so a
@@ -116,7 +118,8 @@ enum class Direction { kEnglishToL33t, kL33tToEnglish };
 class Translator {
  public:
   // Custom lists up to this many pairs are composed into the chain's machine;
-  // longer ones run as a batch before (or, translating back, after) it.
+  // longer ones run before (or, translating back, after) it, as a batch, or
+  // as a machine of their own when every find string is one byte.
   static constexpr std::size_t kFusedPairs = 16;
 
   // Reads the rules for `direction` and `hardcore` through `settings` and
