@@ -31,8 +31,7 @@ BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t autom
 
 BatchReplacer::~BatchReplacer() = default;
 
-std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps,
-                                            std::size_t enough) {
+std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps, std::size_t enough) {
   std::vector<std::string_view> finds;
   finds.reserve(steps.size());
   for (const auto& [find, replacement] : steps)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/engine/budget.h"
 #include "core/engine/engine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
@@ -229,6 +230,41 @@ TEST(EngineStressTest, AdversarialCustomLists) {
     WriteHardcoreDefaults(store);
     WriteCustomList(store, c.search, c.replace);
     ExpectAllLikeReference(c.text, store, c.name);
+  }
+}
+
+// Long lists of one-byte find strings compose into one machine up to
+// kMaxOneByteList steps and run as a batch past it: letters rotating through
+// the alphabet, each step feeding the next, on either side of the limit; and
+// z growing dashes every round, so that the byte map outgrows its cap.
+TEST(EngineStressTest, LongListsOfOneByteSteps) {
+  constexpr std::size_t kLimit = detail::kMaxOneByteList;
+  const struct {
+    const char* name;
+    std::size_t pairs;
+    std::size_t dashes;
+  } kCases[] = {{"17 rotating letters", 17, 0},
+                {"rotating letters at the limit", kLimit, 0},
+                {"rotating letters past the limit", kLimit + 1, 0},
+                {"rotating letters growing dashes", kLimit, 30}};
+  std::mt19937 rng(11);
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "abcdefghijz \n"[rng() % 13];
+  for (const auto& c : kCases) {
+    std::vector<std::string> search, replace;
+    for (std::size_t i = 0; i < c.pairs; ++i) {
+      search.emplace_back(1, static_cast<char>('a' + i % 26));
+      replace.emplace_back(1, static_cast<char>('a' + (i + 1) % 26));
+      if (i % 26 == 25) replace.back() += std::string(c.dashes, '-');
+    }
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    WriteCustomList(store, search, replace);
+    ExpectAllLikeReference(text, store, c.name);
+    Translator::ForgetCompiledRules();
+    const Translator translator(Direction::kEnglishToL33t, false, store);
+    EXPECT_EQ(translator.Describe().find("batch") != std::string::npos, c.pairs > kLimit)
+        << c.name << ": " << translator.Describe();
   }
 }
 
