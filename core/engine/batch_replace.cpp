@@ -24,6 +24,7 @@ BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t autom
     finds_.push_back(find);
     maxFind_ = std::max(maxFind_, find.size());
     findBytes_ += find.size();
+    replacementBytes_ += replacement.size();
     for (unsigned char c : find) split_[c] = false;
   }
   counts_.assign(finds_.size(), 0);
@@ -40,8 +41,12 @@ std::size_t BatchReplacer::AutomatonEntries(std::span<const OwnedStep> steps, st
 }
 
 bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
+  // Building reads the automaton's entries and the replacements (for what
+  // occurs inside them); that pays when one plain pass per step would read
+  // as much.
+  const std::size_t work = automatonEntries_ + std::min(replacementBytes_, limits_.insideWork);
   return automatonEntries_ <= limits_.maxEntries + kAutomatonEntriesPerFindByte * findBytes_ &&
-         automatonEntries_ / finds_.size() <= textSize;
+         work / finds_.size() <= textSize;
 }
 
 bool BatchReplacer::HasAutomaton() const {

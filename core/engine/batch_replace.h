@@ -35,7 +35,8 @@
 // stays within some 35 bytes per byte of a chunk.
 //
 // Cost (BatchLimits in budget.h): the automaton is built on the first run
-// whose text is worth it (its entries at most the steps times the text's
+// whose text is worth it (its entries and the replacements' bytes, which it
+// reads for what occurs inside them, at most the steps times the text's
 // length, the work of one plain pass per step) and never larger than
 // maxEntries; until then, and for a list that would need more, the steps run
 // one by one. Passes and checks are charged to the run's Budget; where it is
@@ -160,6 +161,7 @@ class BatchReplacer {
   std::array<bool, 256> split_{};
   std::size_t automatonEntries_ = 0;
   std::size_t findBytes_ = 0;
+  std::size_t replacementBytes_ = 0;
   BatchLimits limits_;
 
   std::shared_ptr<SharedAutomaton> shared_ = std::make_shared<SharedAutomaton>();
