@@ -181,8 +181,12 @@ void ChainMachine::AddOneByteStep(const std::string& find, const std::string& re
   ByteMap& map = maps_[transducers_.back().index];
   if (map.occurs[f] == 0) return;
   map.bytes = sizeAfter(map);
+  std::size_t left = map.occurs[f];
   for (std::string& out : map.out) {
-    if (out.find(static_cast<char>(f)) == std::string::npos) continue;
+    if (left == 0) break;
+    const auto found = static_cast<std::size_t>(std::count(out.begin(), out.end(), find[0]));
+    if (found == 0) continue;
+    left -= found;
     std::string rewritten;
     for (char c : out) {
       if (static_cast<unsigned char>(c) == f)
