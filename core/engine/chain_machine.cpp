@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <span>
@@ -82,18 +81,16 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 struct FreeStorage {
-  void operator()(char* bytes) const { std::free(bytes); }
+  void operator()(char* bytes) const { ::operator delete[](bytes, std::align_val_t{kHugePage}); }
 };
 using Storage = std::unique_ptr<char[], FreeStorage>;
 
 Storage NewStorage(std::size_t bytes) {
-  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  auto* storage = static_cast<char*>(std::aligned_alloc(kHugePage, rounded));
-  if (!storage) throw std::bad_alloc();
+  Storage storage(static_cast<char*>(::operator new[](bytes, std::align_val_t{kHugePage})));
 #if defined(MADV_HUGEPAGE)
-  madvise(storage, rounded, MADV_HUGEPAGE);  // a hint: without it rows take 4 KB pages
+  madvise(storage.get(), bytes, MADV_HUGEPAGE);  // a hint: without it rows take 4 KB pages
 #endif
-  return Storage(storage);
+  return storage;
 }
 
 }  // namespace
