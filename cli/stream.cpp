@@ -167,9 +167,9 @@ class Pipeline {
   // of an input that holds at least one read size: a short input, or a line
   // typed, is translated and written by the reader itself, without the cost
   // of starting threads. After that the reader is the remaining job: it
-  // leaves as many pieces waiting as there are job threads, so that a job
-  // that finishes one finds the next without sleeping, and translates the
-  // others itself. Whichever thread finishes the piece at the head writes it
+  // leaves two pieces waiting for each job thread, so that a job that
+  // finishes one finds the next without sleeping (the reader may be in the
+  // middle of a piece of its own), and translates the others itself. Whichever thread finishes the piece at the head writes it
   // and whatever follows it ready: there is no writer thread to wake.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
@@ -340,7 +340,7 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
 
   lock.lock();
   ++filled_;
-  if (filled_ - taken_ > threads_.size()) {
+  if (filled_ - taken_ > 2 * threads_.size()) {
     TranslateNext(lock);
   } else if (idle_ > 0) {
     lock.unlock();
