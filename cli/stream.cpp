@@ -169,8 +169,9 @@ class Pipeline {
   // of starting threads. After that the reader is the remaining job: it
   // leaves two pieces waiting for each job thread, so that a job that
   // finishes one finds the next without sleeping (the reader may be in the
-  // middle of a piece of its own), and translates the others itself. Whichever thread finishes the piece at the head writes it
-  // and whatever follows it ready: there is no writer thread to wake.
+  // middle of a piece of its own), and translates the others itself.
+  // Whichever thread finishes the piece at the head writes it and whatever
+  // follows it ready: there is no writer thread to wake.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;

@@ -40,8 +40,8 @@
 namespace glossmith::cli {
 
 struct StreamOptions {
-  unsigned jobs = 1;                               // translating threads, at least 1
-  std::size_t readSize = std::size_t{1} << 20;     // the most bytes one read asks for
+  unsigned jobs = 1;                            // translating threads, at least 1
+  std::size_t readSize = std::size_t{1} << 20;  // the most bytes one read asks for
 };
 
 struct StreamResult {
