@@ -175,6 +175,7 @@ class Pipeline {
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
+  bool translatedHere_ = false;  // the reader has translated a piece on its own
   // The largest ratio of translation to text so far, for the room a
   // translation gets before it starts.
   std::atomic<double> growth_ = 1.0;
@@ -312,7 +313,9 @@ bool Pipeline::ReadInput(const Input& input) {
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
   if (full && !triedThreads_ && options_.jobs > 1 && Length() >= options_.readSize) StartThreads();
-  if (!threaded_) return TranslateHere(cut);
+  // The reader's first piece fills most of the machine's table, alone:
+  // threads that fill it at once mostly wait for each other.
+  if (!threaded_ || !translatedHere_) return TranslateHere(cut);
   std::unique_lock lock(mutex_);
   // With every slot in use, a piece that no job has taken yet is translated
   // here rather than waited for.
@@ -396,6 +399,7 @@ bool Pipeline::TranslateHere(std::size_t cut) {
   }
   gls::Check(status);
   Grown(cut, out.written);
+  translatedHere_ = true;
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
@@ -449,6 +453,10 @@ bool Pipeline::AwaitPiece(std::unique_lock<std::mutex>& lock) {
 
 void Pipeline::Translate() {
   try {
+    // The library makes this thread's copy of the rules on its first
+    // translation: here, while the reader is at its first piece.
+    Buffer none;
+    gls::Check(gls_translate_to_sink(translator_.get(), nullptr, 0, &AppendTo, &none));
     std::unique_lock lock(mutex_);
     while (AwaitPiece(lock)) TranslateNext(lock);
   } catch (const std::exception& e) {
