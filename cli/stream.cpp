@@ -438,7 +438,11 @@ bool Pipeline::AwaitPiece(std::unique_lock<std::mutex>& lock) {
     const auto start = std::chrono::steady_clock::now();
     for (unsigned spin = 1;
          filled_.load(std::memory_order_relaxed) == seen && !inputEnded_ && !stopped_; ++spin) {
-      if (spin % 64 == 0 && std::chrono::steady_clock::now() - start > kSpin) break;
+      if (spin % 64 == 0) {
+        if (std::chrono::steady_clock::now() - start > kSpin) break;
+        // The processor goes to the reader if it waits for this one.
+        std::this_thread::yield();
+      }
 #if defined(__SSE2__)
       _mm_pause();
 #endif
