@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <span>
@@ -81,16 +82,18 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 struct FreeStorage {
-  void operator()(char* bytes) const { ::operator delete[](bytes, std::align_val_t{kHugePage}); }
+  void operator()(char* bytes) const { std::free(bytes); }
 };
 using Storage = std::unique_ptr<char[], FreeStorage>;
 
 Storage NewStorage(std::size_t bytes) {
-  Storage storage(static_cast<char*>(::operator new[](bytes, std::align_val_t{kHugePage})));
+  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  auto* storage = static_cast<char*>(std::aligned_alloc(kHugePage, rounded));
+  if (!storage) throw std::bad_alloc();
 #if defined(MADV_HUGEPAGE)
-  madvise(storage.get(), bytes, MADV_HUGEPAGE);  // a hint: without it rows take 4 KB pages
+  madvise(storage, rounded, MADV_HUGEPAGE);  // a hint: without it rows take 4 KB pages
 #endif
-  return storage;
+  return Storage(storage);
 }
 
 }  // namespace
