@@ -1,13 +1,9 @@
 #include "core/engine/chain_machine.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <span>
 #include <stdexcept>
 
@@ -73,31 +69,6 @@ struct ChainMachine::Chunk {
   std::size_t count = 0;
 };
 
-// Room for a table's rows, aligned to huge pages and marked for them where
-// the system has them: a table fills with a row per state met, on a 4 KB page
-// of its own for wide rows, and a first page fault per row would cost about
-// as much as computing the row's entries.
-namespace {
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-struct FreeStorage {
-  void operator()(char* bytes) const { std::free(bytes); }
-};
-using Storage = std::unique_ptr<char[], FreeStorage>;
-
-Storage NewStorage(std::size_t bytes) {
-  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  auto* storage = static_cast<char*>(std::aligned_alloc(kHugePage, rounded));
-  if (!storage) throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE)
-  madvise(storage, rounded, MADV_HUGEPAGE);  // a hint: without it rows take 4 KB pages
-#endif
-  return Storage(storage);
-}
-
-}  // namespace
-
 // One table: its layout (wide or narrow), its rows, and the states they
 // stand for. The storage for every row it may hold is taken at once, so that
 // rows never move while other threads read them; a row is written (and its
@@ -109,7 +80,7 @@ struct ChainMachine::Table {
   std::uint32_t classCount = 1;
   std::uint32_t rowBytes = 0;
   std::size_t capacityRows = 0;
-  Storage storage;                    // the class offsets, then the rows
+  std::unique_ptr<char[]> storage;    // the class offsets, then the rows
   std::size_t width = 0;              // matchers in a tuple
   std::vector<std::uint32_t> tuples;  // the tuple of state s at s * width
   std::unordered_map<std::string, std::uint32_t> tupleIds;
@@ -268,7 +239,8 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
   // the entry being computed.
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(limits_.maxEntries / table->classCount, kMinRows);
-  table->storage = NewStorage(kHeaderBytes + table->capacityRows * table->rowBytes);
+  table->storage =
+      std::make_unique_for_overwrite<char[]>(kHeaderBytes + table->capacityRows * table->rowBytes);
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
