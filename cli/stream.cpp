@@ -37,6 +37,10 @@ namespace {
 constexpr std::uint64_t kPiecesPerInput = 64;
 constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
 
+// With one job a thread starts only for an input this many read sizes long:
+// it translates while the reader reads, which pays on a long input only.
+constexpr std::uint64_t kLongInput = 32;
+
 // How long a job with nothing to do spins before it sleeps: about a read of a
 // piece, so that the next one usually comes first.
 constexpr std::chrono::microseconds kSpin{100};
@@ -146,6 +150,7 @@ class Pipeline {
   // Writes the translated pieces at the head, in order, unless another
   // thread is at it; under the lock.
   void WriteReady(std::unique_lock<std::mutex>& lock);
+  void Write();  // the writer's thread, with one job only
   void Stop(int writeError, int error);
   void StopOn(const std::exception& e);
 
@@ -176,13 +181,19 @@ class Pipeline {
   bool threaded_ = false;
   bool triedThreads_ = false;
   bool translatedHere_ = false;  // the reader has translated a piece on its own
+  // Whether the reader counts as one of the jobs once they run: not with one
+  // job, whose thread then translates while the reader reads.
+  bool readerTranslates_ = true;
+  // With one job, a writer thread too, so that reading, translating and
+  // writing all overlap.
+  bool writerThread_ = false;
   // The largest ratio of translation to text so far, for the room a
   // translation gets before it starts.
   std::atomic<double> growth_ = 1.0;
 
   // Pieces are numbered in input order; piece n lives in slots_[n % size].
   std::mutex mutex_;
-  std::condition_variable slotFree_, pieceFilled_;
+  std::condition_variable slotFree_, pieceFilled_, headTranslated_;
   std::vector<Slot> slots_;
   // filled_ is written under the lock and read without it by a job spinning
   // for the next piece.
@@ -208,13 +219,14 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
     inputEnded_ = true;
     // The pieces still waiting are the reader's too, rather than wait for the jobs.
     try {
-      while (!stopped_ && taken_ < filled_) TranslateNext(lock);
+      while (readerTranslates_ && !stopped_ && taken_ < filled_) TranslateNext(lock);
     } catch (const std::exception& e) {
       if (lock.owns_lock()) lock.unlock();
       StopOn(e);
     }
   }
   pieceFilled_.notify_all();
+  headTranslated_.notify_all();
   for (std::thread& thread : threads_) thread.join();
   for (const int fd : wake_)
     if (fd >= 0) close(fd);
@@ -244,13 +256,20 @@ void Pipeline::Count(std::size_t got) {
 void Pipeline::StartThreads() {
   triedThreads_ = true;
   try {
-    for (unsigned job = 1; job < options_.jobs; ++job)
+    if (options_.jobs == 1) {
+      threads_.emplace_back(&Pipeline::Write, this);
+      writerThread_ = true;
+    }
+    for (unsigned job = options_.jobs > 1 ? 1 : 0; job < options_.jobs; ++job)
       threads_.emplace_back(&Pipeline::Translate, this);
   } catch (const std::system_error&) {
     // Fewer jobs still give the same output; without any the reader goes on
-    // translating and writing everything itself.
+    // translating everything itself (a writer alone finds nothing to write
+    // and ends with the input).
   }
-  threaded_ = !threads_.empty();
+  const std::size_t jobThreads = threads_.size() - (writerThread_ ? 1 : 0);
+  threaded_ = jobThreads > 0;
+  readerTranslates_ = jobThreads < options_.jobs;
 }
 
 bool Pipeline::ReadInput(const Input& input) {
@@ -312,7 +331,9 @@ bool Pipeline::ReadInput(const Input& input) {
 }
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
-  if (full && !triedThreads_ && options_.jobs > 1 && Length() >= options_.readSize) StartThreads();
+  if (full && !triedThreads_ &&
+      Length() >= (options_.jobs > 1 ? options_.readSize : kLongInput * options_.readSize))
+    StartThreads();
   // The reader's first piece fills most of the machine's table, alone:
   // threads that fill it at once mostly wait for each other.
   if (!threaded_ || !translatedHere_) return TranslateHere(cut);
@@ -320,7 +341,7 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
   // With every slot in use, a piece that no job has taken yet is translated
   // here rather than waited for.
   while (!stopped_ && filled_ - written_ >= slots_.size()) {
-    if (taken_ < filled_)
+    if (readerTranslates_ && taken_ < filled_)
       TranslateNext(lock);
     else
       slotFree_.wait(lock);
@@ -344,7 +365,7 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
 
   lock.lock();
   ++filled_;
-  if (filled_ - taken_ > 2 * threads_.size()) {
+  if (readerTranslates_ && filled_ - taken_ > 2 * threads_.size()) {
     TranslateNext(lock);
   } else if (idle_ > 0) {
     lock.unlock();
@@ -359,7 +380,25 @@ void Pipeline::TranslateNext(std::unique_lock<std::mutex>& lock) {
   TranslatePiece(slot.text.view(), slot.translation);
   lock.lock();
   slot.translated = true;
-  WriteReady(lock);
+  if (!writerThread_) {
+    WriteReady(lock);
+    return;
+  }
+  lock.unlock();
+  headTranslated_.notify_one();
+  lock.lock();
+}
+
+void Pipeline::Write() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    headTranslated_.wait(lock, [&] {
+      return stopped_ || (written_ < filled_ && slots_[written_ % slots_.size()].translated) ||
+             (inputEnded_ && written_ == filled_);
+    });
+    if (stopped_ || written_ == filled_) return;
+    WriteReady(lock);
+  }
 }
 
 void Pipeline::WriteReady(std::unique_lock<std::mutex>& lock) {
@@ -483,6 +522,7 @@ void Pipeline::Stop(int writeError, int error) {
   }
   slotFree_.notify_all();
   pieceFilled_.notify_all();
+  headTranslated_.notify_all();
   if (wake_[1] >= 0) {
     const char byte = 0;
     [[maybe_unused]] const ssize_t ignored = write(wake_[1], &byte, 1);
