@@ -176,7 +176,8 @@ class Pipeline {
   // finishes one finds the next without sleeping (the reader may be in the
   // middle of a piece of its own), and translates the others itself.
   // Whichever thread finishes the piece at the head writes it and whatever
-  // follows it ready: there is no writer thread to wake.
+  // follows it ready: there is no writer thread to wake. With one job, see
+  // kLongInput.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
