@@ -5,10 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -31,6 +36,14 @@ namespace {
 // as translating 7 MB, where a long input pays that once.
 constexpr std::uint64_t kPiecesPerInput = 64;
 constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
+
+// With one job a thread starts only for an input this many read sizes long:
+// it translates while the reader reads, which pays on a long input only.
+constexpr std::uint64_t kLongInput = 32;
+
+// How long a job with nothing to do spins before it sleeps: about a read of a
+// piece, so that the next one usually comes first.
+constexpr std::chrono::microseconds kSpin{100};
 
 // Bytes of a piece; room is not zero-filled before a read.
 class Buffer {
@@ -83,6 +96,21 @@ int AppendTo(void* context, const char* bytes, std::size_t len) noexcept {
   return 0;
 }
 
+// A gls_sink that writes to the output at once, for the reader's own pieces:
+// no copy of the translation and no buffer of its own.
+struct DirectOutput {
+  int fd;
+  std::size_t written = 0;
+  int error = 0;  // errno of the failed write; 0 if none
+};
+
+int WriteOut(void* context, const char* bytes, std::size_t len) noexcept {
+  auto& out = *static_cast<DirectOutput*>(context);
+  out.error = WriteAll(out.fd, {bytes, len});
+  out.written += len;
+  return out.error == 0 ? 0 : 1;
+}
+
 class Pipeline {
  public:
   Pipeline(int out, const gls::Translator& translator, const StreamOptions& options)
@@ -110,9 +138,19 @@ class Pipeline {
   std::uint64_t Length() const { return std::max(read_, known_); }
   // Replaces `out` with the translation of `text`.
   void TranslatePiece(std::string_view text, Buffer& out);
+  void Grown(std::size_t text, std::size_t translation);
 
   void Translate();  // each job's thread
-  void Write();      // the writer's thread
+  // Waits, spinning a little first, until a piece is there to take or the
+  // input has ended. False once the run has stopped or nothing is left.
+  bool AwaitPiece(std::unique_lock<std::mutex>& lock);
+  // Translates the oldest piece not taken yet; the lock is held on entry and
+  // on return.
+  void TranslateNext(std::unique_lock<std::mutex>& lock);
+  // Writes the translated pieces at the head, in order, unless another
+  // thread is at it; under the lock.
+  void WriteReady(std::unique_lock<std::mutex>& lock);
+  void Write();  // the writer's thread, with one job only
   void Stop(int writeError, int error);
   void StopOn(const std::exception& e);
 
@@ -130,14 +168,26 @@ class Pipeline {
   // when that is more. A piece goes out at `piece_` bytes.
   std::uint64_t read_ = 0, known_ = 0;
   std::size_t piece_ = 0;
-  // The jobs and the writer start with the first full read of an input that
-  // holds at least one read size: a short input, or a line typed, is
-  // translated and written by the reader itself, without the cost of
-  // starting threads.
+  // With more than one job, all jobs but one start with the first full read
+  // of an input that holds at least one read size: a short input, or a line
+  // typed, is translated and written by the reader itself, without the cost
+  // of starting threads. After that the reader is the remaining job: it
+  // leaves two pieces waiting for each job thread, so that a job that
+  // finishes one finds the next without sleeping (the reader may be in the
+  // middle of a piece of its own), and translates the others itself.
+  // Whichever thread finishes the piece at the head writes it and whatever
+  // follows it ready: there is no writer thread to wake. With one job, see
+  // kLongInput.
   std::vector<std::thread> threads_;
   bool threaded_ = false;
   bool triedThreads_ = false;
-  Buffer translation_;  // the reader's own translations
+  bool translatedHere_ = false;  // the reader has translated a piece on its own
+  // Whether the reader counts as one of the jobs once they run: not with one
+  // job, whose thread then translates while the reader reads.
+  bool readerTranslates_ = true;
+  // With one job, a writer thread too, so that reading, translating and
+  // writing all overlap.
+  bool writerThread_ = false;
   // The largest ratio of translation to text so far, for the room a
   // translation gets before it starts.
   std::atomic<double> growth_ = 1.0;
@@ -146,8 +196,13 @@ class Pipeline {
   std::mutex mutex_;
   std::condition_variable slotFree_, pieceFilled_, headTranslated_;
   std::vector<Slot> slots_;
-  std::uint64_t filled_ = 0, taken_ = 0, written_ = 0;
-  bool inputEnded_ = false;
+  // filled_ is written under the lock and read without it by a job spinning
+  // for the next piece.
+  std::atomic<std::uint64_t> filled_ = 0;
+  std::uint64_t taken_ = 0, written_ = 0;
+  unsigned idle_ = 0;     // jobs asleep waiting for a piece
+  bool writing_ = false;  // a thread is writing the head pieces
+  std::atomic<bool> inputEnded_ = false;
   std::atomic<bool> stopped_ = false;
   int writeError_ = 0, error_ = 0;
   int wake_[2] = {-1, -1};  // a byte here wakes a reader waiting for input after a stop
@@ -161,8 +216,15 @@ StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
     StopOn(e);
   }
   {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     inputEnded_ = true;
+    // The pieces still waiting are the reader's too, rather than wait for the jobs.
+    try {
+      while (readerTranslates_ && !stopped_ && taken_ < filled_) TranslateNext(lock);
+    } catch (const std::exception& e) {
+      if (lock.owns_lock()) lock.unlock();
+      StopOn(e);
+    }
   }
   pieceFilled_.notify_all();
   headTranslated_.notify_all();
@@ -195,15 +257,20 @@ void Pipeline::Count(std::size_t got) {
 void Pipeline::StartThreads() {
   triedThreads_ = true;
   try {
-    threads_.emplace_back(&Pipeline::Write, this);
-    for (unsigned job = 0; job < options_.jobs; ++job)
+    if (options_.jobs == 1) {
+      threads_.emplace_back(&Pipeline::Write, this);
+      writerThread_ = true;
+    }
+    for (unsigned job = options_.jobs > 1 ? 1 : 0; job < options_.jobs; ++job)
       threads_.emplace_back(&Pipeline::Translate, this);
   } catch (const std::system_error&) {
-    // Fewer jobs still give the same output. Without the writer or any job
-    // the reader goes on translating everything itself; a writer alone
-    // finds nothing to write and ends with the input.
+    // Fewer jobs still give the same output; without any the reader goes on
+    // translating everything itself (a writer alone finds nothing to write
+    // and ends with the input).
   }
-  threaded_ = threads_.size() >= 2;
+  const std::size_t jobThreads = threads_.size() - (writerThread_ ? 1 : 0);
+  threaded_ = jobThreads > 0;
+  readerTranslates_ = jobThreads < options_.jobs;
 }
 
 bool Pipeline::ReadInput(const Input& input) {
@@ -265,10 +332,21 @@ bool Pipeline::ReadInput(const Input& input) {
 }
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
-  if (full && !triedThreads_ && Length() >= options_.readSize) StartThreads();
-  if (!threaded_) return TranslateHere(cut);
+  if (full && !triedThreads_ &&
+      Length() >= (options_.jobs > 1 ? options_.readSize : kLongInput * options_.readSize))
+    StartThreads();
+  // The reader's first piece fills most of the machine's table, alone:
+  // threads that fill it at once mostly wait for each other.
+  if (!threaded_ || !translatedHere_) return TranslateHere(cut);
   std::unique_lock lock(mutex_);
-  slotFree_.wait(lock, [&] { return stopped_ || filled_ - written_ < slots_.size(); });
+  // With every slot in use, a piece that no job has taken yet is translated
+  // here rather than waited for.
+  while (!stopped_ && filled_ - written_ >= slots_.size()) {
+    if (readerTranslates_ && taken_ < filled_)
+      TranslateNext(lock);
+    else
+      slotFree_.wait(lock);
+  }
   if (stopped_) return false;
   Slot& slot = slots_[filled_ % slots_.size()];
   lock.unlock();  // the slot is the reader's until it counts as filled
@@ -288,19 +366,80 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
 
   lock.lock();
   ++filled_;
-  lock.unlock();
-  pieceFilled_.notify_one();
+  if (readerTranslates_ && filled_ - taken_ > 2 * threads_.size()) {
+    TranslateNext(lock);
+  } else if (idle_ > 0) {
+    lock.unlock();
+    pieceFilled_.notify_one();
+  }
   return true;
+}
+
+void Pipeline::TranslateNext(std::unique_lock<std::mutex>& lock) {
+  Slot& slot = slots_[taken_++ % slots_.size()];
+  lock.unlock();
+  TranslatePiece(slot.text.view(), slot.translation);
+  lock.lock();
+  slot.translated = true;
+  if (!writerThread_) {
+    WriteReady(lock);
+    return;
+  }
+  lock.unlock();
+  headTranslated_.notify_one();
+  lock.lock();
+}
+
+void Pipeline::Write() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    headTranslated_.wait(lock, [&] {
+      return stopped_ || (written_ < filled_ && slots_[written_ % slots_.size()].translated) ||
+             (inputEnded_ && written_ == filled_);
+    });
+    if (stopped_ || written_ == filled_) return;
+    WriteReady(lock);
+  }
+}
+
+void Pipeline::WriteReady(std::unique_lock<std::mutex>& lock) {
+  if (writing_) return;  // that thread finds this piece before it stops
+  writing_ = true;
+  // A translation this much larger than a read came from a long stretch: its
+  // room is not kept.
+  const std::size_t keep = 8 * options_.readSize;
+  while (!stopped_ && written_ < filled_) {
+    Slot& slot = slots_[written_ % slots_.size()];
+    if (!slot.translated) break;
+    lock.unlock();
+    const int error = WriteAll(out_, slot.translation.view());
+    if (slot.translation.capacity() > keep) slot.translation.Release();
+    lock.lock();
+    if (error) {
+      lock.unlock();
+      Stop(error, 0);
+      lock.lock();
+      break;
+    }
+    slot.translated = false;
+    ++written_;
+    slotFree_.notify_one();
+  }
+  writing_ = false;
 }
 
 bool Pipeline::TranslateHere(std::size_t cut) {
   if (stopped_) return false;
-  TranslatePiece(std::string_view(pending_.data(), cut), translation_);
-  if (const int error = WriteAll(out_, translation_.view())) {
-    Stop(error, 0);
+  DirectOutput out{out_};
+  const gls_status status =
+      gls_translate_to_sink(translator_.get(), pending_.data(), cut, &WriteOut, &out);
+  if (out.error) {
+    Stop(out.error, 0);
     return false;
   }
-  if (translation_.capacity() > 8 * options_.readSize) translation_.Release();
+  gls::Check(status);
+  Grown(cut, out.written);
+  translatedHere_ = true;
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
@@ -317,26 +456,53 @@ void Pipeline::TranslatePiece(std::string_view text, Buffer& out) {
   out.SetSize(0);
   if (out.capacity() < likely) out.Reserve(likely + likely / 8 + 4096);
   gls::Check(gls_translate_to_sink(translator_.get(), text.data(), text.size(), &AppendTo, &out));
-  if (text.empty()) return;
-  const double seen = static_cast<double>(out.size()) / static_cast<double>(text.size());
+  Grown(text.size(), out.size());
+}
+
+// Keeps the largest ratio of translation to text seen.
+void Pipeline::Grown(std::size_t text, std::size_t translation) {
+  if (text == 0) return;
+  const double seen = static_cast<double>(translation) / static_cast<double>(text);
+  const double growth = growth_.load(std::memory_order_relaxed);
   for (double known = growth; seen > known;)
     if (growth_.compare_exchange_weak(known, seen, std::memory_order_relaxed)) break;
 }
 
+bool Pipeline::AwaitPiece(std::unique_lock<std::mutex>& lock) {
+  // The reader hands the next piece over within a read, in the steady state:
+  // a short spin spares this thread a sleep, and the reader a wake-up that
+  // would take its processor.
+  if (taken_ == filled_ && !inputEnded_ && !stopped_) {
+    const std::uint64_t seen = filled_;
+    lock.unlock();
+    const auto start = std::chrono::steady_clock::now();
+    for (unsigned spin = 1;
+         filled_.load(std::memory_order_relaxed) == seen && !inputEnded_ && !stopped_; ++spin) {
+      if (spin % 64 == 0) {
+        if (std::chrono::steady_clock::now() - start > kSpin) break;
+        // The processor goes to the reader if it waits for this one.
+        std::this_thread::yield();
+      }
+#if defined(__SSE2__)
+      _mm_pause();
+#endif
+    }
+    lock.lock();
+  }
+  ++idle_;
+  pieceFilled_.wait(lock, [&] { return stopped_ || taken_ < filled_ || inputEnded_; });
+  --idle_;
+  return !stopped_ && taken_ < filled_;
+}
+
 void Pipeline::Translate() {
   try {
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      pieceFilled_.wait(lock, [&] { return stopped_ || taken_ < filled_ || inputEnded_; });
-      if (stopped_ || taken_ == filled_) return;
-      Slot& slot = slots_[taken_++ % slots_.size()];
-      lock.unlock();
-      TranslatePiece(slot.text.view(), slot.translation);
-      lock.lock();
-      slot.translated = true;
-      lock.unlock();
-      headTranslated_.notify_one();
-    }
+    // The library makes this thread's copy of the rules on its first
+    // translation: here, while the reader is at its first piece.
+    Buffer none;
+    gls::Check(gls_translate_to_sink(translator_.get(), nullptr, 0, &AppendTo, &none));
+    std::unique_lock lock(mutex_);
+    while (AwaitPiece(lock)) TranslateNext(lock);
   } catch (const std::exception& e) {
     StopOn(e);
   }
@@ -345,32 +511,6 @@ void Pipeline::Translate() {
 void Pipeline::StopOn(const std::exception& e) {
   const auto* error = dynamic_cast<const gls::Error*>(&e);
   Stop(0, error && error->status() == GLS_E_THREAD ? EAGAIN : ENOMEM);
-}
-
-void Pipeline::Write() {
-  // A translation this much larger than a read came from a long stretch: its
-  // room is not kept.
-  const std::size_t keep = 8 * options_.readSize;
-  for (;;) {
-    std::unique_lock lock(mutex_);
-    headTranslated_.wait(lock, [&] {
-      return stopped_ || (written_ < filled_ && slots_[written_ % slots_.size()].translated) ||
-             (inputEnded_ && written_ == filled_);
-    });
-    if (stopped_ || written_ == filled_) return;
-    Slot& slot = slots_[written_ % slots_.size()];
-    lock.unlock();
-    if (const int error = WriteAll(out_, slot.translation.view())) {
-      Stop(error, 0);
-      return;
-    }
-    slot.translated = false;
-    if (slot.translation.capacity() > keep) slot.translation.Release();
-    lock.lock();
-    ++written_;
-    lock.unlock();
-    slotFree_.notify_one();
-  }
 }
 
 void Pipeline::Stop(int writeError, int error) {

@@ -174,5 +174,57 @@ INSTANTIATE_TEST_SUITE_P(Long, LongStreamTest,
                                   std::to_string(std::get<1>(info.param));
                          });
 
+// Inputs just short of, at and past the read size, where the reader stops
+// translating alone and the jobs start, and many read sizes long, where
+// every slot fills: from a file or a pipe, with one job or more, the output
+// is the translation of the whole text.
+class SizeStreamTest : public ::testing::TestWithParam<std::tuple<std::size_t, bool, unsigned>> {};
+
+TEST_P(SizeStreamTest, JoinedPiecesAreTheWholeTranslation) {
+  constexpr std::size_t kReadSize = 4096;
+  const auto [size, fromPipe, jobs] = GetParam();
+  gls::Rules rules;
+  rules.AddPair("dude", "d00d");
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
+  std::string text;
+  while (text.size() < size) text += MixedText();
+  text.resize(size);
+
+  int in = -1, pipeFds[2] = {-1, -1};
+  std::thread writer;
+  if (fromPipe) {
+    ASSERT_EQ(pipe(pipeFds), 0);
+    writer = std::thread([&] {
+      WriteAll(pipeFds[1], text);
+      close(pipeFds[1]);
+    });
+    in = pipeFds[0];
+  } else {
+    in = TemporaryFile(text);
+  }
+  const int out = TemporaryFile("");
+  const StreamResult result = TranslateStream({{"input", in}}, out, translator, {jobs, kReadSize});
+  if (writer.joinable()) writer.join();
+
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_EQ(result.writeError, 0);
+  EXPECT_EQ(result.error, 0);
+  const std::string written = Contents(out);
+  const std::string expected = translator.Translate(text);
+  EXPECT_TRUE(written == expected) << "sizes " << written.size() << " and " << expected.size();
+  close(in);
+  close(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeStreamTest,
+                         ::testing::Combine(::testing::Values(4095, 4096, 4097, 3 * 4096 + 5,
+                                                              100 * 4096 + 7),
+                                            ::testing::Bool(), ::testing::Values(1u, 2u, 3u)),
+                         [](const auto& info) {
+                           return "Bytes" + std::to_string(std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) ? "Pipe" : "File") + "Jobs" +
+                                  std::to_string(std::get<2>(info.param));
+                         });
+
 }  // namespace
 }  // namespace glossmith::cli
