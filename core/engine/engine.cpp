@@ -31,6 +31,10 @@ struct SharedParts {
 // composed machines, batches, and steps run one by one where neither pays.
 class Plan {
  public:
+  // `from`: the parts of an earlier copy compiled from the same rules, whose
+  // machines this one takes rather than build its own.
+  explicit Plan(const SharedParts* from = nullptr) : from_(from) {}
+
   // Composes the steps into machines; a step whose find string passes
   // kMaxComposedFind runs on its own between them.
   void AddMachine(const Steps& steps) {
@@ -220,7 +224,9 @@ class Plan {
 
   void AddComposed(const Steps& steps) {
     if (steps.empty()) return;
-    auto machine = std::make_shared<ChainMachine>(steps);
+    auto machine = from_ && machinesTaken_ < from_->machines.size()
+                       ? from_->machines[machinesTaken_++]
+                       : std::make_shared<ChainMachine>(steps);
     NoteSplitBytes([&](unsigned char b) { return machine->IsSplitByte(b); });
     phases_.emplace_back(Machine{machine, ChainMachine::RunState(*machine)});
   }
@@ -243,6 +249,8 @@ class Plan {
       split_[b] = split_[b] && isSplitByte(static_cast<unsigned char>(b));
   }
 
+  const SharedParts* from_;
+  std::size_t machinesTaken_ = 0;
   std::vector<Phase> phases_;
   Budget planEntries_;  // the entries of all the plan's automata
   std::array<bool, 256> split_ = [] {
@@ -271,8 +279,9 @@ void AppendSteps(Steps& steps, const Chain& chain) {
 }
 
 std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const Steps& pairs,
-                                      const LetterTable& table) {
-  auto plan = std::make_unique<detail::Plan>();
+                                      const LetterTable& table,
+                                      const detail::SharedParts* from = nullptr) {
+  auto plan = std::make_unique<detail::Plan>(from);
   Steps custom;
   for (const auto& [search, replacement] : pairs) {
     if (direction == Direction::kEnglishToL33t)
@@ -400,9 +409,9 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   ++plans_;
   lock.unlock();
   try {
-    // The same rules compile to the same phases: the new copy shares the
-    // first one's automata and machines.
-    auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
+    // The same rules compile to the same phases: the new copy takes the
+    // first one's machines as it is compiled, and shares its automata.
+    auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters, shared_.get());
     plan->Share(*shared_);
     return plan;
   } catch (...) {
