@@ -51,6 +51,17 @@ std::vector<Case> Cases() {
     for (int i = 0; i < 60; ++i) c.patterns.push_back(RandomString(rng, bytes, 1 + rng() % 5));
     cases.push_back(std::move(c));
   }
+  {
+    // Long unbranched tails below a few shared prefixes, and a text made of
+    // pieces of them: scans deep into the sparse nodes and out again.
+    Case c{"long strings over ab", {}, {}};
+    for (int i = 0; i < 40; ++i) c.patterns.push_back(RandomString(rng, "ab", 30 + rng() % 30));
+    for (int i = 0; i < 60; ++i) {
+      const std::string& p = c.patterns[rng() % c.patterns.size()];
+      c.text += p.substr(rng() % 10, 20 + rng() % 40) + RandomString(rng, "ab", rng() % 5);
+    }
+    cases.push_back(std::move(c));
+  }
   return cases;
 }
 
