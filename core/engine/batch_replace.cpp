@@ -18,16 +18,19 @@ BatchReplacer::BatchReplacer(std::span<const OwnedStep> steps, std::size_t autom
                              BatchLimits limits)
     : automatonEntries_(automatonEntries), limits_(limits) {
   split_.fill(true);
+  Steps kept;
+  std::vector<std::string> finds;
   for (const auto& [find, replacement] : steps) {
     if (find.empty()) continue;
-    steps_.emplace_back(find, replacement);
-    finds_.push_back(find);
+    kept.emplace_back(find, replacement);
+    finds.push_back(find);
     maxFind_ = std::max(maxFind_, find.size());
     findBytes_ += find.size();
     replacementBytes_ += replacement.size();
     for (unsigned char c : find) split_[c] = false;
   }
-  counts_.assign(finds_.size(), 0);
+  shared_ = std::make_shared<SharedAutomaton>(std::move(kept), std::move(finds));
+  counts_.assign(shared_->finds_.size(), 0);
 }
 
 BatchReplacer::~BatchReplacer() = default;
@@ -46,7 +49,7 @@ bool BatchReplacer::WorthBuilding(std::size_t textSize) const {
   // as much.
   const std::size_t work = automatonEntries_ + std::min(replacementBytes_, limits_.insideWork);
   return automatonEntries_ <= limits_.maxEntries + kAutomatonEntriesPerFindByte * findBytes_ &&
-         work / finds_.size() <= textSize;
+         work / shared_->finds_.size() <= textSize;
 }
 
 bool BatchReplacer::HasAutomaton() const {
@@ -58,7 +61,7 @@ bool BatchReplacer::HasAutomaton() const {
 void BatchReplacer::Build() {
   const std::lock_guard lock(shared_->mutex_);
   if (!shared_->built_) {
-    auto built = std::make_shared<SharedAutomaton::Built>(finds_);
+    auto built = std::make_shared<SharedAutomaton::Built>(shared_->finds_);
     FindInsideReplacements(built->automaton, built->insideNext);
     shared_->built_ = std::move(built);
   }
@@ -68,7 +71,7 @@ void BatchReplacer::Build() {
 void BatchReplacer::FindInsideReplacements(const AhoCorasick& automaton,
                                            std::vector<std::uint32_t>& insideNext) const {
   // The first later step found inside each replacement.
-  const auto total = static_cast<std::uint32_t>(finds_.size());
+  const auto total = static_cast<std::uint32_t>(shared_->finds_.size());
   insideNext.assign(total, total);
   const AhoCorasick::View ac = automaton.view();
   Budget budget(limits_.insideWork);
@@ -78,7 +81,7 @@ void BatchReplacer::FindInsideReplacements(const AhoCorasick& automaton,
       continue;
     }
     std::uint32_t row = 0;
-    for (unsigned char c : steps_[s].second) {
+    for (unsigned char c : shared_->steps_[s].second) {
       const std::uint32_t entry = ac.Step(row, c);
       row = AhoCorasick::NextRow(entry);
       budget.Charge(1);
@@ -89,9 +92,9 @@ void BatchReplacer::FindInsideReplacements(const AhoCorasick& automaton,
 }
 
 std::size_t BatchReplacer::RetainedBytes() const {
-  std::size_t finds = finds_.capacity() * sizeof(std::string);
-  for (const std::string& find : finds_) finds += HeapBytes(find);
-  return HeapBytes(steps_) + finds + counts_.capacity() * sizeof(std::uint32_t) +
+  std::size_t finds = shared_->finds_.capacity() * sizeof(std::string);
+  for (const std::string& find : shared_->finds_) finds += HeapBytes(find);
+  return HeapBytes(shared_->steps_) + finds + counts_.capacity() * sizeof(std::uint32_t) +
          (built_ ? built_->automaton.Bytes() + built_->insideNext.capacity() * sizeof(std::uint32_t)
                  : 0) +
          occurrenceCapacity_ * sizeof(Occurrence) + scratch_.capacity() +
@@ -102,7 +105,7 @@ std::size_t BatchReplacer::RetainedBytes() const {
 void BatchReplacer::RunRest(std::string_view text, std::uint32_t first, std::string& out) {
   lastStepByStep_ = true;
   std::string rest(text);  // `text` may be a view of `out`
-  RunStepByStep(rest, std::span(steps_).subspan(first));
+  RunStepByStep(rest, std::span(shared_->steps_).subspan(first));
   out.swap(rest);
 }
 
@@ -226,7 +229,7 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
   for (std::size_t s = 0; s < span; ++s) {
     // Covered bytes hold the earlier steps' matches and this step's own
     // previous ones, so one test rules out both kinds of overlap.
-    const std::size_t length = finds_[first + s].size();
+    const std::size_t length = shared_->finds_[first + s].size();
     for (std::uint32_t k = begin[s]; k < begin[s + 1]; ++k) {
       const Grouped g = grouped_[k];
       const std::size_t end = g.end, start = end - length;
@@ -236,10 +239,11 @@ void BatchReplacer::Choose(std::size_t textSize, std::uint32_t first, std::uint3
     }
   }
   matches_.clear();
+  const std::vector<std::string>& finds = shared_->finds_;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!chosen_[i]) continue;
     const Occurrence& o = occurrences[i];
-    matches_.push_back({o.end - static_cast<std::uint32_t>(finds_[o.step].size()), o.end, o.step});
+    matches_.push_back({o.end - static_cast<std::uint32_t>(finds[o.step].size()), o.end, o.step});
   }
 }
 
@@ -278,7 +282,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[k--];
     if (neighbour.step < threshold) {
-      const std::string& r = steps_[neighbour.step].second;
+      const std::string& r = shared_->steps_[neighbour.step].second;
       takeLeft(r.data() + r.size(), r.size());
       pos = neighbour.start;
     } else {
@@ -302,7 +306,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
       built_->automaton.ForEachOutput(row, [&](std::uint32_t step) {
         budget_.Charge(1);
         if (step < threshold || step >= found) return;
-        const std::size_t start = fed - finds_[step].size();
+        const std::size_t start = fed - shared_->finds_[step].size();
         const bool touches = insertBegin < insertEnd ? start < insertEnd && fed > insertBegin
                                                      : start < insertBegin && fed > insertBegin;
         if (touches) found = step;
@@ -310,7 +314,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
   };
   for (auto span = left_.rbegin(); span != left_.rend(); ++span) feed(span->data, span->size);
-  const std::string& inserted = steps_[m.step].second;
+  const std::string& inserted = shared_->steps_[m.step].second;
   insertBegin = fed;
   insertEnd = fed + inserted.size();
   feed(inserted.data(), inserted.size());
@@ -333,7 +337,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[j++];
     if (neighbour.step < threshold) {
-      const std::string& r = steps_[neighbour.step].second;
+      const std::string& r = shared_->steps_[neighbour.step].second;
       for (std::size_t i = 0; i < r.size() && need > 0 && reachesBack(); ++i, --need)
         feed(&r[i], 1);
       pos = neighbour.end;
@@ -375,7 +379,7 @@ std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t 
 }
 
 void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
-  const auto total = static_cast<std::uint32_t>(finds_.size());
+  const auto total = static_cast<std::uint32_t>(shared_->finds_.size());
   std::string_view current = text;
   std::uint32_t first = 0;
   while (first < total) {
@@ -403,7 +407,7 @@ void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
       for (const Match& m : matches_) {
         if (m.step >= stop) continue;
         target.append(current.substr(done, m.start - done));
-        target += steps_[m.step].second;
+        target += shared_->steps_[m.step].second;
         done = m.end;
       }
       target.append(current.substr(done));
@@ -417,7 +421,7 @@ void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
           static_cast<std::uint32_t>(std::min<std::size_t>(total, stop + limits_.minPassSteps));
       std::string& target = current.data() == result.data() ? scratch_ : result;
       target.assign(current);
-      RunStepByStep(target, std::span(steps_).subspan(stop, until - stop));
+      RunStepByStep(target, std::span(shared_->steps_).subspan(stop, until - stop));
       current = target;
       first = until;
       continue;
@@ -452,12 +456,12 @@ void BatchReplacer::ReleaseScratch() {
 void BatchReplacer::RunChunks(std::string_view text, std::string& out) {
   passes_ = 0;
   lastStepByStep_ = false;
-  if (text.empty() || finds_.empty()) {
+  if (text.empty() || shared_->finds_.empty()) {
     out.assign(text);
     return;
   }
   budget_ = Budget(limits_.fixedWork, limits_.workPerByteStep,
-                   static_cast<double>(text.size()) * static_cast<double>(finds_.size()));
+                   static_cast<double>(text.size()) * static_cast<double>(shared_->finds_.size()));
   if (!built_) {
     if (!WorthBuilding(text.size()) && !HasAutomaton()) return RunRest(text, 0, out);
     Build();

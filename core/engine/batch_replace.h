@@ -59,12 +59,19 @@
 
 namespace glossmith::detail {
 
-// A batch's automaton and what it knows of the replacements: built once, by
-// the first run worth it of any replacer that shares it, then never changed,
-// so that copies of a plan on several threads keep one.
+// A batch's steps, and its automaton with what it knows of the replacements:
+// the automaton is built once, by the first run worth it of any replacer that
+// shares it, then never changed, so that copies of a plan on several threads
+// keep one of each.
 class SharedAutomaton {
+ public:
+  SharedAutomaton(Steps steps, std::vector<std::string> finds)
+      : steps_(std::move(steps)), finds_(std::move(finds)) {}
+
  private:
   friend class BatchReplacer;
+  const Steps steps_;  // those with an empty find string dropped
+  const std::vector<std::string> finds_;
   struct Built {
     explicit Built(const std::vector<std::string>& finds) : automaton(finds) {}
     AhoCorasick automaton;
@@ -109,8 +116,8 @@ class BatchReplacer {
   // Bytes held between runs.
   std::size_t RetainedBytes() const;
 
-  // The automaton this replacer builds or has built; a replacer of the same
-  // steps may share it.
+  // The steps and the automaton this replacer builds or has built; a
+  // replacer of the same steps may share them, and drop its own.
   const std::shared_ptr<SharedAutomaton>& Automaton() const { return shared_; }
   void ShareAutomaton(std::shared_ptr<SharedAutomaton> automaton) {
     shared_ = std::move(automaton);
@@ -155,8 +162,6 @@ class BatchReplacer {
   // that one.
   std::uint32_t CheckMatch(std::string_view text, std::size_t matchIndex, std::uint32_t threshold,
                            std::uint32_t below, std::uint32_t& lowestUnreplaced);
-  Steps steps_;
-  std::vector<std::string> finds_;
   std::size_t maxFind_ = 0;
   std::array<bool, 256> split_{};
   std::size_t automatonEntries_ = 0;
@@ -164,7 +169,7 @@ class BatchReplacer {
   std::size_t replacementBytes_ = 0;
   BatchLimits limits_;
 
-  std::shared_ptr<SharedAutomaton> shared_ = std::make_shared<SharedAutomaton>();
+  std::shared_ptr<SharedAutomaton> shared_;
   // Once built: the shared automaton, held here so that runs need no lock.
   std::shared_ptr<const SharedAutomaton::Built> built_;
 
