@@ -12,10 +12,10 @@
 #include <tuple>
 
 #include "cli/stream.h"
+#include "core/engine/engine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
-#include "core/engine/engine.h"
 
 namespace glossmith::cli {
 namespace {
@@ -104,8 +104,7 @@ TEST_P(StreamTest, JoinedPiecesAreTheWholeTranslation) {
                                      {"file", TemporaryFile(text.substr(half))}};
   const int out = TemporaryFile("");
 
-  const StreamResult result =
-      TranslateStream(inputs, out, translator, {jobs, block});
+  const StreamResult result = TranslateStream(inputs, out, translator, {jobs, block});
   close(pipeFds[0]);
   writer.join();
 
@@ -118,32 +117,24 @@ TEST_P(StreamTest, JoinedPiecesAreTheWholeTranslation) {
   close(out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Blocks, StreamTest,
-    ::testing::Combine(::testing::ValuesIn(kModes), ::testing::Values(1, 64, 4096),
-                       ::testing::Values(1u, 3u)),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param).name) + "Block" +
-             std::to_string(std::get<1>(info.param)) + "Jobs" +
-             std::to_string(std::get<2>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Blocks, StreamTest,
+                         ::testing::Combine(::testing::ValuesIn(kModes),
+                                            ::testing::Values(1, 64, 4096),
+                                            ::testing::Values(1u, 3u)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "Block" +
+                                  std::to_string(std::get<1>(info.param)) + "Jobs" +
+                                  std::to_string(std::get<2>(info.param));
+                         });
 
-// Inputs of several read sizes at the default read size: pieces sized from
-// the input's length (a file's size, or what a pipe has given so far) and
-// translated on the jobs, joined, are the translation of the whole text.
-class LongStreamTest : public ::testing::TestWithParam<std::tuple<bool, unsigned>> {};
-
-TEST_P(LongStreamTest, JoinedPiecesAreTheWholeTranslation) {
-  const auto [fromPipe, jobs] = GetParam();
+// Streams `text` from a file or a pipe through TranslateStream with
+// `options`: the pieces' translations joined must be the whole text's.
+void ExpectWholeTranslation(const std::string& text, bool fromPipe, StreamOptions options) {
   gls::Rules rules;
   rules.AddPair("dude", "d00d");
   const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
-  std::string text;
-  while (text.size() < (std::size_t{6} << 20)) text += MixedText();
-
-  int pipeFds[2] = {-1, -1};
+  int in = -1, pipeFds[2] = {-1, -1};
   std::thread writer;
-  int in = -1;
   if (fromPipe) {
     ASSERT_EQ(pipe(pipeFds), 0);
     writer = std::thread([&] {
@@ -155,16 +146,34 @@ TEST_P(LongStreamTest, JoinedPiecesAreTheWholeTranslation) {
     in = TemporaryFile(text);
   }
   const int out = TemporaryFile("");
-  const StreamResult result = TranslateStream({{"input", in}}, out, translator, {jobs});
+  const StreamResult result = TranslateStream({{"input", in}}, out, translator, options);
   if (writer.joinable()) writer.join();
 
   EXPECT_FALSE(result.readFailed);
+  EXPECT_EQ(result.writeError, 0);
   EXPECT_EQ(result.error, 0);
   const std::string written = Contents(out);
   const std::string expected = translator.Translate(text);
   EXPECT_TRUE(written == expected) << "sizes " << written.size() << " and " << expected.size();
   close(in);
   close(out);
+}
+
+std::string MixedTextOf(std::size_t size) {
+  std::string text;
+  while (text.size() < size) text += MixedText();
+  text.resize(size);
+  return text;
+}
+
+// Inputs of several read sizes at the default read size: pieces sized from
+// the input's length (a file's size, or what a pipe has given so far) and
+// translated on the jobs, joined, are the translation of the whole text.
+class LongStreamTest : public ::testing::TestWithParam<std::tuple<bool, unsigned>> {};
+
+TEST_P(LongStreamTest, JoinedPiecesAreTheWholeTranslation) {
+  const auto [fromPipe, jobs] = GetParam();
+  ExpectWholeTranslation(MixedTextOf(std::size_t{6} << 20), fromPipe, {jobs});
 }
 
 INSTANTIATE_TEST_SUITE_P(Long, LongStreamTest,
@@ -181,39 +190,8 @@ INSTANTIATE_TEST_SUITE_P(Long, LongStreamTest,
 class SizeStreamTest : public ::testing::TestWithParam<std::tuple<std::size_t, bool, unsigned>> {};
 
 TEST_P(SizeStreamTest, JoinedPiecesAreTheWholeTranslation) {
-  constexpr std::size_t kReadSize = 4096;
   const auto [size, fromPipe, jobs] = GetParam();
-  gls::Rules rules;
-  rules.AddPair("dude", "d00d");
-  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
-  std::string text;
-  while (text.size() < size) text += MixedText();
-  text.resize(size);
-
-  int in = -1, pipeFds[2] = {-1, -1};
-  std::thread writer;
-  if (fromPipe) {
-    ASSERT_EQ(pipe(pipeFds), 0);
-    writer = std::thread([&] {
-      WriteAll(pipeFds[1], text);
-      close(pipeFds[1]);
-    });
-    in = pipeFds[0];
-  } else {
-    in = TemporaryFile(text);
-  }
-  const int out = TemporaryFile("");
-  const StreamResult result = TranslateStream({{"input", in}}, out, translator, {jobs, kReadSize});
-  if (writer.joinable()) writer.join();
-
-  EXPECT_FALSE(result.readFailed);
-  EXPECT_EQ(result.writeError, 0);
-  EXPECT_EQ(result.error, 0);
-  const std::string written = Contents(out);
-  const std::string expected = translator.Translate(text);
-  EXPECT_TRUE(written == expected) << "sizes " << written.size() << " and " << expected.size();
-  close(in);
-  close(out);
+  ExpectWholeTranslation(MixedTextOf(size), fromPipe, {jobs, 4096});
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SizeStreamTest,
