@@ -6,17 +6,9 @@ namespace glossmith {
 
 std::vector<std::string> SplitList(std::string_view stored) {
   std::vector<std::string> elements;
-  if (stored.empty()) return elements;
-  size_t start = 0;
-  for (;;) {
-    size_t brk = stored.find(kListBreak, start);
-    if (brk == std::string_view::npos) {
-      elements.emplace_back(stored.substr(start));
-      return elements;
-    }
-    elements.emplace_back(stored.substr(start, brk - start));
-    start = brk + kListBreak.size();
-  }
+  ListReader reader(stored);
+  for (std::string_view element; reader.Next(element);) elements.emplace_back(element);
+  return elements;
 }
 
 std::string JoinList(const std::vector<std::string>& entries) {
@@ -35,14 +27,11 @@ std::size_t CountSearchEntries(const std::vector<std::string>& searchElements) {
 }
 
 Steps CustomPairs(std::string_view storedSearch, std::string_view storedReplace) {
-  std::vector<std::string> search = SplitList(storedSearch);
-  std::vector<std::string> replace = SplitList(storedReplace);
   Steps pairs;
-  for (size_t i = 0; i < kMaxCustomPairs; ++i) {
-    if (i >= search.size() || search[i].empty()) break;
-    if (i >= replace.size()) break;
-    pairs.emplace_back(std::move(search[i]), std::move(replace[i]));
-  }
+  ForEachCustomPair(storedSearch, storedReplace,
+                    [&](std::string_view search, std::string_view replacement) {
+                      pairs.emplace_back(search, replacement);
+                    });
   return pairs;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,5 +34,47 @@ std::size_t CountSearchEntries(const std::vector<std::string>& searchElements);
 // list, and at most kMaxCustomPairs pairs are applied.
 inline constexpr std::size_t kMaxCustomPairs = 32768;
 Steps CustomPairs(std::string_view storedSearch, std::string_view storedReplace);
+
+// Reads a stored list element by element, as SplitList splits it, without
+// copying: each element is a view into `stored`.
+class ListReader {
+ public:
+  explicit ListReader(std::string_view stored) : rest_(stored), more_(!stored.empty()) {}
+
+  // The next element into `element`; false past the last one.
+  bool Next(std::string_view& element) {
+    if (!more_) return false;
+    const std::size_t brk = rest_.find(kListBreak);
+    if (brk == std::string_view::npos) {
+      element = rest_;
+      more_ = false;
+    } else {
+      element = rest_.substr(0, brk);
+      rest_.remove_prefix(brk + kListBreak.size());
+    }
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+  bool more_;
+};
+
+// Calls visit(search, replacement) for each pair that CustomPairs gives, in
+// the same order, as views into the stored values; returns how many there
+// were. A long list is read without a copy of its strings.
+template <typename Visit>
+std::size_t ForEachCustomPair(std::string_view storedSearch, std::string_view storedReplace,
+                              Visit visit) {
+  ListReader search(storedSearch), replace(storedReplace);
+  std::string_view find, replacement;
+  std::size_t pairs = 0;
+  while (pairs < kMaxCustomPairs && search.Next(find) && !find.empty() &&
+         replace.Next(replacement)) {
+    visit(find, replacement);
+    ++pairs;
+  }
+  return pairs;
+}
 
 }  // namespace glossmith
