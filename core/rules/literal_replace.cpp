@@ -8,10 +8,13 @@ namespace {
 
 // Finds the occurrences of one find string (not empty), left to right.
 // memchr for the first byte and a comparison of the rest is fastest on
-// ordinary text, but can compare the whole find string at nearly every byte
-// (a long run of "a" against "aaa...ab"); once the comparisons pass twice the
-// bytes passed over, the rest of the text is searched with memmem, whose
-// two-way search is linear in the worst case.
+// ordinary text, where that byte is rare, but costs a call and a comparison
+// wherever it occurs: at nearly every byte of "a0a1a2..." against "a1a0",
+// and of a long run of "a" against "aaa...ab", the whole find string. Once
+// that work (the bytes compared, and kCallBytes a call) passes twice the
+// bytes passed over, the rest of the text is searched with memmem, which
+// skips ahead on a table of the find string's bytes and is linear in the
+// worst case.
 class Searcher {
  public:
   explicit Searcher(std::string_view find) : find_(find) {}
@@ -21,19 +24,21 @@ class Searcher {
     const std::size_t m = find_.size();
     if (static_cast<std::size_t>(end - from) < m) return nullptr;
     if (m == 1)
-      return static_cast<const char*>(std::memchr(from, find_[0], static_cast<std::size_t>(end - from)));
+      return static_cast<const char*>(
+          std::memchr(from, find_[0], static_cast<std::size_t>(end - from)));
     if (linear_)
       return static_cast<const char*>(
           memmem(from, static_cast<std::size_t>(end - from), find_.data(), m));
     const char* const last = end - m;  // the last place an occurrence can start
     for (const char* p = from; p <= last; ++p) {
-      p = static_cast<const char*>(std::memchr(p, find_[0], static_cast<std::size_t>(last - p) + 1));
+      p = static_cast<const char*>(
+          std::memchr(p, find_[0], static_cast<std::size_t>(last - p) + 1));
       if (!p) return nullptr;
       if (std::memcmp(p + 1, find_.data() + 1, m - 1) == 0) return p;
-      compared_ += m;
+      compared_ += m + kCallBytes;
       passed_ += static_cast<std::size_t>(p - from) + 1;
       from = p + 1;
-      if (compared_ > 2 * passed_ + 4096) {
+      if (compared_ > 2 * passed_ + kAllowance) {
         linear_ = true;
         return Next(from, end);
       }
@@ -42,6 +47,11 @@ class Searcher {
   }
 
  private:
+  // A call of memchr costs about as much as scanning this many bytes.
+  static constexpr std::size_t kCallBytes = 32;
+  // Work allowed up front, so that a short text is not searched with
+  // memmem, which builds its table at every call, for a few hits.
+  static constexpr std::size_t kAllowance = 128;
   std::string_view find_;
   std::size_t compared_ = 0, passed_ = 0;
   bool linear_ = false;
@@ -64,8 +74,7 @@ void AppendReplaced(std::string_view text, const char* hit, Searcher& searcher,
 
 }  // namespace
 
-std::string ReplaceAll(std::string_view text, std::string_view find,
-                       std::string_view replacement) {
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement) {
   std::string out(text);
   std::string spare;
   ReplaceStep(out, spare, find, replacement);
