@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -54,8 +55,8 @@ class Settings {
 
   virtual std::string Read(std::string_view app, std::string_view section,
                            std::string_view key) const = 0;
-  virtual WriteResult Write(std::string_view app, std::string_view section,
-                            std::string_view key, std::string_view value) = 0;
+  virtual WriteResult Write(std::string_view app, std::string_view section, std::string_view key,
+                            std::string_view value) = 0;
 };
 
 // A store held in memory, for tests and benchmarks. Names fold ASCII letters
@@ -71,9 +72,11 @@ class MemorySettings final : public Settings {
   int writeCount() const { return writes_; }
 
  private:
-  static std::string FoldedName(std::string_view app, std::string_view section,
-                                std::string_view key);
-  std::map<std::string, std::string> values_;
+  // The stored name of a value, written into `name` (reused from call to
+  // call, so that a read allocates nothing for it).
+  static std::string_view FoldedName(std::string_view app, std::string_view section,
+                                     std::string_view key, std::string& name);
+  std::map<std::string, std::string, std::less<>> values_;
   int writes_ = 0;
 };
 
