@@ -65,6 +65,16 @@ inline constexpr std::size_t kMaxComposedFind = 256;
 // the map, of at most maxMapBytes (some 15 microseconds at most).
 inline constexpr std::size_t kMaxOneByteList = 2048;
 
+// A first translation with rules not compiled yet runs its steps one by one
+// when that costs at most kFirstCallWork byte-steps: the text's bytes plus
+// kStepBytes (a step's fixed cost), times the steps. Each step then scans the
+// text at the speed of memory, some 0.1 ms a megabyte-step, where compiling
+// the rules and filling a fresh table for the text's states would take
+// longer: the chain's machine needs some microseconds per new entry, and a
+// long Custom list must first be parsed into steps.
+inline constexpr std::size_t kFirstCallWork = std::size_t{1} << 22;
+inline constexpr std::size_t kStepBytes = 64;
+
 // The composed machine (chain_machine.h).
 struct MachineLimits {
   std::size_t maxEntries = std::size_t{1} << 18;      // table entries (16 bytes each)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <span>
 #include <thread>
@@ -261,10 +262,6 @@ class Plan {
   std::string scratch_;
 };
 
-}  // namespace detail
-
-namespace {
-
 // The strings a translation depends on, exactly as read in one call.
 struct RuleKey {
   std::string search;
@@ -272,6 +269,12 @@ struct RuleKey {
   LetterTable table;  // read only in Hardcore mode; empty otherwise
   bool operator==(const RuleKey&) const = default;
 };
+
+}  // namespace detail
+
+namespace {
+
+using detail::RuleKey;
 
 template <typename Chain>
 void AppendSteps(Steps& steps, const Chain& chain) {
@@ -320,61 +323,142 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   return plan;
 }
 
+// Runs every step of the translation one by one, the Custom pairs read
+// straight from the stored strings, in the order the compiled plans (and the
+// reference rules) run them.
+void RunUncompiled(Direction direction, bool hardcore, const RuleKey& rules, std::string_view text,
+                   std::string& out) {
+  out.assign(text);
+  std::string spare;
+  auto run = [&](std::string_view find, std::string_view replacement) {
+    ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
+  };
+  auto runChain = [&](const auto& chain) {
+    for (const auto& [find, replacement] : chain) run(find, replacement);
+  };
+  if (direction == Direction::kEnglishToL33t) {
+    ForEachCustomPair(rules.search, rules.replace, run);
+    if (hardcore)
+      runChain(HardcoreChain(rules.table));
+    else
+      runChain(kStandardChain);
+  } else {
+    if (hardcore)
+      runChain(ReverseHardcoreChain(rules.table));
+    else
+      runChain(kReverseStandardChain);
+    ForEachCustomPair(
+        rules.search, rules.replace,
+        [&](std::string_view search, std::string_view replacement) { run(replacement, search); });
+    runChain(kLoneLetterSteps);
+  }
+}
+
+// The byte-steps of running `text` through the translation one by one (see
+// kFirstCallWork), or more than kFirstCallWork once that is certain.
+std::size_t UncompiledWork(const RuleKey& rules, std::string_view text) {
+  const std::size_t perStep = text.size() + detail::kStepBytes;
+  if (perStep > detail::kFirstCallWork) return perStep;
+  // The built-in steps of either direction and mode, at most (the Hardcore
+  // chains have 64).
+  constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
+  const std::size_t pairs =
+      ForEachCustomPair(rules.search, rules.replace, [](std::string_view, std::string_view) {});
+  return (kChainSteps + pairs) * perStep;
+}
+
+std::atomic<bool> uncompiledFirstCalls{true};
+
 // One compiled plan per direction, for the mode and strings it was built from:
-// what is kept between calls stays within two plans' budgets.
+// what is kept between calls stays within two plans' budgets. The strings of
+// rules not compiled yet are kept too, so that they are compiled when they
+// come again.
 struct CacheSlot {
   bool hardcore = false;
-  RuleKey key;
+  std::shared_ptr<const RuleKey> key;
   std::shared_ptr<detail::Plan> plan;
 };
 
 thread_local std::array<CacheSlot, 2> cache;
 
-std::shared_ptr<detail::Plan> PlanFor(Direction direction, bool hardcore, RuleKey key) {
-  CacheSlot& slot = cache[direction == Direction::kL33tToEnglish ? 1 : 0];
-  if (!slot.plan || slot.hardcore != hardcore || !(slot.key == key)) {
-    slot.plan.reset();  // free the old plan before building the new one
-    slot.plan = Compile(direction, hardcore, CustomPairs(key.search, key.replace), key.table);
-    slot.hardcore = hardcore;
-    slot.key = std::move(key);
-  }
-  return slot.plan;
+CacheSlot& SlotFor(Direction direction) {
+  return cache[direction == Direction::kL33tToEnglish ? 1 : 0];
 }
 
 }  // namespace
 
-Translator::Translator(Direction direction, bool hardcore, const Settings& settings) {
+Translator::Translator(Direction direction, bool hardcore, const Settings& settings)
+    : direction_(direction), hardcore_(hardcore) {
   RuleKey key;
   key.search = settings.Read(kApp, kSectionChange, kKeySearch);
   key.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
   if (hardcore) key.table = ReadLetterTable(settings);
-  plan_ = PlanFor(direction, hardcore, std::move(key));
+  CacheSlot& slot = SlotFor(direction);
+  if (slot.key && slot.hardcore == hardcore && *slot.key == key) {
+    rules_ = slot.key;
+    CompiledPlan();  // the rules came again
+    return;
+  }
+  slot.plan.reset();  // free the old plan before the next one is built
+  slot.hardcore = hardcore;
+  slot.key = std::make_shared<const RuleKey>(std::move(key));
+  rules_ = slot.key;
 }
 
 Translator::~Translator() = default;
 
-void Translator::Translate(std::string_view text, std::string& out) { plan_->Run(text, out); }
+detail::Plan& Translator::CompiledPlan() const {
+  if (plan_) return *plan_;
+  CacheSlot& slot = SlotFor(direction_);
+  const bool cached = slot.key && slot.hardcore == hardcore_ && *slot.key == *rules_;
+  if (cached && slot.plan) {
+    plan_ = slot.plan;
+    return *plan_;
+  }
+  slot.plan.reset();
+  slot.plan =
+      Compile(direction_, hardcore_, CustomPairs(rules_->search, rules_->replace), rules_->table);
+  slot.hardcore = hardcore_;
+  slot.key = rules_;
+  plan_ = slot.plan;
+  return *plan_;
+}
+
+void Translator::Translate(std::string_view text, std::string& out) {
+  if (!plan_ && !ranUncompiled_ && uncompiledFirstCalls.load(std::memory_order_relaxed) &&
+      UncompiledWork(*rules_, text) <= detail::kFirstCallWork) {
+    RunUncompiled(direction_, hardcore_, *rules_, text, out);
+    ranUncompiled_ = true;
+    return;
+  }
+  CompiledPlan().Run(text, out);
+}
 
 void Translator::ForgetCompiledRules() { cache = {}; }
 
-std::string Translator::Describe() const { return plan_->Describe(); }
+void Translator::AllowUncompiledFirstCalls(bool allow) { uncompiledFirstCalls = allow; }
+
+std::string Translator::Describe() const {
+  return !plan_ && ranUncompiled_ ? "uncompiled" : CompiledPlan().Describe();
+}
 
 std::size_t Translator::RetainedBytes() const {
   // The plan, and the strings it is keyed by while it is cached.
-  std::size_t bytes = plan_->RetainedBytes();
+  std::size_t bytes = CompiledPlan().RetainedBytes();
   for (const CacheSlot& slot : cache) {
     if (slot.plan != plan_) continue;
-    bytes += HeapBytes(slot.key.search) + HeapBytes(slot.key.replace);
-    for (const std::string& letter : slot.key.table) bytes += HeapBytes(letter);
+    bytes += HeapBytes(slot.key->search) + HeapBytes(slot.key->replace);
+    for (const std::string& letter : slot.key->table) bytes += HeapBytes(letter);
   }
   return bytes;
 }
 
-bool Translator::IsSplitByte(unsigned char byte) const { return plan_->IsSplitByte(byte); }
+bool Translator::IsSplitByte(unsigned char byte) const { return CompiledPlan().IsSplitByte(byte); }
 
 std::size_t Translator::SplitPoint(std::string_view text) const {
+  const detail::Plan& plan = CompiledPlan();
   for (std::size_t i = text.size(); i > 0; --i) {
-    if (plan_->IsSplitByte(static_cast<unsigned char>(text[i - 1]))) return i;
+    if (plan.IsSplitByte(static_cast<unsigned char>(text[i - 1]))) return i;
   }
   return 0;
 }

@@ -111,6 +111,7 @@ namespace glossmith {
 namespace detail {
 class Plan;
 struct SharedParts;
+struct RuleKey;
 }  // namespace detail
 
 enum class Direction { kEnglishToL33t, kL33tToEnglish };
@@ -123,8 +124,12 @@ class Translator {
   static constexpr std::size_t kFusedPairs = 16;
 
   // Reads the rules for `direction` and `hardcore` through `settings` and
-  // compiles them (or takes the compiled form of an earlier Translator on this
-  // thread that read the same strings). Use it on this thread only.
+  // takes the compiled form of an earlier Translator on this thread that read
+  // the same strings, or compiles them. Rules read for the first time are
+  // compiled at the first need: a first translation whose steps would cost
+  // less run one by one than compiled (kFirstCallWork) runs them so, straight
+  // from the strings read, and the rules are compiled when they come again.
+  // Use it on this thread only.
   Translator(Direction direction, bool hardcore, const Settings& settings);
   ~Translator();
 
@@ -144,8 +149,8 @@ class Translator {
   bool IsSplitByte(unsigned char byte) const;
 
   // How the translation runs, phase by phase ("machine", "batch, machine",
-  // "step by step", ...), and the bytes its compiled form keeps between calls;
-  // for benchmarks and tests.
+  // "step by step", ...; "uncompiled" after a first call that ran so), and
+  // the bytes its compiled form keeps between calls; for benchmarks and tests.
   std::string Describe() const;
   std::size_t RetainedBytes() const;
 
@@ -153,8 +158,19 @@ class Translator {
   // afresh (tests and benchmarks measure cold engines with it).
   static void ForgetCompiledRules();
 
+  // Whether first translations may run their steps uncompiled (see the
+  // constructor); on by default. Tests of the compiled paths turn it off, so
+  // that a cold engine on a short text compiles all the same. For all threads.
+  static void AllowUncompiledFirstCalls(bool allow);
+
  private:
-  std::shared_ptr<detail::Plan> plan_;
+  detail::Plan& CompiledPlan() const;
+
+  Direction direction_;
+  bool hardcore_;
+  bool ranUncompiled_ = false;
+  std::shared_ptr<const detail::RuleKey> rules_;
+  mutable std::shared_ptr<detail::Plan> plan_;  // compiled at the first need
 };
 
 // A translation compiled from a given rule set, which any number of threads

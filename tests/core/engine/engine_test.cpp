@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/engine/batch_replace.h"
+#include "core/engine/budget.h"
 #include "core/engine/chain_machine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
@@ -22,6 +23,15 @@
 
 namespace glossmith {
 namespace {
+
+// The suite tests the compiled paths on cold engines, short texts included;
+// first calls that run uncompiled have a test of their own.
+class CompiledFirstCalls : public testing::Environment {
+ public:
+  void SetUp() override { Translator::AllowUncompiledFirstCalls(false); }
+};
+const testing::Environment* const kCompiledFirstCalls =
+    testing::AddGlobalTestEnvironment(new CompiledFirstCalls);
 
 using namespace std::string_literals;
 using testing_support::Difference;
@@ -354,6 +364,52 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
   store.Write(kApp, kSectionChange, kKeyReplace, JoinList(replace));
   EXPECT_EQ(EnglishToL33t("k39q", false, store), "vXq");
   EXPECT_EQ(L33tToEnglish("vXq", false, store), "k39q");
+}
+
+// A first call on a short text runs the steps uncompiled, the Custom pairs
+// read straight from the stored strings; the same rules coming again are
+// compiled. Both give the reference's bytes, whatever the list's odd ends.
+TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
+  Translator::AllowUncompiledFirstCalls(true);
+  const struct {
+    const char* search;
+    const char* replace;
+  } kLists[] = {
+      {"", ""},
+      {"dude\r\nrock\r\n", "d00d\r\nr0x0r\r\n"},
+      {"a\r\n\r\nb\r\n", "4\r\n8\r\n6\r\n"},  // the list ends at the empty search
+      {"cat\r\ndog\r\nfox\r\n", "k4t\r\n"},   // "dog" to nothing; "fox" has no pair
+      {"cat\r\ndog", "k4t"},                  // no final line break
+      {"a\rb\r\n\n\r\n", "x\ny\r\nZ\r\n"},    // lone CR and LF inside entries
+  };
+  const std::string kShort = "the dude said a cat\rb and a dog hi\nZ k4t 4 r0x0r ph0x";
+  const std::string kLong(detail::kFirstCallWork / 64, 'a');  // too long for a first call
+  for (const auto& list : kLists) {
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    WriteStoredList(store, list.search, list.replace);
+    const RuleSet rules = ReadRuleSet(store, true);
+    for (const Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
+      for (const bool hardcore : {false, true})
+        for (const std::string* text : {&kShort, &kLong}) {
+          const std::string label =
+              std::string(list.search) + (hardcore ? " Hardcore" : "") +
+              (direction == Direction::kEnglishToL33t ? " to L33T" : " back") +
+              (text == &kLong ? " long" : "");
+          const std::string expected = direction == Direction::kEnglishToL33t
+                                           ? reference::EnglishToL33t(*text, hardcore, rules)
+                                           : reference::L33tToEnglish(*text, hardcore, rules);
+          Translator::ForgetCompiledRules();
+          for (const bool first : {true, false}) {
+            Translator translator(direction, hardcore, store);
+            std::string out;
+            translator.Translate(*text, out);
+            EXPECT_EQ(Difference(out, expected), "") << label;
+            EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
+          }
+        }
+  }
+  Translator::AllowUncompiledFirstCalls(false);
 }
 
 // A find string longer than kMaxComposedFind runs on its own between the
