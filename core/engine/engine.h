@@ -52,6 +52,10 @@
 //   rule edited between two calls is in force at the second; nothing is
 //   served from a stale rule set. (SharedTranslator, for the library, is
 //   compiled from rules given once and shared by threads: see below.)
+// - Rules read for the first time are not compiled for a short text: its
+//   steps run one by one, the Custom pairs read in place from the stored
+//   strings (kFirstCallWork in budget.h), which costs less than compiling
+//   them and filling a fresh table. They are compiled when they come again.
 //
 // Cost guarantee, for every text and every stored rule set, against the plain
 // step-by-step rules (glossmith::reference) on the same machine:
