@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <utility>
@@ -81,16 +82,19 @@ struct ChainMachine::Table {
   std::uint32_t classCount = 1;
   std::uint32_t rowBytes = 0;
   std::size_t capacityRows = 0;
-  std::unique_ptr<char[]> storage;    // the class offsets, then the rows
-  std::size_t width = 0;              // matchers in a tuple
+  std::unique_ptr<char[]> storage;  // the class offsets, then the rows
+  std::size_t width = 0;            // matchers in a tuple
+  std::size_t states = 0;
   std::vector<std::uint32_t> tuples;  // the tuple of state s at s * width
-  std::unordered_map<std::string, std::uint32_t> tupleIds;
+  // The states by tuple, open addressed: state + 1 in a slot, 0 in a free
+  // one. A power of two in size, at most half full.
+  std::vector<std::uint32_t> slots = std::vector<std::uint32_t>(16);
   std::vector<std::string> finals;  // what the end of the text emits, per state
   std::vector<bool> finalKnown;
   std::vector<std::unique_ptr<const std::string>> longOutputs;
   std::size_t longBytes = 0, finalBytes = 0;
 
-  std::size_t States() const { return tupleIds.size(); }
+  std::size_t States() const { return states; }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.get(); }
@@ -98,12 +102,17 @@ struct ChainMachine::Table {
     return *reinterpret_cast<Entry*>(storage.get() + row + classOf[byte] * sizeof(Entry));
   }
   std::uint32_t Intern(const std::vector<std::uint32_t>& tuple, Budget& budget);
+  std::size_t Hash(const std::uint32_t* tuple) const {
+    return std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(tuple), width * sizeof(std::uint32_t)));
+  }
   std::size_t HeldBytes() const {
     // Rows as far as they are written (their room is taken up front, but
-    // pages untouched cost nothing); a tuple, its key, the hash node that
-    // holds it and its final output.
-    return kHeaderBytes + States() * (rowBytes + 2 * width * sizeof(std::uint32_t) + 96) +
-           longBytes + finalBytes;
+    // pages untouched cost nothing); a tuple and a final output per state,
+    // and the slots.
+    return kHeaderBytes +
+           States() * (rowBytes + width * sizeof(std::uint32_t) + sizeof(std::string) + 1) +
+           slots.size() * sizeof(std::uint32_t) + longBytes + finalBytes;
   }
 };
 
@@ -155,6 +164,7 @@ ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(l
       map.changes[b] = map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b);
   current_ = NewTable(limits_.maxEntries / kWideColumns >= kMinWideStates);
   FindLoudBytes();
+  IndexReactions();
   own_.skip_ = skipAtFirst_;
 }
 
@@ -211,6 +221,7 @@ void ChainMachine::AddMatcher(const std::string& find, const std::string& replac
     pi[i] = j;
   }
   for (std::size_t k = 1; k < find.size(); ++k) m.border[k] = pi[k - 1];
+  transducerOf_.push_back(static_cast<std::uint32_t>(transducers_.size()));
   transducers_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
   matchers_.push_back(std::move(m));
 }
@@ -227,6 +238,26 @@ void ChainMachine::FindLoudBytes() {
     if (loud[b]) loud_.push_back(static_cast<unsigned char>(b));
   skipAtFirst_ = loud_.size() <= kMaxLoud;
   if (!skipAtFirst_) loud_.clear();
+}
+
+void ChainMachine::IndexReactions() {
+  const std::size_t words = (transducers_.size() + 63) / 64;
+  if (words == 0 || words > kSkipWords) return;
+  skipWords_ = words;
+  reacts_.assign(256 * words, 0);
+  auto set = [&](unsigned char byte, std::size_t t) {
+    reacts_[byte * words + t / 64] |= std::uint64_t{1} << (t % 64);
+  };
+  for (std::size_t t = 0; t < transducers_.size(); ++t) {
+    const Transducer transducer = transducers_[t];
+    if (!transducer.isMap) {
+      set(static_cast<unsigned char>(matchers_[transducer.index].find[0]), t);
+      continue;
+    }
+    const ByteMap& map = maps_[transducer.index];
+    for (int b = 0; b < 256; ++b)
+      if (map.changes[b]) set(static_cast<unsigned char>(b), t);
+  }
 }
 
 std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
@@ -261,9 +292,14 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
 }
 
 std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tuple, Budget& budget) {
-  std::string key(reinterpret_cast<const char*>(tuple.data()),
-                  tuple.size() * sizeof(std::uint32_t));
-  if (const auto it = tupleIds.find(key); it != tupleIds.end()) return it->second;
+  const std::size_t hash = Hash(tuple.data());
+  std::size_t mask = slots.size() - 1, slot = hash & mask;
+  for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+    const std::uint32_t known = slots[slot] - 1;
+    if (width == 0 || std::memcmp(tuples.data() + std::size_t{known} * width, tuple.data(),
+                                  width * sizeof(std::uint32_t)) == 0)
+      return known;
+  }
   const auto state = static_cast<std::uint32_t>(States());
   // NearTableLimits keeps a row free for every state a step may add.
   if (state >= capacityRows) throw std::length_error("machine table overflow");
@@ -275,7 +311,19 @@ std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tupl
   grow(tuples, tuple.size());
   grow(finals, 1);
   grow(finalKnown, 1);
-  tupleIds.emplace(std::move(key), state);
+  if (2 * (States() + 1) > slots.size()) {
+    std::vector<std::uint32_t> larger(2 * slots.size());
+    mask = larger.size() - 1;
+    for (std::uint32_t s = 0; s < state; ++s) {
+      std::size_t at = Hash(tuples.data() + std::size_t{s} * width) & mask;
+      while (larger[at] != 0) at = (at + 1) & mask;
+      larger[at] = s + 1;
+    }
+    slots.swap(larger);
+    for (slot = hash & mask; slots[slot] != 0;) slot = (slot + 1) & mask;
+  }
+  slots[slot] = state + 1;
+  ++states;
   budget.Charge(2 * (classCount + tuple.size()));
   tuples.insert(tuples.end(), tuple.begin(), tuple.end());
   // Written before any entry leads here.
@@ -318,8 +366,9 @@ std::string_view ChainMachine::Output(const Entry& entry, const Head& head) {
 }
 
 bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple,
-                                  std::string& bytes, Budget& budget) {
+                                  std::string& bytes, Budget& budget, bool& changed) {
   budget.Charge(bytes.size());
+  changed = false;
   const Transducer transducer = transducers_[t];
   // Most transducers leave most bytes alone: then the bytes stay as they are,
   // without a copy.
@@ -344,25 +393,82 @@ bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tup
   }
   if (spare_.size() > limits_.maxEntryOutput || budget.Exhausted()) return false;
   bytes.swap(spare_);
+  changed = true;
+  return true;
+}
+
+namespace {
+
+// The first set bit at `from` or after in `bits`, or words * 64 if none.
+std::size_t NextBit(const std::uint64_t* bits, std::size_t words, std::size_t from) {
+  std::size_t w = from / 64;
+  if (w >= words) return words * 64;
+  std::uint64_t word = bits[w] & (~std::uint64_t{0} << (from % 64));
+  while (word == 0) {
+    if (++w == words) return words * 64;
+    word = bits[w];
+  }
+  return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+}
+
+}  // namespace
+
+template <bool kFlush>
+bool ChainMachine::Pass(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
+  const std::size_t words = skipWords_;
+  if (words == 0) return PassAll<kFlush>(tuple, bytes, budget);
+  // A transducer does something only if it is a matcher away from its start
+  // state or it reacts to one of the bytes it is given. Those away stay so
+  // until visited; the bytes change as transducers rewrite them.
+  std::array<std::uint64_t, kSkipWords> away{}, due{};
+  for (std::size_t m = 0; m < tuple.size(); ++m)
+    if (tuple[m] != 0) away[transducerOf_[m] / 64] |= std::uint64_t{1} << (transducerOf_[m] % 64);
+  budget.Charge(tuple.size() / 8);
+  auto findDue = [&] {
+    due = away;
+    for (unsigned char c : bytes)
+      for (std::size_t w = 0; w < words; ++w) due[w] |= reacts_[c * words + w];
+    budget.Charge(bytes.size() * words);
+  };
+  findDue();
+  for (std::size_t t = NextBit(due.data(), words, 0); t < transducers_.size();
+       t = NextBit(due.data(), words, t + 1)) {
+    if (!kFlush && bytes.empty()) break;
+    bool changed;
+    if (!FeedTransducer(t, tuple, bytes, budget, changed)) return false;
+    if (const Transducer transducer = transducers_[t]; kFlush && !transducer.isMap) {
+      std::uint32_t& state = tuple[transducer.index];
+      if (state != 0) {
+        bytes.append(matchers_[transducer.index].find, 0, state);
+        state = 0;
+        changed = true;
+      }
+    }
+    if (changed) findDue();
+  }
+  return true;
+}
+
+template <bool kFlush>
+bool ChainMachine::PassAll(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
+  for (std::size_t t = 0; t < transducers_.size() && (kFlush || !bytes.empty()); ++t) {
+    bool changed;
+    if (!FeedTransducer(t, tuple, bytes, budget, changed)) return false;
+    if (const Transducer transducer = transducers_[t]; kFlush && !transducer.isMap) {
+      std::uint32_t& state = tuple[transducer.index];
+      bytes.append(matchers_[transducer.index].find, 0, state);
+      state = 0;
+    }
+  }
   return true;
 }
 
 bool ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
-  for (std::size_t t = 0; t < transducers_.size() && !bytes.empty(); ++t)
-    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
-  return true;
+  return Pass<false>(tuple, bytes, budget);
 }
 
 bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
-  for (std::size_t t = 0; t < transducers_.size(); ++t) {
-    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
-    const Transducer transducer = transducers_[t];
-    if (transducer.isMap) continue;
-    std::uint32_t& state = tuple[transducer.index];
-    bytes.append(matchers_[transducer.index].find, 0, state);
-    state = 0;
-  }
-  return true;
+  return Pass<true>(tuple, bytes, budget);
 }
 
 void ChainMachine::LoadTuple(const Table& table, std::uint32_t row) {
@@ -491,7 +597,9 @@ bool ChainMachine::Wide() const {
 
 std::size_t ChainMachine::RetainedBytes() const {
   std::lock_guard lock(mutex_);
-  std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_);
+  std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_) +
+                      reacts_.capacity() * sizeof(std::uint64_t) +
+                      transducerOf_.capacity() * sizeof(std::uint32_t);
   for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);
   return bytes;
 }

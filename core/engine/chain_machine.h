@@ -68,7 +68,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -230,6 +229,7 @@ class ChainMachine {
   void AddOneByteStep(const std::string& find, const std::string& replacement);
   void AddMatcher(const std::string& find, const std::string& replacement);
   void FindLoudBytes();
+  void IndexReactions();
 
   // The tables. Everything here but NewTable runs under mutex_. The functions
   // that compute outputs return false, leaving the table as it was, when the
@@ -240,10 +240,18 @@ class ChainMachine {
   void Publish(Table& table, std::uint32_t row, unsigned char byte, std::uint32_t next,
                std::string_view bytes, bool appendInput);
   static std::string_view Output(const Entry& entry, const Head& head);
+  // Runs `bytes` through transducer `t`; `changed` tells whether it rewrote them.
   bool FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple, std::string& bytes,
-                      Budget& budget);
+                      Budget& budget, bool& changed);
+  // Runs `bytes` through the chain; with kFlush, each matcher then also emits
+  // its pending prefix and goes back to its start, as at the end of the text.
+  template <bool kFlush>
+  bool Pass(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
   bool Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
   bool Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
+  // Pass's loop over every transducer in turn, for chains too long to index.
+  template <bool kFlush>
+  bool PassAll(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
   void LoadTuple(const Table& table, std::uint32_t row);
   // Fills the entry for (row, byte) of the run's table.
   bool Compute(RunState& state, std::uint32_t row, unsigned char byte);
@@ -326,6 +334,14 @@ class ChainMachine {
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Transducer> transducers_;
+  std::vector<std::uint32_t> transducerOf_;  // of each matcher
+  // Which transducers react to a byte in their start state (a map that
+  // changes it, a matcher whose find string starts with it): for each byte
+  // value, a bit set of kSkipWords words at most. Pass visits only those and
+  // the matchers away from their start. Empty for longer chains.
+  static constexpr std::size_t kSkipWords = 8;
+  std::size_t skipWords_ = 0;
+  std::vector<std::uint64_t> reacts_;
   std::array<bool, 256> split_{};
   bool narrowPays_ = true;  // narrow rows would be at most 3/4 of wide ones
   // The bytes that do anything in the start state, when there are at most
