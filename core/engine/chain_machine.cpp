@@ -164,6 +164,9 @@ ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(l
     for (int b = 0; b < 256; ++b)
       map.changes[b] = map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b);
   IndexReactions();  // before the first table, which keeps its bits per state
+  // Compute's buffers start out of line, so that swapping them swaps pointers.
+  bytes_.reserve(64);
+  spare_.reserve(64);
   current_ = NewTable(limits_.maxEntries / kWideColumns >= kMinWideStates);
   FindLoudBytes();
   own_.skip_ = skipAtFirst_;
@@ -400,7 +403,12 @@ bool ChainMachine::FeedTransducer(std::size_t t, Tuple& tuple, std::string& byte
   spare_.clear();
   if (transducer.isMap) {
     const ByteMap& map = maps_[transducer.index];
-    for (unsigned char c : bytes) spare_ += map.out[c];
+    for (unsigned char c : bytes) {
+      if (const std::string& out = map.out[c]; out.size() == 1)
+        spare_ += out[0];
+      else
+        spare_ += out;
+    }
   } else {
     const Matcher& m = matchers_[transducer.index];
     std::uint32_t state = tuple.states[transducer.index];
