@@ -446,9 +446,11 @@ bool ChainMachine::Pass(Tuple& tuple, std::string& bytes, Budget& budget) {
   // until visited; the bytes change as transducers rewrite them.
   std::array<std::uint64_t, kSkipWords> due;
   auto findDue = [&] {
-    due = tuple.away;
-    for (unsigned char c : bytes)
-      for (std::size_t w = 0; w < words; ++w) due[w] |= reacts_[c * words + w];
+    for (std::size_t w = 0; w < words; ++w) {
+      std::uint64_t bits = tuple.away[w];
+      for (unsigned char c : bytes) bits |= reacts_[c * words + w];
+      due[w] = bits;
+    }
     budget.Charge(bytes.size() * words);
   };
   findDue();
