@@ -507,9 +507,10 @@ void ChainMachine::LoadTuple(const Table& table, std::uint32_t row) {
 bool ChainMachine::Compute(RunState& state, std::uint32_t row, unsigned char byte) {
   Table& table = *state.table_;
   Budget& budget = state.budget_;
-  // Loading and storing an entry cost about as much as feeding a few dozen
-  // bytes; a new state (Intern) costs its row and its tuple on top.
-  budget.Charge(64);
+  // Loading a state, looking up the next one and storing the entry cost about
+  // as much as feeding a dozen bytes; a new state (Intern) costs its row and
+  // its tuple on top.
+  budget.Charge(16);
   LoadTuple(table, row);
   bytes_.clear();
   bool appendInput = false;
