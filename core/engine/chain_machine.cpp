@@ -508,9 +508,9 @@ bool ChainMachine::Compute(RunState& state, std::uint32_t row, unsigned char byt
   Table& table = *state.table_;
   Budget& budget = state.budget_;
   // Loading a state, looking up the next one and storing the entry cost about
-  // as much as feeding a dozen bytes; a new state (Intern) costs its row and
-  // its tuple on top.
-  budget.Charge(16);
+  // as much as feeding a dozen bytes, and a little more per matcher for the
+  // tuple's copy; a new state (Intern) costs its row and its tuple on top.
+  budget.Charge(16 + table.width / 16);
   LoadTuple(table, row);
   bytes_.clear();
   bool appendInput = false;
