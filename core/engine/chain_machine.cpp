@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
-#include <functional>
 #include <span>
 #include <stdexcept>
 #include <utility>
@@ -108,8 +107,8 @@ struct ChainMachine::Table {
   void Load(std::uint32_t state, Tuple& tuple) const;
   std::size_t HeldBytes() const {
     // Rows as far as they are written (their room is taken up front, but
-    // pages untouched cost nothing); a tuple and a final output per state,
-    // and the slots.
+    // pages untouched cost nothing); per state its tuple, hash, away bits and
+    // final output; and the slots.
     return kHeaderBytes +
            States() * (rowBytes + width * sizeof(std::uint32_t) +
                        (1 + awayWords) * sizeof(std::uint64_t) + sizeof(std::string) + 1) +
@@ -225,7 +224,6 @@ void ChainMachine::AddMatcher(const std::string& find, const std::string& replac
     pi[i] = j;
   }
   for (std::size_t k = 1; k < find.size(); ++k) m.border[k] = pi[k - 1];
-  transducerOf_.push_back(static_cast<std::uint32_t>(transducers_.size()));
   transducers_.push_back({false, static_cast<std::uint32_t>(matchers_.size())});
   matchers_.push_back(std::move(m));
 }
@@ -626,8 +624,7 @@ bool ChainMachine::Wide() const {
 std::size_t ChainMachine::RetainedBytes() const {
   std::lock_guard lock(mutex_);
   std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_) +
-                      reacts_.capacity() * sizeof(std::uint64_t) +
-                      transducerOf_.capacity() * sizeof(std::uint32_t);
+                      reacts_.capacity() * sizeof(std::uint64_t);
   for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);
   return bytes;
 }

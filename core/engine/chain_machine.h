@@ -15,7 +15,8 @@
 //
 // The machine is built lazily, as a table from (row, byte class) to an entry:
 // the next row and the output. A missing entry is computed on first use by
-// running the byte through the step transducers; after that it costs one
+// running the byte through the step transducers (only those that react to
+// the bytes they would get or hold a pending prefix); after that it costs one
 // table lookup. A split byte (one that occurs in no find string) flushes every
 // pending prefix, as the end of the text would, and then emits the byte
 // itself; so a text may be cut right after one and each side run on its own
@@ -353,7 +354,6 @@ class ChainMachine {
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Transducer> transducers_;
-  std::vector<std::uint32_t> transducerOf_;  // of each matcher
   // Which transducers react to a byte in their start state (a map that
   // changes it, a matcher whose find string starts with it): for each byte
   // value, a bit set of kSkipWords words at most. Pass visits only those and
