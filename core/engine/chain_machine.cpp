@@ -81,29 +81,38 @@ struct ChainMachine::Table {
   std::uint32_t classCount = 1;
   std::uint32_t rowBytes = 0;
   std::size_t capacityRows = 0;
-  std::unique_ptr<char[]> storage;    // the class offsets, then the rows
-  std::size_t width = 0;              // matchers in a tuple
+  std::unique_ptr<char[]> storage;  // the class offsets, then the rows
+  std::size_t width = 0;            // matchers in a tuple
+  std::size_t states = 0;
+  std::size_t awayWords = 0;          // of Tuple::away kept per state
   std::vector<std::uint32_t> tuples;  // the tuple of state s at s * width
-  std::unordered_map<std::string, std::uint32_t> tupleIds;
+  std::vector<std::uint64_t> hashes;  // per state
+  std::vector<std::uint64_t> aways;   // per state, awayWords each
+  // The states by tuple, open addressed: state + 1 in a slot, 0 in a free
+  // one. A power of two in size, at most half full.
+  std::vector<std::uint32_t> slots = std::vector<std::uint32_t>(16);
   std::vector<std::string> finals;  // what the end of the text emits, per state
   std::vector<bool> finalKnown;
   std::vector<std::unique_ptr<const std::string>> longOutputs;
   std::size_t longBytes = 0, finalBytes = 0;
 
-  std::size_t States() const { return tupleIds.size(); }
+  std::size_t States() const { return states; }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.get(); }
   Entry& At(std::uint32_t row, unsigned char byte) const {
     return *reinterpret_cast<Entry*>(storage.get() + row + classOf[byte] * sizeof(Entry));
   }
-  std::uint32_t Intern(const std::vector<std::uint32_t>& tuple, Budget& budget);
+  std::uint32_t Intern(const Tuple& tuple, Budget& budget);
+  void Load(std::uint32_t state, Tuple& tuple) const;
   std::size_t HeldBytes() const {
     // Rows as far as they are written (their room is taken up front, but
-    // pages untouched cost nothing); a tuple, its key, the hash node that
-    // holds it and its final output.
-    return kHeaderBytes + States() * (rowBytes + 2 * width * sizeof(std::uint32_t) + 96) +
-           longBytes + finalBytes;
+    // pages untouched cost nothing); per state its tuple, hash, away bits and
+    // final output; and the slots.
+    return kHeaderBytes +
+           States() * (rowBytes + width * sizeof(std::uint32_t) +
+                       (1 + awayWords) * sizeof(std::uint64_t) + sizeof(std::string) + 1) +
+           slots.size() * sizeof(std::uint32_t) + longBytes + finalBytes;
   }
 };
 
@@ -153,6 +162,10 @@ ChainMachine::ChainMachine(const Steps& steps, MachineLimits limits) : limits_(l
   for (ByteMap& map : maps_)
     for (int b = 0; b < 256; ++b)
       map.changes[b] = map.out[b].size() != 1 || map.out[b][0] != static_cast<char>(b);
+  IndexReactions();  // before the first table, which keeps its bits per state
+  // Compute's buffers start out of line, so that swapping them swaps pointers.
+  bytes_.reserve(64);
+  spare_.reserve(64);
   current_ = NewTable(limits_.maxEntries / kWideColumns >= kMinWideStates);
   FindLoudBytes();
   own_.skip_ = skipAtFirst_;
@@ -229,10 +242,31 @@ void ChainMachine::FindLoudBytes() {
   if (!skipAtFirst_) loud_.clear();
 }
 
+void ChainMachine::IndexReactions() {
+  const std::size_t words = (transducers_.size() + 63) / 64;
+  if (words == 0 || words > kSkipWords) return;
+  skipWords_ = words;
+  reacts_.assign(256 * words, 0);
+  auto set = [&](unsigned char byte, std::size_t t) {
+    reacts_[byte * words + t / 64] |= std::uint64_t{1} << (t % 64);
+  };
+  for (std::size_t t = 0; t < transducers_.size(); ++t) {
+    const Transducer transducer = transducers_[t];
+    if (!transducer.isMap) {
+      set(static_cast<unsigned char>(matchers_[transducer.index].find[0]), t);
+      continue;
+    }
+    const ByteMap& map = maps_[transducer.index];
+    for (int b = 0; b < 256; ++b)
+      if (map.changes[b]) set(static_cast<unsigned char>(b), t);
+  }
+}
+
 std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
   auto table = std::make_shared<Table>();
   table->wide = wide;
   table->width = matchers_.size();
+  table->awayWords = skipWords_;
   // Class 0 is the split bytes' shared column in a narrow table; in a wide one
   // it is unused, and keeps rows off a 4 KB stride (rows of exactly 4 KB would
   // put every state's entry for a byte in the same cache set).
@@ -256,14 +290,21 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
     offsets[b] = static_cast<std::uint16_t>(table->classOf[b] * sizeof(Entry));
   std::memcpy(table->storage.get(), offsets.data(), sizeof offsets);
   Budget uncounted;  // the start state is every table's, not a run's work
-  table->Intern(std::vector<std::uint32_t>(matchers_.size(), 0), uncounted);  // at kStartRow
+  table->Intern(Tuple{.states = std::vector<std::uint32_t>(matchers_.size(), 0)},
+                uncounted);  // at kStartRow
   return table;
 }
 
-std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tuple, Budget& budget) {
-  std::string key(reinterpret_cast<const char*>(tuple.data()),
-                  tuple.size() * sizeof(std::uint32_t));
-  if (const auto it = tupleIds.find(key); it != tupleIds.end()) return it->second;
+std::uint32_t ChainMachine::Table::Intern(const Tuple& tuple, Budget& budget) {
+  const std::uint64_t hash = tuple.hash;
+  std::size_t mask = slots.size() - 1, slot = hash & mask;
+  for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+    const std::uint32_t known = slots[slot] - 1;
+    if (hashes[known] == hash &&
+        (width == 0 || std::memcmp(tuples.data() + std::size_t{known} * width, tuple.states.data(),
+                                   width * sizeof(std::uint32_t)) == 0))
+      return known;
+  }
   const auto state = static_cast<std::uint32_t>(States());
   // NearTableLimits keeps a row free for every state a step may add.
   if (state >= capacityRows) throw std::length_error("machine table overflow");
@@ -272,18 +313,41 @@ std::uint32_t ChainMachine::Table::Intern(const std::vector<std::uint32_t>& tupl
   auto grow = [](auto& v, std::size_t more) {
     if (v.capacity() - v.size() < more) v.reserve(std::max(2 * v.capacity(), v.size() + more));
   };
-  grow(tuples, tuple.size());
+  grow(tuples, width);
+  grow(hashes, 1);
+  grow(aways, awayWords);
   grow(finals, 1);
   grow(finalKnown, 1);
-  tupleIds.emplace(std::move(key), state);
-  budget.Charge(2 * (classCount + tuple.size()));
-  tuples.insert(tuples.end(), tuple.begin(), tuple.end());
+  if (2 * (States() + 1) > slots.size()) {
+    std::vector<std::uint32_t> larger(2 * slots.size());
+    mask = larger.size() - 1;
+    for (std::uint32_t s = 0; s < state; ++s) {
+      std::size_t at = hashes[s] & mask;
+      while (larger[at] != 0) at = (at + 1) & mask;
+      larger[at] = s + 1;
+    }
+    slots.swap(larger);
+    for (slot = hash & mask; slots[slot] != 0;) slot = (slot + 1) & mask;
+  }
+  slots[slot] = state + 1;
+  ++states;
+  budget.Charge(2 * (classCount + width));
+  tuples.insert(tuples.end(), tuple.states.begin(), tuple.states.end());
+  hashes.push_back(hash);
+  aways.insert(aways.end(), tuple.away.begin(), tuple.away.begin() + awayWords);
   // Written before any entry leads here.
   std::uninitialized_fill_n(reinterpret_cast<Entry*>(storage.get() + RowOf(state)), classCount,
                             Entry{});
   finals.emplace_back();
   finalKnown.push_back(false);
   return state;
+}
+
+void ChainMachine::Table::Load(std::uint32_t state, Tuple& tuple) const {
+  const auto* from = tuples.data() + std::size_t{state} * width;
+  tuple.states.assign(from, from + width);
+  tuple.hash = hashes[state];
+  std::copy_n(aways.data() + std::size_t{state} * awayWords, awayWords, tuple.away.begin());
 }
 
 void ChainMachine::Publish(Table& table, std::uint32_t row, unsigned char byte, std::uint32_t next,
@@ -317,9 +381,10 @@ std::string_view ChainMachine::Output(const Entry& entry, const Head& head) {
   return *kept;
 }
 
-bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple,
-                                  std::string& bytes, Budget& budget) {
+bool ChainMachine::FeedTransducer(std::size_t t, Tuple& tuple, std::string& bytes, Budget& budget,
+                                  bool& changed) {
   budget.Charge(bytes.size());
+  changed = false;
   const Transducer transducer = transducers_[t];
   // Most transducers leave most bytes alone: then the bytes stay as they are,
   // without a copy.
@@ -329,54 +394,121 @@ bool ChainMachine::FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tup
                      [&](char c) { return map.changes[static_cast<unsigned char>(c)]; }))
       return !budget.Exhausted();
   } else if (const char first = matchers_[transducer.index].find[0];
-             tuple[transducer.index] == 0 &&
+             tuple.states[transducer.index] == 0 &&
              std::none_of(bytes.begin(), bytes.end(), [&](char c) { return c == first; })) {
     return !budget.Exhausted();
   }
   spare_.clear();
   if (transducer.isMap) {
     const ByteMap& map = maps_[transducer.index];
-    for (unsigned char c : bytes) spare_ += map.out[c];
+    for (unsigned char c : bytes) {
+      if (const std::string& out = map.out[c]; out.size() == 1)
+        spare_ += out[0];
+      else
+        spare_ += out;
+    }
   } else {
     const Matcher& m = matchers_[transducer.index];
-    std::uint32_t& state = tuple[transducer.index];
+    std::uint32_t state = tuple.states[transducer.index];
     for (char c : bytes) state = m.Feed(state, c, spare_, budget);
+    tuple.Set(transducer.index, state);
   }
   if (spare_.size() > limits_.maxEntryOutput || budget.Exhausted()) return false;
   bytes.swap(spare_);
+  changed = true;
   return true;
 }
 
-bool ChainMachine::Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
-  for (std::size_t t = 0; t < transducers_.size() && !bytes.empty(); ++t)
-    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
-  return true;
+namespace {
+
+// The first set bit at `from` or after in `bits`, or words * 64 if none.
+std::size_t NextBit(const std::uint64_t* bits, std::size_t words, std::size_t from) {
+  std::size_t w = from / 64;
+  if (w >= words) return words * 64;
+  std::uint64_t word = bits[w] & (~std::uint64_t{0} << (from % 64));
+  while (word == 0) {
+    if (++w == words) return words * 64;
+    word = bits[w];
+  }
+  return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
 }
 
-bool ChainMachine::Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget) {
-  for (std::size_t t = 0; t < transducers_.size(); ++t) {
-    if (!FeedTransducer(t, tuple, bytes, budget)) return false;
+}  // namespace
+
+template <bool kFlush>
+bool ChainMachine::Pass(Tuple& tuple, std::string& bytes, Budget& budget) {
+  const std::size_t words = skipWords_;
+  if (words == 0) return PassAll<kFlush>(tuple, bytes, budget);
+  // A transducer does something only if it is a matcher away from its start
+  // state or it reacts to one of the bytes it is given. Those away stay so
+  // until visited; the bytes change as transducers rewrite them.
+  std::array<std::uint64_t, kSkipWords> due;
+  auto findDue = [&] {
+    for (std::size_t w = 0; w < words; ++w) {
+      std::uint64_t bits = tuple.away[w];
+      for (unsigned char c : bytes) bits |= reacts_[c * words + w];
+      due[w] = bits;
+    }
+    budget.Charge(bytes.size() * words);
+  };
+  findDue();
+  for (std::size_t t = NextBit(due.data(), words, 0); t < transducers_.size();
+       t = NextBit(due.data(), words, t + 1)) {
+    if (!kFlush && bytes.empty()) break;
+    bool changed;
+    if (!FeedTransducer(t, tuple, bytes, budget, changed)) return false;
     const Transducer transducer = transducers_[t];
-    if (transducer.isMap) continue;
-    std::uint32_t& state = tuple[transducer.index];
-    bytes.append(matchers_[transducer.index].find, 0, state);
-    state = 0;
+    if (transducer.isMap) {
+      if (changed) findDue();
+      continue;
+    }
+    if (const std::uint32_t state = tuple.states[transducer.index]; kFlush && state != 0) {
+      bytes.append(matchers_[transducer.index].find, 0, state);
+      tuple.Set(transducer.index, 0);
+      changed = true;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << (t % 64);
+    if (tuple.states[transducer.index] != 0)
+      tuple.away[t / 64] |= bit;
+    else
+      tuple.away[t / 64] &= ~bit;
+    if (changed) findDue();
   }
   return true;
 }
 
+template <bool kFlush>
+bool ChainMachine::PassAll(Tuple& tuple, std::string& bytes, Budget& budget) {
+  for (std::size_t t = 0; t < transducers_.size() && (kFlush || !bytes.empty()); ++t) {
+    bool changed;
+    if (!FeedTransducer(t, tuple, bytes, budget, changed)) return false;
+    if (const Transducer transducer = transducers_[t]; kFlush && !transducer.isMap) {
+      bytes.append(matchers_[transducer.index].find, 0, tuple.states[transducer.index]);
+      tuple.Set(transducer.index, 0);
+    }
+  }
+  return true;
+}
+
+bool ChainMachine::Feed(Tuple& tuple, std::string& bytes, Budget& budget) {
+  return Pass<false>(tuple, bytes, budget);
+}
+
+bool ChainMachine::Flush(Tuple& tuple, std::string& bytes, Budget& budget) {
+  return Pass<true>(tuple, bytes, budget);
+}
+
 void ChainMachine::LoadTuple(const Table& table, std::uint32_t row) {
-  const std::size_t state = table.StateOf(row), width = table.width;
-  tuple_.assign(table.tuples.begin() + static_cast<std::ptrdiff_t>(state * width),
-                table.tuples.begin() + static_cast<std::ptrdiff_t>((state + 1) * width));
+  table.Load(table.StateOf(row), tuple_);
 }
 
 bool ChainMachine::Compute(RunState& state, std::uint32_t row, unsigned char byte) {
   Table& table = *state.table_;
   Budget& budget = state.budget_;
-  // Loading and storing an entry cost about as much as feeding a few dozen
-  // bytes; a new state (Intern) costs its row and its tuple on top.
-  budget.Charge(64);
+  // Loading a state, looking up the next one and storing the entry cost about
+  // as much as feeding a dozen bytes, and a little more per matcher for the
+  // tuple's copy; a new state (Intern) costs its row and its tuple on top.
+  budget.Charge(16 + table.width / 16);
   LoadTuple(table, row);
   bytes_.clear();
   bool appendInput = false;
@@ -491,7 +623,8 @@ bool ChainMachine::Wide() const {
 
 std::size_t ChainMachine::RetainedBytes() const {
   std::lock_guard lock(mutex_);
-  std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_);
+  std::size_t bytes = current_->HeldBytes() + own_.ScratchBytes() + HeapBytes(steps_) +
+                      reacts_.capacity() * sizeof(std::uint64_t);
   for (const ByteMap& map : maps_) bytes += map.bytes + sizeof(ByteMap);
   return bytes;
 }

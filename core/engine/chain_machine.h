@@ -15,7 +15,8 @@
 //
 // The machine is built lazily, as a table from (row, byte class) to an entry:
 // the next row and the output. A missing entry is computed on first use by
-// running the byte through the step transducers; after that it costs one
+// running the byte through the step transducers (only those that react to
+// the bytes they would get or hold a pending prefix); after that it costs one
 // table lookup. A split byte (one that occurs in no find string) flushes every
 // pending prefix, as the end of the text would, and then emits the byte
 // itself; so a text may be cut right after one and each side run on its own
@@ -68,7 +69,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -165,6 +165,26 @@ class ChainMachine {
     bool isMap;
     std::uint32_t index;  // into maps_ or matchers_
   };
+  // See reacts_.
+  static constexpr std::size_t kSkipWords = 8;
+  // A state of the machine: the matchers' states, their hash (the sum of Mix
+  // over the matchers, kept up to date as they change) and, when the chain is
+  // indexed, the transducers of the matchers away from their start state.
+  struct Tuple {
+    std::vector<std::uint32_t> states;
+    std::uint64_t hash = 0;
+    std::array<std::uint64_t, kSkipWords> away{};
+    void Set(std::size_t matcher, std::uint32_t state) {
+      hash += Mix(matcher, state) - Mix(matcher, states[matcher]);
+      states[matcher] = state;
+    }
+  };
+  static std::uint64_t Mix(std::size_t matcher, std::uint32_t state) {
+    if (state == 0) return 0;
+    std::uint64_t x = (std::uint64_t{matcher} << 32 | state) * 0x9E3779B97F4A7C15u;
+    x = (x ^ (x >> 29)) * 0xBF58476D1CE4E5B9u;
+    return x ^ (x >> 32);
+  }
 
  public:
   // One table entry: the output, held inline when it is short, then the head:
@@ -230,20 +250,28 @@ class ChainMachine {
   void AddOneByteStep(const std::string& find, const std::string& replacement);
   void AddMatcher(const std::string& find, const std::string& replacement);
   void FindLoudBytes();
+  void IndexReactions();
 
   // The tables. Everything here but NewTable runs under mutex_. The functions
   // that compute outputs return false, leaving the table as it was, when the
   // run's budget is spent or an entry's output passes maxEntryOutput.
   std::shared_ptr<Table> NewTable(bool wide) const;
-  std::uint32_t Intern(Table& table, const std::vector<std::uint32_t>& tuple, Budget& budget);
   // Writes the entry for (row, byte): its output and the next state.
   void Publish(Table& table, std::uint32_t row, unsigned char byte, std::uint32_t next,
                std::string_view bytes, bool appendInput);
   static std::string_view Output(const Entry& entry, const Head& head);
-  bool FeedTransducer(std::size_t t, std::vector<std::uint32_t>& tuple, std::string& bytes,
-                      Budget& budget);
-  bool Feed(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
-  bool Flush(std::vector<std::uint32_t>& tuple, std::string& bytes, Budget& budget);
+  // Runs `bytes` through transducer `t`; `changed` tells whether it rewrote them.
+  bool FeedTransducer(std::size_t t, Tuple& tuple, std::string& bytes, Budget& budget,
+                      bool& changed);
+  // Runs `bytes` through the chain; with kFlush, each matcher then also emits
+  // its pending prefix and goes back to its start, as at the end of the text.
+  template <bool kFlush>
+  bool Pass(Tuple& tuple, std::string& bytes, Budget& budget);
+  bool Feed(Tuple& tuple, std::string& bytes, Budget& budget);
+  bool Flush(Tuple& tuple, std::string& bytes, Budget& budget);
+  // Pass's loop over every transducer in turn, for chains too long to index.
+  template <bool kFlush>
+  bool PassAll(Tuple& tuple, std::string& bytes, Budget& budget);
   void LoadTuple(const Table& table, std::uint32_t row);
   // Fills the entry for (row, byte) of the run's table.
   bool Compute(RunState& state, std::uint32_t row, unsigned char byte);
@@ -326,6 +354,12 @@ class ChainMachine {
   std::vector<ByteMap> maps_;
   std::vector<Matcher> matchers_;
   std::vector<Transducer> transducers_;
+  // Which transducers react to a byte in their start state (a map that
+  // changes it, a matcher whose find string starts with it): for each byte
+  // value, a bit set of kSkipWords words at most. Pass visits only those and
+  // the matchers away from their start. Empty for longer chains.
+  std::size_t skipWords_ = 0;
+  std::vector<std::uint64_t> reacts_;
   std::array<bool, 256> split_{};
   bool narrowPays_ = true;  // narrow rows would be at most 3/4 of wide ones
   // The bytes that do anything in the start state, when there are at most
@@ -341,7 +375,7 @@ class ChainMachine {
   std::shared_ptr<Table> current_;
   bool goNarrow_ = false;
   std::size_t resets_ = 0;
-  std::vector<std::uint32_t> tuple_;
+  Tuple tuple_;
   std::string bytes_, spare_;
 
   RunState own_{*this};

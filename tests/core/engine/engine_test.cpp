@@ -174,6 +174,31 @@ TEST_F(RandomChains, MachineStaysExactWhenItsTableIsRebuilt) {
   EXPECT_GT(interleaved, 0);
 }
 
+// The machine indexes which steps react to each byte, 64 steps to a word up
+// to a cap, and visits every step of a longer chain. Chains end on either
+// side of a word's edge and of the cap; every seventh step has one byte, a
+// byte map of its own between two longer ones.
+TEST_F(RandomChains, LongChainsMatchStepByStep) {
+  const std::string_view letters = "abcdefghijklmnopqrstuvwxyz";
+  auto word = [&](std::size_t length) {
+    std::string s(length, ' ');
+    for (char& c : s) c = letters[rng_() % letters.size()];
+    return s;
+  };
+  for (const int count : {63, 64, 65, 130, 512, 513, 700}) {
+    Steps steps;
+    for (int i = 0; i < count; ++i) steps.emplace_back(word(i % 7 == 3 ? 1 : 2), word(rng_() % 3));
+    std::string text = word(3000);
+    for (std::size_t i = 7; i < text.size(); i += 7 + rng_() % 5) text[i] = ' ';
+    // Budget enough to compose every entry, so that the machine runs it all.
+    detail::ChainMachine machine(steps, {.fixedWork = std::size_t{1} << 28});
+    std::string out;
+    machine.Run(text, out);
+    EXPECT_FALSE(machine.LastRunStepByStep()) << count << " steps";
+    EXPECT_EQ(Difference(out, Sequential(text, steps)), "") << count << " steps";
+  }
+}
+
 // A machine starts with a column for every byte value and, once its table
 // outgrows the budget that way, goes on with narrow rows from the next
 // megabyte chunk, or from the next run, unless its rules look for nearly
