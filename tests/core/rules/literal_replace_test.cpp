@@ -80,13 +80,35 @@ TEST(ReplaceStepTest, MatchesAPlainScan) {
   std::vector<std::string> finds = {"a", "b", "ab", "aa", "aab", std::string(300, 'a') + "b",
                                     "b" + std::string(300, 'a')};
   for (int i = 0; i < 20; ++i) finds.push_back(word(1 + random() % 12));
+  // Long ones, periodic or not, searched by the two-way search once it turns linear.
+  std::string periodic;
+  for (int i = 0; i < 30; ++i) periodic += "aab";
+  finds.insert(finds.end(),
+               {periodic, periodic + "b", std::string(40, 'a') + "b" + std::string(40, 'a'),
+                word(64), word(100), word(257)});
   const std::vector<std::string> texts = {
       std::string(20000, 'a'), std::string(20000, 'a') + "b", word(50000),
       std::string(5000, 'a') + "b" + std::string(5000, 'a') + std::string(301, 'a') + "b"};
+  // Beginnings of the find string one after another, and all of it, some
+  // with a byte changed (mostly near its start, where a search that shifts
+  // by the find string's period resumes).
+  const auto nearMisses = [&](const std::string& find) {
+    std::string text;
+    while (text.size() < 30000) {
+      std::string piece = find.substr(0, random() % 2 ? random() % find.size() : find.size());
+      if (!piece.empty() && random() % 2) {
+        char& c = piece[random() % 2 ? random() % std::min<std::size_t>(piece.size(), 4)
+                                     : random() % piece.size()];
+        c = c == 'a' ? 'b' : 'a';
+      }
+      text += piece;
+    }
+    return text;
+  };
   std::string spare;
   for (const std::string& find : finds)
     for (const std::string& replacement : {std::string(), std::string("x"), find + "y", word(3)})
-      for (const std::string& text : texts) {
+      for (const std::string& text : {texts[0], texts[1], texts[2], texts[3], nearMisses(find)}) {
         std::string actual = text;
         ReplaceStep(actual, spare, find, replacement);
         ASSERT_EQ(actual, Scanned(text, find, replacement))
