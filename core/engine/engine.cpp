@@ -15,6 +15,7 @@
 #include "core/engine/chain_machine.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
 #include "core/rules/rules.h"
 
 namespace glossmith {
@@ -324,34 +325,17 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
 }
 
 // Runs every step of the translation one by one, the Custom pairs read
-// straight from the stored strings, in the order the compiled plans (and the
-// reference rules) run them.
+// straight from the stored strings, in the reference rules' order.
 void RunUncompiled(Direction direction, bool hardcore, const RuleKey& rules, std::string_view text,
                    std::string& out) {
   out.assign(text);
   std::string spare;
-  auto run = [&](std::string_view find, std::string_view replacement) {
-    ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
-  };
-  auto runChain = [&](const auto& chain) {
-    for (const auto& [find, replacement] : chain) run(find, replacement);
-  };
-  if (direction == Direction::kEnglishToL33t) {
-    ForEachCustomPair(rules.search, rules.replace, run);
-    if (hardcore)
-      runChain(HardcoreChain(rules.table));
-    else
-      runChain(kStandardChain);
-  } else {
-    if (hardcore)
-      runChain(ReverseHardcoreChain(rules.table));
-    else
-      runChain(kReverseStandardChain);
-    ForEachCustomPair(
-        rules.search, rules.replace,
-        [&](std::string_view search, std::string_view replacement) { run(replacement, search); });
-    runChain(kLoneLetterSteps);
-  }
+  reference::ForEachStep(
+      direction == Direction::kL33tToEnglish, hardcore, rules.table,
+      [&](auto pair) { ForEachCustomPair(rules.search, rules.replace, pair); },
+      [&](std::string_view find, std::string_view replacement) {
+        ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
+      });
 }
 
 // The byte-steps of running `text` through the translation one by one (see

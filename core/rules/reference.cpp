@@ -8,31 +8,27 @@ namespace glossmith::reference {
 
 namespace {
 
-template <typename Chain>
-void Append(Steps& steps, const Chain& chain) {
-  for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
+Steps StepsOf(bool toEnglish, bool hardcore, const RuleSet& rules) {
+  Steps steps;
+  ForEachStep(
+      toEnglish, hardcore, rules.letters,
+      [&](auto pair) {
+        for (const auto& [search, replacement] : rules.custom) pair(search, replacement);
+      },
+      [&](std::string_view find, std::string_view replacement) {
+        steps.emplace_back(find, replacement);
+      });
+  return steps;
 }
 
 }  // namespace
 
 Steps EnglishToL33tSteps(bool hardcore, const RuleSet& rules) {
-  Steps steps = rules.custom;
-  if (hardcore)
-    Append(steps, HardcoreChain(rules.letters));
-  else
-    Append(steps, kStandardChain);
-  return steps;
+  return StepsOf(false, hardcore, rules);
 }
 
 Steps L33tToEnglishSteps(bool hardcore, const RuleSet& rules) {
-  Steps steps;
-  if (hardcore)
-    Append(steps, ReverseHardcoreChain(rules.letters));
-  else
-    Append(steps, kReverseStandardChain);
-  for (const auto& [search, replacement] : rules.custom) steps.emplace_back(replacement, search);
-  Append(steps, kLoneLetterSteps);
-  return steps;
+  return StepsOf(true, hardcore, rules);
 }
 
 std::string EnglishToL33t(std::string_view input, bool hardcore, const RuleSet& rules) {

@@ -24,8 +24,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/rules/hardcore_table.h"
 #include "core/rules/literal_replace.h"
 #include "core/rules/rule_set.h"
+#include "core/rules/rules.h"
 #include "core/settings.h"
 
 namespace glossmith::reference {
@@ -46,5 +48,32 @@ std::string L33tToEnglish(std::string_view text, bool hardcore, const RuleSet& r
 // the same bytes.
 Steps EnglishToL33tSteps(bool hardcore, const RuleSet& rules);
 Steps L33tToEnglishSteps(bool hardcore, const RuleSet& rules);
+
+// The same order for any runner: calls visit(find, replacement) for every
+// step, where forEachCustom(pair) calls pair(search, replacement) for each
+// Custom pair in list order (from a RuleSet, or read in place from the
+// stored strings).
+template <typename ForEachCustom, typename Visit>
+void ForEachStep(bool toEnglish, bool hardcore, const LetterTable& letters,
+                 ForEachCustom forEachCustom, Visit visit) {
+  auto chain = [&](const auto& steps) {
+    for (const auto& [find, replacement] : steps) visit(find, replacement);
+  };
+  if (!toEnglish) {
+    forEachCustom(visit);
+    if (hardcore)
+      chain(HardcoreChain(letters));
+    else
+      chain(kStandardChain);
+    return;
+  }
+  if (hardcore)
+    chain(ReverseHardcoreChain(letters));
+  else
+    chain(kReverseStandardChain);
+  forEachCustom(
+      [&](std::string_view search, std::string_view replacement) { visit(replacement, search); });
+  chain(kLoneLetterSteps);
+}
 
 }  // namespace glossmith::reference
