@@ -12,6 +12,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/engine/page_memory.h"
+
 namespace glossmith::detail {
 
 namespace {
@@ -73,7 +75,8 @@ struct ChainMachine::Chunk {
 // One table: its layout (wide or narrow), its rows, and the states they
 // stand for. The storage for every row it may hold is taken at once, so that
 // rows never move while other threads read them; a row is written (and its
-// pages touched) only when its state is added.
+// pages touched) only when its state is added. A large table's rows lie in
+// huge pages (PageMemory).
 struct ChainMachine::Table {
   bool wide = true;
   std::array<std::uint16_t, 256> classOf{};
@@ -81,8 +84,8 @@ struct ChainMachine::Table {
   std::uint32_t classCount = 1;
   std::uint32_t rowBytes = 0;
   std::size_t capacityRows = 0;
-  std::unique_ptr<char[]> storage;  // the class offsets, then the rows
-  std::size_t width = 0;            // matchers in a tuple
+  PageMemory storage;     // the class offsets, then the rows
+  std::size_t width = 0;  // matchers in a tuple
   std::size_t states = 0;
   std::size_t awayWords = 0;          // of Tuple::away kept per state
   std::vector<std::uint32_t> tuples;  // the tuple of state s at s * width
@@ -99,9 +102,9 @@ struct ChainMachine::Table {
   std::size_t States() const { return states; }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
-  const char* Bytes() const { return storage.get(); }
+  const char* Bytes() const { return storage.data(); }
   Entry& At(std::uint32_t row, unsigned char byte) const {
-    return *reinterpret_cast<Entry*>(storage.get() + row + classOf[byte] * sizeof(Entry));
+    return *reinterpret_cast<Entry*>(storage.data() + row + classOf[byte] * sizeof(Entry));
   }
   std::uint32_t Intern(const Tuple& tuple, Budget& budget);
   void Load(std::uint32_t state, Tuple& tuple) const;
@@ -281,14 +284,13 @@ std::shared_ptr<ChainMachine::Table> ChainMachine::NewTable(bool wide) const {
   // the entry being computed.
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(limits_.maxEntries / table->classCount, kMinRows);
-  table->storage =
-      std::make_unique_for_overwrite<char[]>(kHeaderBytes + table->capacityRows * table->rowBytes);
+  table->storage = PageMemory(kHeaderBytes + table->capacityRows * table->rowBytes);
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
   for (int b = 0; b < 256; ++b)
     offsets[b] = static_cast<std::uint16_t>(table->classOf[b] * sizeof(Entry));
-  std::memcpy(table->storage.get(), offsets.data(), sizeof offsets);
+  std::memcpy(table->storage.data(), offsets.data(), sizeof offsets);
   Budget uncounted;  // the start state is every table's, not a run's work
   table->Intern(Tuple{.states = std::vector<std::uint32_t>(matchers_.size(), 0)},
                 uncounted);  // at kStartRow
@@ -336,7 +338,7 @@ std::uint32_t ChainMachine::Table::Intern(const Tuple& tuple, Budget& budget) {
   hashes.push_back(hash);
   aways.insert(aways.end(), tuple.away.begin(), tuple.away.begin() + awayWords);
   // Written before any entry leads here.
-  std::uninitialized_fill_n(reinterpret_cast<Entry*>(storage.get() + RowOf(state)), classCount,
+  std::uninitialized_fill_n(reinterpret_cast<Entry*>(storage.data() + RowOf(state)), classCount,
                             Entry{});
   finals.emplace_back();
   finalKnown.push_back(false);
