@@ -378,12 +378,58 @@ std::uint32_t BatchReplacer::FirstConflict(std::string_view text, std::uint32_t 
   return best;
 }
 
+bool BatchReplacer::PassLikelyFits(std::string_view text, std::uint32_t first) const {
+  // The windows sampled: spread over the text, each scanned from the
+  // automaton's root (an occurrence across a window's start is missed).
+  constexpr std::size_t kWindows = 4, kWindowBytes = 1024;
+  // What a pass charges at the least: the scan of every byte, per occurrence
+  // its output and its grouping, and per match not between split bytes a check
+  // (its set-up and one byte fed).
+  constexpr std::size_t kPerOccurrence = 2, kPerCheck = 17;
+  const double left = static_cast<double>(budget_.Limit()) - static_cast<double>(budget_.Spent());
+  // A text with room for a checked occurrence at every byte is not sampled.
+  if (static_cast<double>(text.size() * (1 + kPerOccurrence + kPerCheck)) <= left) return true;
+  const AhoCorasick::View ac = built_->automaton.view();
+  const AhoCorasick& automaton = built_->automaton;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t window = std::min(kWindowBytes, text.size() / kWindows + 1);
+  std::size_t sampled = 0, occurrences = 0, checks = 0;
+  for (std::size_t w = 0; w < kWindows; ++w) {
+    const std::size_t begin = (text.size() - window) / (kWindows - 1) * w;
+    const std::size_t end = std::min(text.size(), begin + window);
+    sampled += end - begin;
+    std::uint32_t row = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::uint32_t entry = ac.Step(row, bytes[i]);
+      row = AhoCorasick::NextRow(entry);
+      if (!AhoCorasick::HasOutput(entry)) continue;
+      automaton.ForEachOutput(row, [&](std::uint32_t step) {
+        ++occurrences;
+        if (step < first) return;
+        const std::size_t start = i + 1 - shared_->finds_[step].size();
+        if ((start > 0 && !split_[bytes[start - 1]]) ||
+            (i + 1 < text.size() && !split_[bytes[i + 1]]))
+          ++checks;
+      });
+    }
+  }
+  if (sampled == 0) return true;
+  const double scale = static_cast<double>(text.size()) / static_cast<double>(sampled);
+  const double work =
+      static_cast<double>(text.size()) +
+      scale * static_cast<double>(kPerOccurrence * occurrences + kPerCheck * checks);
+  return work <= left;
+}
+
 void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
   const auto total = static_cast<std::uint32_t>(shared_->finds_.size());
   std::string_view current = text;
   std::uint32_t first = 0;
   while (first < total) {
-    if (budget_.Exhausted()) return RunRest(current, first, result);
+    // A pass that would spend the budget before it proves more than its first
+    // step is not begun.
+    if (budget_.Exhausted() || !PassLikelyFits(current, first))
+      return RunRest(current, first, result);
     const std::size_t budget = current.size() + limits_.extraOccurrences;
     std::uint32_t last = total - 1;
     Collected collected = Collect(current, first, last, budget);

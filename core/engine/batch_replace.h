@@ -143,6 +143,9 @@ class BatchReplacer {
                               std::vector<std::uint32_t>& insideNext) const;
   void RunChunks(std::string_view text, std::string& out);
   void RunChunk(std::string_view text, std::string& out);
+  // Whether a pass of steps [first, end) over `text` is likely to finish within
+  // the run's budget, judging by the occurrences in a sample of the text.
+  bool PassLikelyFits(std::string_view text, std::uint32_t first) const;
   // Runs steps [first, end) one by one on `text` into `out`.
   void RunRest(std::string_view text, std::uint32_t first, std::string& out);
   // Collects the occurrences of steps [first, last] in `text` (counts_ filled

@@ -330,6 +330,26 @@ TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
   EXPECT_FALSE(second.LastRunStepByStep());
 }
 
+// Every byte value is looked for and every step's insertion feeds a later
+// step: on random bytes a pass would spend a small budget checking the
+// occurrence at nearly every byte before it could apply more than its first
+// step. The sample of the text tells so before the pass is begun.
+TEST(BatchReplacerTest, OccurrencesAtNearlyEveryByteRunOneByOneAtOnce) {
+  Steps steps;
+  for (int b = 0; b < 256; ++b)
+    steps.emplace_back(std::string(1, static_cast<char>(b)) + (b % 2 ? "y" : ""),
+                       std::string(1, static_cast<char>(255 - b)));
+  std::mt19937 rng(7);
+  std::string text(60000, '\0');
+  for (char& c : text) c = static_cast<char>(rng() % 256);
+  detail::BatchReplacer batch(steps, {.fixedWork = std::size_t{1} << 16});
+  std::string out;
+  batch.Run(text, out);
+  EXPECT_EQ(Difference(out, Sequential(text, steps)), "");
+  EXPECT_EQ(batch.LastPassCount(), 0u);
+  EXPECT_TRUE(batch.LastRunStepByStep());
+}
+
 // Each pass applies one step (the next one sees what it inserted) and is
 // followed by eight steps run one by one: 25 steps take three passes.
 TEST(BatchReplacerTest, PairsFeedingEachOtherRunMostlyOneByOne) {
