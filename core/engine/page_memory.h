@@ -9,8 +9,7 @@
 // its first kSmallPagesBytes the memory asks the system for transparent huge
 // pages (Linux's madvise, where they are offered on request): one fault then
 // clears 2 MB, in about a fifth of the time that 4 KB pages take for the same
-// room, and lookups spread over the table miss the address cache far less
-// often. The first part stays in small pages, so that a small table does not
+// room. The first part stays in small pages, so that a small table does not
 // pay for clearing 2 MB that it never uses. Where huge pages are not offered
 // this is plain memory. It comes from operator new, so that heap accounting
 // sees it (2 MB more than asked, for aligning the huge pages).
