@@ -15,7 +15,9 @@
 //              would add its own start, a large share of 10 MB's time): how
 //              much of its speed on a long input the filter keeps on a
 //              shorter one, where its fixed costs (starting, the first touch
-//              of its memory) weigh ten times as much.
+//              of its memory) weigh ten times as much. cat's share on the
+//              same two files is printed beside it: what starting and ending
+//              a process leave of any filter's speed on this machine.
 // Every run's output is compared with the engine's translation made in this
 // process, after the clock has stopped. Times are wall-clock (the filter's
 // threads and its reading and writing all count), medians of the repetitions;
@@ -561,11 +563,17 @@ void PrintTable() {
               allMet ? "Every bar that was measured is met." : "Some bar is not met.");
   for (const Case& c : kCases) {
     const std::string base = std::string("short/") + c.name;
-    const auto ten = Samples().find(base + "/10MB/cli");
-    const auto hundred = Samples().find(base + "/100MB/cli");
-    if (ten == Samples().end() || hundred == Samples().end()) continue;
-    std::printf("%s: 10 MB at %.0f %% of the speed on 100 MB (direct start)\n", c.label,
-                100 * Value(ten->second, false) / Value(hundred->second, false));
+    const auto share = [&](const char* program) -> std::optional<double> {
+      const auto ten = Samples().find(base + "/10MB/" + program);
+      const auto hundred = Samples().find(base + "/100MB/" + program);
+      if (ten == Samples().end() || hundred == Samples().end()) return std::nullopt;
+      return 100 * Value(ten->second, false) / Value(hundred->second, false);
+    };
+    const std::optional<double> cli = share("cli"), cat = share("cat");
+    if (!cli) continue;
+    std::printf("%s: 10 MB at %.0f %% of the speed on 100 MB (direct start)", c.label, *cli);
+    if (cat) std::printf("; cat: %.0f %%", *cat);
+    std::printf("\n");
   }
   std::printf("Online processors: %ld; load average now: ", sysconf(_SC_NPROCESSORS_ONLN));
   double load[3] = {};
