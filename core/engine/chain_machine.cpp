@@ -835,6 +835,101 @@ void ChainMachine::Run(std::string_view text, std::string& out, RunState& state)
   RunStepByStep(out, steps_);
 }
 
+bool ChainMachine::RunMarked(std::string_view text, std::string& out, RunState& state,
+                             StartStates& starts) {
+  state.budget_ = Budget(limits_.fixedWork, limits_.workPerByte, static_cast<double>(text.size()));
+  bool composed;
+  try {
+    composed = RunMarkedComposed(state, text, out, starts);
+  } catch (...) {
+    state.table_.reset();
+    throw;
+  }
+  state.table_.reset();
+  state.gaveUp_ = !composed;
+  if (composed) return true;
+  out.assign(text);
+  RunStepByStep(out, steps_);
+  return false;
+}
+
+// One lane, a byte at a time, so that every start state is seen; a separate
+// loop, so that plain runs pay nothing for it. `done` bytes of text and
+// `written` of output came before the lane.
+template <bool kNarrow>
+bool ChainMachine::RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done,
+                                 std::size_t written, StartStates& starts) {
+  Lane& lane = chunk.lanes[0];
+  const unsigned char* const first = lane.in;
+  while (lane.in < lane.end) {
+    const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
+    Reserve(lane, RoomFor(kMinBlock));
+    const char* table = state.table_->Bytes();
+    const unsigned char* in = lane.in;
+    char* o = lane.Write();
+    std::size_t row = lane.row;
+    for (; in < stop; ++in) {
+      if (!FastRead<kNarrow>(table, row, *in, o)) {
+        lane.pos = static_cast<std::size_t>(o - lane.data);
+        lane.row = static_cast<std::uint32_t>(row);
+        if (!SlowRead(state, chunk, 0, static_cast<std::size_t>(in - lane.in),
+                      static_cast<std::size_t>(stop - in)))
+          return false;
+        table = state.table_->Bytes();
+        o = lane.Write();
+        row = lane.row;
+      }
+      if (row == kStartRow)
+        starts.At(done + static_cast<std::size_t>(in + 1 - first),
+                  written + lane.regionUsed + static_cast<std::size_t>(o - lane.data));
+    }
+    lane.in = in;
+    lane.pos = static_cast<std::size_t>(o - lane.data);
+    lane.row = static_cast<std::uint32_t>(row);
+  }
+  return true;
+}
+
+bool ChainMachine::RunMarkedComposed(RunState& state, std::string_view text, std::string& out,
+                                     StartStates& starts) {
+  out.clear();
+  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = begin + text.size();
+  std::uint32_t row = kStartRow;
+  TakeCurrentTable(state, row);
+  for (const unsigned char* next = begin; next < end;) {
+    const unsigned char* chunkEnd =
+        end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
+    if (next != begin) TakeCurrentTable(state, row);
+    const std::size_t room =
+        static_cast<std::size_t>(static_cast<double>(chunkEnd - next) *
+                                 std::min(state.growth_, kMaxGrowthGuess)) +
+        RoomFor(kMinBlock);
+    if (state.scratchSize_ < room) {
+      state.scratch_ = std::make_unique_for_overwrite<char[]>(room);
+      state.scratchSize_ = room;
+    }
+    Chunk chunk;
+    chunk.count = 1;
+    chunk.lanes[0] = Lane{.in = next,
+                          .end = chunkEnd,
+                          .data = state.scratch_.get(),
+                          .limit = state.scratchSize_,
+                          .row = row,
+                          .region = state.scratch_.get()};
+    const std::size_t done = static_cast<std::size_t>(next - begin);
+    if (!(state.table_->wide ? RunMarkedLane<false>(state, chunk, done, out.size(), starts)
+                             : RunMarkedLane<true>(state, chunk, done, out.size(), starts)))
+      return false;
+    const Lane& lane = chunk.lanes[0];
+    if (lane.spilled) out.append(lane.region, lane.regionUsed);
+    out.append(lane.data, lane.pos);
+    row = lane.row;
+    next = chunkEnd;
+  }
+  return AppendFinal(state, row, out);
+}
+
 bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::string& out) {
   out.clear();
   ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) *

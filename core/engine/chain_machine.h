@@ -98,6 +98,25 @@ class ChainMachine {
   // The same, with the machine's own RunState: for one thread at a time.
   void Run(std::string_view text, std::string& out) { Run(text, out, own_); }
 
+  // Where a run is back in its start state: no step holds a pending match
+  // there, so no step's occurrence crosses the point.
+  class StartStates {
+   public:
+    virtual ~StartStates() = default;
+    // After `input` bytes of the text the run had written `output` bytes;
+    // called in order of the text.
+    virtual void At(std::size_t input, std::size_t output) = 0;
+  };
+
+  // Runs `text` as Run does, but one lane, and reports every point where
+  // the machine is in its start state (the alignment's boundaries). False
+  // when the run gave up composing: `out` then holds the steps' result, run
+  // one by one, and the points reported do not count.
+  bool RunMarked(std::string_view text, std::string& out, RunState& state, StartStates& starts);
+
+  // The steps the machine composes, in order.
+  const Steps& ComposedSteps() const { return steps_; }
+
   // True for a byte that no step looks for.
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
@@ -347,6 +366,12 @@ class ChainMachine {
   bool RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
                 std::uint32_t& row, std::string& out, std::size_t before, std::size_t after);
   bool RunComposed(RunState& state, std::string_view text, std::string& out);
+  // RunMarked's loop, chunk by chunk.
+  template <bool kNarrow>
+  bool RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done, std::size_t written,
+                     StartStates& starts);
+  bool RunMarkedComposed(RunState& state, std::string_view text, std::string& out,
+                         StartStates& starts);
 
   // Compiled once; read by every run without a lock.
   Steps steps_;  // as given, for running them one by one

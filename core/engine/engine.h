@@ -112,6 +112,8 @@
 
 namespace glossmith {
 
+class Alignment;
+
 namespace detail {
 class Plan;
 struct SharedParts;
@@ -143,6 +145,11 @@ class Translator {
   // Replaces the contents of `out` with the translation of `text`. `out` must
   // not alias `text`; its capacity is reused.
   void Translate(std::string_view text, std::string& out);
+
+  // Translate, and sets `alignment` to where every byte of `out` came from
+  // (core/rules/alignment.h): exactly the pieces of the step-by-step
+  // reference. A separate run, so that Translate pays nothing for it.
+  void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment);
 
   // The length of the longest prefix of `text` that ends right after a split
   // byte (0 if there is none). Translating that prefix and
@@ -196,8 +203,10 @@ class SharedTranslator {
   SharedTranslator(const SharedTranslator&) = delete;
   SharedTranslator& operator=(const SharedTranslator&) = delete;
 
-  // As Translator::Translate; safe to call from several threads at once.
+  // As Translator::Translate and TranslateAligned; safe to call from several
+  // threads at once.
   void Translate(std::string_view text, std::string& out) const;
+  void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment) const;
 
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
   std::size_t SplitPoint(std::string_view text) const;
@@ -218,6 +227,7 @@ class SharedTranslator {
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
     void Translate(std::string_view text, std::string& out);
+    void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment);
 
    private:
     const SharedTranslator& translator_;

@@ -302,6 +302,8 @@ AlignedText RunStepByStepAligned(std::string_view text, const Steps& steps) {
   result.alignment.AppendOneToOne(text.size());
   std::string next;
   for (const auto& [find, replacement] : steps) {
+    // A step that finds nothing aligns every byte with itself.
+    if (find.empty() || result.text.find(find) == std::string::npos) continue;
     const Alignment step = ReplaceAllAligned(result.text, find, replacement, next);
     result.alignment = Compose(result.alignment, step);
     result.text.swap(next);

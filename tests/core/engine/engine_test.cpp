@@ -18,6 +18,7 @@
 #include "core/rules/rule_set.h"
 #include "core/translate.h"
 #include "tests/support/recording_settings.h"
+#include "tests/support/engine_comparison.h"
 #include "tests/support/rule_store.h"
 #include "tests/support/text_difference.h"
 
@@ -450,6 +451,20 @@ TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
             std::string out;
             translator.Translate(*text, out);
             EXPECT_EQ(Difference(out, expected), "") << label;
+            EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
+          }
+          // The same for the alignment, which an uncompiled first call takes
+          // from the stored strings too.
+          const AlignedText expectedAligned =
+              direction == Direction::kEnglishToL33t
+                  ? reference::EnglishToL33tAligned(*text, hardcore, rules)
+                  : reference::L33tToEnglishAligned(*text, hardcore, rules);
+          Translator::ForgetCompiledRules();
+          for (const bool first : {true, false}) {
+            Translator translator(direction, hardcore, store);
+            AlignedText aligned;
+            translator.TranslateAligned(*text, aligned.text, aligned.alignment);
+            EXPECT_EQ(testing_support::AlignmentDifference(aligned, expectedAligned), "") << label;
             EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
           }
         }
