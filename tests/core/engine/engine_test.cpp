@@ -316,7 +316,7 @@ TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
   std::string text;
   for (int i = 0; i < 1000; ++i) {
     steps.emplace_back("w" + std::to_string(i) + "x", "<" + std::to_string(i) + ">");
-    text += steps.back().first + " ";
+    text += steps.back().find + " ";
   }
   detail::BatchReplacer first(steps), second(steps);
   second.ShareAutomaton(first.Automaton());
