@@ -44,7 +44,7 @@ class Plan {
   void AddMachine(const Steps& steps) {
     Steps composed;
     for (const OwnedStep& step : steps) {
-      if (step.first.size() <= kMaxComposedFind) {
+      if (step.find.size() <= kMaxComposedFind) {
         composed.push_back(step);
         continue;
       }
@@ -60,7 +60,7 @@ class Plan {
   void AddList(const Steps& steps) {
     if (steps.size() <= kMaxOneByteList &&
         std::all_of(steps.begin(), steps.end(),
-                    [](const OwnedStep& step) { return step.first.size() == 1; }))
+                    [](const OwnedStep& step) { return step.find.size() == 1; }))
       AddComposed(steps);
     else
       AddBatch(steps);
@@ -258,7 +258,7 @@ class Plan {
 
   static std::size_t FindBytes(std::span<const OwnedStep> steps) {
     std::size_t bytes = 0;
-    for (const OwnedStep& step : steps) bytes += step.first.size();
+    for (const OwnedStep& step : steps) bytes += step.find.size();
     return bytes;
   }
   static std::size_t PartLimit(std::span<const OwnedStep> part) {

@@ -12,12 +12,15 @@
 // - split byte: a byte that no step of a phase (or of the whole translation)
 //   looks for. Every pending match ends at one, so a text may be cut right
 //   after it and each side translated on its own.
+// - start byte: a byte that does anything when a machine reads it in its
+//   start state; the others pass through unchanged, and a machine with few
+//   start bytes copies the text between them in bulk.
 // - chunk: the stretch of text (kChunkBytes, a megabyte) that a machine or a
 //   batch runs at a time, so that scratch space does not grow with the text.
 // - lane: a share of a chunk, cut after a split byte, run interleaved with the
 //   other lanes so that their table lookups overlap.
 // - block: the bytes of a lane that the machine's inner loop runs without
-//   checking output room (at most 4 KiB; see ChainMachine::RoomFor).
+//   checking output room (at most 4 KiB; see machine::RoomFor).
 // - entry: one cell of a table: for a state and a byte (class), the next
 //   state's row and, in a machine, the output.
 // - row: where a state's entries begin in its table.

@@ -147,7 +147,7 @@ TEST_F(RandomChains, MachineMatchesStepByStep) {
       std::string out;
       machine.Run(text, out);
       ASSERT_EQ(Difference(out, expected), "") << "round " << round;
-      if (longText) ++(machine.SkipsQuietBytes() ? skipping : interleaved);
+      if (longText) ++(machine.CopiesBetweenStartBytes() ? skipping : interleaved);
     }
   }
   EXPECT_GT(interleaved, 0);
@@ -169,7 +169,7 @@ TEST_F(RandomChains, MachineStaysExactWhenItsTableIsRebuilt) {
     machine.Run(text, out);
     ASSERT_EQ(Difference(out, expected), "") << "round " << round;
     resets += machine.ResetCount();
-    interleaved += longText && !machine.SkipsQuietBytes();
+    interleaved += longText && !machine.CopiesBetweenStartBytes();
   }
   EXPECT_GT(resets, 0u);
   EXPECT_GT(interleaved, 0);
@@ -317,7 +317,7 @@ TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
   std::string text;
   for (int i = 0; i < 1000; ++i) {
     steps.emplace_back("w" + std::to_string(i) + "x", "<" + std::to_string(i) + ">");
-    text += steps.back().first + " ";
+    text += steps.back().find + " ";
   }
   detail::BatchReplacer first(steps), second(steps);
   second.ShareAutomaton(first.Automaton());
