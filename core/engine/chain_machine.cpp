@@ -262,9 +262,12 @@ void ChainMachine::Run(std::string_view text, std::string& out, RunState& state)
   RunStepByStep(out, composition_->steps());
 }
 
+const Steps& ChainMachine::ComposedSteps() const { return composition_->steps(); }
+
 bool ChainMachine::RunMarked(std::string_view text, std::string& out, RunState& state,
                              StartStates& starts) {
-  state.budget_ = Budget(limits_.fixedWork, limits_.workPerByte, static_cast<double>(text.size()));
+  const MachineLimits& limits = composition_->limits();
+  state.budget_ = Budget(limits.fixedWork, limits.workPerByte, static_cast<double>(text.size()));
   bool composed;
   try {
     composed = RunMarkedComposed(state, text, out, starts);
@@ -275,8 +278,9 @@ bool ChainMachine::RunMarked(std::string_view text, std::string& out, RunState& 
   state.table_.reset();
   state.gaveUp_ = !composed;
   if (composed) return true;
+  GoNarrowAfterGivingUp();
   out.assign(text);
-  RunStepByStep(out, steps_);
+  RunStepByStep(out, composition_->steps());
   return false;
 }
 

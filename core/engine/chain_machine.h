@@ -126,7 +126,7 @@ class ChainMachine {
   bool RunMarked(std::string_view text, std::string& out, RunState& state, StartStates& starts);
 
   // The steps the machine composes, in order.
-  const Steps& ComposedSteps() const { return steps_; }
+  const Steps& ComposedSteps() const;
 
   // True for a byte that no step looks for.
   bool IsSplitByte(unsigned char byte) const;
