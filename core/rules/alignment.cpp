@@ -175,6 +175,33 @@ Alignment::Piece Alignment::PieceAt(std::size_t index) const {
               [&](std::size_t piece, const Piece&) { return piece >= index; });
 }
 
+std::size_t Alignment::PiecesFrom(std::size_t first, Piece* pieces, std::size_t count) const {
+  if (first >= pieces_ || count == 0) return 0;
+  auto mark = std::partition_point(marks_.begin(), marks_.end(),
+                                   [&](const Mark& m) { return m.piece <= first; });
+  --mark;  // the first mark is at piece 0
+  std::size_t piece = mark->piece, input = mark->input, output = mark->output, written = 0;
+  for (std::size_t at = mark->code; at < codes_.size() && written < count;) {
+    const Code code = Decode(at);
+    at += code.size;
+    std::size_t k = 0;
+    if (piece + code.count <= first) {
+      k = code.count;  // wholly before the first wanted
+    } else if (piece < first) {
+      k = first - piece;
+    }
+    piece += k;
+    input += k * code.input;
+    output += k * code.output;
+    for (; k < code.count && written < count; ++k, ++piece) {
+      pieces[written++] = {input, input + code.input, output, output + code.output};
+      input += code.input;
+      output += code.output;
+    }
+  }
+  return written;
+}
+
 std::vector<Alignment::Piece> Alignment::Pieces() const {
   std::vector<Piece> pieces;
   pieces.reserve(pieces_);

@@ -64,6 +64,9 @@ class Alignment {
   // Piece `index` (< PieceCount()).
   Piece PieceAt(std::size_t index) const;
   std::vector<Piece> Pieces() const;
+  // Writes pieces [first, first + count) to `pieces`, as many as there are;
+  // returns how many.
+  std::size_t PiecesFrom(std::size_t first, Piece* pieces, std::size_t count) const;
 
   // Calls visit(input, output, count) for each code: `count` consecutive
   // pieces of `input` and `output` bytes each (count > 1 only for pieces of

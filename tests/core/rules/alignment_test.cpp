@@ -148,6 +148,14 @@ TEST(AlignmentCompactForm, AgreesWithAPlainListOfPieces) {
     for (int probe = 0; probe < 40 && !plain.empty(); ++probe) {
       const std::size_t index = random() % plain.size();
       EXPECT_EQ(alignment.PieceAt(index), plain[index]);
+      const std::size_t wanted = 1 + random() % 300;
+      std::vector<Alignment::Piece> some(wanted);
+      some.resize(alignment.PiecesFrom(index, some.data(), wanted));
+      EXPECT_EQ(some, std::vector<Alignment::Piece>(
+                          plain.begin() + static_cast<std::ptrdiff_t>(index),
+                          plain.begin() + static_cast<std::ptrdiff_t>(
+                                              std::min(plain.size(), index + some.size()))));
+      EXPECT_EQ(some.size(), std::min(plain.size() - index, wanted));
       const std::size_t a = random() % (input + 2), b = random() % (input + 2);
       EXPECT_EQ(alignment.ToOutput(std::min(a, b), std::max(a, b)),
                 testing_support::PlainToOutput(plain, std::min(a, b), std::max(a, b)))
