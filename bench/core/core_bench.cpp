@@ -28,6 +28,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <time.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -48,6 +49,7 @@
 #include "bench/core/heap_meter.h"
 #include "bench/support/english.h"
 #include "core/engine/engine.h"
+#include "core/rules/alignment.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
@@ -617,12 +619,90 @@ void RegisterAdversarial() {
   }
 }
 
+// Plain translation and the aligned one, alternating in each iteration on
+// the same compiled rules, each timed in thread CPU time: the aligned run's
+// share of the plain one's speed, and the alignment's bytes per input byte.
+// The aligned text is checked against the reference's translation, and its
+// pieces against both texts' sizes (the tests check them piece for piece).
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void AlignedBench(benchmark::State& state, const Case& c) {
+  const std::string& text = c.input();
+  const std::string& expected = Expected(c.direction, c.hardcore, c.rules, c.input);
+  Translator::ForgetCompiledRules();
+  Translator translator(c.direction, c.hardcore, c.rules());
+  std::string plain, aligned;
+  Alignment alignment;
+  translator.Translate(text, plain);  // compiled and warm before the loop
+  translator.TranslateAligned(text, aligned, alignment);
+  std::vector<double> plainTimes, alignedTimes;
+  for (auto _ : state) {
+    double start = ThreadSeconds();
+    translator.Translate(text, plain);
+    plainTimes.push_back(ThreadSeconds() - start);
+    start = ThreadSeconds();
+    translator.TranslateAligned(text, aligned, alignment);
+    alignedTimes.push_back(ThreadSeconds() - start);
+    benchmark::DoNotOptimize(aligned.data());
+  }
+  if (plain != expected || aligned != expected)
+    state.SkipWithError("output differs from the reference");
+  if (alignment.InputSize() != text.size() || alignment.OutputSize() != aligned.size())
+    state.SkipWithError("the alignment does not cover both texts");
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  const double plainSeconds = median(plainTimes), alignedSeconds = median(alignedTimes);
+  state.counters["plain_ms"] = plainSeconds * 1e3;
+  state.counters["aligned_ms"] = alignedSeconds * 1e3;
+  state.counters["share_of_plain"] = plainSeconds / alignedSeconds;
+  state.counters["align_B_per_B"] =
+      static_cast<double>(alignment.HeapBytes()) / static_cast<double>(text.size());
+  state.counters["pieces_per_B"] =
+      static_cast<double>(alignment.PieceCount()) / static_cast<double>(text.size());
+  state.SetLabel(translator.Describe());
+}
+
+void RegisterAligned(const Rules& defaults) {
+  const Input prose = MakeLazy<std::string>("prose_10MB", [] { return LicenseProse(10 * kMiB); });
+  const struct {
+    const char* name;
+    Direction direction;
+    bool hardcore;
+    bool onL33t;
+  } cases[] = {
+      {"to_l33t/standard", Direction::kEnglishToL33t, false, false},
+      {"to_l33t/hardcore", Direction::kEnglishToL33t, true, false},
+      {"to_english/standard", Direction::kL33tToEnglish, false, true},
+      {"to_english/hardcore", Direction::kL33tToEnglish, true, true},
+  };
+  for (const auto& a : cases) {
+    const Case c{std::string("aligned/") + a.name + "/prose_10MB", "", a.direction, a.hardcore,
+                 defaults, a.onL33t ? L33tOf(prose, a.hardcore, defaults) : prose};
+    benchmark::RegisterBenchmark(c.name.c_str(), [c](benchmark::State& s) { AlignedBench(s, c); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+  }
+  const Case custom{"aligned/to_l33t/1000_pairs/prose_10MB", "", Direction::kEnglishToL33t, false,
+                    Store("custom_1000", [] { return CustomPairList(1000); }), prose};
+  benchmark::RegisterBenchmark(custom.name.c_str(),
+                               [custom](benchmark::State& s) { AlignedBench(s, custom); })
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(3);
+}
+
 void RegisterAll() {
   const Rules defaults = Store("defaults", DefaultTableStore);
   RegisterChains(defaults);
   RegisterCustom();
   RegisterScale(defaults);
   RegisterAdversarial();
+  RegisterAligned(defaults);
 }
 
 // Prints the usual table, then the figures with their ratios and bars, then

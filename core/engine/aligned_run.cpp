@@ -20,7 +20,7 @@ std::uint64_t KeyOf(std::string_view stretch) {
 
 std::size_t SlotOf(std::uint64_t key, std::size_t length) {
   const std::uint64_t h = (key ^ (std::uint64_t{length} << 59)) * 0x9E3779B97F4A7C15u;
-  return static_cast<std::size_t>(h >> 52);  // 12 bits: kSmallSlots
+  return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
 }
 
 }  // namespace
@@ -34,15 +34,8 @@ void StretchAligner::Begin(std::string_view text) {
   alignment_ = Alignment();
 }
 
-bool StretchAligner::At(std::size_t input, std::size_t output) {
+bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (gaveUp_) return false;
-  if (input == done_ + 1 && output != kUnknownOutput) {
-    // One byte: one piece, whatever the steps made of it.
-    alignment_.Append(1, output - output_);
-    done_ = input;
-    output_ = output;
-    return true;
-  }
   AddStretch(text_.substr(done_, input - done_));
   if (gaveUp_) return false;
   done_ = input;
@@ -67,8 +60,12 @@ void StretchAligner::AddStretch(std::string_view stretch) {
   if (stretch.size() <= 8) {
     if (small_.empty()) small_.resize(kSmallSlots);
     const std::uint64_t key = KeyOf(stretch);
-    Small& slot = small_[SlotOf(key, stretch.size())];
-    if (slot.length != stretch.size() || slot.key != key) {
+    const std::size_t way = SlotOf(key, stretch.size());
+    auto holds = [&](const Small& s) { return s.length == stretch.size() && s.key == key; };
+    if (holds(small_[way + 1])) std::swap(small_[way], small_[way + 1]);  // the recent first
+    Small& slot = small_[way];
+    if (!holds(slot)) {
+      small_[way + 1] = slot;
       const Pieces pieces = AlignAlone(stretch);
       if (gaveUp_) return;
       slot.key = key;

@@ -47,7 +47,16 @@ class StretchAligner {
   // alone say it). False once the budget is spent: boundaries are then
   // ignored, and Finish aligns the rest.
   static constexpr std::size_t kUnknownOutput = ~std::size_t{0};
-  bool At(std::size_t input, std::size_t output);
+  bool At(std::size_t input, std::size_t output) {
+    if (input == done_ + 1 && output != kUnknownOutput && !gaveUp_) [[likely]] {
+      // One byte: one piece, whatever the steps made of it.
+      alignment_.Append(1, output - output_);
+      done_ = input;
+      output_ = output;
+      return true;
+    }
+    return AtStretch(input, output);
+  }
 
   // Aligns what is left up to the end of the text and gives the phase's
   // alignment.
@@ -65,9 +74,10 @@ class StretchAligner {
     std::array<std::uint32_t, 8> output{};
   };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-  static constexpr std::size_t kSmallSlots = 4096;
+  static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
   static constexpr std::size_t kMaxLarge = 8192;
 
+  bool AtStretch(std::size_t input, std::size_t output);
   void AddStretch(std::string_view stretch);
   Pieces AlignAlone(std::string_view stretch);
   void AppendPieces(const Pieces& pieces);

@@ -299,6 +299,8 @@ bool ChainMachine::RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done
     const unsigned char* in = lane.in;
     char* o = lane.Write();
     std::size_t row = lane.row;
+    StartStates::Point points[kMinBlock];
+    std::size_t count = 0;
     for (; in < stop; ++in) {
       if (!FastRead<kNarrow>(table, row, *in, o)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
@@ -311,9 +313,10 @@ bool ChainMachine::RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done
         row = lane.row;
       }
       if (row == kStartRow)
-        starts.At(done + static_cast<std::size_t>(in + 1 - first),
-                  written + lane.regionUsed + static_cast<std::size_t>(o - lane.data));
+        points[count++] = {done + static_cast<std::size_t>(in + 1 - first),
+                           written + lane.regionUsed + static_cast<std::size_t>(o - lane.data)};
     }
+    if (count > 0) starts.At(points, count);
     lane.in = in;
     lane.pos = static_cast<std::size_t>(o - lane.data);
     lane.row = static_cast<std::uint32_t>(row);

@@ -113,10 +113,13 @@ class ChainMachine {
   // there, so no step's occurrence crosses the point.
   class StartStates {
    public:
+    // After `input` bytes of the text the run had written `output` bytes.
+    struct Point {
+      std::size_t input, output;
+    };
     virtual ~StartStates() = default;
-    // After `input` bytes of the text the run had written `output` bytes;
-    // called in order of the text.
-    virtual void At(std::size_t input, std::size_t output) = 0;
+    // Some points, in order of the text; a block of them at a time.
+    virtual void At(const Point* points, std::size_t count) = 0;
   };
 
   // Runs `text` as Run does, but one lane, and reports every point where

@@ -212,7 +212,9 @@ class Plan {
     Alignment operator()(Machine& m) const {
       struct Starts : ChainMachine::StartStates {
         explicit Starts(StretchAligner& a) : aligner(a) {}
-        void At(std::size_t input, std::size_t output) override { aligner.At(input, output); }
+        void At(const Point* points, std::size_t count) override {
+          for (std::size_t k = 0; k < count; ++k) aligner.At(points[k].input, points[k].output);
+        }
         StretchAligner& aligner;
       } starts(*aligner);
       aligner->Begin(source);
