@@ -26,10 +26,11 @@ import functools
 import os
 from typing import Optional
 
-from ._glossmith import MAX_PAIRS, Rules, Stream, Translator, __version__
+from ._glossmith import MAX_PAIRS, Alignment, Rules, Stream, Translator, __version__
 
 __all__ = [
     "MAX_PAIRS",
+    "Alignment",
     "Rules",
     "Stream",
     "Translator",

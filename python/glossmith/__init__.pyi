@@ -1,5 +1,5 @@
 import os
-from typing import Iterable, Optional, Union, overload
+from typing import Iterable, Iterator, Optional, Tuple, Union, overload
 
 _BytesLike = Union[bytes, bytearray, memoryview]
 _Text = Union[str, _BytesLike]
@@ -37,6 +37,18 @@ class Stream:
     @property
     def pending(self) -> int: ...
 
+class Alignment:
+    """Where every part of a translation came from: pieces covering both texts.
+
+    Each piece is (source start, source end, target start, target end), in
+    characters for str and in bytes for bytes-like texts.
+    """
+
+    def to_source(self, start: int, end: int) -> Tuple[int, int]: ...
+    def to_target(self, start: int, end: int) -> Tuple[int, int]: ...
+    def __len__(self) -> int: ...
+    def __iter__(self) -> Iterator[Tuple[int, int, int, int]]: ...
+
 class Translator:
     """Rules compiled for one direction and mode; immutable and thread-safe."""
 
@@ -53,6 +65,10 @@ class Translator:
     def translate_many(
         self, texts: Iterable[_BytesLike], jobs: Optional[int] = None
     ) -> list[bytes]: ...
+    @overload
+    def translate_aligned(self, text: str) -> Tuple[str, Alignment]: ...
+    @overload
+    def translate_aligned(self, text: _BytesLike) -> Tuple[bytes, Alignment]: ...
     def stream(self) -> Stream: ...
     def split_point(self, text: _Text) -> int: ...
     @property

@@ -7,6 +7,7 @@
 
 #include <glossmith/glossmith.h>
 
+#include "alignment.h"
 #include "rules.h"
 #include "text.h"
 #include "translator.h"
@@ -147,7 +148,9 @@ Returns the translation of what is left; the stream then takes no more text
       .def_property_readonly("pending", &Stream::Pending,
                              "The number of bytes fed but not yet translated.");
 
+  glossmith_python::RegisterAlignment(m, translator);
+
   // They pickle, and show, as members of the package.
-  for (const char* name : {"Rules", "Translator", "Stream"})
+  for (const char* name : {"Rules", "Translator", "Stream", "Alignment"})
     m.attr(name).attr("__module__") = "glossmith";
 }
