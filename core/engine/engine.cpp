@@ -123,6 +123,7 @@ class Plan {
       target = target == &out ? &scratch_ : &out;
     }
     if (scratch_.capacity() > kKeptScratch) std::string().swap(scratch_);
+    alignment.ShrinkToFit();
   }
 
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }

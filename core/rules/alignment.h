@@ -90,6 +90,11 @@ class Alignment {
 
   // Heap bytes held: the codes and the marks.
   std::size_t HeapBytes() const;
+  // Gives back the room kept for more pieces.
+  void ShrinkToFit() {
+    codes_.shrink_to_fit();
+    marks_.shrink_to_fit();
+  }
 
   bool operator==(const Alignment& other) const {
     return pieces_ == other.pieces_ && input_ == other.input_ && output_ == other.output_ &&
