@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <glossmith/glossmith.hpp>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
@@ -292,6 +295,82 @@ TEST(LibraryTest, FailuresAreStatuses) {
   EXPECT_EQ(gls_translate_many(translator, 0, nullptr, nullptr, nullptr, nullptr, 0), GLS_OK);
   gls_translator_free(translator);
   gls_rules_free(rules);
+}
+
+// Every failure of gls_translate_many leaves every out NULL, whatever the
+// caller had there and whichever argument is wrong.
+TEST(LibraryTest, TranslateManyClearsEveryOutOnFailure) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  const char* texts[] = {"hello", nullptr, "abc", "x"};
+  const std::size_t lens[] = {5, 1, 3, 1};
+  const char* whole[] = {"hello", "the", "abc", "x"};
+  std::size_t outLens[4];
+  struct Case {
+    const char* name;
+    const gls_translator* translator;
+    const char* const* texts;
+    const std::size_t* lens;
+    std::size_t* outLens;
+    gls_status expected;
+  };
+  const Case cases[] = {
+      {"a NULL text in the middle", translator, texts, lens, outLens, GLS_E_NULL},
+      {"no translator", nullptr, whole, lens, outLens, GLS_E_NULL},
+      {"no texts", translator, nullptr, lens, outLens, GLS_E_NULL},
+      {"no lengths", translator, whole, nullptr, outLens, GLS_E_NULL},
+      {"no out lengths", translator, whole, lens, nullptr, GLS_E_NULL},
+  };
+  char stale = 0;
+  for (const Case& c : cases) {
+    char* outs[4] = {&stale, &stale, &stale, &stale};
+    EXPECT_EQ(gls_translate_many(c.translator, 4, c.texts, c.lens, outs, c.outLens, 2),
+              c.expected)
+        << c.name;
+    for (char* out : outs) EXPECT_EQ(out, nullptr) << c.name;
+  }
+  gls_translator_free(translator);
+  gls_rules_free(rules);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// A thousand jobs on a machine of a few processors start a few threads: a
+// thousand thread stacks would not fit in 2 GiB of address space.
+TEST(LibraryDeathTest, TranslateManyStartsNoMoreThreadsThanProcessors) {
+  ASSERT_LT(std::thread::hardware_concurrency(), 64u);
+  const auto run = [] {
+    const rlimit limit{rlim_t{2} << 30, rlim_t{2} << 30};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(2);
+    gls_rules* rules = gls_rules_new();
+    gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+    const std::size_t count = 20000;
+    std::vector<const char*> texts(count, "hack the planet");
+    std::vector<std::size_t> lens(count, 15), outLens(count);
+    std::vector<char*> outs(count);
+    const gls_status status = gls_translate_many(translator, count, texts.data(), lens.data(),
+                                                 outs.data(), outLens.data(), 1000);
+    std::exit(status == GLS_OK && std::strcmp(outs[count - 1], "hax0r teh p14n37") == 0 ? 0 : 1);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+// Streams keep their translator: freed first, it still serves them.
+TEST(LibraryTest, StreamsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  gls_stream* first = gls_stream_new(translator, nullptr);
+  gls_stream* second = gls_stream_new(translator, nullptr);
+  gls_translator_free(translator);
+  for (gls_stream* stream : {first, second}) {
+    std::string out;
+    EXPECT_EQ(gls_stream_feed(stream, "hack the pla", 12, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_feed(stream, "net", 3, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_finish(stream, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(out, "hax0r teh p14n37");
+    gls_stream_free(stream);
+  }
 }
 
 TEST(LibraryTest, DigestsTellRuleSetsApart) {
