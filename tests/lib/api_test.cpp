@@ -337,7 +337,7 @@ TEST(LibraryTest, TranslateManyClearsEveryOutOnFailure) {
 // A thousand jobs on a machine of a few processors start a few threads: a
 // thousand thread stacks would not fit in 2 GiB of address space.
 TEST(LibraryDeathTest, TranslateManyStartsNoMoreThreadsThanProcessors) {
-  ASSERT_LT(std::thread::hardware_concurrency(), 64u);
+  if (std::thread::hardware_concurrency() > 128) GTEST_SKIP() << "too many processors to tell";
   const auto run = [] {
     const rlimit limit{rlim_t{2} << 30, rlim_t{2} << 30};
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(2);
