@@ -46,7 +46,7 @@ struct PythonName<Stream> {
 
 namespace detail {
 
-// The holder slot of `self`, an instance of T or of a subclass; null when
+// The holder slot of `self`, an instance of T or of a subclass; false when
 // `self` is something else.
 template <typename T>
 bool Slot(pybind11::handle self, pybind11::detail::value_and_holder& slot) {
@@ -81,7 +81,7 @@ void Restore(pybind11::handle self, std::unique_ptr<T> made) {
   if (slot.holder_constructed())
     throw pybind11::type_error(std::string("this ") + PythonName<T>::text +
                                " is already initialised; unpickle into a new one");
-  // A method called before may have left uninitialised storage for the value.
+  // Storage that pybind11 may have allocated, unconstructed, for the value.
   if (slot.value_ptr()) ::operator delete(slot.value_ptr());
   slot.value_ptr() = made.get();
   slot.type->init_instance(slot.inst, &made);
