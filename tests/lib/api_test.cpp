@@ -421,5 +421,27 @@ TEST(LibraryThreadsTest, EightThreadsShareOneTranslator) {
   for (std::size_t t = 0; t < texts.size(); ++t) EXPECT_EQ(many[t], results[t]) << "text " << t;
 }
 
+// Streams on threads of their own, their translator freed before any of
+// them runs: the last one to be freed takes it along.
+TEST(LibraryThreadsTest, StreamsOnThreadsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  std::vector<gls_stream*> streams;
+  for (int i = 0; i < 4; ++i) streams.push_back(gls_stream_new(translator, nullptr));
+  gls_translator_free(translator);
+  std::vector<std::string> outs(streams.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < streams.size(); ++i)
+    threads.emplace_back([&, i] {
+      for (const char* piece : {"hack th", "e pla", "net"})
+        gls_stream_feed(streams[i], piece, std::strlen(piece), &AppendTo, &outs[i]);
+      gls_stream_finish(streams[i], &AppendTo, &outs[i]);
+      gls_stream_free(streams[i]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& out : outs) EXPECT_EQ(out, "hax0r teh p14n37");
+}
+
 }  // namespace
 }  // namespace glossmith
