@@ -103,16 +103,14 @@ void Stream(FuzzedDataProvider& in, gls_translator*& translator, const std::stri
   std::size_t at = 0;
   bool stopped = false;
   while (at < text.size() && !stopped) {
-    const std::size_t piece = in.ConsumeIntegralInRange<std::size_t>(0, text.size() - at);
+    // Once the input runs out, the last piece is the rest.
+    const std::size_t piece = in.remaining_bytes() == 0
+                                  ? text.size() - at
+                                  : in.ConsumeIntegralInRange<std::size_t>(0, text.size() - at);
     status = gls_stream_feed(stream, text.data() + at, piece, &Collected::Sink, &got);
     stopped = status == GLS_E_SINK;
     Expect(status == GLS_OK || stopped, "feed failed", text);
     at += piece;
-    if (in.remaining_bytes() == 0 && at < text.size()) {
-      status = gls_stream_feed(stream, text.data() + at, text.size() - at, &Collected::Sink, &got);
-      stopped = status == GLS_E_SINK;
-      at = text.size();
-    }
   }
   if (!stopped) {
     status = gls_stream_finish(stream, &Collected::Sink, &got);
