@@ -72,6 +72,13 @@ GLS_API void gls_rules_free(gls_rules* rules);
  * The file may be a pipe or FIFO. On failure the rules are left as they were. */
 GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
+/* Replaces the rules by those of settings text in memory, read exactly as a
+ * settings file holding these `len` bytes is read by gls_rules_load_settings.
+ * `bytes` may be NULL when `len` is 0 (no settings). More than 64 MiB is
+ * GLS_E_SETTINGS (errno EFBIG), as for a file. On failure the rules are left
+ * as they were. */
+GLS_API gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char* bytes, size_t len);
+
 /* Appends a Custom pair: `find` is replaced by `replacement` from English to
  * L33T, and the other way back. Pairs apply in the order added; at most
  * GLS_MAX_PAIRS apply, as in the window.
