@@ -5,11 +5,11 @@
 // script after glossmith-wasm.js, it defines the global `glossmith`.
 (function (root, factory) {
   if (typeof module === 'object' && module.exports) {
-    module.exports = factory(require('./glossmith-wasm.js'));
+    module.exports = factory(require('./glossmith-wasm.js'), require('buffer'));
   } else {
-    root.glossmith = factory(root.createGlossmithModule);
+    root.glossmith = factory(root.createGlossmithModule, null);
   }
-})(typeof globalThis !== 'undefined' ? globalThis : this, function (createModule) {
+})(typeof globalThis !== 'undefined' ? globalThis : this, function (createModule, nodeBuffer) {
   'use strict';
 
   // The module compiles at once (no fetch, no await): it is passed an object
@@ -31,6 +31,15 @@
   // ignoreBOM keeps a leading U+FEFF: the text comes back whole.
   const newDecoder = () => new TextDecoder('utf-8', { ignoreBOM: true });
   const decoder = newDecoder();
+
+  // Node's TextDecoder makes a string of 10 MB in tens of milliseconds; for
+  // ASCII, which is most of what comes out, a Latin-1 Buffer gives the same
+  // string a hundred times faster.
+  const decode = nodeBuffer && typeof nodeBuffer.isAscii === 'function'
+    ? (view) => (nodeBuffer.isAscii(view)
+      ? nodeBuffer.Buffer.from(view.buffer, view.byteOffset, view.length).toString('latin1')
+      : decoder.decode(view))
+    : (view) => decoder.decode(view);
 
   // A failure of the library: `code` is the status's name ("GLS_E_EMPTY_FIND"),
   // the message the library's own.
@@ -173,7 +182,7 @@
         const [out, outLength] = readResults();
         try {
           const view = viewOf(out, outLength);
-          return typeof text === 'string' ? decoder.decode(view) : view.slice();
+          return typeof text === 'string' ? decode(view) : view.slice();
         } finally {
           wasm._gls_free(out);
         }
@@ -337,7 +346,7 @@
       for (let at = 0; at < view.length;) {
         const size = (view[at] | view[at + 1] << 8 | view[at + 2] << 16 | view[at + 3] << 24) >>> 0;
         const field = view.subarray(at + 4, at + 4 + size);
-        fields.push(asString ? decoder.decode(field) : field.slice());
+        fields.push(asString ? decode(field) : field.slice());
         at += 4 + size;
       }
       return fields;

@@ -18,7 +18,7 @@ const root = path.join(__dirname, '../..');
 const build = path.resolve(process.argv[2] || path.join(root, 'build'));
 const wasmBuild = path.resolve(process.argv[3] || path.join(root, 'build-wasm'));
 const { createTranslator } = require(path.join(wasmBuild, 'package'));
-const ROUNDS = 9;
+const ROUNDS = 15;
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'glossmith-bench-'));
 const licences = '/usr/share/common-licenses';
