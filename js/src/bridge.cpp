@@ -81,11 +81,11 @@ gls_status glsjs_read_settings(const char* bytes, size_t len, Buffer* buffer) {
 gls_status glsjs_default_letters(Buffer* buffer) {
   try {
     buffer->bytes.clear();
-    for (const std::string& letter : glossmith::DefaultLetterTable()) PutField(buffer->bytes, letter);
+    for (const std::string& letter : glossmith::DefaultLetterTable())
+      PutField(buffer->bytes, letter);
     return GLS_OK;
   } catch (const std::bad_alloc&) {
     return GLS_E_NOMEM;
   }
 }
-
 }

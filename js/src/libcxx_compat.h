@@ -12,21 +12,16 @@
 namespace std {
 
 template <class T>
-  requires is_unbounded_array_v<T>
-unique_ptr<T> make_unique_for_overwrite(size_t n) {
+requires is_unbounded_array_v<T> unique_ptr<T> make_unique_for_overwrite(size_t n) {
   return unique_ptr<T>(new remove_extent_t<T>[n]);
 }
 
 template <class T>
-  requires(!is_array_v<T>)
-unique_ptr<T> make_unique_for_overwrite() {
-  return unique_ptr<T>(new T);
-}
+requires(!is_array_v<T>) unique_ptr<T> make_unique_for_overwrite() { return unique_ptr<T>(new T); }
 
 template <class To, class From>
-  requires(sizeof(To) == sizeof(From) && is_trivially_copyable_v<To> &&
-           is_trivially_copyable_v<From>)
-constexpr To bit_cast(const From& from) noexcept {
+requires(sizeof(To) == sizeof(From) && is_trivially_copyable_v<To> &&
+         is_trivially_copyable_v<From>) constexpr To bit_cast(const From& from) noexcept {
   return __builtin_bit_cast(To, from);
 }
 
