@@ -45,9 +45,36 @@ export class Translator {
   readonly digest: string;
   translate(text: string): string;
   translate(text: Uint8Array): Uint8Array;
+  /** The translation and where each of its parts came from; offsets count
+   * UTF-16 units for a string, bytes for a Uint8Array. */
+  translateAligned(text: string): { output: string; alignment: Alignment };
+  translateAligned(text: Uint8Array): { output: Uint8Array; alignment: Alignment };
   /** A text that arrives in pieces. */
   stream(): Stream;
   /** Frees the translator and its streams; using them afterwards throws. */
+  free(): void;
+  [Symbol.dispose](): void;
+}
+
+/** Source [sourceBegin, sourceEnd) became target [targetBegin, targetEnd). */
+export interface Piece {
+  sourceBegin: number;
+  sourceEnd: number;
+  targetBegin: number;
+  targetEnd: number;
+}
+
+/** Where every part of a translation came from: pieces of the source (the
+ * text translated) and of the target (its translation) that became one
+ * another, in order, covering both; every replaced occurrence stays whole in
+ * one piece. A string's pieces never end inside a character. */
+export class Alignment {
+  private constructor();
+  pieces(): Piece[];
+  /** The smallest range of the source whose pieces cover target [begin, end). */
+  toSource(begin: number, end: number): { begin: number; end: number };
+  /** The smallest range of the target whose pieces cover source [begin, end). */
+  toTarget(begin: number, end: number): { begin: number; end: number };
   free(): void;
   [Symbol.dispose](): void;
 }
@@ -109,6 +136,7 @@ declare const glossmith: {
   GlossmithError: typeof GlossmithError;
   Translator: typeof Translator;
   Stream: typeof Stream;
+  Alignment: typeof Alignment;
   version: string;
 };
 export default glossmith;

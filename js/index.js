@@ -61,8 +61,8 @@
     return pointer;
   }
 
-  // Room for two 32-bit results (a pointer and a length, or a status).
-  const results = allocate(8);
+  // Room for up to four 32-bit results (pointers, lengths, a status).
+  const results = allocate(16);
 
   // Copies a string (as UTF-8; a lone surrogate becomes U+FFFD, as
   // TextEncoder writes it) or a Uint8Array into the module's memory, runs
@@ -143,6 +143,96 @@
     }
   }
 
+  // --- offsets: UTF-8 bytes and UTF-16 units ----------------------------------
+
+  // Where each character of a text starts, in bytes and in UTF-16 units, with
+  // the totals last. Offsets inside a character round down for a range's
+  // begin and up for its end.
+  class Offsets {
+    constructor(bytes, units) {
+      this.bytes = bytes;
+      this.units = units;
+    }
+
+    // Of a string, as TextEncoder writes it (a lone surrogate: U+FFFD).
+    static ofString(text) {
+      const bytes = new Uint32Array(text.length + 1);
+      const units = new Uint32Array(text.length + 1);
+      let count = 0, byte = 0, unit = 0;
+      while (unit < text.length) {
+        bytes[count] = byte;
+        units[count++] = unit;
+        const c = text.charCodeAt(unit);
+        const pair = c >= 0xd800 && c <= 0xdbff && unit + 1 < text.length &&
+          (text.charCodeAt(unit + 1) & 0xfc00) === 0xdc00;
+        byte += c < 0x80 ? 1 : c < 0x800 ? 2 : pair ? 4 : 3;
+        unit += pair ? 2 : 1;
+      }
+      bytes[count] = byte;
+      units[count++] = unit;
+      return new Offsets(bytes.subarray(0, count), units.subarray(0, count));
+    }
+
+    // Of UTF-8 bytes, as TextDecoder reads them: each maximal part of a
+    // sequence that is not UTF-8 is one U+FFFD.
+    static ofBytes(view) {
+      const bytes = new Uint32Array(view.length + 1);
+      const units = new Uint32Array(view.length + 1);
+      let count = 0, at = 0, unit = 0;
+      while (at < view.length) {
+        bytes[count] = at;
+        units[count++] = unit;
+        const b = view[at];
+        let need = 0, lower = 0x80, upper = 0xbf;
+        if (b >= 0xc2 && b <= 0xdf) need = 1;
+        else if (b >= 0xe0 && b <= 0xef) {
+          need = 2;
+          if (b === 0xe0) lower = 0xa0;
+          if (b === 0xed) upper = 0x9f;
+        } else if (b >= 0xf0 && b <= 0xf4) {
+          need = 3;
+          if (b === 0xf0) lower = 0x90;
+          if (b === 0xf4) upper = 0x8f;
+        }
+        let next = at + 1, whole = true;
+        for (let k = 0; k < need; ++k, ++next) {
+          if (next >= view.length || view[next] < lower || view[next] > upper) {
+            whole = false;
+            break;
+          }
+          lower = 0x80;
+          upper = 0xbf;
+        }
+        unit += whole && need === 3 ? 2 : 1;
+        at = next;
+      }
+      bytes[count] = at;
+      units[count++] = unit;
+      return new Offsets(bytes.subarray(0, count), units.subarray(0, count));
+    }
+
+    toUnit(byte, roundUp) {
+      return Offsets.convert(this.bytes, this.units, byte, roundUp);
+    }
+
+    toByte(unit, roundUp) {
+      return Offsets.convert(this.units, this.bytes, unit, roundUp);
+    }
+
+    // The offset in `to` of the character that holds `offset` in `from`.
+    static convert(from, to, offset, roundUp) {
+      const last = from.length - 1;
+      if (offset >= from[last]) return to[last];
+      let low = 0, high = last;  // from[low] <= offset < from[high]
+      while (high - low > 1) {
+        const middle = (low + high) >>> 1;
+        if (from[middle] <= offset) low = middle;
+        else high = middle;
+      }
+      return from[low] === offset || !roundUp ? to[low] : to[high];
+    }
+  }
+
   // --- translators and streams ----------------------------------------------
 
   // A translator left without free() gives its memory back when collected.
@@ -189,6 +279,34 @@
       });
     }
 
+    // The translation and where each of its parts came from: { output,
+    // alignment }. For a string the alignment's offsets count UTF-16 units,
+    // for a Uint8Array bytes.
+    translateAligned(text) {
+      const handle = this._live();
+      return withBytes(text, (pointer, length) => {
+        check(wasm._gls_translate_aligned(handle, pointer, length, results, results + 4,
+          results + 8));
+        const [out, outLength] = readResults();
+        const alignmentHandle = wasm.HEAPU32[(results >> 2) + 2];
+        try {
+          const view = viewOf(out, outLength);
+          if (typeof text !== 'string')
+            return { output: view.slice(), alignment: new Alignment(alignmentHandle, null, null) };
+          const output = decode(view);
+          return {
+            output,
+            alignment: new Alignment(alignmentHandle, Offsets.ofString(text), Offsets.ofBytes(view)),
+          };
+        } catch (error) {
+          wasm._gls_alignment_free(alignmentHandle);
+          throw error;
+        } finally {
+          wasm._gls_free(out);
+        }
+      });
+    }
+
     stream() {
       const stream = new Stream(this, this._live());
       this._streams.add(stream);
@@ -206,6 +324,99 @@
 
     _live() {
       if (this._handle === 0) throw new TypeError('glossmith: the translator has been freed');
+      return this._handle;
+    }
+  }
+
+  const alignmentsCollected = typeof FinalizationRegistry === 'function'
+    ? new FinalizationRegistry((handle) => wasm._gls_alignment_free(handle))
+    : { register() {}, unregister() {} };
+  const PIECE_BYTES = 16;  // gls_piece: four 32-bit offsets
+  const PIECES_AT_ONCE = 4096;
+
+  // Where every part of a translation came from: pieces of the source (the
+  // text translated) and the target (its translation) that became one
+  // another; every replaced occurrence stays whole in one piece. Offsets
+  // count UTF-16 units for strings (a piece never ends inside a character),
+  // bytes for Uint8Arrays.
+  class Alignment {
+    constructor(handle, source, target) {
+      this._handle = handle;
+      this._source = source;  // Offsets of a string, or null for bytes
+      this._target = target;
+      alignmentsCollected.register(this, handle, this);
+    }
+
+    // Every piece, in order: { sourceBegin, sourceEnd, targetBegin, targetEnd }.
+    pieces() {
+      const handle = this._live();
+      const pieces = [];
+      const room = allocate(PIECE_BYTES * PIECES_AT_ONCE);
+      try {
+        for (let first = 0; ; first += PIECES_AT_ONCE) {
+          check(wasm._gls_alignment_pieces(handle, first, room, PIECES_AT_ONCE, results));
+          const written = wasm.HEAPU32[results >> 2];
+          const words = wasm.HEAPU32;
+          for (let i = 0, at = room >> 2; i < written; ++i, at += 4)
+            this._addPiece(pieces, words[at], words[at + 1], words[at + 2], words[at + 3]);
+          if (written < PIECES_AT_ONCE) return pieces;
+        }
+      } finally {
+        wasm._free(room);
+      }
+    }
+
+    // The smallest range of the source whose pieces cover target [begin, end).
+    toSource(begin, end) {
+      return this._query(wasm._gls_alignment_to_source, this._target, this._source, begin, end);
+    }
+
+    // The smallest range of the target whose pieces cover source [begin, end).
+    toTarget(begin, end) {
+      return this._query(wasm._gls_alignment_to_target, this._source, this._target, begin, end);
+    }
+
+    free() {
+      if (this._handle === 0) return;
+      alignmentsCollected.unregister(this);
+      wasm._gls_alignment_free(this._handle);
+      this._handle = 0;
+    }
+
+    // Pieces of bytes inside one character join into one piece of it.
+    _addPiece(pieces, sourceBegin, sourceEnd, targetBegin, targetEnd) {
+      if (this._source) {
+        sourceBegin = this._source.toUnit(sourceBegin, false);
+        sourceEnd = this._source.toUnit(sourceEnd, true);
+        targetBegin = this._target.toUnit(targetBegin, false);
+        targetEnd = this._target.toUnit(targetEnd, true);
+        const last = pieces[pieces.length - 1];
+        if (last && (sourceBegin < last.sourceEnd || targetBegin < last.targetEnd)) {
+          last.sourceEnd = Math.max(last.sourceEnd, sourceEnd);
+          last.targetEnd = Math.max(last.targetEnd, targetEnd);
+          return;
+        }
+      }
+      pieces.push({ sourceBegin, sourceEnd, targetBegin, targetEnd });
+    }
+
+    _query(query, from, to, begin, end) {
+      const handle = this._live();
+      if (!Number.isInteger(begin) || !Number.isInteger(end) || begin < 0 || end < 0)
+        throw new TypeError('glossmith: a range is two offsets from 0 on');
+      if (from && end >= begin) {
+        begin = from.toByte(begin, false);
+        end = from.toByte(end, true);
+      }
+      check(query(handle, Math.min(begin, 0xffffffff), Math.min(end, 0xffffffff), results,
+        results + 4));
+      const [resultBegin, resultEnd] = readResults();
+      if (!to) return { begin: resultBegin, end: resultEnd };
+      return { begin: to.toUnit(resultBegin, false), end: to.toUnit(resultEnd, true) };
+    }
+
+    _live() {
+      if (this._handle === 0) throw new TypeError('glossmith: the alignment has been freed');
       return this._handle;
     }
   }
@@ -302,6 +513,7 @@
   if (typeof Symbol.dispose === 'symbol') {
     Translator.prototype[Symbol.dispose] = Translator.prototype.free;
     Stream.prototype[Symbol.dispose] = Stream.prototype.free;
+    Alignment.prototype[Symbol.dispose] = Alignment.prototype.free;
   }
 
   // --- settings text --------------------------------------------------------
@@ -444,6 +656,7 @@
     GlossmithError,
     Translator,
     Stream,
+    Alignment,
     version: wasm.UTF8ToString(wasm._gls_version()),
   };
   // `import glossmith from 'glossmith'` through a bundler or TypeScript.

@@ -2,6 +2,7 @@
 import glossmith from './index.js';
 
 export const {
-  createTranslator, readSettings, writeSettings, defaultLetters, GlossmithError, Translator, Stream, version,
+  createTranslator, readSettings, writeSettings, defaultLetters, GlossmithError, Translator, Stream,
+  Alignment, version,
 } = glossmith;
 export default glossmith;

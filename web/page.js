@@ -14,6 +14,8 @@
   let rules = storedRules();
   let translators = null;
   let lastEdited = english;
+  // The last translation's alignment, and the panes it runs from and to.
+  let aligned = null;
 
   // --- rules ----------------------------------------------------------------
 
@@ -34,6 +36,8 @@
     } catch (error) {
       say('The rules could not be kept in this browser: ' + error.message);
     }
+    if (aligned && aligned.alignment) aligned.alignment.free();
+    aligned = null;
     if (translators) {
       translators.toL33t.free();
       translators.toEnglish.free();
@@ -52,8 +56,89 @@
   function translateFrom(source) {
     const translator = source === english ? translators.toL33t : translators.toEnglish;
     const target = source === english ? l33t : english;
-    const result = translator.translate(source.value.replace(/\n/g, '\r\n'));
-    target.value = result.replace(/\r\n?/g, '\n');
+    const text = source.value.replace(/\n/g, '\r\n');
+    const output = translator.translate(text);
+    target.value = output.replace(/\r\n?/g, '\n');
+    if (aligned && aligned.alignment) aligned.alignment.free();
+    // Aligned when a selection first asks for it: typing does not wait for it.
+    aligned = { source, target, translator, text, output, alignment: null };
+    clearHighlights();
+  }
+
+  // --- the counterpart of a selection ---------------------------------------
+
+  // The translations see a pane's text with CR LF line breaks, the pane one
+  // unit per break: the offsets where the translations' text has a CR that
+  // is one break with the LF after it.
+  function breaks(text) {
+    const at = [];
+    for (let i = text.indexOf('\r\n'); i >= 0; i = text.indexOf('\r\n', i + 2)) at.push(i);
+    return at;
+  }
+
+  // How many of the sorted offsets lie before `offset`.
+  function countBefore(offsets, offset) {
+    let low = 0, high = offsets.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (offsets[middle] < offset) low = middle + 1;
+      else high = middle;
+    }
+    return low;
+  }
+
+  // A pane offset in the translations' text: every break before it is two units there.
+  function toTranslated(crs, paneOffset) {
+    let low = 0, high = crs.length;  // the CRs at pane offsets before paneOffset
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (crs[middle] - middle < paneOffset) low = middle + 1;
+      else high = middle;
+    }
+    return paneOffset + low;
+  }
+
+  function toPane(crs, offset) {
+    return offset - countBefore(crs, offset - 1);
+  }
+
+  function selectionChanged(pane) {
+    if (!aligned || document.activeElement !== pane) return;
+    const other = pane === english ? l33t : english;
+    if (pane.selectionStart === pane.selectionEnd) {
+      clearHighlights();
+      return;
+    }
+    if (!aligned.alignment) {
+      aligned.alignment = aligned.translator.translateAligned(aligned.text).alignment;
+      aligned.sourceBreaks = breaks(aligned.text);
+      aligned.targetBreaks = breaks(aligned.output);
+    }
+    const fromSource = pane === aligned.source;
+    const [fromBreaks, toBreaks] = fromSource
+      ? [aligned.sourceBreaks, aligned.targetBreaks] : [aligned.targetBreaks, aligned.sourceBreaks];
+    const begin = toTranslated(fromBreaks, pane.selectionStart);
+    const end = toTranslated(fromBreaks, pane.selectionEnd);
+    const range = fromSource ? aligned.alignment.toTarget(begin, end)
+      : aligned.alignment.toSource(begin, end);
+    highlight(other, toPane(toBreaks, range.begin), toPane(toBreaks, range.end));
+  }
+
+  // Marks units [begin, end) of `pane` and scrolls them into view.
+  function highlight(pane, begin, end) {
+    clearHighlights();
+    const layer = byId(pane.id + '-highlight');
+    const mark = document.createElement('mark');
+    mark.textContent = pane.value.slice(begin, end);
+    // A final line break needs a character after it to take up its line.
+    layer.replaceChildren(pane.value.slice(0, begin), mark, pane.value.slice(end) + ' ');
+    if (mark.offsetTop < pane.scrollTop || mark.offsetTop + mark.offsetHeight > pane.scrollTop + pane.clientHeight)
+      pane.scrollTop = Math.max(0, mark.offsetTop - pane.clientHeight / 3);
+    layer.scrollTop = pane.scrollTop;
+  }
+
+  function clearHighlights() {
+    for (const pane of [english, l33t]) byId(pane.id + '-highlight').replaceChildren();
   }
 
   function paneEdited(event) {
@@ -185,8 +270,17 @@
     status.textContent = message;
   }
 
-  english.addEventListener('input', paneEdited);
-  l33t.addEventListener('input', paneEdited);
+  for (const pane of [english, l33t]) {
+    pane.addEventListener('input', paneEdited);
+    pane.addEventListener('select', () => selectionChanged(pane));
+    pane.addEventListener('keyup', () => selectionChanged(pane));
+    pane.addEventListener('pointerup', () => selectionChanged(pane));
+    pane.addEventListener('scroll', () => { byId(pane.id + '-highlight').scrollTop = pane.scrollTop; });
+  }
+  document.addEventListener('selectionchange', () => {
+    if (document.activeElement === english || document.activeElement === l33t)
+      selectionChanged(document.activeElement);
+  });
   byId('hardcore').addEventListener('change', (event) => {
     rules.hardcore = event.target.checked;
     rulesChanged();

@@ -47,13 +47,16 @@ const s = t.stream();
 const piece: string = s.feed('x') + s.finish();
 const rules = readSettings(writeSettings({ hardcore: true, pairs: [{ find: 'x', replacement: 'y' }] }));
 const on: boolean = rules.hardcore;
+const { output, alignment } = t.translateAligned('hack');
+const span: number = alignment.toTarget(0, 4).end - alignment.pieces()[0].targetBegin;
+alignment.free();
 try { createTranslator('[General]'); } catch (e) { if (e instanceof GlossmithError) console.log(e.code); }
 // @ts-expect-error: a number is no text
 t.translate(42);
 // @ts-expect-error: no such direction
 createTranslator({ direction: 'sideways' });
 t.free();
-console.log(text, bytes, piece, on);
+console.log(text, bytes, piece, on, output, span);
 `);
   run(tsc, ['--noEmit', '--strict', '--target', 'es2020', '--module', 'commonjs',
     '--moduleResolution', 'node', 'use.ts']);

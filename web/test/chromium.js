@@ -156,10 +156,12 @@ class Page {
     await this.send('Input.insertText', { text });
   }
 
-  async key(key, code, text) {
+  // A key with its virtual key code; modifiers: 8 for Shift.
+  async key(key, code, text, modifiers = 0) {
+    await this.send('Input.dispatchKeyEvent', { type: 'keyDown', key, code: key,
+      windowsVirtualKeyCode: code, modifiers, ...(text ? { text } : {}) });
     await this.send('Input.dispatchKeyEvent',
-      { type: 'keyDown', key, code: key, windowsVirtualKeyCode: code, ...(text ? { text } : {}) });
-    await this.send('Input.dispatchKeyEvent', { type: 'keyUp', key, code: key, windowsVirtualKeyCode: code });
+      { type: 'keyUp', key, code: key, windowsVirtualKeyCode: code, modifiers });
   }
 
   // Seconds the page has spent running script so far.

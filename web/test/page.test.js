@@ -88,6 +88,43 @@ test('Hardcore, the Custom list and the alphabet change the translation', async 
   assert.deepStrictEqual((await pageRules()).pairs, []);
 });
 
+test('a selection in either pane marks its counterpart in the other', async () => {
+  await clear('english');
+  await page.focus('#english');
+  await page.type('you rock\nhack the planet, dude');
+  const english = await value('english');
+  const l33t = await value('l33t');
+  // The package's alignment of the second lines, which no rule joins to the
+  // first: what a selection in either pane maps through.
+  const [englishLine, l33tLine] = [english.indexOf('\n') + 1, l33t.indexOf('\n') + 1];
+  const { output, alignment } = glossmith.createTranslator(glossmith.writeSettings(await pageRules()))
+    .translateAligned(english.slice(englishLine));
+  assert.strictEqual(output, l33t.slice(l33tLine));
+  const cases = [['english', 'planet'], ['english', 'hack the'], ['l33t', null]];
+  for (const [from, word] of cases) {
+    const [text, line, to, otherLine] = from === 'english'
+      ? [english, englishLine, 'l33t', l33tLine] : [l33t, l33tLine, 'english', englishLine];
+    // Shift and the right arrow select the word, or the whole second line.
+    const begin = word ? text.indexOf(word) : line;
+    const end = word ? begin + word.length : text.length;
+    await page.focus('#' + from);
+    await page.eval(`document.getElementById('${from}').setSelectionRange(${begin}, ${begin})`);
+    for (let i = begin; i < end; ++i) await page.key('ArrowRight', 39, undefined, 8);
+    const range = from === 'english' ? alignment.toTarget(begin - line, end - line)
+      : alignment.toSource(begin - line, end - line);
+    const other = from === 'english' ? l33t : english;
+    const marked = await page.eval(`(() => { const layer = document.getElementById('${to}-highlight');
+      const mark = layer.querySelector('mark');
+      return mark && [layer.firstChild.textContent.length, mark.textContent]; })()`);
+    assert.deepStrictEqual(marked, [otherLine + range.begin,
+      other.slice(otherLine + range.begin, otherLine + range.end)], `${from}: ${word}`);
+    if (word === 'planet') await page.screenshot(path.join(SHOTS, 'page-highlight.png'));
+  }
+  await page.focus('#english');
+  await page.key('ArrowLeft', 37);  // the selection collapses: nothing is marked
+  assert.strictEqual(await page.eval("document.querySelectorAll('mark').length"), 0);
+});
+
 test('the rules go out to a settings file that glossmith-cli reads alike, and come back in', async () => {
   await page.focus('#export');
   await page.key('Enter', 13, '\r');
