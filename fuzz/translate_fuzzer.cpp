@@ -151,6 +151,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
        testing_support::RunEngineAndReference(text, store, text.size() / 2)) {
     if (run.whole != run.expected) Mismatch("engine differs", run, text, run.whole);
     if (run.joined != run.expected) Mismatch("pieces differ", run, text, run.joined);
+    // The alignment, piece for piece: of the whole, and of the pieces joined.
+    for (const auto* aligned : {&run.aligned, &run.joinedAligned})
+      if (const std::string why = testing_support::AlignmentDifference(*aligned, run.expectedAligned);
+          !why.empty())
+        Mismatch(("alignment differs, " + why).c_str(), run, text, aligned->text);
   }
   return 0;
 }

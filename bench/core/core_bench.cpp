@@ -232,8 +232,8 @@ std::optional<double> CPythonSeconds(const Case& c, int repeats, std::string& pr
   const std::string outFile = std::string(folder) + "/out";
   {
     std::ofstream out(stepsFile, std::ios::binary);
-    for (const auto& pair : steps)
-      for (const std::string* field : {&pair.first, &pair.second}) {
+    for (const OwnedStep& step : steps)
+      for (const std::string* field : {&step.find, &step.replacement}) {
         const std::uint64_t size = field->size();  // little-endian on every machine we build for
         out.write(reinterpret_cast<const char*>(&size), sizeof size);
         out.write(field->data(), static_cast<std::streamsize>(field->size()));

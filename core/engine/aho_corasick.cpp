@@ -255,7 +255,7 @@ AhoCorasick::AhoCorasick(const std::vector<std::string>& patterns, std::size_t m
   Builder(*this, views, sorted).Run();
 }
 
-std::uint32_t AhoCorasick::SparseStep(std::uint32_t row, unsigned char byte) const {
+std::uint32_t AhoCorasick::SparseRead(std::uint32_t row, unsigned char byte) const {
   // A split byte leads to the root from anywhere; otherwise each failure
   // link leads to a shallower node, so the walk ends at a dense row at last.
   if (classOf_[byte] == 0) return 0;

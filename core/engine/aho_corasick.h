@@ -55,7 +55,7 @@ class AhoCorasick {
   static std::size_t EntriesFor(const std::vector<std::string_view>& patterns,
                                 std::size_t enough = 0);
 
-  // The hot loop's view: one step is Step(row, byte).
+  // The hot loop's view: reading a byte is Read(row, byte).
   struct View {
     const std::uint32_t* delta;
     const std::uint16_t* classOf;
@@ -63,10 +63,10 @@ class AhoCorasick {
     const AhoCorasick* automaton;
     // The entry for reading `c` at `row`: the next row, with kHasOutput set
     // when that node ends some pattern.
-    std::uint32_t Step(std::uint32_t row, unsigned char c) const {
+    std::uint32_t Read(std::uint32_t row, unsigned char c) const {
       if (row < denseEnd) [[likely]]
         return delta[row + classOf[c]];
-      return automaton->SparseStep(row, c);
+      return automaton->SparseRead(row, c);
     }
   };
   View view() const { return {delta_.data(), classOf_.data(), denseEnd_, this}; }
@@ -126,10 +126,10 @@ class AhoCorasick {
 
   class Builder;
 
-  // A step from a sparse node's row.
-  std::uint32_t SparseStep(std::uint32_t row, unsigned char byte) const;
+  // Read from a sparse node's row.
+  std::uint32_t SparseRead(std::uint32_t row, unsigned char byte) const;
   std::uint32_t Next(std::uint32_t row, unsigned char byte) const {
-    return row < denseEnd_ ? delta_[row + classOf_[byte]] : SparseStep(row, byte);
+    return row < denseEnd_ ? delta_[row + classOf_[byte]] : SparseRead(row, byte);
   }
   // The entry that leads into node n.
   std::uint32_t EntryOf(std::uint32_t n) const {

@@ -81,8 +81,8 @@ void BatchReplacer::FindInsideReplacements(const AhoCorasick& automaton,
       continue;
     }
     std::uint32_t row = 0;
-    for (unsigned char c : shared_->steps_[s].second) {
-      const std::uint32_t entry = ac.Step(row, c);
+    for (unsigned char c : shared_->steps_[s].replacement) {
+      const std::uint32_t entry = ac.Read(row, c);
       row = AhoCorasick::NextRow(entry);
       budget.Charge(1);
       if (AhoCorasick::HasOutput(entry))
@@ -158,8 +158,8 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
   std::uint32_t row0 = 0, row1 = 0;
   const std::size_t both = std::min(cut, text.size() - cut);
   for (std::size_t i = 0; i < both; ++i) {
-    const std::uint32_t entry0 = ac.Step(row0, bytes[i]);
-    const std::uint32_t entry1 = ac.Step(row1, bytes[cut + i]);
+    const std::uint32_t entry0 = ac.Read(row0, bytes[i]);
+    const std::uint32_t entry1 = ac.Read(row1, bytes[cut + i]);
     row0 = AhoCorasick::NextRow(entry0);
     row1 = AhoCorasick::NextRow(entry1);
     if (AhoCorasick::HasOutput(entry0)) [[unlikely]]
@@ -168,12 +168,12 @@ BatchReplacer::Collected BatchReplacer::Collect(std::string_view text, std::uint
       emit(row1, cut + i + 1, false);
   }
   for (std::size_t i = both; i < cut; ++i) {
-    const std::uint32_t entry = ac.Step(row0, bytes[i]);
+    const std::uint32_t entry = ac.Read(row0, bytes[i]);
     row0 = AhoCorasick::NextRow(entry);
     if (AhoCorasick::HasOutput(entry)) emit(row0, i + 1, true);
   }
   for (std::size_t i = cut + both; i < text.size(); ++i) {
-    const std::uint32_t entry = ac.Step(row1, bytes[i]);
+    const std::uint32_t entry = ac.Read(row1, bytes[i]);
     row1 = AhoCorasick::NextRow(entry);
     if (AhoCorasick::HasOutput(entry)) emit(row1, i + 1, false);
   }
@@ -282,7 +282,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[k--];
     if (neighbour.step < threshold) {
-      const std::string& r = shared_->steps_[neighbour.step].second;
+      const std::string& r = shared_->steps_[neighbour.step].replacement;
       takeLeft(r.data() + r.size(), r.size());
       pos = neighbour.start;
     } else {
@@ -299,7 +299,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
   std::size_t fed = 0, insertBegin = 0, insertEnd = 0;
   auto feed = [&](const char* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint32_t entry = ac.Step(row, static_cast<unsigned char>(bytes[i]));
+      const std::uint32_t entry = ac.Read(row, static_cast<unsigned char>(bytes[i]));
       row = AhoCorasick::NextRow(entry);
       ++fed;
       if (!AhoCorasick::HasOutput(entry)) continue;
@@ -314,7 +314,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
   };
   for (auto span = left_.rbegin(); span != left_.rend(); ++span) feed(span->data, span->size);
-  const std::string& inserted = shared_->steps_[m.step].second;
+  const std::string& inserted = shared_->steps_[m.step].replacement;
   insertBegin = fed;
   insertEnd = fed + inserted.size();
   feed(inserted.data(), inserted.size());
@@ -337,7 +337,7 @@ std::uint32_t BatchReplacer::CheckMatch(std::string_view text, std::size_t match
     }
     const Match& neighbour = matches_[j++];
     if (neighbour.step < threshold) {
-      const std::string& r = shared_->steps_[neighbour.step].second;
+      const std::string& r = shared_->steps_[neighbour.step].replacement;
       for (std::size_t i = 0; i < r.size() && need > 0 && reachesBack(); ++i, --need)
         feed(&r[i], 1);
       pos = neighbour.end;
@@ -400,7 +400,7 @@ bool BatchReplacer::PassLikelyFits(std::string_view text, std::uint32_t first) c
     sampled += end - begin;
     std::uint32_t row = 0;
     for (std::size_t i = begin; i < end; ++i) {
-      const std::uint32_t entry = ac.Step(row, bytes[i]);
+      const std::uint32_t entry = ac.Read(row, bytes[i]);
       row = AhoCorasick::NextRow(entry);
       if (!AhoCorasick::HasOutput(entry)) continue;
       automaton.ForEachOutput(row, [&](std::uint32_t step) {
@@ -453,7 +453,7 @@ void BatchReplacer::RunChunk(std::string_view text, std::string& result) {
       for (const Match& m : matches_) {
         if (m.step >= stop) continue;
         target.append(current.substr(done, m.start - done));
-        target += shared_->steps_[m.step].second;
+        target += shared_->steps_[m.step].replacement;
         done = m.end;
       }
       target.append(current.substr(done));

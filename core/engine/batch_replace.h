@@ -122,6 +122,8 @@ class BatchReplacer {
   void ShareAutomaton(std::shared_ptr<SharedAutomaton> automaton) {
     shared_ = std::move(automaton);
   }
+  // The steps it runs, in order (for aligning its runs).
+  const Steps& BatchSteps() const { return shared_->steps_; }
   // Whether the automaton is built (by this replacer or one sharing it).
   bool HasAutomaton() const;
 

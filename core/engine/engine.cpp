@@ -4,12 +4,14 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <span>
 #include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
 
+#include "core/engine/aligned_run.h"
 #include "core/engine/batch_replace.h"
 #include "core/engine/budget.h"
 #include "core/engine/chain_machine.h"
@@ -42,7 +44,7 @@ class Plan {
   void AddMachine(const Steps& steps) {
     Steps composed;
     for (const OwnedStep& step : steps) {
-      if (step.first.size() <= kMaxComposedFind) {
+      if (step.find.size() <= kMaxComposedFind) {
         composed.push_back(step);
         continue;
       }
@@ -58,7 +60,7 @@ class Plan {
   void AddList(const Steps& steps) {
     if (steps.size() <= kMaxOneByteList &&
         std::all_of(steps.begin(), steps.end(),
-                    [](const OwnedStep& step) { return step.first.size() == 1; }))
+                    [](const OwnedStep& step) { return step.find.size() == 1; }))
       AddComposed(steps);
     else
       AddBatch(steps);
@@ -103,6 +105,26 @@ class Plan {
     if (scratch_.capacity() > kKeptScratch) std::string().swap(scratch_);
   }
 
+  // Run, and the alignment of `out` to `text`: each phase's, composed.
+  void RunAligned(std::string_view text, std::string& out, Alignment& alignment) {
+    if (aligners_.size() != phases_.size()) MakeAligners();
+    alignment = Alignment();
+    if (phases_.empty()) {
+      out.assign(text);
+      alignment.AppendOneToOne(text.size());
+      return;
+    }
+    std::string* target = phases_.size() % 2 == 1 ? &out : &scratch_;
+    std::string_view source = text;
+    for (std::size_t p = 0; p < phases_.size(); ++p) {
+      Alignment phase = std::visit(AlignedRunner{source, *target, aligners_[p].get()}, phases_[p]);
+      alignment = p == 0 ? std::move(phase) : Compose(alignment, phase);
+      source = *target;
+      target = target == &out ? &scratch_ : &out;
+    }
+    if (scratch_.capacity() > kKeptScratch) std::string().swap(scratch_);
+  }
+
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
 
   std::string Describe() const {
@@ -132,6 +154,7 @@ class Plan {
     return parts;
   }
   void Share(const SharedParts& parts) {
+    aligners_.clear();  // they refer to the steps of the parts replaced
     std::size_t automata = 0, machines = 0;
     for (Phase& phase : phases_) {
       if (auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase)) {
@@ -155,6 +178,8 @@ class Plan {
       else
         bytes += HeapBytes(std::get<StepByStep>(phase).steps);
     }
+    for (const auto& aligner : aligners_)
+      if (aligner) bytes += aligner->RetainedBytes();
     return bytes;
   }
 
@@ -179,6 +204,53 @@ class Plan {
     }
   };
 
+  // Aligns one phase's run (aligned_run.h).
+  struct AlignedRunner {
+    std::string_view source;
+    std::string& target;
+    StretchAligner* aligner;
+    Alignment operator()(Machine& m) const {
+      struct Starts : ChainMachine::StartStates {
+        explicit Starts(StretchAligner& a) : aligner(a) {}
+        void At(std::size_t input, std::size_t output) override { aligner.At(input, output); }
+        StretchAligner& aligner;
+      } starts(*aligner);
+      aligner->Begin(source);
+      if (!m.machine->RunMarked(source, target, m.state, starts))
+        return RunStepByStepAligned(source, m.machine->ComposedSteps()).alignment;
+      return aligner->Finish();
+    }
+    Alignment operator()(const std::unique_ptr<BatchReplacer>& b) const {
+      b->Run(source, target);
+      // Right after a split byte no step holds anything pending.
+      aligner->Begin(source);
+      for (std::size_t i = 0; i < source.size(); ++i)
+        if (b->IsSplitByte(static_cast<unsigned char>(source[i])))
+          aligner->At(i + 1, StretchAligner::kUnknownOutput);
+      Alignment alignment = aligner->Finish();
+      if (alignment.OutputSize() != target.size())
+        throw std::logic_error("a batch's pieces disagree with its output");
+      return alignment;
+    }
+    Alignment operator()(const StepByStep& s) const {
+      AlignedText aligned = RunStepByStepAligned(source, s.steps);
+      target = std::move(aligned.text);
+      return std::move(aligned.alignment);
+    }
+  };
+
+  void MakeAligners() {
+    aligners_.clear();
+    for (const Phase& phase : phases_) {
+      if (const auto* machine = std::get_if<Machine>(&phase))
+        aligners_.push_back(std::make_unique<StretchAligner>(machine->machine->ComposedSteps()));
+      else if (const auto* batch = std::get_if<std::unique_ptr<BatchReplacer>>(&phase))
+        aligners_.push_back(std::make_unique<StretchAligner>((*batch)->BatchSteps()));
+      else
+        aligners_.push_back(nullptr);
+    }
+  }
+
   struct Part {
     std::size_t end;
     std::size_t entries;  // of its automaton
@@ -186,7 +258,7 @@ class Plan {
 
   static std::size_t FindBytes(std::span<const OwnedStep> steps) {
     std::size_t bytes = 0;
-    for (const OwnedStep& step : steps) bytes += step.first.size();
+    for (const OwnedStep& step : steps) bytes += step.find.size();
     return bytes;
   }
   static std::size_t PartLimit(std::span<const OwnedStep> part) {
@@ -261,6 +333,8 @@ class Plan {
     return all;
   }();
   std::string scratch_;
+  // Per phase, made at the first aligned run.
+  std::vector<std::unique_ptr<StretchAligner>> aligners_;
 };
 
 // The strings a translation depends on, exactly as read in one call.
@@ -336,6 +410,21 @@ void RunUncompiled(Direction direction, bool hardcore, const RuleKey& rules, std
       [&](std::string_view find, std::string_view replacement) {
         ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
       });
+}
+
+// The same with the alignment: the reference's own way.
+void RunUncompiledAligned(Direction direction, bool hardcore, const RuleKey& rules,
+                          std::string_view text, std::string& out, Alignment& alignment) {
+  Steps steps;
+  reference::ForEachStep(
+      direction == Direction::kL33tToEnglish, hardcore, rules.table,
+      [&](auto pair) { ForEachCustomPair(rules.search, rules.replace, pair); },
+      [&](std::string_view find, std::string_view replacement) {
+        steps.emplace_back(find, replacement);
+      });
+  AlignedText aligned = RunStepByStepAligned(text, steps);
+  out = std::move(aligned.text);
+  alignment = std::move(aligned.alignment);
 }
 
 // The byte-steps of running `text` through the translation one by one (see
@@ -416,6 +505,17 @@ void Translator::Translate(std::string_view text, std::string& out) {
     return;
   }
   CompiledPlan().Run(text, out);
+}
+
+void Translator::TranslateAligned(std::string_view text, std::string& out,
+                                  Alignment& alignment) {
+  if (!plan_ && !ranUncompiled_ && uncompiledFirstCalls.load(std::memory_order_relaxed) &&
+      UncompiledWork(*rules_, text) <= detail::kFirstCallWork) {
+    RunUncompiledAligned(direction_, hardcore_, *rules_, text, out, alignment);
+    ranUncompiled_ = true;
+    return;
+  }
+  CompiledPlan().RunAligned(text, out, alignment);
 }
 
 void Translator::ForgetCompiledRules() { cache = {}; }
@@ -511,6 +611,11 @@ void SharedTranslator::Translate(std::string_view text, std::string& out) const 
   Give(std::move(plan));
 }
 
+void SharedTranslator::TranslateAligned(std::string_view text, std::string& out,
+                                        Alignment& alignment) const {
+  Lease(*this).TranslateAligned(text, out, alignment);
+}
+
 std::size_t SharedTranslator::SplitPoint(std::string_view text) const {
   for (std::size_t i = text.size(); i > 0; --i)
     if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
@@ -527,6 +632,16 @@ void SharedTranslator::Lease::Translate(std::string_view text, std::string& out)
     plan_->Run(text, out);
   } catch (...) {
     plan_.reset();  // given up by the destructor
+    throw;
+  }
+}
+
+void SharedTranslator::Lease::TranslateAligned(std::string_view text, std::string& out,
+                                               Alignment& alignment) {
+  try {
+    plan_->RunAligned(text, out, alignment);
+  } catch (...) {
+    plan_.reset();
     throw;
   }
 }

@@ -12,12 +12,15 @@
 // - split byte: a byte that no step of a phase (or of the whole translation)
 //   looks for. Every pending match ends at one, so a text may be cut right
 //   after it and each side translated on its own.
+// - start byte: a byte that does anything when a machine reads it in its
+//   start state; the others pass through unchanged, and a machine with few
+//   start bytes copies the text between them in bulk.
 // - chunk: the stretch of text (kChunkBytes, a megabyte) that a machine or a
 //   batch runs at a time, so that scratch space does not grow with the text.
 // - lane: a share of a chunk, cut after a split byte, run interleaved with the
 //   other lanes so that their table lookups overlap.
 // - block: the bytes of a lane that the machine's inner loop runs without
-//   checking output room (at most 4 KiB; see ChainMachine::RoomFor).
+//   checking output room (at most 4 KiB; see machine::RoomFor).
 // - entry: one cell of a table: for a state and a byte (class), the next
 //   state's row and, in a machine, the output.
 // - row: where a state's entries begin in its table.
@@ -112,6 +115,8 @@
 
 namespace glossmith {
 
+class Alignment;
+
 namespace detail {
 class Plan;
 struct SharedParts;
@@ -143,6 +148,11 @@ class Translator {
   // Replaces the contents of `out` with the translation of `text`. `out` must
   // not alias `text`; its capacity is reused.
   void Translate(std::string_view text, std::string& out);
+
+  // Translate, and sets `alignment` to where every byte of `out` came from
+  // (core/rules/alignment.h): exactly the pieces of the step-by-step
+  // reference. A separate run, so that Translate pays nothing for it.
+  void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment);
 
   // The length of the longest prefix of `text` that ends right after a split
   // byte (0 if there is none). Translating that prefix and
@@ -196,8 +206,10 @@ class SharedTranslator {
   SharedTranslator(const SharedTranslator&) = delete;
   SharedTranslator& operator=(const SharedTranslator&) = delete;
 
-  // As Translator::Translate; safe to call from several threads at once.
+  // As Translator::Translate and TranslateAligned; safe to call from several
+  // threads at once.
   void Translate(std::string_view text, std::string& out) const;
+  void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment) const;
 
   bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
   std::size_t SplitPoint(std::string_view text) const;
@@ -218,6 +230,7 @@ class SharedTranslator {
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
     void Translate(std::string_view text, std::string& out);
+    void TranslateAligned(std::string_view text, std::string& out, Alignment& alignment);
 
    private:
     const SharedTranslator& translator_;

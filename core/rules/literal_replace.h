@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,8 +28,20 @@ std::string ReplaceAll(std::string_view text, std::string_view find,
 // The same, applied to `text` in place.
 void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement);
 
-// A literal replace step that owns its strings: (find, replacement).
-using OwnedStep = std::pair<std::string, std::string>;
+// A literal replace step that owns its strings.
+struct OwnedStep {
+  std::string find;
+  std::string replacement;
+
+  OwnedStep() = default;
+  // From anything a std::string is made from (string_view included).
+  template <typename Find, typename Replacement>
+    requires std::constructible_from<std::string, Find&&> &&
+             std::constructible_from<std::string, Replacement&&>
+  OwnedStep(Find&& f, Replacement&& r)
+      : find(std::forward<Find>(f)), replacement(std::forward<Replacement>(r)) {}
+  bool operator==(const OwnedStep&) const = default;
+};
 // A chain of them, applied in order.
 using Steps = std::vector<OwnedStep>;
 

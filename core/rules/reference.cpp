@@ -43,6 +43,14 @@ std::string L33tToEnglish(std::string_view input, bool hardcore, const RuleSet& 
   return text;
 }
 
+AlignedText EnglishToL33tAligned(std::string_view text, bool hardcore, const RuleSet& rules) {
+  return RunStepByStepAligned(text, EnglishToL33tSteps(hardcore, rules));
+}
+
+AlignedText L33tToEnglishAligned(std::string_view text, bool hardcore, const RuleSet& rules) {
+  return RunStepByStepAligned(text, L33tToEnglishSteps(hardcore, rules));
+}
+
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings) {
   return EnglishToL33t(text, hardcore, ReadRuleSet(settings, hardcore));
 }

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/rules/alignment.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/literal_replace.h"
 #include "core/rules/rule_set.h"
@@ -42,6 +43,12 @@ std::string L33tToEnglish(std::string_view text, bool hardcore, const Settings& 
 // what the stored list cannot (a CR LF inside an entry).
 std::string EnglishToL33t(std::string_view text, bool hardcore, const RuleSet& rules);
 std::string L33tToEnglish(std::string_view text, bool hardcore, const RuleSet& rules);
+
+// The same translations with their alignments (alignment.h): each step's
+// occurrences composed, step by step. This defines the pieces that any
+// faster engine must give.
+AlignedText EnglishToL33tAligned(std::string_view text, bool hardcore, const RuleSet& rules);
+AlignedText L33tToEnglishAligned(std::string_view text, bool hardcore, const RuleSet& rules);
 
 // Every step of each translation, in the order the functions above run them:
 // what a plain chain of literal replaces (in any language) must run to give

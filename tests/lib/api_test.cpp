@@ -12,10 +12,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
@@ -393,6 +397,77 @@ TEST(LibraryTest, DigestsTellRuleSetsApart) {
   EXPECT_EQ(plain.Digest(), gls::Rules().Digest());
 }
 
+std::string RulesDigest(const gls_rules* rules) {
+  char digest[GLS_DIGEST_SIZE] = {};
+  EXPECT_EQ(gls_rules_digest(rules, digest), GLS_OK);
+  return digest;
+}
+
+// Settings text in memory gives the rules of a file holding the same bytes,
+// and a refused text leaves the rules as they were.
+TEST(LibraryTest, SettingsBytesReadAsTheirFile) {
+  using namespace std::string_view_literals;
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t pairs;
+    bool storedHardcore;
+  };
+  const Case cases[] = {
+      {"empty", "", 0, false},
+      {"window's file",
+       "[General]\r\nusehard=yes\r\n\r\n[change]\r\nsearch=dude\\r\\nhello\\r\\n\r\n"
+       "replace=d00d\\r\\nhowdy\\r\\n\r\n\r\n[hardcore]\r\ncustom=yes\r\nH=|-|\r\n",
+       2, true},
+      {"quoted values, other case", "[CHANGE]\nSearch=\"a;b\\r\\n\"\nreplace=\"x, y\\r\\n\"\n", 1,
+       false},
+      {"usehard not exactly yes", "[General]\nusehard=Yes\n", 0, false},
+      {"NUL and non-UTF-8", std::string("[change]\nsearch=\xff\0\\r\\n\nreplace=z\\r\\n\n"sv), 1,
+       false},
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("gls-bytes-" + std::to_string(::getpid()) + ".ini"))
+                               .string();
+  for (const Case& c : cases) {
+    gls_rules* fromBytes = gls_rules_new();
+    gls_rules* fromFile = gls_rules_new();
+    std::ofstream(path, std::ios::binary) << c.text;
+    ASSERT_EQ(gls_rules_load_settings(fromFile, path.c_str()), GLS_OK) << c.name;
+    EXPECT_EQ(gls_rules_load_settings_bytes(fromBytes, c.text.data(), c.text.size()), GLS_OK)
+        << c.name;
+    EXPECT_EQ(RulesDigest(fromBytes), RulesDigest(fromFile)) << c.name;
+    EXPECT_EQ(gls_rules_pair_count(fromBytes), c.pairs) << c.name;
+    gls_status status = GLS_OK;
+    gls_translator* t = gls_translator_new(fromBytes, GLS_STORED_MODE, &status);
+    EXPECT_EQ(gls_translator_hardcore(t), c.storedHardcore ? 1 : 0) << c.name;
+    gls_translator_free(t);
+    gls_rules_free(fromBytes);
+    gls_rules_free(fromFile);
+  }
+  std::filesystem::remove(path);
+
+  gls_rules* rules = gls_rules_new();
+  ASSERT_EQ(gls_rules_add_pair(rules, "dude", 4, "d00d", 4), GLS_OK);
+  const std::string before = RulesDigest(rules);
+  const std::string tooLarge(std::size_t{64} << 20 | 1, 'x');
+  struct Refusal {
+    const char* name;
+    gls_status actual;
+    gls_status expected;
+  };
+  const Refusal refusals[] = {
+      {"null rules", gls_rules_load_settings_bytes(nullptr, "", 0), GLS_E_NULL},
+      {"null bytes with a length", gls_rules_load_settings_bytes(rules, nullptr, 3), GLS_E_NULL},
+      {"past 64 MiB", gls_rules_load_settings_bytes(rules, tooLarge.data(), tooLarge.size()),
+       GLS_E_SETTINGS},
+  };
+  for (const Refusal& r : refusals) EXPECT_EQ(r.actual, r.expected) << r.name;
+  EXPECT_EQ(RulesDigest(rules), before);
+  EXPECT_EQ(gls_rules_load_settings_bytes(rules, nullptr, 0), GLS_OK);
+  EXPECT_EQ(gls_rules_pair_count(rules), 0u);
+  gls_rules_free(rules);
+}
+
 // Eight threads through one translator, each on its own texts.
 TEST(LibraryThreadsTest, EightThreadsShareOneTranslator) {
   RuleSet set{{{"dude", "d00d"}, {"rock", "r0x0r"}}, DefaultLetterTable()};
@@ -441,6 +516,113 @@ TEST(LibraryThreadsTest, StreamsOnThreadsOutliveTheirTranslator) {
     });
   for (std::thread& thread : threads) thread.join();
   for (const std::string& out : outs) EXPECT_EQ(out, "hax0r teh p14n37");
+}
+
+}  // namespace
+}  // namespace glossmith
+
+namespace glossmith {
+namespace {
+
+// The pieces through the C API, as the core gives them.
+std::vector<Alignment::Piece> AsCore(const std::vector<gls_piece>& pieces) {
+  std::vector<Alignment::Piece> core;
+  for (const gls_piece& p : pieces)
+    core.push_back({p.source_begin, p.source_end, p.target_begin, p.target_end});
+  return core;
+}
+
+TEST(LibraryAlignmentTest, PiecesAndQueriesAreTheReferences) {
+  for (const NamedRules& set : RuleSets()) {
+    const gls::Rules rules = ToRules(set.rules);
+    for (const bool toEnglish : {false, true})
+      for (const bool hardcore : {false, true}) {
+        const gls::Translator translator(
+            rules, toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
+            hardcore ? gls::Mode::kHardcore : gls::Mode::kStandard);
+        for (const auto& [inputName, text] : Inputs(std::min<std::size_t>(set.randomBytes, 1 << 14))) {
+          const AlignedText expected =
+              toEnglish ? reference::L33tToEnglishAligned(text, hardcore, set.rules)
+                        : reference::EnglishToL33tAligned(text, hardcore, set.rules);
+          const std::string label = set.name + (toEnglish ? ", to English, " : ", to L33T, ") +
+                                    (hardcore ? "Hardcore, " : "standard, ") + inputName;
+          const gls::Aligned aligned = translator.TranslateAligned(text);
+          ASSERT_EQ(Difference(aligned.text, expected.text), "") << label;
+          ASSERT_EQ(aligned.alignment.size(), expected.alignment.PieceCount()) << label;
+          ASSERT_EQ(AsCore(aligned.alignment.Pieces()), expected.alignment.Pieces()) << label;
+          // Read in slices, as a binding iterating over them would.
+          const std::vector<Alignment::Piece> all = expected.alignment.Pieces();
+          const std::size_t from = all.size() / 3, to = std::min(from + 5, all.size());
+          ASSERT_EQ(AsCore(aligned.alignment.Pieces(from, 5)),
+                    std::vector<Alignment::Piece>(all.begin() + static_cast<long>(from),
+                                                  all.begin() + static_cast<long>(to)))
+              << label;
+          for (std::size_t at = 0; at <= text.size(); at += 1 + text.size() / 7) {
+            const std::size_t end = std::min(text.size(), at + 3);
+            const Alignment::Range target = expected.alignment.ToOutput(at, end);
+            EXPECT_EQ(aligned.alignment.ToTarget(at, end),
+                      (gls::Alignment::Range{target.begin, target.end}))
+                << label << " at " << at;
+          }
+          for (std::size_t at = 0; at <= aligned.text.size(); at += 1 + aligned.text.size() / 7) {
+            const std::size_t end = std::min(aligned.text.size(), at + 3);
+            const Alignment::Range source = expected.alignment.ToInput(at, end);
+            EXPECT_EQ(aligned.alignment.ToSource(at, end),
+                      (gls::Alignment::Range{source.begin, source.end}))
+                << label << " at " << at;
+          }
+        }
+      }
+  }
+}
+
+TEST(LibraryAlignmentTest, FailuresAreStatuses) {
+  gls::Rules rules;
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t);
+  char* out = nullptr;
+  std::size_t len = 0, a = 0, b = 0, written = 0;
+  gls_alignment* alignment = nullptr;
+  EXPECT_EQ(gls_translate_aligned(nullptr, "x", 1, &out, &len, &alignment), GLS_E_NULL);
+  EXPECT_EQ(gls_translate_aligned(translator.get(), nullptr, 1, &out, &len, &alignment),
+            GLS_E_NULL);
+  EXPECT_EQ(gls_translate_aligned(translator.get(), "x", 1, &out, &len, nullptr), GLS_E_NULL);
+  ASSERT_EQ(gls_translate_aligned(translator.get(), "hack", 4, &out, &len, &alignment), GLS_OK);
+  EXPECT_EQ(std::string(out, len), "hax0r");
+  EXPECT_EQ(out[len], '\0');
+  gls_free(out);
+  EXPECT_EQ(gls_alignment_piece_count(alignment), 1u);
+  EXPECT_EQ(gls_alignment_to_source(alignment, 3, 2, &a, &b), GLS_E_ARGUMENT);
+  EXPECT_EQ(gls_alignment_to_target(alignment, 3, 2, &a, &b), GLS_E_ARGUMENT);
+  EXPECT_EQ(gls_alignment_to_source(alignment, 0, 1, nullptr, &b), GLS_E_NULL);
+  EXPECT_EQ(gls_alignment_to_target(nullptr, 0, 1, &a, &b), GLS_E_NULL);
+  gls_piece piece{};
+  EXPECT_EQ(gls_alignment_pieces(alignment, 1, &piece, 1, &written), GLS_OK);
+  EXPECT_EQ(written, 0u) << "past the last piece";
+  EXPECT_EQ(gls_alignment_pieces(alignment, 0, nullptr, 1, &written), GLS_E_NULL);
+  EXPECT_EQ(gls_alignment_piece_count(nullptr), 0u);
+  gls_alignment_free(alignment);
+  gls_alignment_free(nullptr);
+}
+
+TEST(LibraryAlignmentTest, ThreadsShareOneTranslator) {
+  RuleSet set{{{"dude", "d00d"}, {"rock", ""}}, DefaultLetterTable()};
+  const gls::Rules rules = ToRules(set);
+  const gls::Translator translator(rules, gls::Direction::kEnglishToL33t, gls::Mode::kHardcore);
+  std::mt19937 random(3);
+  std::vector<std::string> texts(6);
+  for (std::string& text : texts)
+    while (text.size() < 30000) text += RandomWord(random, 1, 6) + (random() % 4 ? " " : "rock\n");
+  std::vector<std::vector<gls_piece>> pieces(texts.size());
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < texts.size(); ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 5; ++round)
+        pieces[t] = translator.TranslateAligned(texts[t]).alignment.Pieces();
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < texts.size(); ++t)
+    EXPECT_EQ(AsCore(pieces[t]), reference::EnglishToL33tAligned(texts[t], true, set).alignment.Pieces())
+        << "thread " << t;
 }
 
 }  // namespace

@@ -72,6 +72,13 @@ GLS_API void gls_rules_free(gls_rules* rules);
  * The file may be a pipe or FIFO. On failure the rules are left as they were. */
 GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
+/* Replaces the rules by those of settings text in memory, read exactly as a
+ * settings file holding these `len` bytes is read by gls_rules_load_settings.
+ * `bytes` may be NULL when `len` is 0 (no settings). More than 64 MiB is
+ * GLS_E_SETTINGS (errno EFBIG), as for a file. On failure the rules are left
+ * as they were. */
+GLS_API gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char* bytes, size_t len);
+
 /* Appends a Custom pair: `find` is replaced by `replacement` from English to
  * L33T, and the other way back. Pairs apply in the order added; at most
  * GLS_MAX_PAIRS apply, as in the window.
@@ -181,6 +188,59 @@ GLS_API gls_status gls_stream_finish(gls_stream* stream, gls_sink sink, void* co
 
 /* Bytes fed but not yet translated. */
 GLS_API size_t gls_stream_pending(const gls_stream* stream);
+
+/* Alignments: where every byte of a translation came from. A translation
+ * runs a list of steps, each replacing the non-overlapping occurrences of
+ * its find string, left to right. Every occurrence replaced, at any step,
+ * stays whole in one piece; every other byte is a piece of its own; pieces
+ * that overlap in the text between two steps are joined ("hack" -> "hax0r"
+ * is one piece, through "h4ck"). A piece has at least one byte of the
+ * source (the text translated) and zero or more of the target (its
+ * translation); the pieces, in order, cover both. The alignment is the
+ * finest that keeps every replaced occurrence whole, and it is unique.
+ *
+ * An alignment is immutable: any number of threads may read one at the same
+ * time. It owns its memory and refers to neither text nor translator. It
+ * takes at most one byte per source byte plus one per four target bytes,
+ * plus a quarter byte per piece for its index; on prose, far less (runs of
+ * bytes translated one for one take one byte per 128). */
+typedef struct gls_alignment gls_alignment;
+
+/* A piece: source bytes [source_begin, source_end) became target bytes
+ * [target_begin, target_end). */
+typedef struct {
+  size_t source_begin, source_end;
+  size_t target_begin, target_end;
+} gls_piece;
+
+/* Translates `text` as gls_translate_alloc does (*out: a new buffer of
+ * *out_len bytes plus a NUL, for gls_free) and sets *alignment to a new
+ * alignment of the translation to the text, for gls_alignment_free. On
+ * failure *out and *alignment are NULL. */
+GLS_API gls_status gls_translate_aligned(const gls_translator* translator, const char* text,
+                                         size_t len, char** out, size_t* out_len,
+                                         gls_alignment** alignment);
+GLS_API void gls_alignment_free(gls_alignment* alignment);
+
+/* The number of pieces. */
+GLS_API size_t gls_alignment_piece_count(const gls_alignment* alignment);
+
+/* Copies pieces [first, first + capacity) to `pieces`, as many as there
+ * are, and sets *written to their number (0 from `first` on past the last
+ * piece). Reading all pieces in one or a few calls takes time linear in
+ * their number. */
+GLS_API gls_status gls_alignment_pieces(const gls_alignment* alignment, size_t first,
+                                        gls_piece* pieces, size_t capacity, size_t* written);
+
+/* The smallest range of the source whose pieces cover target bytes [begin,
+ * end), and the smallest range of the target whose pieces cover source
+ * bytes [begin, end). An empty range maps to an empty one where it lies
+ * between pieces, and to its piece where it lies inside one; offsets past
+ * the end are taken as the end. GLS_E_ARGUMENT when end < begin. */
+GLS_API gls_status gls_alignment_to_source(const gls_alignment* alignment, size_t begin,
+                                           size_t end, size_t* source_begin, size_t* source_end);
+GLS_API gls_status gls_alignment_to_target(const gls_alignment* alignment, size_t begin,
+                                           size_t end, size_t* target_begin, size_t* target_end);
 
 #ifdef __cplusplus
 }

@@ -4,7 +4,9 @@
 
 #include <glossmith/glossmith.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -75,6 +77,55 @@ class Rules {
   std::unique_ptr<gls_rules, Free> rules_;
 };
 
+// Where every byte of a translation came from (gls_alignment): its pieces,
+// and the queries both ways. Immutable; any number of threads may read it.
+class Alignment {
+ public:
+  using Piece = gls_piece;
+  struct Range {
+    std::size_t begin, end;
+    bool operator==(const Range&) const = default;
+  };
+
+  explicit Alignment(gls_alignment* alignment) : alignment_(alignment) {}
+
+  std::size_t size() const { return gls_alignment_piece_count(get()); }
+  // Pieces [first, first + count), as many as there are.
+  std::vector<Piece> Pieces(std::size_t first = 0, std::size_t count = SIZE_MAX) const {
+    std::vector<Piece> pieces(std::min(count, first < size() ? size() - first : 0));
+    std::size_t written = 0;
+    Check(gls_alignment_pieces(get(), first, pieces.data(), pieces.size(), &written));
+    pieces.resize(written);
+    return pieces;
+  }
+  // The smallest source range whose pieces cover target [begin, end), and
+  // the other way.
+  Range ToSource(std::size_t begin, std::size_t end) const {
+    Range range{};
+    Check(gls_alignment_to_source(get(), begin, end, &range.begin, &range.end));
+    return range;
+  }
+  Range ToTarget(std::size_t begin, std::size_t end) const {
+    Range range{};
+    Check(gls_alignment_to_target(get(), begin, end, &range.begin, &range.end));
+    return range;
+  }
+
+  const gls_alignment* get() const noexcept { return alignment_.get(); }
+
+ private:
+  struct Free {
+    void operator()(gls_alignment* a) const noexcept { gls_alignment_free(a); }
+  };
+  std::unique_ptr<gls_alignment, Free> alignment_;
+};
+
+// A translation and its alignment to the text.
+struct Aligned {
+  std::string text;
+  Alignment alignment;
+};
+
 class Translator {
  public:
   Translator(const Rules& rules, Direction direction, Mode mode = Mode::kStandard) {
@@ -116,6 +167,22 @@ class Translator {
       gls_free(outs[i]);
     }
     return results;
+  }
+
+  Aligned TranslateAligned(std::string_view text) const {
+    char* out = nullptr;
+    std::size_t len = 0;
+    gls_alignment* alignment = nullptr;
+    Check(gls_translate_aligned(get(), text.data(), text.size(), &out, &len, &alignment));
+    Aligned aligned{{}, Alignment(alignment)};
+    try {
+      aligned.text.assign(out, len);
+    } catch (...) {
+      gls_free(out);
+      throw;
+    }
+    gls_free(out);
+    return aligned;
   }
 
   bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }

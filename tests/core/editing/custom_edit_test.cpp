@@ -143,17 +143,17 @@ TEST(CustomEditSequenceTest, ListsStayPairedThroughEdits) {
       case 1: {
         auto updated = UpdateReplacement(stored.search, stored.replace, word, replacement);
         auto last = std::find_if(model.rbegin(), model.rend(),
-                                 [&](const auto& p) { return p.first == word; });
+                                 [&](const auto& p) { return p.find == word; });
         ASSERT_EQ(updated.has_value(), last != model.rend()) << step;
         if (!updated) break;
         stored.replace = *updated;
-        last->second = replacement;
+        last->replacement = replacement;
         break;
       }
       default: {
         auto erased = ErasePair(stored.search, stored.replace, word);
         auto last = std::find_if(model.rbegin(), model.rend(),
-                                 [&](const auto& p) { return p.first == word; });
+                                 [&](const auto& p) { return p.find == word; });
         ASSERT_EQ(erased.has_value(), last != model.rend()) << step;
         if (!erased) break;
         EXPECT_EQ(erased->index, static_cast<std::size_t>(model.rend() - last - 1)) << step;

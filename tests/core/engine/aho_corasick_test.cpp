@@ -84,7 +84,7 @@ TEST(AhoCorasickTest, FindsWhatAPlainSearchFinds) {
       const AhoCorasick::View view = automaton.view();
       std::uint32_t row = 0;
       for (std::size_t end = 1; end <= c.text.size(); ++end) {
-        const std::uint32_t entry = view.Step(row, static_cast<unsigned char>(c.text[end - 1]));
+        const std::uint32_t entry = view.Read(row, static_cast<unsigned char>(c.text[end - 1]));
         row = AhoCorasick::NextRow(entry);
 
         std::set<std::uint32_t> found, expected;

@@ -16,6 +16,7 @@
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
 #include "core/translate.h"
+#include "tests/support/engine_comparison.h"
 #include "tests/support/rule_store.h"
 #include "tests/support/text_difference.h"
 
@@ -40,6 +41,18 @@ void ExpectLikeReference(const std::string& text, const Settings& store, Directi
                                    ? reference::EnglishToL33t(text, hardcore, store)
                                    : reference::L33tToEnglish(text, hardcore, store);
   ASSERT_EQ(Difference(actual, expected), "") << label << " (" << translator.Describe() << ")";
+  EXPECT_LE(translator.RetainedBytes(), kRetainedLimit) << label;
+  // Piece for piece, wherever the engine changes strategy; up to a text that
+  // spans a chunk's edge, since the reference's alignment is slow on longer.
+  if (text.size() > 2 * kMiB) return;
+  const RuleSet rules = ReadRuleSet(store, hardcore);
+  const AlignedText expectedAligned = direction == Direction::kEnglishToL33t
+                                          ? reference::EnglishToL33tAligned(text, hardcore, rules)
+                                          : reference::L33tToEnglishAligned(text, hardcore, rules);
+  AlignedText aligned;
+  translator.TranslateAligned(text, aligned.text, aligned.alignment);
+  ASSERT_EQ(testing_support::AlignmentDifference(aligned, expectedAligned), "")
+      << label << " (" << translator.Describe() << ")";
   EXPECT_LE(translator.RetainedBytes(), kRetainedLimit) << label;
 }
 

@@ -18,6 +18,7 @@
 #include "core/rules/rule_set.h"
 #include "core/translate.h"
 #include "tests/support/recording_settings.h"
+#include "tests/support/engine_comparison.h"
 #include "tests/support/rule_store.h"
 #include "tests/support/text_difference.h"
 
@@ -146,7 +147,7 @@ TEST_F(RandomChains, MachineMatchesStepByStep) {
       std::string out;
       machine.Run(text, out);
       ASSERT_EQ(Difference(out, expected), "") << "round " << round;
-      if (longText) ++(machine.SkipsQuietBytes() ? skipping : interleaved);
+      if (longText) ++(machine.CopiesBetweenStartBytes() ? skipping : interleaved);
     }
   }
   EXPECT_GT(interleaved, 0);
@@ -168,7 +169,7 @@ TEST_F(RandomChains, MachineStaysExactWhenItsTableIsRebuilt) {
     machine.Run(text, out);
     ASSERT_EQ(Difference(out, expected), "") << "round " << round;
     resets += machine.ResetCount();
-    interleaved += longText && !machine.SkipsQuietBytes();
+    interleaved += longText && !machine.CopiesBetweenStartBytes();
   }
   EXPECT_GT(resets, 0u);
   EXPECT_GT(interleaved, 0);
@@ -316,7 +317,7 @@ TEST(BatchReplacerTest, CopiesShareTheAutomatonTheFirstBuilds) {
   std::string text;
   for (int i = 0; i < 1000; ++i) {
     steps.emplace_back("w" + std::to_string(i) + "x", "<" + std::to_string(i) + ">");
-    text += steps.back().first + " ";
+    text += steps.back().find + " ";
   }
   detail::BatchReplacer first(steps), second(steps);
   second.ShareAutomaton(first.Automaton());
@@ -450,6 +451,20 @@ TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
             std::string out;
             translator.Translate(*text, out);
             EXPECT_EQ(Difference(out, expected), "") << label;
+            EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
+          }
+          // The same for the alignment, which an uncompiled first call takes
+          // from the stored strings too.
+          const AlignedText expectedAligned =
+              direction == Direction::kEnglishToL33t
+                  ? reference::EnglishToL33tAligned(*text, hardcore, rules)
+                  : reference::L33tToEnglishAligned(*text, hardcore, rules);
+          Translator::ForgetCompiledRules();
+          for (const bool first : {true, false}) {
+            Translator translator(direction, hardcore, store);
+            AlignedText aligned;
+            translator.TranslateAligned(*text, aligned.text, aligned.alignment);
+            EXPECT_EQ(testing_support::AlignmentDifference(aligned, expectedAligned), "") << label;
             EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
           }
         }

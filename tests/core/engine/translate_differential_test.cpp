@@ -196,6 +196,11 @@ void ExpectSame(std::uint64_t seed, int set, const RuleSet& rules, std::string_v
     ASSERT_EQ(Difference(run.whole, run.expected), "") << Describe(seed, set, run, rules, text);
     ASSERT_EQ(Difference(run.joined, run.expected), "")
         << "split at " << run.split << "\n" << Describe(seed, set, run, rules, text);
+    using testing_support::AlignmentDifference;
+    ASSERT_EQ(AlignmentDifference(run.aligned, run.expectedAligned), "")
+        << Describe(seed, set, run, rules, text);
+    ASSERT_EQ(AlignmentDifference(run.joinedAligned, run.expectedAligned), "")
+        << "split at " << run.split << "\n" << Describe(seed, set, run, rules, text);
   }
 }
 

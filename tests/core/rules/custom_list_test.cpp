@@ -70,7 +70,7 @@ TEST(CustomPairsTest, AtMost32768PairsApply) {
   std::string stored = JoinList(entries);
   Steps pairs = CustomPairs(stored, stored);
   ASSERT_EQ(pairs.size(), kMaxCustomPairs);
-  EXPECT_EQ(pairs.back().first, "s32767");
+  EXPECT_EQ(pairs.back().find, "s32767");
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+#pragma once
+
+// The alignment of a translation (core/rules/alignment.h) from the engine.
+//
+// A phase is aligned stretch by stretch. Wherever no step of the phase holds
+// a pending match (a composed machine back in its start state, or right
+// after a split byte), no occurrence of any step crosses the point: it is a
+// boundary of the alignment, and the stretch between two such points has
+// the pieces it would have were it the whole text. A stretch of one byte is
+// one piece. A longer one (a word that passes through find strings of
+// several bytes) is aligned by the reference on the stretch alone, and kept
+// in a bounded table by its bytes, since text repeats its words. When the
+// stretches missed in that table have cost more than the phase's budget,
+// the rest of the phase is aligned by the reference as one text. Phases run
+// step by step are aligned by the reference. The phases' alignments then
+// compose.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/engine/budget.h"
+#include "core/rules/alignment.h"
+#include "core/rules/literal_replace.h"
+
+namespace glossmith::detail {
+
+// The pieces of stretches, by their bytes; one per phase of a plan.
+class StretchAligner {
+ public:
+  // Stretches of at most this many bytes are kept in the table.
+  static constexpr std::size_t kMaxKeptStretch = 64;
+
+  // For the phase's `steps`, which must outlive it.
+  explicit StretchAligner(const Steps& steps) : steps_(&steps) {}
+
+  // Starts a run over `text`.
+  void Begin(std::string_view text);
+
+  // The stretch from the last boundary to `input`, translated to `output`
+  // bytes (its end in the phase's output, or kUnknownOutput when the pieces
+  // alone say it). False once the budget is spent: boundaries are then
+  // ignored, and Finish aligns the rest.
+  static constexpr std::size_t kUnknownOutput = ~std::size_t{0};
+  bool At(std::size_t input, std::size_t output);
+
+  // Aligns what is left up to the end of the text and gives the phase's
+  // alignment.
+  Alignment Finish();
+
+  // Heap bytes held by the table between runs.
+  std::size_t RetainedBytes() const;
+
+ private:
+  struct Small {  // a stretch of up to 8 bytes and its pieces
+    std::uint64_t key = 0;
+    std::uint8_t length = 0;  // 0: a free slot
+    std::uint8_t count = 0;
+    std::array<std::uint8_t, 8> input{};
+    std::array<std::uint32_t, 8> output{};
+  };
+  using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+  static constexpr std::size_t kSmallSlots = 4096;
+  static constexpr std::size_t kMaxLarge = 8192;
+
+  void AddStretch(std::string_view stretch);
+  Pieces AlignAlone(std::string_view stretch);
+  void AppendPieces(const Pieces& pieces);
+
+  const Steps* steps_;
+  std::string_view text_;
+  std::size_t done_ = 0;    // input aligned so far
+  std::size_t output_ = 0;  // output aligned so far
+  bool gaveUp_ = false;
+  Budget budget_;
+  Alignment alignment_;
+  std::vector<Small> small_;
+  std::unordered_map<std::string, Pieces> large_;
+};
+
+}  // namespace glossmith::detail
