@@ -73,10 +73,39 @@ class CMakeBuild(build_ext):
         subprocess.run(command, check=True)
 
 
+commands = {"build_ext": CMakeBuild}
+try:
+    # Named here, so that setuptools older than 61, which looks for commands
+    # only among installed distributions, finds a wheel lent from a file
+    # (python/backend).
+    from wheel.bdist_wheel import bdist_wheel
+
+    commands["bdist_wheel"] = bdist_wheel
+except ImportError:
+    pass
+
 setup(
+    name="glossmith",
     version=project_version(),
+    description="Translations between plain English and L33T, exactly as the Glossmith window "
+    "makes them",
+    long_description=(ROOT / "README.md").read_text(encoding="utf-8"),
+    long_description_content_type="text/markdown",
+    license="LicenseRef-proprietary: all rights reserved",
+    classifiers=[
+        "License :: Other/Proprietary License",
+        "Programming Language :: Python :: 3",
+        "Programming Language :: C++",
+        "Operating System :: POSIX :: Linux",
+        "Typing :: Typed",
+    ],
+    python_requires=">=3.9",
+    package_dir={"": "python"},
+    packages=["glossmith"],
+    package_data={"glossmith": ["__init__.pyi", "py.typed"]},
+    include_package_data=False,
     # build/ is the CMake presets' own build tree.
     options={"build": {"build_base": "build-python"}},
     ext_modules=[CMakeExtension("glossmith._glossmith", target="_glossmith")],
-    cmdclass={"build_ext": CMakeBuild},
+    cmdclass=commands,
 )

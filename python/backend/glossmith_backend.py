@@ -1,10 +1,11 @@
 """The build backend: setuptools', able to build without the package index.
 
-`pip install --no-build-isolation .` uses whatever the interpreter has. A
-fresh virtual environment has setuptools but not wheel (and from Python 3.12
-not setuptools either); Debian ships both as wheel files for exactly this
-(python3-wheel-whl, python3-setuptools-whl), and a pure-Python wheel imports
-from its file. They are used only for what the interpreter lacks.
+`pip install --no-build-isolation .` uses whatever the interpreter has, and
+a fresh virtual environment has setuptools but no wheel. Debian ships wheel
+as a wheel file for exactly this (python3-wheel-whl), and a pure-Python wheel
+imports from its file; it is used only when the interpreter has none.
+(setuptools cannot be lent that way: wheel asks pkg_resources for its
+distribution, which a wheel file on sys.path does not provide.)
 """
 
 import glob
@@ -22,7 +23,6 @@ def _borrow_missing(module, distribution):
         sys.path.append(found[-1])
 
 
-_borrow_missing("setuptools", "setuptools")
 _borrow_missing("wheel", "wheel")
 
 from setuptools.build_meta import *  # noqa: E402,F401,F403  (the hooks themselves)
