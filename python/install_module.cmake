@@ -7,7 +7,9 @@ cmake_policy(VERSION 3.25)
 # the folder under the prefix, or empty to ask the interpreter; module: the
 # built extension; python_files: the package's other files; libdir: the
 # library's folder under the prefix when the module links it, else empty.
-function(glossmith_install_python_module python site_dir_script site_dir module python_files libdir)
+# strip: the strip program, used when installing stripped (CPack's packages).
+function(glossmith_install_python_module python site_dir_script site_dir module python_files libdir
+         strip)
   if(site_dir STREQUAL "")
     execute_process(COMMAND "${python}" -s -E "${site_dir_script}" "${CMAKE_INSTALL_PREFIX}"
                     OUTPUT_VARIABLE answer OUTPUT_STRIP_TRAILING_WHITESPACE
@@ -37,6 +39,9 @@ function(glossmith_install_python_module python site_dir_script site_dir module 
     # Under any other prefix the module finds the library installed with it.
     file(RELATIVE_PATH to_libdir "${destination}" "${CMAKE_INSTALL_PREFIX}/${libdir}")
     file(RPATH_SET FILE "${installed}" NEW_RPATH "\$ORIGIN/${to_libdir}")
+  endif()
+  if(CMAKE_INSTALL_DO_STRIP AND strip)
+    execute_process(COMMAND "${strip}" "${installed}" COMMAND_ERROR_IS_FATAL ANY)
   endif()
   file(INSTALL DESTINATION "${destination}" TYPE FILE FILES ${python_files})
 endfunction()
