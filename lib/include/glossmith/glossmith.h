@@ -150,12 +150,21 @@ GLS_API size_t gls_translator_split_point(const gls_translator* translator, cons
 /* A digest of everything the translator's output depends on (direction,
  * mode, the Custom pairs that apply and, in Hardcore mode, the alphabet), as
  * 64 lowercase hex digits of SHA-256 and a NUL: two translators with the same
- * digest translate every text alike, on any machine. */
+ * digest translate every text alike, on any machine.
+ *
+ * Framing, so that any SHA-256 tool can recompute it: the hash runs over a
+ * sequence of fields, each its length as 8 bytes little-endian followed by
+ * its bytes. A translator's fields are "glossmith translator 1"; "to l33t" or
+ * "to english"; "standard" or "hardcore"; in Hardcore mode the 26 symbols
+ * from A to Z; then each Custom pair that applies, find string and
+ * replacement, in order. */
 #define GLS_DIGEST_SIZE 65
 GLS_API gls_status gls_translator_digest(const gls_translator* translator,
                                          char digest[GLS_DIGEST_SIZE]);
 
-/* A digest of the whole rule set (every pair, the alphabet, the switch). */
+/* A digest of the whole rule set (every pair, the alphabet, the switch),
+ * framed as above over the fields "glossmith rules 1"; "stored standard" or
+ * "stored hardcore"; the 26 symbols from A to Z; then every pair. */
 GLS_API gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]);
 
 /* Streams: feed a text in pieces, take what is final so far. What a stream
