@@ -13,7 +13,7 @@
 #include "cli/io.h"
 #include "cli/options.h"
 #include "cli/stream.h"
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 #include "glossmith/version.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <string>
 
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 #include "lib/src/api.h"
 
 extern "C" gls_status gls_rules_load_settings(gls_rules* rules, const char* path) {
