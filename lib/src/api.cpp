@@ -64,6 +64,13 @@ gls_status TranslateToSink(const glossmith::SharedTranslator& engine, std::strin
   return GLS_OK;
 }
 
+// 0 to 25 for a letter of either case, -1 for anything else.
+int LetterIndex(char letter) {
+  if (letter >= 'A' && letter <= 'Z') return letter - 'A';
+  if (letter >= 'a' && letter <= 'z') return letter - 'a';
+  return -1;
+}
+
 // A malloc'd copy with a NUL after it, for gls_free.
 char* CopyOut(std::string_view bytes) {
   auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
@@ -118,6 +125,7 @@ const char* gls_status_message(gls_status status) {
     case GLS_E_SINK: return "the sink stopped the translation";
     case GLS_E_STATE: return "the stream has finished";
     case GLS_E_INTERNAL: return "an internal error occurred";
+    case GLS_E_LIMIT: return "the rules hold the most pairs already";
   }
   return "unknown status";
 }
@@ -140,9 +148,9 @@ gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_le
                               const char* replacement, size_t replacement_len) {
   if (!rules || (!find && find_len) || (!replacement && replacement_len)) return GLS_E_NULL;
   if (find_len == 0) return GLS_E_EMPTY_FIND;
+  if (rules->rules.custom.size() >= glossmith::kMaxCustomPairs) return GLS_E_LIMIT;
   return Guarded([&] {
-    if (rules->rules.custom.size() < glossmith::kMaxCustomPairs)
-      rules->rules.custom.emplace_back(View(find, find_len), View(replacement, replacement_len));
+    rules->rules.custom.emplace_back(View(find, find_len), View(replacement, replacement_len));
     return GLS_OK;
   });
 }
@@ -151,26 +159,48 @@ size_t gls_rules_pair_count(const gls_rules* rules) {
   return rules ? rules->rules.custom.size() : 0;
 }
 
+gls_status gls_rules_pair(const gls_rules* rules, size_t index, const char** find,
+                          size_t* find_len, const char** replacement, size_t* replacement_len) {
+  if (!rules || !find || !find_len || !replacement || !replacement_len) return GLS_E_NULL;
+  if (index >= rules->rules.custom.size()) return GLS_E_ARGUMENT;
+  const auto& [pairFind, pairReplacement] = rules->rules.custom[index];
+  *find = pairFind.data();
+  *find_len = pairFind.size();
+  *replacement = pairReplacement.data();
+  *replacement_len = pairReplacement.size();
+  return GLS_OK;
+}
+
 gls_status gls_rules_set_letter(gls_rules* rules, char letter, const char* symbol,
                                 size_t symbol_len) {
   if (!rules || (!symbol && symbol_len)) return GLS_E_NULL;
-  int index;
-  if (letter >= 'A' && letter <= 'Z')
-    index = letter - 'A';
-  else if (letter >= 'a' && letter <= 'z')
-    index = letter - 'a';
-  else
-    return GLS_E_LETTER;
+  const int index = LetterIndex(letter);
+  if (index < 0) return GLS_E_LETTER;
   return Guarded([&] {
     rules->rules.letters[static_cast<std::size_t>(index)].assign(View(symbol, symbol_len));
     return GLS_OK;
   });
 }
 
+gls_status gls_rules_letter(const gls_rules* rules, char letter, const char** symbol,
+                            size_t* symbol_len) {
+  if (!rules || !symbol || !symbol_len) return GLS_E_NULL;
+  const int index = LetterIndex(letter);
+  if (index < 0) return GLS_E_LETTER;
+  const std::string& stored = rules->rules.letters[static_cast<std::size_t>(index)];
+  *symbol = stored.data();
+  *symbol_len = stored.size();
+  return GLS_OK;
+}
+
 gls_status gls_rules_set_stored_hardcore(gls_rules* rules, int on) {
   if (!rules) return GLS_E_NULL;
   rules->storedHardcore = on != 0;
   return GLS_OK;
+}
+
+int gls_rules_stored_hardcore(const gls_rules* rules) {
+  return rules && rules->storedHardcore ? 1 : 0;
 }
 
 gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]) {
