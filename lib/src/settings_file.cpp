@@ -1,4 +1,4 @@
-// Reading a settings file, as glossmith-cli and the window read it.
+// Reading a settings file, or its bytes, as glossmith-cli and the window read it.
 #include <glossmith/glossmith.h>
 
 #include <cerrno>
@@ -26,7 +26,11 @@ extern "C" gls_status gls_rules_load_settings(gls_rules* rules, const char* path
 
 extern "C" gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char* bytes,
                                                     size_t len) {
-  if (!rules || (!bytes && len)) return GLS_E_NULL;
+  if (!rules || (!bytes && len != 0)) return GLS_E_NULL;
+  if (len > glossmith::kMaxSettingsFileBytes) {
+    errno = EFBIG;
+    return GLS_E_SETTINGS;
+  }
   return glossmith::lib::Guarded([&] {
     const std::string_view text = len == 0 ? std::string_view() : std::string_view(bytes, len);
     glossmith::lib::LoadRules(*rules, glossmith::IniFileSettings(text));

@@ -9,10 +9,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
@@ -312,6 +316,77 @@ TEST(LibraryTest, DigestsTellRuleSetsApart) {
   split.AddPair("a", "bc");
   EXPECT_NE(pair.Digest(), split.Digest());
   EXPECT_EQ(plain.Digest(), gls::Rules().Digest());
+}
+
+std::string RulesDigest(const gls_rules* rules) {
+  char digest[GLS_DIGEST_SIZE] = {};
+  EXPECT_EQ(gls_rules_digest(rules, digest), GLS_OK);
+  return digest;
+}
+
+// Settings text in memory gives the rules of a file holding the same bytes,
+// and a refused text leaves the rules as they were.
+TEST(LibraryTest, SettingsBytesReadAsTheirFile) {
+  using namespace std::string_view_literals;
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t pairs;
+    bool storedHardcore;
+  };
+  const Case cases[] = {
+      {"empty", "", 0, false},
+      {"window's file",
+       "[General]\r\nusehard=yes\r\n\r\n[change]\r\nsearch=dude\\r\\nhello\\r\\n\r\n"
+       "replace=d00d\\r\\nhowdy\\r\\n\r\n\r\n[hardcore]\r\ncustom=yes\r\nH=|-|\r\n",
+       2, true},
+      {"quoted values, other case", "[CHANGE]\nSearch=\"a;b\\r\\n\"\nreplace=\"x, y\\r\\n\"\n", 1,
+       false},
+      {"usehard not exactly yes", "[General]\nusehard=Yes\n", 0, false},
+      {"NUL and non-UTF-8", std::string("[change]\nsearch=\xff\0\\r\\n\nreplace=z\\r\\n\n"sv), 1,
+       false},
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("gls-bytes-" + std::to_string(::getpid()) + ".ini"))
+                               .string();
+  for (const Case& c : cases) {
+    gls_rules* fromBytes = gls_rules_new();
+    gls_rules* fromFile = gls_rules_new();
+    std::ofstream(path, std::ios::binary) << c.text;
+    ASSERT_EQ(gls_rules_load_settings(fromFile, path.c_str()), GLS_OK) << c.name;
+    EXPECT_EQ(gls_rules_load_settings_bytes(fromBytes, c.text.data(), c.text.size()), GLS_OK)
+        << c.name;
+    EXPECT_EQ(RulesDigest(fromBytes), RulesDigest(fromFile)) << c.name;
+    EXPECT_EQ(gls_rules_pair_count(fromBytes), c.pairs) << c.name;
+    gls_status status = GLS_OK;
+    gls_translator* t = gls_translator_new(fromBytes, GLS_STORED_MODE, &status);
+    EXPECT_EQ(gls_translator_hardcore(t), c.storedHardcore ? 1 : 0) << c.name;
+    gls_translator_free(t);
+    gls_rules_free(fromBytes);
+    gls_rules_free(fromFile);
+  }
+  std::filesystem::remove(path);
+
+  gls_rules* rules = gls_rules_new();
+  ASSERT_EQ(gls_rules_add_pair(rules, "dude", 4, "d00d", 4), GLS_OK);
+  const std::string before = RulesDigest(rules);
+  const std::string tooLarge(std::size_t{64} << 20 | 1, 'x');
+  struct Refusal {
+    const char* name;
+    gls_status actual;
+    gls_status expected;
+  };
+  const Refusal refusals[] = {
+      {"null rules", gls_rules_load_settings_bytes(nullptr, "", 0), GLS_E_NULL},
+      {"null bytes with a length", gls_rules_load_settings_bytes(rules, nullptr, 3), GLS_E_NULL},
+      {"past 64 MiB", gls_rules_load_settings_bytes(rules, tooLarge.data(), tooLarge.size()),
+       GLS_E_SETTINGS},
+  };
+  for (const Refusal& r : refusals) EXPECT_EQ(r.actual, r.expected) << r.name;
+  EXPECT_EQ(RulesDigest(rules), before);
+  EXPECT_EQ(gls_rules_load_settings_bytes(rules, nullptr, 0), GLS_OK);
+  EXPECT_EQ(gls_rules_pair_count(rules), 0u);
+  gls_rules_free(rules);
 }
 
 // Eight threads through one translator, each on its own texts.

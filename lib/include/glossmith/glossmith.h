@@ -73,10 +73,11 @@ GLS_API void gls_rules_free(gls_rules* rules);
  * The file may be a pipe or FIFO. On failure the rules are left as they were. */
 GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
-/* Replaces the rules by those of settings text held in memory (`len` bytes,
- * the contents a settings file would have), read exactly as
- * gls_rules_load_settings reads a file. `bytes` may be NULL when `len` is 0:
- * no settings. */
+/* Replaces the rules by those of settings text in memory, read exactly as a
+ * settings file holding these `len` bytes is read by gls_rules_load_settings.
+ * `bytes` may be NULL when `len` is 0 (no settings). More than 64 MiB is
+ * GLS_E_SETTINGS (errno EFBIG), as for a file. On failure the rules are left
+ * as they were. */
 GLS_API gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char* bytes, size_t len);
 
 /* The per-user settings file that gls_rules_load_settings reads for NULL, as
