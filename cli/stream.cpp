@@ -119,8 +119,8 @@ class Pipeline final : public lib::OrderedWork {
       : out_(out),
         translator_(translator),
         options_(options),
-        map_(*this, options.jobs),
-        slots_(map_.slots()) {
+        slots_(2 * std::size_t{options.jobs}),
+        map_(*this, options.jobs) {
     for (const char byte : translator.SplitBytes()) split_[static_cast<unsigned char>(byte)] = true;
   }
 
@@ -171,11 +171,12 @@ class Pipeline final : public lib::OrderedWork {
   // translation gets before it starts.
   std::atomic<double> growth_ = 1.0;
 
+  std::vector<Slot> slots_;  // the pieces in the map's slots, 2 x jobs
   // With more than one job, the reader is one of them; with one, a job
   // thread translates and a deliverer thread writes while the reader reads.
+  // Declared after the slots, so that its threads end before they go.
   lib::OrderedMap map_;
-  std::vector<Slot> slots_;  // the map's slots' pieces
-  int writeError_ = 0;       // the reader's own failed write
+  int writeError_ = 0;  // the reader's own failed write
   int wake_[2] = {-1, -1};   // a byte here wakes a reader waiting for input after a stop
 };
 
