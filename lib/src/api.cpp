@@ -13,6 +13,7 @@
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "glossmith/version.h"
+#include "lib/src/many.h"
 #include "lib/src/sha256.h"
 
 using glossmith::Direction;
@@ -340,6 +341,18 @@ gls_status gls_translate_many(const gls_translator* translator, size_t count,
       outs[i] = nullptr;
     }
   return status;
+}
+
+gls_status gls_translate_each(const gls_translator* translator, size_t count,
+                              const char* const* texts, const size_t* lens, unsigned jobs,
+                              gls_each_sink sink, void* context) {
+  if (!translator || !sink || (count && (!texts || !lens))) return GLS_E_NULL;
+  for (size_t i = 0; i < count; ++i)
+    if (!texts[i] && lens[i]) return GLS_E_NULL;
+  return Guarded([&] {
+    return glossmith::lib::TranslateEach(translator->engine, count, texts, lens,
+                                         glossmith::lib::UsableJobs(jobs, count), sink, context);
+  });
 }
 
 size_t gls_translator_split_bytes(const gls_translator* translator, unsigned char bytes[256]) {

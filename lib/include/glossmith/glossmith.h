@@ -170,6 +170,23 @@ GLS_API gls_status gls_translate_many(const gls_translator* translator, size_t c
                                       const char* const* texts, const size_t* lens, char** outs,
                                       size_t* out_lens, unsigned jobs);
 
+/* Receives the translations of `count` consecutive texts of
+ * gls_translate_each, from text `first` on: outs[i] is out_lens[i] bytes
+ * (no NUL), valid during the call only. Runs come in the order of their
+ * texts, one call at a time, on any of the call's threads. Returns 0 to go
+ * on, anything else to stop (GLS_E_SINK, as for gls_sink). */
+typedef int (*gls_each_sink)(void* context, size_t first, size_t count, const char* const* outs,
+                             const size_t* out_lens);
+
+/* Translates `count` texts on up to `jobs` threads (0, or more than there are
+ * online processors: one per online processor), the caller's among them, and
+ * passes the translations to `sink` in runs, in the texts' order, while later
+ * texts are still being translated: at most 2 x jobs runs are held at once,
+ * however many texts there are. */
+GLS_API gls_status gls_translate_each(const gls_translator* translator, size_t count,
+                                      const char* const* texts, const size_t* lens, unsigned jobs,
+                                      gls_each_sink sink, void* context);
+
 /* The bytes that no step of the translator's rules looks for: a text may be
  * cut right after any of them, and translating the pieces one by one gives
  * the translation of the whole. Writes them in ascending order to `bytes`

@@ -198,6 +198,41 @@ class Translator {
     return results;
   }
 
+  // On up to `jobs` threads (0: one per processor), handing each text's
+  // translation to `sink(index, std::string_view)` in the texts' order, one
+  // call at a time; an exception from `sink` stops it and comes out of this
+  // call as it was.
+  template <typename Sink>
+  void TranslateEach(const std::vector<std::string_view>& texts, unsigned jobs,
+                     Sink&& sink) const {
+    std::vector<const char*> data;
+    std::vector<std::size_t> lens;
+    for (std::string_view t : texts) {
+      data.push_back(t.data());
+      lens.push_back(t.size());
+    }
+    struct Context {
+      Sink& sink;
+      std::exception_ptr failure;
+      static int Call(void* context, std::size_t first, std::size_t count,
+                      const char* const* outs, const std::size_t* outLens) noexcept {
+        auto& self = *static_cast<Context*>(context);
+        try {
+          for (std::size_t i = 0; i < count; ++i)
+            self.sink(first + i, std::string_view(outs[i], outLens[i]));
+          return 0;
+        } catch (...) {
+          self.failure = std::current_exception();
+          return 1;
+        }
+      }
+    } context{sink, nullptr};
+    const gls_status status = gls_translate_each(get(), texts.size(), data.data(), lens.data(),
+                                                 jobs, &Context::Call, &context);
+    if (context.failure) std::rethrow_exception(context.failure);
+    Check(status);
+  }
+
   bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
   std::string SplitBytes() const {
     unsigned char bytes[256];
