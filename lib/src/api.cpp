@@ -92,6 +92,18 @@ void AddField(glossmith::lib::Sha256& hash, std::string_view field) {
   hash.Add(field);
 }
 
+void Release(const gls_translator* translator) {
+  if (translator && translator->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    delete translator;
+}
+
+// More threads than processors would only wait for each other.
+unsigned UsableJobs(unsigned jobs, size_t count) {
+  const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+  if (jobs == 0 || jobs > processors) jobs = processors;
+  return static_cast<unsigned>(std::min<size_t>(jobs, count));
+}
+
 void WriteDigest(glossmith::lib::Sha256& hash, char* digest) {
   const std::string hex = hash.HexDigest();
   std::memcpy(digest, hex.c_str(), hex.size() + 1);
@@ -244,7 +256,7 @@ gls_translator* gls_translator_new(const gls_rules* rules, unsigned flags, gls_s
   return translator;
 }
 
-void gls_translator_free(gls_translator* translator) { delete translator; }
+void gls_translator_free(gls_translator* translator) { Release(translator); }
 
 int gls_translator_hardcore(const gls_translator* translator) {
   return translator && translator->engine.hardcore() ? 1 : 0;
@@ -295,13 +307,13 @@ gls_status gls_translate_to_sink(const gls_translator* translator, const char* t
 gls_status gls_translate_many(const gls_translator* translator, size_t count,
                               const char* const* texts, const size_t* lens, char** outs,
                               size_t* out_lens, unsigned jobs) {
+  // Cleared before anything is checked: a failure leaves no old value behind.
+  if (outs)
+    for (size_t i = 0; i < count; ++i) outs[i] = nullptr;
   if (!translator || (count && (!texts || !lens || !outs || !out_lens))) return GLS_E_NULL;
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
     if (!texts[i] && lens[i]) return GLS_E_NULL;
-    outs[i] = nullptr;
-  }
-  if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<size_t>(jobs, count));
+  jobs = UsableJobs(jobs, count);
 
   std::atomic<size_t> next{0};
   std::atomic<int> failure{GLS_OK};
@@ -392,13 +404,18 @@ gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status)
   gls_stream* stream = nullptr;
   const gls_status result = !translator ? GLS_E_NULL : Guarded([&] {
     stream = new gls_stream{translator, {}, {}, false};
+    translator->references.fetch_add(1, std::memory_order_relaxed);
     return GLS_OK;
   });
   if (status) *status = result;
   return stream;
 }
 
-void gls_stream_free(gls_stream* stream) { delete stream; }
+void gls_stream_free(gls_stream* stream) {
+  if (!stream) return;
+  Release(stream->translator);
+  delete stream;
+}
 
 gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len, gls_sink sink,
                            void* context) {

@@ -39,6 +39,12 @@ __all__ = [
 ]
 
 
+def _rebuild(cls, state):
+    # What a pickled Rules or Translator calls to come back: a function of the
+    # package, which every pickle protocol can name.
+    return cls._from_state(state)
+
+
 @functools.lru_cache(maxsize=8)
 def _builtin_translator(to_english: bool, hardcore: bool) -> Translator:
     # The built-in rules never change, so their translators are compiled once.

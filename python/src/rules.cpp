@@ -113,7 +113,8 @@ std::string Bytes(py::handle object, const char* what) {
   const char* message = gls_status_message(status);
   switch (status) {
     case GLS_E_NOMEM:
-      throw std::bad_alloc();
+      PyErr_SetString(PyExc_MemoryError, message);
+      throw py::error_already_set();
     case GLS_E_ARGUMENT:
     case GLS_E_EMPTY_FIND:
     case GLS_E_LETTER:

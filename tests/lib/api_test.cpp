@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <glossmith/glossmith.hpp>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -298,6 +301,82 @@ TEST(LibraryTest, FailuresAreStatuses) {
   gls_rules_free(rules);
 }
 
+// Every failure of gls_translate_many leaves every out NULL, whatever the
+// caller had there and whichever argument is wrong.
+TEST(LibraryTest, TranslateManyClearsEveryOutOnFailure) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  const char* texts[] = {"hello", nullptr, "abc", "x"};
+  const std::size_t lens[] = {5, 1, 3, 1};
+  const char* whole[] = {"hello", "the", "abc", "x"};
+  std::size_t outLens[4];
+  struct Case {
+    const char* name;
+    const gls_translator* translator;
+    const char* const* texts;
+    const std::size_t* lens;
+    std::size_t* outLens;
+    gls_status expected;
+  };
+  const Case cases[] = {
+      {"a NULL text in the middle", translator, texts, lens, outLens, GLS_E_NULL},
+      {"no translator", nullptr, whole, lens, outLens, GLS_E_NULL},
+      {"no texts", translator, nullptr, lens, outLens, GLS_E_NULL},
+      {"no lengths", translator, whole, nullptr, outLens, GLS_E_NULL},
+      {"no out lengths", translator, whole, lens, nullptr, GLS_E_NULL},
+  };
+  char stale = 0;
+  for (const Case& c : cases) {
+    char* outs[4] = {&stale, &stale, &stale, &stale};
+    EXPECT_EQ(gls_translate_many(c.translator, 4, c.texts, c.lens, outs, c.outLens, 2),
+              c.expected)
+        << c.name;
+    for (char* out : outs) EXPECT_EQ(out, nullptr) << c.name;
+  }
+  gls_translator_free(translator);
+  gls_rules_free(rules);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// A thousand jobs on a machine of a few processors start a few threads: a
+// thousand thread stacks would not fit in 2 GiB of address space.
+TEST(LibraryDeathTest, TranslateManyStartsNoMoreThreadsThanProcessors) {
+  if (std::thread::hardware_concurrency() > 128) GTEST_SKIP() << "too many processors to tell";
+  const auto run = [] {
+    const rlimit limit{rlim_t{2} << 30, rlim_t{2} << 30};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(2);
+    gls_rules* rules = gls_rules_new();
+    gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+    const std::size_t count = 20000;
+    std::vector<const char*> texts(count, "hack the planet");
+    std::vector<std::size_t> lens(count, 15), outLens(count);
+    std::vector<char*> outs(count);
+    const gls_status status = gls_translate_many(translator, count, texts.data(), lens.data(),
+                                                 outs.data(), outLens.data(), 1000);
+    std::exit(status == GLS_OK && std::strcmp(outs[count - 1], "hax0r teh p14n37") == 0 ? 0 : 1);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+// Streams keep their translator: freed first, it still serves them.
+TEST(LibraryTest, StreamsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  gls_stream* first = gls_stream_new(translator, nullptr);
+  gls_stream* second = gls_stream_new(translator, nullptr);
+  gls_translator_free(translator);
+  for (gls_stream* stream : {first, second}) {
+    std::string out;
+    EXPECT_EQ(gls_stream_feed(stream, "hack the pla", 12, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_feed(stream, "net", 3, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_finish(stream, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(out, "hax0r teh p14n37");
+    gls_stream_free(stream);
+  }
+}
+
 TEST(LibraryTest, DigestsTellRuleSetsApart) {
   const auto digest = [](const gls::Rules& rules, gls::Direction direction, gls::Mode mode) {
     return gls::Translator(rules, direction, mode).Digest();
@@ -415,6 +494,28 @@ TEST(LibraryThreadsTest, EightThreadsShareOneTranslator) {
   std::vector<std::string_view> views(texts.begin(), texts.end());
   const std::vector<std::string> many = translator.TranslateMany(views, 8);
   for (std::size_t t = 0; t < texts.size(); ++t) EXPECT_EQ(many[t], results[t]) << "text " << t;
+}
+
+// Streams on threads of their own, their translator freed before any of
+// them runs: the last one to be freed takes it along.
+TEST(LibraryThreadsTest, StreamsOnThreadsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  std::vector<gls_stream*> streams;
+  for (int i = 0; i < 4; ++i) streams.push_back(gls_stream_new(translator, nullptr));
+  gls_translator_free(translator);
+  std::vector<std::string> outs(streams.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < streams.size(); ++i)
+    threads.emplace_back([&, i] {
+      for (const char* piece : {"hack th", "e pla", "net"})
+        gls_stream_feed(streams[i], piece, std::strlen(piece), &AppendTo, &outs[i]);
+      gls_stream_finish(streams[i], &AppendTo, &outs[i]);
+      gls_stream_free(streams[i]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& out : outs) EXPECT_EQ(out, "hax0r teh p14n37");
 }
 
 }  // namespace

@@ -162,10 +162,11 @@ typedef int (*gls_sink)(void* context, const char* bytes, size_t len);
 GLS_API gls_status gls_translate_to_sink(const gls_translator* translator, const char* text,
                                          size_t len, gls_sink sink, void* context);
 
-/* Translates `count` texts on up to `jobs` threads (0: one per online
- * processor). outs[i] receives a new buffer of out_lens[i] bytes plus a NUL,
- * to be released with gls_free. On failure no buffer is left allocated and
- * every outs[i] is NULL. */
+/* Translates `count` texts on up to `jobs` threads (0, or more than there are
+ * online processors: one per online processor). outs[i] receives a new buffer
+ * of out_lens[i] bytes plus a NUL, to be released with gls_free. On failure,
+ * argument errors included, no buffer is left allocated and every outs[i] is
+ * NULL (when `outs` is not NULL). */
 GLS_API gls_status gls_translate_many(const gls_translator* translator, size_t count,
                                       const char* const* texts, const size_t* lens, char** outs,
                                       size_t* out_lens, unsigned jobs);
@@ -222,7 +223,8 @@ GLS_API gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGE
 /* Streams: feed a text in pieces, take what is final so far. What a stream
  * gives, joined, equals gls_translate of the joined pieces, however the text
  * is cut. A stream belongs to one thread at a time; any number of streams
- * may share one translator. The translator must outlive its streams. */
+ * may share one translator. A stream keeps its translator alive: freeing the
+ * translator first is safe, and it goes with its last stream. */
 typedef struct gls_stream gls_stream;
 
 GLS_API gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status);

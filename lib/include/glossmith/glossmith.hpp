@@ -176,7 +176,7 @@ class Translator {
     context.Finish(gls_translate_to_sink(get(), text.data(), text.size(),
                                          &detail::SinkContext<Sink>::Call, &context));
   }
-  // On up to `jobs` threads (0: one per processor).
+  // On up to `jobs` threads (0, or more than the online processors: one per processor).
   std::vector<std::string> TranslateMany(const std::vector<std::string_view>& texts,
                                          unsigned jobs = 0) const {
     std::vector<const char*> data;
