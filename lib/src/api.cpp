@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/rules/custom_list.h"
@@ -95,13 +94,6 @@ void AddField(glossmith::lib::Sha256& hash, std::string_view field) {
 void Release(const gls_translator* translator) {
   if (translator && translator->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
     delete translator;
-}
-
-// More threads than processors would only wait for each other.
-unsigned UsableJobs(unsigned jobs, size_t count) {
-  const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-  if (jobs == 0 || jobs > processors) jobs = processors;
-  return static_cast<unsigned>(std::min<size_t>(jobs, count));
 }
 
 void WriteDigest(glossmith::lib::Sha256& hash, char* digest) {
@@ -313,40 +305,31 @@ gls_status gls_translate_many(const gls_translator* translator, size_t count,
   if (!translator || (count && (!texts || !lens || !outs || !out_lens))) return GLS_E_NULL;
   for (size_t i = 0; i < count; ++i)
     if (!texts[i] && lens[i]) return GLS_E_NULL;
-  jobs = UsableJobs(jobs, count);
 
-  std::atomic<size_t> next{0};
-  std::atomic<int> failure{GLS_OK};
-  auto work = [&] {
-    const gls_status status = Guarded([&] {
-      std::string& scratch = ThreadScratch();
-      glossmith::SharedTranslator::Lease lease(translator->engine);
-      for (size_t i = next++; i < count && failure.load() == GLS_OK; i = next++) {
-        lease.Translate(View(texts[i], lens[i]), scratch);
-        out_lens[i] = scratch.size();
-        outs[i] = CopyOut(scratch);
+  // Each run's translations are copied out as they come, in order.
+  struct Copies {
+    char** outs;
+    size_t* outLens;
+    static int Call(void* context, size_t first, size_t n, const char* const* translations,
+                    const size_t* lens) noexcept {
+      auto& self = *static_cast<Copies*>(context);
+      try {
+        for (size_t i = 0; i < n; ++i) {
+          self.outs[first + i] = CopyOut(View(translations[i], lens[i]));
+          self.outLens[first + i] = lens[i];
+        }
+        return 0;
+      } catch (const std::bad_alloc&) {
+        return 1;
       }
-      TrimScratch(scratch);
-      return GLS_OK;
-    });
-    if (status != GLS_OK) {
-      int expected = GLS_OK;
-      failure.compare_exchange_strong(expected, status);
     }
-  };
+  } copies{outs, out_lens};
   gls_status status = Guarded([&] {
-    std::vector<std::thread> threads;
-    try {
-      for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
-    } catch (...) {
-      next = count;  // stop the threads that did start
-      for (std::thread& t : threads) t.join();
-      throw;
-    }
-    work();
-    for (std::thread& t : threads) t.join();
-    return static_cast<gls_status>(failure.load());
+    return glossmith::lib::TranslateEach(translator->engine, count, texts, lens,
+                                         glossmith::lib::UsableJobs(jobs, count), &Copies::Call,
+                                         &copies);
   });
+  if (status == GLS_E_SINK) status = GLS_E_NOMEM;  // only copying fails there
   if (status != GLS_OK)
     for (size_t i = 0; i < count; ++i) {
       std::free(outs[i]);

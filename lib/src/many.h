@@ -13,7 +13,8 @@
 namespace glossmith::lib {
 
 // The jobs a call uses: 0, or more than the online processors, is one per
-// online processor, and never more than there are texts (at least 1).
+// online processor (more would only wait for each other), and never more
+// than there are texts (at least 1).
 unsigned UsableJobs(unsigned jobs, std::size_t count);
 
 // Translates texts[0, count) on `jobs` threads (the caller's among them) and
