@@ -2,9 +2,11 @@
 #include <glossmith/glossmith.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
+#include <string_view>
 
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 #include "lib/src/api.h"
 
 extern "C" gls_status gls_rules_load_settings(gls_rules* rules, const char* path) {
@@ -32,6 +34,17 @@ extern "C" gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char
   return glossmith::lib::Guarded([&] {
     const std::string_view text = len == 0 ? std::string_view() : std::string_view(bytes, len);
     glossmith::lib::LoadRules(*rules, glossmith::IniFileSettings(text));
+    return GLS_OK;
+  });
+}
+
+extern "C" gls_status gls_settings_path(char* out, size_t out_capacity, size_t* out_len) {
+  if ((!out && out_capacity) || !out_len) return GLS_E_NULL;
+  return glossmith::lib::Guarded([&] {
+    const std::string path = glossmith::DefaultSettingsPath();
+    *out_len = path.size();
+    if (path.size() > out_capacity) return GLS_E_BUFFER;
+    std::memcpy(out, path.data(), path.size());
     return GLS_OK;
   });
 }

@@ -121,8 +121,8 @@ raises OSError (FileNotFoundError when missing).)doc")
            }, py::arg("find"), py::arg("replacement"), R"doc(
 Appends a Custom pair: from English to L33T `find` is replaced by
 `replacement` before the chain runs, and from L33T to English the other way
-back. Pairs apply in the order added; at most MAX_PAIRS apply, as in the
-window. An empty `find` raises ValueError.)doc")
+back. Pairs apply in the order added, at most MAX_PAIRS, as in the window.
+An empty `find`, or a pair past MAX_PAIRS, raises ValueError.)doc")
       .def("set_letter", [](Live<Rules> self, LetterParam letter, TextParam symbol) {
              self->SetLetter(letter.object, symbol.object);
            }, py::arg("letter"), py::arg("symbol"), R"doc(
