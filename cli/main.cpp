@@ -13,7 +13,6 @@
 #include "cli/io.h"
 #include "cli/options.h"
 #include "cli/stream.h"
-#include "core/files/ini_settings.h"
 #include "glossmith/version.h"
 
 namespace {
@@ -49,7 +48,8 @@ int Run(const cli::Options& options) {
   const gls_status loaded = gls_rules_load_settings(
       rules.get(), options.settingsFile ? options.settingsFile->c_str() : nullptr);
   if (loaded == GLS_E_SETTINGS) {
-    cli::ReportError(options.settingsFile.value_or(DefaultSettingsPath()), errno);
+    const int error = errno;
+    cli::ReportError(options.settingsFile ? *options.settingsFile : gls::SettingsPath(), error);
     return 1;
   }
   gls::Check(loaded);

@@ -5,24 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
+#include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
+
+#include "lib/src/ordered_map.h"
 
 namespace glossmith::cli {
 namespace {
@@ -40,10 +35,6 @@ constexpr std::size_t kSmallestPiece = std::size_t{64} << 10;
 // With one job a thread starts only for an input this many read sizes long:
 // it translates while the reader reads, which pays on a long input only.
 constexpr std::uint64_t kLongInput = 32;
-
-// How long a job with nothing to do spins before it sleeps: about a read of a
-// piece, so that the next one usually comes first.
-constexpr std::chrono::microseconds kSpin{100};
 
 // Bytes of a piece; room is not zero-filled before a read.
 class Buffer {
@@ -73,12 +64,11 @@ class Buffer {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
-// A piece on its way: filled by the reader, translated by one job, written by
-// the writer, then reused.
+// A piece on its way through the map: filled by the reader, translated by
+// one job, written in its turn, then reused.
 struct Slot {
   Buffer text;
   Buffer translation;
-  bool translated = false;
 };
 
 // A gls_sink that appends to the Buffer at `context`. The room is reserved
@@ -89,7 +79,7 @@ int AppendTo(void* context, const char* bytes, std::size_t len) noexcept {
     if (len > out.capacity() - out.size())
       out.Reserve(std::max(out.size() + len, out.capacity() + out.capacity() / 2));
   } catch (const std::bad_alloc&) {
-    return 1;
+    return ENOMEM;
   }
   std::memcpy(out.data() + out.size(), bytes, len);
   out.SetSize(out.size() + len);
@@ -108,20 +98,39 @@ int WriteOut(void* context, const char* bytes, std::size_t len) noexcept {
   auto& out = *static_cast<DirectOutput*>(context);
   out.error = WriteAll(out.fd, {bytes, len});
   out.written += len;
-  return out.error == 0 ? 0 : 1;
+  return out.error;
 }
 
-class Pipeline {
+// Where the reader's pieces go. A short input, or a line typed, is translated
+// and written by the reader itself, without the cost of starting threads;
+// the jobs start with the first full read of an input that holds at least
+// one read size (kLongInput of them with one job). The first piece, which
+// fills most of the machine's table, is the reader's alone in any case.
+enum class Route {
+  kHere,         // the reader translates and writes; the jobs may still start
+  kHereOnly,     // the same, for good: no job thread could start
+  kHereThenMap,  // the jobs run; this piece is still the reader's
+  kMap,          // every piece goes through the map
+};
+
+class Pipeline final : public lib::OrderedWork {
  public:
   Pipeline(int out, const gls::Translator& translator, const StreamOptions& options)
       : out_(out),
         translator_(translator),
         options_(options),
-        slots_(2 * std::size_t{options.jobs}) {
+        slots_(2 * std::size_t{options.jobs}),
+        map_(*this, options.jobs) {
     for (const char byte : translator.SplitBytes()) split_[static_cast<unsigned char>(byte)] = true;
   }
 
   StreamResult Run(const std::vector<Input>& inputs);
+
+  // The map's work, on its threads.
+  void Map(std::size_t slot) override;
+  int Deliver(std::size_t slot) override;
+  void MapperStarted() override;
+  void Stopped() override;
 
  private:
   // The reader, on the calling thread. ReadInput and Dispatch return false
@@ -132,6 +141,7 @@ class Pipeline {
   // likely on its way.
   bool Dispatch(std::size_t cut, bool full);
   bool TranslateHere(std::size_t cut);
+  bool HandOver(std::size_t cut);
   void StartThreads();
   // Counts `got` more bytes read and sizes the pieces from the length so far.
   void Count(std::size_t got);
@@ -139,20 +149,8 @@ class Pipeline {
   // Replaces `out` with the translation of `text`.
   void TranslatePiece(std::string_view text, Buffer& out);
   void Grown(std::size_t text, std::size_t translation);
-
-  void Translate();  // each job's thread
-  // Waits, spinning a little first, until a piece is there to take or the
-  // input has ended. False once the run has stopped or nothing is left.
-  bool AwaitPiece(std::unique_lock<std::mutex>& lock);
-  // Translates the oldest piece not taken yet; the lock is held on entry and
-  // on return.
-  void TranslateNext(std::unique_lock<std::mutex>& lock);
-  // Writes the translated pieces at the head, in order, unless another
-  // thread is at it; under the lock.
-  void WriteReady(std::unique_lock<std::mutex>& lock);
-  void Write();  // the writer's thread, with one job only
-  void Stop(int writeError, int error);
-  void StopOn(const std::exception& e);
+  // errno for a failure that is not the output's.
+  static int ErrorOf(std::exception_ptr failure);
 
   const int out_;
   const gls::Translator& translator_;
@@ -168,70 +166,45 @@ class Pipeline {
   // when that is more. A piece goes out at `piece_` bytes.
   std::uint64_t read_ = 0, known_ = 0;
   std::size_t piece_ = 0;
-  // With more than one job, all jobs but one start with the first full read
-  // of an input that holds at least one read size: a short input, or a line
-  // typed, is translated and written by the reader itself, without the cost
-  // of starting threads. After that the reader is the remaining job: it
-  // leaves two pieces waiting for each job thread, so that a job that
-  // finishes one finds the next without sleeping (the reader may be in the
-  // middle of a piece of its own), and translates the others itself.
-  // Whichever thread finishes the piece at the head writes it and whatever
-  // follows it ready: there is no writer thread to wake. With one job, see
-  // kLongInput.
-  std::vector<std::thread> threads_;
-  bool threaded_ = false;
-  bool triedThreads_ = false;
-  bool translatedHere_ = false;  // the reader has translated a piece on its own
-  // Whether the reader counts as one of the jobs once they run: not with one
-  // job, whose thread then translates while the reader reads.
-  bool readerTranslates_ = true;
-  // With one job, a writer thread too, so that reading, translating and
-  // writing all overlap.
-  bool writerThread_ = false;
+  Route route_ = Route::kHere;
   // The largest ratio of translation to text so far, for the room a
   // translation gets before it starts.
   std::atomic<double> growth_ = 1.0;
 
-  // Pieces are numbered in input order; piece n lives in slots_[n % size].
-  std::mutex mutex_;
-  std::condition_variable slotFree_, pieceFilled_, headTranslated_;
-  std::vector<Slot> slots_;
-  // filled_ is written under the lock and read without it by a job spinning
-  // for the next piece.
-  std::atomic<std::uint64_t> filled_ = 0;
-  std::uint64_t taken_ = 0, written_ = 0;
-  unsigned idle_ = 0;     // jobs asleep waiting for a piece
-  bool writing_ = false;  // a thread is writing the head pieces
-  std::atomic<bool> inputEnded_ = false;
-  std::atomic<bool> stopped_ = false;
-  int writeError_ = 0, error_ = 0;
-  int wake_[2] = {-1, -1};  // a byte here wakes a reader waiting for input after a stop
+  std::vector<Slot> slots_;  // the pieces in the map's slots, 2 x jobs
+  // With more than one job, the reader is one of them; with one, a job
+  // thread translates and a deliverer thread writes while the reader reads.
+  // Declared after the slots, so that its threads end before they go.
+  lib::OrderedMap map_;
+  int writeError_ = 0;  // the reader's own failed write
+  int wake_[2] = {-1, -1};   // a byte here wakes a reader waiting for input after a stop
 };
 
 StreamResult Pipeline::Run(const std::vector<Input>& inputs) {
   if (pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;  // poll() skips -1
+  int error = 0;
   try {
     Read(inputs);
-  } catch (const std::exception& e) {
-    StopOn(e);
+  } catch (...) {
+    error = ErrorOf(std::current_exception());
+    map_.Stop();
   }
-  {
-    std::unique_lock lock(mutex_);
-    inputEnded_ = true;
-    // The pieces still waiting are the reader's too, rather than wait for the jobs.
-    try {
-      while (readerTranslates_ && !stopped_ && taken_ < filled_) TranslateNext(lock);
-    } catch (const std::exception& e) {
-      if (lock.owns_lock()) lock.unlock();
-      StopOn(e);
-    }
-  }
-  pieceFilled_.notify_all();
-  headTranslated_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
+  // The pieces still waiting are the reader's too, rather than wait for the jobs.
+  map_.Finish();
   for (const int fd : wake_)
     if (fd >= 0) close(fd);
-  return {readFailed_, writeError_, error_};
+  if (error == 0 && map_.failure()) error = ErrorOf(map_.failure());
+  return {readFailed_, writeError_ != 0 ? writeError_ : map_.stopCode(), error};
+}
+
+int Pipeline::ErrorOf(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const gls::Error& e) {
+    return e.status() == GLS_E_THREAD ? EAGAIN : ENOMEM;
+  } catch (...) {
+    return ENOMEM;
+  }
 }
 
 void Pipeline::Read(const std::vector<Input>& inputs) {
@@ -255,22 +228,11 @@ void Pipeline::Count(std::size_t got) {
 }
 
 void Pipeline::StartThreads() {
-  triedThreads_ = true;
-  try {
-    if (options_.jobs == 1) {
-      threads_.emplace_back(&Pipeline::Write, this);
-      writerThread_ = true;
-    }
-    for (unsigned job = options_.jobs > 1 ? 1 : 0; job < options_.jobs; ++job)
-      threads_.emplace_back(&Pipeline::Translate, this);
-  } catch (const std::system_error&) {
-    // Fewer jobs still give the same output; without any the reader goes on
-    // translating everything itself (a writer alone finds nothing to write
-    // and ends with the input).
-  }
-  const std::size_t jobThreads = threads_.size() - (writerThread_ ? 1 : 0);
-  threaded_ = jobThreads > 0;
-  readerTranslates_ = jobThreads < options_.jobs;
+  // With one job its thread translates and another writes; with more, the
+  // reader is the last job.
+  const unsigned jobs = options_.jobs;
+  const unsigned started = map_.Start(jobs == 1 ? 1 : jobs - 1, jobs == 1);
+  route_ = started == 0 ? Route::kHereOnly : Route::kHereThenMap;
 }
 
 bool Pipeline::ReadInput(const Input& input) {
@@ -294,13 +256,13 @@ bool Pipeline::ReadInput(const Input& input) {
         readFailed_ = true;
         return true;
       }
-      if (stopped_) return false;
+      if (map_.stopped()) return false;
       if (ready == 0) {
         if (!Dispatch(cut_, false)) return false;
         continue;
       }
       if (ready < 0) continue;
-    } else if (stopped_) {
+    } else if (map_.stopped()) {
       return false;
     }
 
@@ -332,25 +294,18 @@ bool Pipeline::ReadInput(const Input& input) {
 }
 
 bool Pipeline::Dispatch(std::size_t cut, bool full) {
-  if (full && !triedThreads_ &&
+  if (route_ == Route::kHere && full &&
       Length() >= (options_.jobs > 1 ? options_.readSize : kLongInput * options_.readSize))
     StartThreads();
-  // The reader's first piece fills most of the machine's table, alone:
-  // threads that fill it at once mostly wait for each other.
-  if (!threaded_ || !translatedHere_) return TranslateHere(cut);
-  std::unique_lock lock(mutex_);
-  // With every slot in use, a piece that no job has taken yet is translated
-  // here rather than waited for.
-  while (!stopped_ && filled_ - written_ >= slots_.size()) {
-    if (readerTranslates_ && taken_ < filled_)
-      TranslateNext(lock);
-    else
-      slotFree_.wait(lock);
-  }
-  if (stopped_) return false;
-  Slot& slot = slots_[filled_ % slots_.size()];
-  lock.unlock();  // the slot is the reader's until it counts as filled
+  if (route_ == Route::kMap) return HandOver(cut);
+  if (route_ == Route::kHereThenMap) route_ = Route::kMap;
+  return TranslateHere(cut);
+}
 
+bool Pipeline::HandOver(std::size_t cut) {
+  const std::optional<std::size_t> next = map_.NextSlot();
+  if (!next) return false;
+  Slot& slot = slots_[*next];  // the reader's until submitted
   // The piece goes out in the reader's buffer; the slot's old one takes the
   // rest, which holds no split byte.
   std::swap(slot.text, pending_);
@@ -363,83 +318,49 @@ bool Pipeline::Dispatch(std::size_t cut, bool full) {
   pending_.SetSize(rest);
   slot.text.SetSize(cut);
   cut_ = 0;
-
-  lock.lock();
-  ++filled_;
-  if (readerTranslates_ && filled_ - taken_ > 2 * threads_.size()) {
-    TranslateNext(lock);
-  } else if (idle_ > 0) {
-    lock.unlock();
-    pieceFilled_.notify_one();
-  }
+  map_.Submit();
   return true;
 }
 
-void Pipeline::TranslateNext(std::unique_lock<std::mutex>& lock) {
-  Slot& slot = slots_[taken_++ % slots_.size()];
-  lock.unlock();
-  TranslatePiece(slot.text.view(), slot.translation);
-  lock.lock();
-  slot.translated = true;
-  if (!writerThread_) {
-    WriteReady(lock);
-    return;
-  }
-  lock.unlock();
-  headTranslated_.notify_one();
-  lock.lock();
+void Pipeline::Map(std::size_t slot) {
+  TranslatePiece(slots_[slot].text.view(), slots_[slot].translation);
 }
 
-void Pipeline::Write() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    headTranslated_.wait(lock, [&] {
-      return stopped_ || (written_ < filled_ && slots_[written_ % slots_.size()].translated) ||
-             (inputEnded_ && written_ == filled_);
-    });
-    if (stopped_ || written_ == filled_) return;
-    WriteReady(lock);
-  }
-}
-
-void Pipeline::WriteReady(std::unique_lock<std::mutex>& lock) {
-  if (writing_) return;  // that thread finds this piece before it stops
-  writing_ = true;
+int Pipeline::Deliver(std::size_t slot) {
+  Buffer& translation = slots_[slot].translation;
+  const int error = WriteAll(out_, translation.view());
   // A translation this much larger than a read came from a long stretch: its
   // room is not kept.
-  const std::size_t keep = 8 * options_.readSize;
-  while (!stopped_ && written_ < filled_) {
-    Slot& slot = slots_[written_ % slots_.size()];
-    if (!slot.translated) break;
-    lock.unlock();
-    const int error = WriteAll(out_, slot.translation.view());
-    if (slot.translation.capacity() > keep) slot.translation.Release();
-    lock.lock();
-    if (error) {
-      lock.unlock();
-      Stop(error, 0);
-      lock.lock();
-      break;
-    }
-    slot.translated = false;
-    ++written_;
-    slotFree_.notify_one();
+  if (translation.capacity() > 8 * options_.readSize) translation.Release();
+  return error;
+}
+
+void Pipeline::MapperStarted() {
+  // The library sets up this thread's scratch on its first translation:
+  // here, while the reader is at its first piece.
+  Buffer none;
+  gls::Check(gls_translate_to_sink(translator_.get(), nullptr, 0, &AppendTo, &none));
+}
+
+void Pipeline::Stopped() {
+  if (wake_[1] >= 0) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = write(wake_[1], &byte, 1);
   }
-  writing_ = false;
 }
 
 bool Pipeline::TranslateHere(std::size_t cut) {
-  if (stopped_) return false;
+  if (map_.stopped()) return false;
   DirectOutput out{out_};
   const gls_status status =
       gls_translate_to_sink(translator_.get(), pending_.data(), cut, &WriteOut, &out);
   if (out.error) {
-    Stop(out.error, 0);
+    writeError_ = out.error;
+    map_.Stop(writeError_);
     return false;
   }
   gls::Check(status);
   Grown(cut, out.written);
-  translatedHere_ = true;
   const std::size_t rest = pending_.size() - cut;
   if (rest > 0) std::memmove(pending_.data(), pending_.data() + cut, rest);
   pending_.SetSize(rest);
@@ -466,68 +387,6 @@ void Pipeline::Grown(std::size_t text, std::size_t translation) {
   const double growth = growth_.load(std::memory_order_relaxed);
   for (double known = growth; seen > known;)
     if (growth_.compare_exchange_weak(known, seen, std::memory_order_relaxed)) break;
-}
-
-bool Pipeline::AwaitPiece(std::unique_lock<std::mutex>& lock) {
-  // The reader hands the next piece over within a read, in the steady state:
-  // a short spin spares this thread a sleep, and the reader a wake-up that
-  // would take its processor.
-  if (taken_ == filled_ && !inputEnded_ && !stopped_) {
-    const std::uint64_t seen = filled_;
-    lock.unlock();
-    const auto start = std::chrono::steady_clock::now();
-    for (unsigned spin = 1;
-         filled_.load(std::memory_order_relaxed) == seen && !inputEnded_ && !stopped_; ++spin) {
-      if (spin % 64 == 0) {
-        if (std::chrono::steady_clock::now() - start > kSpin) break;
-        // The processor goes to the reader if it waits for this one.
-        std::this_thread::yield();
-      }
-#if defined(__SSE2__)
-      _mm_pause();
-#endif
-    }
-    lock.lock();
-  }
-  ++idle_;
-  pieceFilled_.wait(lock, [&] { return stopped_ || taken_ < filled_ || inputEnded_; });
-  --idle_;
-  return !stopped_ && taken_ < filled_;
-}
-
-void Pipeline::Translate() {
-  try {
-    // The library makes this thread's copy of the rules on its first
-    // translation: here, while the reader is at its first piece.
-    Buffer none;
-    gls::Check(gls_translate_to_sink(translator_.get(), nullptr, 0, &AppendTo, &none));
-    std::unique_lock lock(mutex_);
-    while (AwaitPiece(lock)) TranslateNext(lock);
-  } catch (const std::exception& e) {
-    StopOn(e);
-  }
-}
-
-void Pipeline::StopOn(const std::exception& e) {
-  const auto* error = dynamic_cast<const gls::Error*>(&e);
-  Stop(0, error && error->status() == GLS_E_THREAD ? EAGAIN : ENOMEM);
-}
-
-void Pipeline::Stop(int writeError, int error) {
-  {
-    const std::lock_guard lock(mutex_);
-    if (stopped_) return;
-    stopped_ = true;
-    writeError_ = writeError;
-    error_ = error;
-  }
-  slotFree_.notify_all();
-  pieceFilled_.notify_all();
-  headTranslated_.notify_all();
-  if (wake_[1] >= 0) {
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t ignored = write(wake_[1], &byte, 1);
-  }
 }
 
 }  // namespace

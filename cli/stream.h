@@ -17,16 +17,17 @@
 // split byte the buffer keeps growing (doubling) until one comes or the input
 // ends; only the new bytes of each read are searched.
 //
-// Threads: with more than one job, the other jobs start when a piece fills up
-// once the input holds at least one read size; until then (a short input,
-// lines typed one at a time) the reader translates each piece itself and
-// writes it straight out; the first piece, which fills most of the machine's
-// table, is the reader's alone in any case. Once the jobs run, the reader is
-// a job too: it leaves two pieces waiting for each job thread and translates
-// the others, and whichever thread finishes the piece at the head of the
-// output writes it and those ready after it. With one job, all of it happens
-// on the reader unless the input holds 32 read sizes: then a job thread
-// translates and a writer thread writes while the reader reads.
+// Threads: the pieces go through the library's ordered parallel map
+// (lib/src/ordered_map.h). With more than one job, the other jobs start when
+// a piece fills up once the input holds at least one read size; until then
+// (a short input, lines typed one at a time) the reader translates each piece
+// itself and writes it straight out; the first piece, which fills most of the
+// machine's table, is the reader's alone in any case. Once the jobs run, the
+// reader is a job too: it leaves two pieces waiting for each job thread and
+// translates the others, and whichever thread finishes the piece at the head
+// of the output writes it and those ready after it. With one job, all of it
+// happens on the reader unless the input holds 32 read sizes: then a job
+// thread translates and a writer thread writes while the reader reads.
 //
 // Memory: at most 2 x jobs pieces are in flight (read, being translated, or
 // waiting to be written); a piece is at most the read size unless a stretch

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "glossmith/version.h"
+#include "lib/src/many.h"
 #include "lib/src/sha256.h"
 
 using glossmith::Direction;
@@ -64,6 +64,13 @@ gls_status TranslateToSink(const glossmith::SharedTranslator& engine, std::strin
   return GLS_OK;
 }
 
+// 0 to 25 for a letter of either case, -1 for anything else.
+int LetterIndex(char letter) {
+  if (letter >= 'A' && letter <= 'Z') return letter - 'A';
+  if (letter >= 'a' && letter <= 'z') return letter - 'a';
+  return -1;
+}
+
 // A malloc'd copy with a NUL after it, for gls_free.
 char* CopyOut(std::string_view bytes) {
   auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
@@ -82,6 +89,11 @@ void AddField(glossmith::lib::Sha256& hash, std::string_view field) {
   }
   hash.Add(std::string_view(length, sizeof length));
   hash.Add(field);
+}
+
+void Release(const gls_translator* translator) {
+  if (translator && translator->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    delete translator;
 }
 
 void WriteDigest(glossmith::lib::Sha256& hash, char* digest) {
@@ -118,6 +130,7 @@ const char* gls_status_message(gls_status status) {
     case GLS_E_SINK: return "the sink stopped the translation";
     case GLS_E_STATE: return "the stream has finished";
     case GLS_E_INTERNAL: return "an internal error occurred";
+    case GLS_E_LIMIT: return "the rules hold the most pairs already";
   }
   return "unknown status";
 }
@@ -140,9 +153,9 @@ gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_le
                               const char* replacement, size_t replacement_len) {
   if (!rules || (!find && find_len) || (!replacement && replacement_len)) return GLS_E_NULL;
   if (find_len == 0) return GLS_E_EMPTY_FIND;
+  if (rules->rules.custom.size() >= glossmith::kMaxCustomPairs) return GLS_E_LIMIT;
   return Guarded([&] {
-    if (rules->rules.custom.size() < glossmith::kMaxCustomPairs)
-      rules->rules.custom.emplace_back(View(find, find_len), View(replacement, replacement_len));
+    rules->rules.custom.emplace_back(View(find, find_len), View(replacement, replacement_len));
     return GLS_OK;
   });
 }
@@ -151,26 +164,48 @@ size_t gls_rules_pair_count(const gls_rules* rules) {
   return rules ? rules->rules.custom.size() : 0;
 }
 
+gls_status gls_rules_pair(const gls_rules* rules, size_t index, const char** find,
+                          size_t* find_len, const char** replacement, size_t* replacement_len) {
+  if (!rules || !find || !find_len || !replacement || !replacement_len) return GLS_E_NULL;
+  if (index >= rules->rules.custom.size()) return GLS_E_ARGUMENT;
+  const auto& [pairFind, pairReplacement] = rules->rules.custom[index];
+  *find = pairFind.data();
+  *find_len = pairFind.size();
+  *replacement = pairReplacement.data();
+  *replacement_len = pairReplacement.size();
+  return GLS_OK;
+}
+
 gls_status gls_rules_set_letter(gls_rules* rules, char letter, const char* symbol,
                                 size_t symbol_len) {
   if (!rules || (!symbol && symbol_len)) return GLS_E_NULL;
-  int index;
-  if (letter >= 'A' && letter <= 'Z')
-    index = letter - 'A';
-  else if (letter >= 'a' && letter <= 'z')
-    index = letter - 'a';
-  else
-    return GLS_E_LETTER;
+  const int index = LetterIndex(letter);
+  if (index < 0) return GLS_E_LETTER;
   return Guarded([&] {
     rules->rules.letters[static_cast<std::size_t>(index)].assign(View(symbol, symbol_len));
     return GLS_OK;
   });
 }
 
+gls_status gls_rules_letter(const gls_rules* rules, char letter, const char** symbol,
+                            size_t* symbol_len) {
+  if (!rules || !symbol || !symbol_len) return GLS_E_NULL;
+  const int index = LetterIndex(letter);
+  if (index < 0) return GLS_E_LETTER;
+  const std::string& stored = rules->rules.letters[static_cast<std::size_t>(index)];
+  *symbol = stored.data();
+  *symbol_len = stored.size();
+  return GLS_OK;
+}
+
 gls_status gls_rules_set_stored_hardcore(gls_rules* rules, int on) {
   if (!rules) return GLS_E_NULL;
   rules->storedHardcore = on != 0;
   return GLS_OK;
+}
+
+int gls_rules_stored_hardcore(const gls_rules* rules) {
+  return rules && rules->storedHardcore ? 1 : 0;
 }
 
 gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]) {
@@ -213,7 +248,7 @@ gls_translator* gls_translator_new(const gls_rules* rules, unsigned flags, gls_s
   return translator;
 }
 
-void gls_translator_free(gls_translator* translator) { delete translator; }
+void gls_translator_free(gls_translator* translator) { Release(translator); }
 
 int gls_translator_hardcore(const gls_translator* translator) {
   return translator && translator->engine.hardcore() ? 1 : 0;
@@ -264,52 +299,55 @@ gls_status gls_translate_to_sink(const gls_translator* translator, const char* t
 gls_status gls_translate_many(const gls_translator* translator, size_t count,
                               const char* const* texts, const size_t* lens, char** outs,
                               size_t* out_lens, unsigned jobs) {
+  // Cleared before anything is checked: a failure leaves no old value behind.
+  if (outs)
+    for (size_t i = 0; i < count; ++i) outs[i] = nullptr;
   if (!translator || (count && (!texts || !lens || !outs || !out_lens))) return GLS_E_NULL;
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
     if (!texts[i] && lens[i]) return GLS_E_NULL;
-    outs[i] = nullptr;
-  }
-  if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<size_t>(jobs, count));
 
-  std::atomic<size_t> next{0};
-  std::atomic<int> failure{GLS_OK};
-  auto work = [&] {
-    const gls_status status = Guarded([&] {
-      std::string& scratch = ThreadScratch();
-      glossmith::SharedTranslator::Lease lease(translator->engine);
-      for (size_t i = next++; i < count && failure.load() == GLS_OK; i = next++) {
-        lease.Translate(View(texts[i], lens[i]), scratch);
-        out_lens[i] = scratch.size();
-        outs[i] = CopyOut(scratch);
+  // Each run's translations are copied out as they come, in order.
+  struct Copies {
+    char** outs;
+    size_t* outLens;
+    static int Call(void* context, size_t first, size_t n, const char* const* translations,
+                    const size_t* lens) noexcept {
+      auto& self = *static_cast<Copies*>(context);
+      try {
+        for (size_t i = 0; i < n; ++i) {
+          self.outs[first + i] = CopyOut(View(translations[i], lens[i]));
+          self.outLens[first + i] = lens[i];
+        }
+        return 0;
+      } catch (const std::bad_alloc&) {
+        return 1;
       }
-      TrimScratch(scratch);
-      return GLS_OK;
-    });
-    if (status != GLS_OK) {
-      int expected = GLS_OK;
-      failure.compare_exchange_strong(expected, status);
     }
-  };
+  } copies{outs, out_lens};
   gls_status status = Guarded([&] {
-    std::vector<std::thread> threads;
-    try {
-      for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
-    } catch (...) {
-      next = count;  // stop the threads that did start
-      for (std::thread& t : threads) t.join();
-      throw;
-    }
-    work();
-    for (std::thread& t : threads) t.join();
-    return static_cast<gls_status>(failure.load());
+    return glossmith::lib::TranslateEach(translator->engine, count, texts, lens,
+                                         glossmith::lib::UsableJobs(jobs, count), &Copies::Call,
+                                         &copies);
   });
+  if (status == GLS_E_SINK) status = GLS_E_NOMEM;  // only copying fails there
   if (status != GLS_OK)
     for (size_t i = 0; i < count; ++i) {
       std::free(outs[i]);
       outs[i] = nullptr;
     }
   return status;
+}
+
+gls_status gls_translate_each(const gls_translator* translator, size_t count,
+                              const char* const* texts, const size_t* lens, unsigned jobs,
+                              gls_each_sink sink, void* context) {
+  if (!translator || !sink || (count && (!texts || !lens))) return GLS_E_NULL;
+  for (size_t i = 0; i < count; ++i)
+    if (!texts[i] && lens[i]) return GLS_E_NULL;
+  return Guarded([&] {
+    return glossmith::lib::TranslateEach(translator->engine, count, texts, lens,
+                                         glossmith::lib::UsableJobs(jobs, count), sink, context);
+  });
 }
 
 size_t gls_translator_split_bytes(const gls_translator* translator, unsigned char bytes[256]) {
@@ -349,13 +387,18 @@ gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status)
   gls_stream* stream = nullptr;
   const gls_status result = !translator ? GLS_E_NULL : Guarded([&] {
     stream = new gls_stream{translator, {}, {}, false};
+    translator->references.fetch_add(1, std::memory_order_relaxed);
     return GLS_OK;
   });
   if (status) *status = result;
   return stream;
 }
 
-void gls_stream_free(gls_stream* stream) { delete stream; }
+void gls_stream_free(gls_stream* stream) {
+  if (!stream) return;
+  Release(stream->translator);
+  delete stream;
+}
 
 gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len, gls_sink sink,
                            void* context) {

@@ -5,6 +5,8 @@
 
 #include <glossmith/glossmith.h>
 
+#include <atomic>
+#include <cstddef>
 #include <new>
 #include <string>
 #include <system_error>
@@ -19,10 +21,13 @@ struct gls_rules {
 
 struct gls_translator {
   glossmith::SharedTranslator engine;
+  // The caller's reference and one per stream: a translator freed while its
+  // streams live goes when the last of them does.
+  mutable std::atomic<std::size_t> references{1};
 };
 
 struct gls_stream {
-  const gls_translator* translator;
+  const gls_translator* translator;  // holds one of its references
   std::string pending;  // fed, not yet translated: holds no split byte
   std::string scratch;
   bool finished = false;

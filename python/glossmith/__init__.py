@@ -40,6 +40,12 @@ __all__ = [
 ]
 
 
+def _rebuild(cls, state):
+    # What a pickled Rules or Translator calls to come back: a function of the
+    # package, which every pickle protocol can name.
+    return cls._from_state(state)
+
+
 @functools.lru_cache(maxsize=8)
 def _builtin_translator(to_english: bool, hardcore: bool) -> Translator:
     # The built-in rules never change, so their translators are compiled once.
@@ -48,6 +54,7 @@ def _builtin_translator(to_english: bool, hardcore: bool) -> Translator:
 
 def _translator(to_english: bool, hardcore: Optional[bool], settings) -> Translator:
     if settings is None:
+        # The built-in rules' stored switch is off.
         return _builtin_translator(to_english, bool(hardcore))
     if isinstance(settings, Rules):
         rules = settings
@@ -61,17 +68,19 @@ def _translator(to_english: bool, hardcore: Optional[bool], settings) -> Transla
     return Translator(rules, to_english=to_english, hardcore=hardcore)
 
 
-def to_l33t(text, hardcore: Optional[bool] = False, settings=None):
+def to_l33t(text, hardcore: Optional[bool] = None, settings=None):
     """Translates English `text` (str, or bytes-like for bytes) to L33T.
 
-    hardcore: True for Hardcore L33T; None follows the stored switch of the
-    settings. settings: None for the built-in rules (the default alphabet, no
-    Custom pairs), a Rules, or the path of a settings file, read at each call.
+    hardcore: True for Hardcore L33T, False for standard L33T; None (the
+    default, as for Translator) follows the stored switch of the settings, as
+    the window and glossmith-cli do. settings: None for the built-in rules (the
+    default alphabet, no Custom pairs, the switch off), a Rules, or the path of
+    a settings file, read at each call.
     """
     return _translator(False, hardcore, settings).translate(text)
 
 
-def to_english(text, hardcore: Optional[bool] = False, settings=None):
+def to_english(text, hardcore: Optional[bool] = None, settings=None):
     """Translates L33T `text` (str, or bytes-like for bytes) back to English.
 
     The arguments are those of to_l33t().

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "args.h"
+#include "live.h"
 #include "rules.h"
 
 namespace glossmith_python {
@@ -105,8 +107,9 @@ py::list Alignment::Pieces(std::size_t first, std::size_t count) const {
 
 namespace {
 
-py::tuple TranslateAligned(const Translator& translator, py::handle object) {
-  const TextArg text(object, "text");
+py::tuple TranslateAligned(Live<Translator> self, TextParam param) {
+  const Translator& translator = *self;
+  const TextArg text(param.object, "text");
   char* raw = nullptr;
   std::size_t size = 0;
   gls_alignment* made = nullptr;

@@ -9,7 +9,8 @@
 
 namespace glossmith_python {
 
-// Translates `texts` on `threads` threads (0: one per processor) and returns
+// Translates `texts` on `threads` threads (0: one per processor), through the
+// library's ordered parallel map (gls_translate_each), and returns
 // the results as a list of the texts' kinds. Called with the GIL held.
 py::list TranslateMany(const gls_translator* translator, const std::vector<TextArg>& texts,
                        unsigned threads);

@@ -1,11 +1,8 @@
 #include "rules.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <glossmith/glossmith.hpp>
 
 #include <cerrno>
-#include <cstdlib>
-#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -13,93 +10,10 @@ namespace glossmith_python {
 
 namespace {
 
-// A settings file larger than this is no settings file (think /dev/zero).
-constexpr std::size_t kMaxSettingsBytes = std::size_t{64} << 20;
-
 [[noreturn]] void ThrowOSError(int error, const py::object& filename) {
   errno = error;
   PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, filename.ptr());
   throw py::error_already_set();
-}
-
-// The per-user settings file, where the window and glossmith-cli keep it.
-std::string DefaultSettingsPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (config && *config) {
-    folder = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home && *home ? home : "/") + "/.config";
-  }
-  return folder + "/glossmith/l33t.ini";
-}
-
-// The bytes of a settings file; a missing per-user file reads as empty.
-std::string ReadSettingsFile(const py::object& path) {
-  const bool perUser = path.is_none();
-  py::object name;
-  if (perUser) {
-    name = py::bytes(DefaultSettingsPath());
-  } else {
-    PyObject* converted = nullptr;
-    if (!PyUnicode_FSConverter(path.ptr(), &converted)) throw py::error_already_set();
-    name = py::reinterpret_steal<py::object>(converted);
-  }
-  const py::object shown = perUser ? py::str(DefaultSettingsPath()) : path;
-  std::string bytes;
-  int error = 0;
-  {
-    py::gil_scoped_release release;
-    const int fd = ::open(PyBytes_AS_STRING(name.ptr()), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      error = errno;
-    } else {
-      char block[1 << 16];
-      for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;
-        if (got <= 0) break;
-        if (bytes.size() + static_cast<std::size_t>(got) > kMaxSettingsBytes) {
-          error = EFBIG;
-          break;
-        }
-        bytes.append(block, static_cast<std::size_t>(got));
-      }
-      ::close(fd);
-    }
-  }
-  if ((error == ENOENT || error == ENOTDIR) && perUser) return {};
-  if (error) ThrowOSError(error, shown);
-  return bytes;
-}
-
-// Loads `bytes` as a settings file into `rules`. The library reads settings
-// from a path, so they pass through a private temporary file: the rules then
-// depend on these bytes alone, which the recipe keeps.
-void LoadSettingsBytes(gls_rules* rules, const std::string& bytes) {
-  std::string name = (std::filesystem::temp_directory_path() / "glossmith-XXXXXX.ini").string();
-  gls_status status = GLS_OK;
-  int error = 0;
-  {
-    py::gil_scoped_release release;
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) {
-      error = errno;
-    } else {
-      for (std::size_t done = 0; done < bytes.size() && !error;) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno != EINTR) error = errno;
-        if (wrote > 0) done += static_cast<std::size_t>(wrote);
-      }
-      if (::close(fd) != 0 && !error) error = errno;
-      if (!error) status = gls_rules_load_settings(rules, name.c_str());
-      ::unlink(name.c_str());
-    }
-  }
-  if (error) ThrowOSError(error, py::str(name));
-  Check(status);
 }
 
 std::string Bytes(py::handle object, const char* what) {
@@ -113,11 +27,13 @@ std::string Bytes(py::handle object, const char* what) {
   const char* message = gls_status_message(status);
   switch (status) {
     case GLS_E_NOMEM:
-      throw std::bad_alloc();
+      PyErr_SetString(PyExc_MemoryError, message);
+      throw py::error_already_set();
     case GLS_E_ARGUMENT:
     case GLS_E_EMPTY_FIND:
     case GLS_E_LETTER:
     case GLS_E_STATE:
+    case GLS_E_LIMIT:
       throw py::value_error(message);
     case GLS_E_SETTINGS:
       PyErr_SetString(PyExc_OSError, message);
@@ -162,7 +78,10 @@ Rules::Rules() : rules_(gls_rules_new()), recipe_(std::make_shared<RulesRecipe>(
 }
 
 Rules::Rules(const RulesRecipe& recipe) : Rules() {
-  if (recipe.settings) LoadSettingsBytes(rules_.get(), *recipe.settings);
+  // Older pickles carry the settings file's bytes.
+  if (recipe.settings)
+    Check(gls_rules_load_settings_bytes(rules_.get(), recipe.settings->data(),
+                                        recipe.settings->size()));
   for (const auto& [find, replacement] : recipe.pairs)
     Check(gls_rules_add_pair(rules_.get(), find.data(), find.size(), replacement.data(),
                              replacement.size()));
@@ -175,9 +94,42 @@ Rules::Rules(const RulesRecipe& recipe) : Rules() {
 }
 
 Rules Rules::FromSettings(const py::object& path) {
-  RulesRecipe recipe;
-  recipe.settings = ReadSettingsFile(path);
-  return Rules(recipe);
+  py::object name;  // the path as bytes for the library; None for the per-user file
+  if (!path.is_none()) {
+    PyObject* converted = nullptr;
+    if (!PyUnicode_FSConverter(path.ptr(), &converted)) throw py::error_already_set();
+    name = py::reinterpret_steal<py::object>(converted);
+  }
+  Rules rules;
+  gls_status status;
+  int error = 0;
+  {
+    py::gil_scoped_release release;
+    status = gls_rules_load_settings(rules.rules_.get(),
+                                     name ? PyBytes_AS_STRING(name.ptr()) : nullptr);
+    error = errno;
+  }
+  if (status == GLS_E_SETTINGS)
+    ThrowOSError(error, path.is_none() ? py::str(gls::SettingsPath()) : path);
+  Check(status);
+  // What the file held, as the calls that make the same rules, so that they
+  // pickle without the file.
+  RulesRecipe& recipe = *rules.recipe_;
+  const gls_rules* loaded = rules.rules_.get();
+  for (std::size_t i = 0; i < gls_rules_pair_count(loaded); ++i) {
+    const char *find, *replacement;
+    std::size_t findLen, replacementLen;
+    Check(gls_rules_pair(loaded, i, &find, &findLen, &replacement, &replacementLen));
+    recipe.pairs.emplace_back(std::string(find, findLen), std::string(replacement, replacementLen));
+  }
+  for (std::size_t i = 0; i < recipe.letters.size(); ++i) {
+    const char* symbol;
+    std::size_t len;
+    Check(gls_rules_letter(loaded, static_cast<char>('A' + i), &symbol, &len));
+    recipe.letters[i] = std::string(symbol, len);
+  }
+  recipe.storedHardcore = gls_rules_stored_hardcore(loaded) != 0;
+  return rules;
 }
 
 RulesRecipe& Rules::MutableRecipe() {
@@ -190,10 +142,8 @@ void Rules::AddPair(py::handle find, py::handle replacement) {
   std::string f = Bytes(find, "find");
   std::string r = Bytes(replacement, "replacement");
   if (f.empty()) throw py::value_error("the find string of a pair must not be empty");
-  const std::size_t before = PairCount();
   Check(gls_rules_add_pair(rules_.get(), f.data(), f.size(), r.data(), r.size()));
-  // A pair past the limit is dropped, as in the window; so is its record.
-  if (PairCount() > before) MutableRecipe().pairs.emplace_back(std::move(f), std::move(r));
+  MutableRecipe().pairs.emplace_back(std::move(f), std::move(r));
 }
 
 void Rules::SetLetter(py::handle letter, py::handle symbol) {
@@ -209,19 +159,7 @@ void Rules::SetLetter(py::handle letter, py::handle symbol) {
   MutableRecipe().letters[upper - 'A'] = std::move(s);
 }
 
-bool Rules::StoredHardcore() const {
-  if (recipe_->storedHardcore) return *recipe_->storedHardcore;
-  if (!recipe_->settings) return false;
-  if (!storedFromSettings_) {
-    // The library tells the switch only through a translator that follows it.
-    gls_status status = GLS_OK;
-    gls_translator* probe = gls_translator_new(rules_.get(), GLS_STORED_MODE, &status);
-    Check(status);
-    storedFromSettings_ = gls_translator_hardcore(probe) != 0;
-    gls_translator_free(probe);
-  }
-  return *storedFromSettings_;
-}
+bool Rules::StoredHardcore() const { return gls_rules_stored_hardcore(rules_.get()) != 0; }
 
 void Rules::SetStoredHardcore(bool on) {
   Check(gls_rules_set_stored_hardcore(rules_.get(), on ? 1 : 0));

@@ -1,8 +1,7 @@
 #pragma once
 
-// A rule set as Python sees it: libglossmith's gls_rules, plus what it takes
-// to build the same rules again in another process (pickle), since the
-// library compiles rules but does not give them back.
+// A rule set as Python sees it: libglossmith's gls_rules, plus the calls that
+// build the same rules again in another process (pickle).
 
 #include <glossmith/glossmith.h>
 
@@ -23,8 +22,9 @@ inline void Check(gls_status status) {
 }
 
 // Everything a rule set was made of, in an order that rebuilds it: the bytes
-// of the settings file it was read from (none: the built-in rules), then the
-// pairs added, the letters set and the switch set since.
+// of a settings file (only in pickles of older versions, which read the file
+// themselves), then the pairs added, the letters set and the switch set; rules
+// read from a settings file record what it held as such calls.
 struct RulesRecipe {
   std::optional<std::string> settings;
   std::vector<std::pair<std::string, std::string>> pairs;
@@ -63,7 +63,6 @@ class Rules {
   };
   std::unique_ptr<gls_rules, Free> rules_;
   std::shared_ptr<RulesRecipe> recipe_;
-  mutable std::optional<bool> storedFromSettings_;  // found out on first asking
 };
 
 }  // namespace glossmith_python

@@ -23,10 +23,7 @@ constexpr std::size_t kScratchFirst = std::size_t{16} << 10;
 constexpr std::size_t kDirectBytes = std::size_t{16} << 20;
 
 // Sink failures are ours: appending ran out of memory.
-void CheckSinkCall(gls_status status) {
-  if (status == GLS_E_SINK) throw std::bad_alloc();
-  Check(status);
-}
+void CheckSinkCall(gls_status status) { Check(status == GLS_E_SINK ? GLS_E_NOMEM : status); }
 
 unsigned JobsArgument(const py::object& jobs) {
   if (jobs.is_none()) return 0;
@@ -163,8 +160,13 @@ py::object Translator::TranslateLong(const TextArg& text) const {
 
 py::list Translator::TranslateMany(py::handle texts, const py::object& jobs) const {
   const unsigned threads = JobsArgument(jobs);
-  const auto sequence = py::reinterpret_steal<py::object>(
-      PySequence_Fast(texts.ptr(), "texts must be a list or another iterable of texts"));
+  // A tuple of our own holds every text while the threads read it, whatever
+  // another thread does to the caller's list meanwhile.
+  PyTypeObject* type = Py_TYPE(texts.ptr());
+  if (!type->tp_iter && !PySequence_Check(texts.ptr()))
+    throw py::type_error("texts must be a list or another iterable of texts, not " +
+                         TypeName(texts));
+  const auto sequence = py::reinterpret_steal<py::object>(PySequence_Tuple(texts.ptr()));
   if (!sequence) throw py::error_already_set();
   const std::size_t count = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(sequence.ptr()));
   PyObject** items = PySequence_Fast_ITEMS(sequence.ptr());
@@ -212,10 +214,15 @@ std::unique_ptr<Translator> Translator::FromState(const py::tuple& state) {
   return std::make_unique<Translator>(rules, state[2].cast<bool>(), hardcore);
 }
 
-Stream::Stream(py::object translator) : translator_(std::move(translator)) {
+Stream::Stream(py::object owner, const Translator& translator) : translator_(std::move(owner)) {
   gls_status status = GLS_OK;
-  stream_.reset(gls_stream_new(translator_.cast<const Translator&>().get(), &status));
+  stream_.reset(gls_stream_new(translator.get(), &status));
   Check(status);
+}
+
+std::size_t Stream::Pending() const {
+  if (busy_) throw std::runtime_error("the stream is in use by another thread");
+  return gls_stream_pending(stream_.get());
 }
 
 py::object Stream::Feed(py::handle object) {

@@ -58,13 +58,14 @@ class Translator {
 // character: bytes of a character cut at the end of a piece wait for the rest.
 class Stream {
  public:
-  explicit Stream(py::object translator);
+  // `owner` is the Python object of `translator`, kept alive with the stream.
+  Stream(py::object owner, const Translator& translator);
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
   py::object Feed(py::handle piece);
   py::object Finish();
-  std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
+  std::size_t Pending() const;
 
  private:
   py::object Emit(std::string& translated, bool last);

@@ -7,12 +7,19 @@
 #include <gtest/gtest.h>
 #include <glossmith/glossmith.hpp>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
@@ -294,6 +301,82 @@ TEST(LibraryTest, FailuresAreStatuses) {
   gls_rules_free(rules);
 }
 
+// Every failure of gls_translate_many leaves every out NULL, whatever the
+// caller had there and whichever argument is wrong.
+TEST(LibraryTest, TranslateManyClearsEveryOutOnFailure) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  const char* texts[] = {"hello", nullptr, "abc", "x"};
+  const std::size_t lens[] = {5, 1, 3, 1};
+  const char* whole[] = {"hello", "the", "abc", "x"};
+  std::size_t outLens[4];
+  struct Case {
+    const char* name;
+    const gls_translator* translator;
+    const char* const* texts;
+    const std::size_t* lens;
+    std::size_t* outLens;
+    gls_status expected;
+  };
+  const Case cases[] = {
+      {"a NULL text in the middle", translator, texts, lens, outLens, GLS_E_NULL},
+      {"no translator", nullptr, whole, lens, outLens, GLS_E_NULL},
+      {"no texts", translator, nullptr, lens, outLens, GLS_E_NULL},
+      {"no lengths", translator, whole, nullptr, outLens, GLS_E_NULL},
+      {"no out lengths", translator, whole, lens, nullptr, GLS_E_NULL},
+  };
+  char stale = 0;
+  for (const Case& c : cases) {
+    char* outs[4] = {&stale, &stale, &stale, &stale};
+    EXPECT_EQ(gls_translate_many(c.translator, 4, c.texts, c.lens, outs, c.outLens, 2),
+              c.expected)
+        << c.name;
+    for (char* out : outs) EXPECT_EQ(out, nullptr) << c.name;
+  }
+  gls_translator_free(translator);
+  gls_rules_free(rules);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// A thousand jobs on a machine of a few processors start a few threads: a
+// thousand thread stacks would not fit in 2 GiB of address space.
+TEST(LibraryDeathTest, TranslateManyStartsNoMoreThreadsThanProcessors) {
+  if (std::thread::hardware_concurrency() > 128) GTEST_SKIP() << "too many processors to tell";
+  const auto run = [] {
+    const rlimit limit{rlim_t{2} << 30, rlim_t{2} << 30};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(2);
+    gls_rules* rules = gls_rules_new();
+    gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+    const std::size_t count = 20000;
+    std::vector<const char*> texts(count, "hack the planet");
+    std::vector<std::size_t> lens(count, 15), outLens(count);
+    std::vector<char*> outs(count);
+    const gls_status status = gls_translate_many(translator, count, texts.data(), lens.data(),
+                                                 outs.data(), outLens.data(), 1000);
+    std::exit(status == GLS_OK && std::strcmp(outs[count - 1], "hax0r teh p14n37") == 0 ? 0 : 1);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+// Streams keep their translator: freed first, it still serves them.
+TEST(LibraryTest, StreamsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  gls_stream* first = gls_stream_new(translator, nullptr);
+  gls_stream* second = gls_stream_new(translator, nullptr);
+  gls_translator_free(translator);
+  for (gls_stream* stream : {first, second}) {
+    std::string out;
+    EXPECT_EQ(gls_stream_feed(stream, "hack the pla", 12, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_feed(stream, "net", 3, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(gls_stream_finish(stream, &AppendTo, &out), GLS_OK);
+    EXPECT_EQ(out, "hax0r teh p14n37");
+    gls_stream_free(stream);
+  }
+}
+
 TEST(LibraryTest, DigestsTellRuleSetsApart) {
   const auto digest = [](const gls::Rules& rules, gls::Direction direction, gls::Mode mode) {
     return gls::Translator(rules, direction, mode).Digest();
@@ -312,6 +395,77 @@ TEST(LibraryTest, DigestsTellRuleSetsApart) {
   split.AddPair("a", "bc");
   EXPECT_NE(pair.Digest(), split.Digest());
   EXPECT_EQ(plain.Digest(), gls::Rules().Digest());
+}
+
+std::string RulesDigest(const gls_rules* rules) {
+  char digest[GLS_DIGEST_SIZE] = {};
+  EXPECT_EQ(gls_rules_digest(rules, digest), GLS_OK);
+  return digest;
+}
+
+// Settings text in memory gives the rules of a file holding the same bytes,
+// and a refused text leaves the rules as they were.
+TEST(LibraryTest, SettingsBytesReadAsTheirFile) {
+  using namespace std::string_view_literals;
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t pairs;
+    bool storedHardcore;
+  };
+  const Case cases[] = {
+      {"empty", "", 0, false},
+      {"window's file",
+       "[General]\r\nusehard=yes\r\n\r\n[change]\r\nsearch=dude\\r\\nhello\\r\\n\r\n"
+       "replace=d00d\\r\\nhowdy\\r\\n\r\n\r\n[hardcore]\r\ncustom=yes\r\nH=|-|\r\n",
+       2, true},
+      {"quoted values, other case", "[CHANGE]\nSearch=\"a;b\\r\\n\"\nreplace=\"x, y\\r\\n\"\n", 1,
+       false},
+      {"usehard not exactly yes", "[General]\nusehard=Yes\n", 0, false},
+      {"NUL and non-UTF-8", std::string("[change]\nsearch=\xff\0\\r\\n\nreplace=z\\r\\n\n"sv), 1,
+       false},
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("gls-bytes-" + std::to_string(::getpid()) + ".ini"))
+                               .string();
+  for (const Case& c : cases) {
+    gls_rules* fromBytes = gls_rules_new();
+    gls_rules* fromFile = gls_rules_new();
+    std::ofstream(path, std::ios::binary) << c.text;
+    ASSERT_EQ(gls_rules_load_settings(fromFile, path.c_str()), GLS_OK) << c.name;
+    EXPECT_EQ(gls_rules_load_settings_bytes(fromBytes, c.text.data(), c.text.size()), GLS_OK)
+        << c.name;
+    EXPECT_EQ(RulesDigest(fromBytes), RulesDigest(fromFile)) << c.name;
+    EXPECT_EQ(gls_rules_pair_count(fromBytes), c.pairs) << c.name;
+    gls_status status = GLS_OK;
+    gls_translator* t = gls_translator_new(fromBytes, GLS_STORED_MODE, &status);
+    EXPECT_EQ(gls_translator_hardcore(t), c.storedHardcore ? 1 : 0) << c.name;
+    gls_translator_free(t);
+    gls_rules_free(fromBytes);
+    gls_rules_free(fromFile);
+  }
+  std::filesystem::remove(path);
+
+  gls_rules* rules = gls_rules_new();
+  ASSERT_EQ(gls_rules_add_pair(rules, "dude", 4, "d00d", 4), GLS_OK);
+  const std::string before = RulesDigest(rules);
+  const std::string tooLarge(std::size_t{64} << 20 | 1, 'x');
+  struct Refusal {
+    const char* name;
+    gls_status actual;
+    gls_status expected;
+  };
+  const Refusal refusals[] = {
+      {"null rules", gls_rules_load_settings_bytes(nullptr, "", 0), GLS_E_NULL},
+      {"null bytes with a length", gls_rules_load_settings_bytes(rules, nullptr, 3), GLS_E_NULL},
+      {"past 64 MiB", gls_rules_load_settings_bytes(rules, tooLarge.data(), tooLarge.size()),
+       GLS_E_SETTINGS},
+  };
+  for (const Refusal& r : refusals) EXPECT_EQ(r.actual, r.expected) << r.name;
+  EXPECT_EQ(RulesDigest(rules), before);
+  EXPECT_EQ(gls_rules_load_settings_bytes(rules, nullptr, 0), GLS_OK);
+  EXPECT_EQ(gls_rules_pair_count(rules), 0u);
+  gls_rules_free(rules);
 }
 
 // Eight threads through one translator, each on its own texts.
@@ -340,6 +494,28 @@ TEST(LibraryThreadsTest, EightThreadsShareOneTranslator) {
   std::vector<std::string_view> views(texts.begin(), texts.end());
   const std::vector<std::string> many = translator.TranslateMany(views, 8);
   for (std::size_t t = 0; t < texts.size(); ++t) EXPECT_EQ(many[t], results[t]) << "text " << t;
+}
+
+// Streams on threads of their own, their translator freed before any of
+// them runs: the last one to be freed takes it along.
+TEST(LibraryThreadsTest, StreamsOnThreadsOutliveTheirTranslator) {
+  gls_rules* rules = gls_rules_new();
+  gls_translator* translator = gls_translator_new(rules, 0, nullptr);
+  gls_rules_free(rules);
+  std::vector<gls_stream*> streams;
+  for (int i = 0; i < 4; ++i) streams.push_back(gls_stream_new(translator, nullptr));
+  gls_translator_free(translator);
+  std::vector<std::string> outs(streams.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < streams.size(); ++i)
+    threads.emplace_back([&, i] {
+      for (const char* piece : {"hack th", "e pla", "net"})
+        gls_stream_feed(streams[i], piece, std::strlen(piece), &AppendTo, &outs[i]);
+      gls_stream_finish(streams[i], &AppendTo, &outs[i]);
+      gls_stream_free(streams[i]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& out : outs) EXPECT_EQ(out, "hax0r teh p14n37");
 }
 
 }  // namespace

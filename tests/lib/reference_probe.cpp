@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 #include "core/rules/reference.h"
 
 int main(int argc, char** argv) {

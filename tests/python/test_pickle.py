@@ -65,9 +65,19 @@ def test_worker_processes(tmp_path):
         assert list(pool.map(t.translate, texts)) == [t.translate(x) for x in texts]
 
 
-def test_pairs_past_the_limit_are_dropped_alike():
+def test_a_pair_past_the_limit_is_refused():
     rules = glossmith.Rules()
-    for i in range(glossmith.MAX_PAIRS + 3):
+    for i in range(glossmith.MAX_PAIRS):
         rules.add_pair(f"w{i}", "x")
+    with pytest.raises(ValueError, match="most pairs"):
+        rules.add_pair("one more", "x")
     assert rules.pair_count == glossmith.MAX_PAIRS
     assert pickle.loads(pickle.dumps(rules)).digest == rules.digest
+
+
+def test_rules_from_a_file_pickle_without_it(tmp_path):
+    rules = from_file(tmp_path)
+    (tmp_path / "s.ini").unlink()
+    copied = pickle.loads(pickle.dumps(rules))
+    assert copied.digest == rules.digest
+    assert copied.stored_hardcore

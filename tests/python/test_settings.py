@@ -32,8 +32,10 @@ def test_translates_with_the_file(settings_file):
     t = glossmith.Translator(glossmith.Rules.from_settings(path))
     assert t.hardcore
     assert t.translate("hello dude") == "|-| 3 1 1 0  |) 00|) "
-    assert glossmith.to_l33t("hello dude", hardcore=None, settings=path) == "|-| 3 1 1 0  |) 00|) "
-    assert glossmith.to_l33t(b"dude", settings=pathlib.Path(path)) == b"d00d"
+    # Without hardcore, the helpers follow the stored switch, as Translator does.
+    assert glossmith.to_l33t("hello dude", settings=path) == "|-| 3 1 1 0  |) 00|) "
+    assert glossmith.to_l33t(b"dude", hardcore=False, settings=pathlib.Path(path)) == b"d00d"
+    assert glossmith.to_english("|) 00|) ", settings=path) == "dude"
 
 
 @pytest.mark.parametrize("environment", ["xdg", "home"])

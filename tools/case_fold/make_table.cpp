@@ -1,7 +1,7 @@
-// Writes core/files/case_fold_table.inc: Qt's simple case folding
+// Writes core/ini/case_fold_table.inc: Qt's simple case folding
 // (QChar::toCaseFolded) for every code point, as runs of code points that
 // fold by the same offset. Build with the target case_fold_table, then
-//   build/bin/case_fold_table > core/files/case_fold_table.inc
+//   build/bin/case_fold_table > core/ini/case_fold_table.inc
 #include <QChar>
 
 #include <cstdio>

@@ -39,9 +39,10 @@ typedef enum {
   GLS_E_SETTINGS,      /* the settings file cannot be opened or read */
   GLS_E_NOMEM,         /* out of memory */
   GLS_E_THREAD,        /* a thread could not be started */
-  GLS_E_SINK,          /* the caller's sink reported a failure */
+  GLS_E_SINK,          /* the caller's sink returned nonzero (see gls_sink) */
   GLS_E_STATE,         /* the stream has already finished */
-  GLS_E_INTERNAL       /* an unexpected failure inside the library */
+  GLS_E_INTERNAL,      /* an unexpected failure inside the library */
+  GLS_E_LIMIT          /* the rules hold GLS_MAX_PAIRS pairs already: nothing was added */
 } gls_status;
 
 /* The message of a status, in English ("the output buffer is too small"). */
@@ -72,11 +73,26 @@ GLS_API void gls_rules_free(gls_rules* rules);
  * The file may be a pipe or FIFO. On failure the rules are left as they were. */
 GLS_API gls_status gls_rules_load_settings(gls_rules* rules, const char* path);
 
+/* Replaces the rules by those of settings text in memory, read exactly as a
+ * settings file holding these `len` bytes is read by gls_rules_load_settings.
+ * `bytes` may be NULL when `len` is 0 (no settings). More than 64 MiB is
+ * GLS_E_SETTINGS (errno EFBIG), as for a file. On failure the rules are left
+ * as they were. */
+GLS_API gls_status gls_rules_load_settings_bytes(gls_rules* rules, const char* bytes, size_t len);
+
+/* The per-user settings file that gls_rules_load_settings reads for NULL, as
+ * the window finds it: $XDG_CONFIG_HOME/glossmith/l33t.ini when
+ * XDG_CONFIG_HOME is set and not empty, else $HOME/.config/glossmith/l33t.ini.
+ * Written to `out` under the buffer contract of gls_translate (GLS_E_BUFFER
+ * and the size needed when `out_capacity` is too small; no NUL). */
+GLS_API gls_status gls_settings_path(char* out, size_t out_capacity, size_t* out_len);
+
 /* Appends a Custom pair: `find` is replaced by `replacement` from English to
  * L33T, and the other way back. Pairs apply in the order added; at most
- * GLS_MAX_PAIRS apply, as in the window.
- * An empty find string is refused (GLS_E_EMPTY_FIND). Pairs past the limit
- * are not kept. */
+ * GLS_MAX_PAIRS, as in the window (a settings file's list past the limit is
+ * cut there, as the window cuts it).
+ * An empty find string is refused (GLS_E_EMPTY_FIND), and so is a pair past
+ * the limit (GLS_E_LIMIT); the rules then stay as they were. */
 #define GLS_MAX_PAIRS 32768u
 GLS_API gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t find_len,
                                       const char* replacement, size_t replacement_len);
@@ -84,13 +100,28 @@ GLS_API gls_status gls_rules_add_pair(gls_rules* rules, const char* find, size_t
 /* The number of Custom pairs that apply (at most GLS_MAX_PAIRS). */
 GLS_API size_t gls_rules_pair_count(const gls_rules* rules);
 
+/* The Custom pair at `index` (from 0, in the order they apply): pointers into
+ * the rules, valid until the rules next change, with the lengths (the strings
+ * may hold NUL and are not NUL-terminated). GLS_E_ARGUMENT past the last pair. */
+GLS_API gls_status gls_rules_pair(const gls_rules* rules, size_t index, const char** find,
+                                  size_t* find_len, const char** replacement,
+                                  size_t* replacement_len);
+
 /* Sets the Hardcore symbol of a letter ('A' to 'Z', or 'a' to 'z' for the
  * same letter). An empty symbol is allowed and used as it is. */
 GLS_API gls_status gls_rules_set_letter(gls_rules* rules, char letter, const char* symbol,
                                         size_t symbol_len);
 
+/* The Hardcore symbol of a letter, as gls_rules_set_letter takes it: a
+ * pointer into the rules, valid until the rules next change, and its length. */
+GLS_API gls_status gls_rules_letter(const gls_rules* rules, char letter, const char** symbol,
+                                    size_t* symbol_len);
+
 /* Sets the stored Hardcore switch, which GLS_STORED_MODE follows. */
 GLS_API gls_status gls_rules_set_stored_hardcore(gls_rules* rules, int on);
+
+/* The stored Hardcore switch: 1 on, 0 off (and for NULL). */
+GLS_API int gls_rules_stored_hardcore(const gls_rules* rules);
 
 /* Translators. */
 typedef struct gls_translator gls_translator;
@@ -117,8 +148,12 @@ GLS_API gls_status gls_translate_alloc(const gls_translator* translator, const c
                                        size_t len, char** out, size_t* out_len);
 GLS_API void gls_free(void* buffer);
 
-/* Receives translated bytes; returns 0 to go on, anything else to stop (the
- * call then ends with GLS_E_SINK). */
+/* Receives translated bytes; returns 0 to go on, anything else to stop: the
+ * call then ends with GLS_E_SINK and calls the sink no more. The library
+ * gives GLS_E_SINK for nothing else, so why the sink stopped (a write's
+ * errno, an exception) is for the sink to keep in its context, where its
+ * caller finds it (glossmith-cli keeps the failed write's errno there, the
+ * C++ wrapper the exception, which it throws again). */
 typedef int (*gls_sink)(void* context, const char* bytes, size_t len);
 
 /* Translates `text` and passes the result to `sink`, in one or more pieces
@@ -127,13 +162,31 @@ typedef int (*gls_sink)(void* context, const char* bytes, size_t len);
 GLS_API gls_status gls_translate_to_sink(const gls_translator* translator, const char* text,
                                          size_t len, gls_sink sink, void* context);
 
-/* Translates `count` texts on up to `jobs` threads (0: one per online
- * processor). outs[i] receives a new buffer of out_lens[i] bytes plus a NUL,
- * to be released with gls_free. On failure no buffer is left allocated and
- * every outs[i] is NULL. */
+/* Translates `count` texts on up to `jobs` threads (0, or more than there are
+ * online processors: one per online processor). outs[i] receives a new buffer
+ * of out_lens[i] bytes plus a NUL, to be released with gls_free. On failure,
+ * argument errors included, no buffer is left allocated and every outs[i] is
+ * NULL (when `outs` is not NULL). */
 GLS_API gls_status gls_translate_many(const gls_translator* translator, size_t count,
                                       const char* const* texts, const size_t* lens, char** outs,
                                       size_t* out_lens, unsigned jobs);
+
+/* Receives the translations of `count` consecutive texts of
+ * gls_translate_each, from text `first` on: outs[i] is out_lens[i] bytes
+ * (no NUL), valid during the call only. Runs come in the order of their
+ * texts, one call at a time, on any of the call's threads. Returns 0 to go
+ * on, anything else to stop (GLS_E_SINK, as for gls_sink). */
+typedef int (*gls_each_sink)(void* context, size_t first, size_t count, const char* const* outs,
+                             const size_t* out_lens);
+
+/* Translates `count` texts on up to `jobs` threads (0, or more than there are
+ * online processors: one per online processor), the caller's among them, and
+ * passes the translations to `sink` in runs, in the texts' order, while later
+ * texts are still being translated: at most 2 x jobs runs are held at once,
+ * however many texts there are. */
+GLS_API gls_status gls_translate_each(const gls_translator* translator, size_t count,
+                                      const char* const* texts, const size_t* lens, unsigned jobs,
+                                      gls_each_sink sink, void* context);
 
 /* The bytes that no step of the translator's rules looks for: a text may be
  * cut right after any of them, and translating the pieces one by one gives
@@ -150,18 +203,28 @@ GLS_API size_t gls_translator_split_point(const gls_translator* translator, cons
 /* A digest of everything the translator's output depends on (direction,
  * mode, the Custom pairs that apply and, in Hardcore mode, the alphabet), as
  * 64 lowercase hex digits of SHA-256 and a NUL: two translators with the same
- * digest translate every text alike, on any machine. */
+ * digest translate every text alike, on any machine.
+ *
+ * Framing, so that any SHA-256 tool can recompute it: the hash runs over a
+ * sequence of fields, each its length as 8 bytes little-endian followed by
+ * its bytes. A translator's fields are "glossmith translator 1"; "to l33t" or
+ * "to english"; "standard" or "hardcore"; in Hardcore mode the 26 symbols
+ * from A to Z; then each Custom pair that applies, find string and
+ * replacement, in order. */
 #define GLS_DIGEST_SIZE 65
 GLS_API gls_status gls_translator_digest(const gls_translator* translator,
                                          char digest[GLS_DIGEST_SIZE]);
 
-/* A digest of the whole rule set (every pair, the alphabet, the switch). */
+/* A digest of the whole rule set (every pair, the alphabet, the switch),
+ * framed as above over the fields "glossmith rules 1"; "stored standard" or
+ * "stored hardcore"; the 26 symbols from A to Z; then every pair. */
 GLS_API gls_status gls_rules_digest(const gls_rules* rules, char digest[GLS_DIGEST_SIZE]);
 
 /* Streams: feed a text in pieces, take what is final so far. What a stream
  * gives, joined, equals gls_translate of the joined pieces, however the text
  * is cut. A stream belongs to one thread at a time; any number of streams
- * may share one translator. The translator must outlive its streams. */
+ * may share one translator. A stream keeps its translator alive: freeing the
+ * translator first is safe, and it goes with its last stream. */
 typedef struct gls_stream gls_stream;
 
 GLS_API gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status);

@@ -1,5 +1,9 @@
 // libglossmith for C++: the C API (glossmith.h) with owning types,
-// std::string_view and exceptions. Header-only; link glossmith::glossmith.
+// std::string_view and exceptions; the one way in for C++ (the Python module
+// is built on it too). Header-only; link glossmith::glossmith.
+//
+// A Translator made without a mode follows the rules' stored Hardcore switch,
+// as the window and glossmith-cli do.
 #pragma once
 
 #include <glossmith/glossmith.h>
@@ -7,10 +11,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gls {
@@ -35,6 +41,47 @@ enum class Mode { kStandard, kHardcore, kStored };
 
 inline std::string_view Version() { return gls_version(); }
 
+// The per-user settings file, as the window finds it.
+inline std::string SettingsPath() {
+  std::string path(256, '\0');
+  std::size_t len = 0;
+  gls_status status;
+  while ((status = gls_settings_path(path.data(), path.size(), &len)) == GLS_E_BUFFER)
+    path.resize(len);
+  Check(status);
+  path.resize(len);
+  return path;
+}
+
+namespace detail {
+
+// Hands a gls_sink's bytes to a C++ callable taking std::string_view; what
+// the callable throws stops the translation and is kept to be thrown again.
+template <typename Sink>
+struct SinkContext {
+  Sink& sink;
+  std::exception_ptr failure;
+
+  static int Call(void* context, const char* bytes, std::size_t len) noexcept {
+    auto& self = *static_cast<SinkContext*>(context);
+    try {
+      self.sink(std::string_view(bytes, len));
+      return 0;
+    } catch (...) {
+      self.failure = std::current_exception();
+      return 1;
+    }
+  }
+
+  // The sink's own exception when it threw, else any failure of `status`.
+  void Finish(gls_status status) const {
+    if (failure) std::rethrow_exception(failure);
+    Check(status);
+  }
+};
+
+}  // namespace detail
+
 class Rules {
  public:
   // The built-in chains, an empty Custom list, the default alphabet.
@@ -45,6 +92,12 @@ class Rules {
   static Rules FromSettings(const std::string& path = {}) {
     Rules rules;
     Check(gls_rules_load_settings(rules.get(), path.empty() ? nullptr : path.c_str()));
+    return rules;
+  }
+  // The rules of settings text held in memory.
+  static Rules FromSettingsBytes(std::string_view bytes) {
+    Rules rules;
+    Check(gls_rules_load_settings_bytes(rules.get(), bytes.data(), bytes.size()));
     return rules;
   }
 
@@ -62,6 +115,25 @@ class Rules {
     return *this;
   }
   std::size_t PairCount() const { return gls_rules_pair_count(get()); }
+  // Every Custom pair, find string and replacement, in the order they apply.
+  std::vector<std::pair<std::string, std::string>> Pairs() const {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    pairs.reserve(PairCount());
+    for (std::size_t i = 0; i < PairCount(); ++i) {
+      const char *find, *replacement;
+      std::size_t findLen, replacementLen;
+      Check(gls_rules_pair(get(), i, &find, &findLen, &replacement, &replacementLen));
+      pairs.emplace_back(std::string(find, findLen), std::string(replacement, replacementLen));
+    }
+    return pairs;
+  }
+  std::string Letter(char letter) const {
+    const char* symbol;
+    std::size_t len;
+    Check(gls_rules_letter(get(), letter, &symbol, &len));
+    return std::string(symbol, len);
+  }
+  bool StoredHardcore() const { return gls_rules_stored_hardcore(get()) != 0; }
   std::string Digest() const {
     char digest[GLS_DIGEST_SIZE];
     Check(gls_rules_digest(get(), digest));
@@ -128,7 +200,7 @@ struct Aligned {
 
 class Translator {
  public:
-  Translator(const Rules& rules, Direction direction, Mode mode = Mode::kStandard) {
+  Translator(const Rules& rules, Direction direction, Mode mode = Mode::kStored) {
     unsigned flags = direction == Direction::kL33tToEnglish ? GLS_TO_ENGLISH : 0u;
     if (mode == Mode::kHardcore) flags |= GLS_HARDCORE;
     if (mode == Mode::kStored) flags |= GLS_STORED_MODE;
@@ -145,9 +217,17 @@ class Translator {
   // Into `out` (its contents replaced, its capacity reused).
   void Translate(std::string_view text, std::string& out) const {
     out.clear();
-    Check(gls_translate_to_sink(get(), text.data(), text.size(), &Append, &out));
+    TranslateToSink(text, [&out](std::string_view bytes) { out.append(bytes); });
   }
-  // On up to `jobs` threads (0: one per processor).
+  // Hands the translation to `sink` (called with std::string_view) in pieces;
+  // an exception from `sink` stops it and comes out of this call as it was.
+  template <typename Sink>
+  void TranslateToSink(std::string_view text, Sink&& sink) const {
+    detail::SinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_translate_to_sink(get(), text.data(), text.size(),
+                                         &detail::SinkContext<Sink>::Call, &context));
+  }
+  // On up to `jobs` threads (0, or more than the online processors: one per processor).
   std::vector<std::string> TranslateMany(const std::vector<std::string_view>& texts,
                                          unsigned jobs = 0) const {
     std::vector<const char*> data;
@@ -185,6 +265,41 @@ class Translator {
     return aligned;
   }
 
+  // On up to `jobs` threads (0: one per processor), handing each text's
+  // translation to `sink(index, std::string_view)` in the texts' order, one
+  // call at a time; an exception from `sink` stops it and comes out of this
+  // call as it was.
+  template <typename Sink>
+  void TranslateEach(const std::vector<std::string_view>& texts, unsigned jobs,
+                     Sink&& sink) const {
+    std::vector<const char*> data;
+    std::vector<std::size_t> lens;
+    for (std::string_view t : texts) {
+      data.push_back(t.data());
+      lens.push_back(t.size());
+    }
+    struct Context {
+      Sink& sink;
+      std::exception_ptr failure;
+      static int Call(void* context, std::size_t first, std::size_t count,
+                      const char* const* outs, const std::size_t* outLens) noexcept {
+        auto& self = *static_cast<Context*>(context);
+        try {
+          for (std::size_t i = 0; i < count; ++i)
+            self.sink(first + i, std::string_view(outs[i], outLens[i]));
+          return 0;
+        } catch (...) {
+          self.failure = std::current_exception();
+          return 1;
+        }
+      }
+    } context{sink, nullptr};
+    const gls_status status = gls_translate_each(get(), texts.size(), data.data(), lens.data(),
+                                                 jobs, &Context::Call, &context);
+    if (context.failure) std::rethrow_exception(context.failure);
+    Check(status);
+  }
+
   bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
   std::string SplitBytes() const {
     unsigned char bytes[256];
@@ -201,16 +316,6 @@ class Translator {
   }
 
   const gls_translator* get() const noexcept { return translator_.get(); }
-
-  // A gls_sink that appends to the std::string at `context`.
-  static int Append(void* context, const char* bytes, std::size_t len) noexcept {
-    try {
-      static_cast<std::string*>(context)->append(bytes, len);
-      return 0;
-    } catch (...) {
-      return 1;
-    }
-  }
 
  private:
   struct Free {
@@ -229,13 +334,26 @@ class Stream {
   }
   std::string Feed(std::string_view piece) {
     std::string out;
-    Check(gls_stream_feed(stream_.get(), piece.data(), piece.size(), &Translator::Append, &out));
+    Feed(piece, [&out](std::string_view bytes) { out.append(bytes); });
     return out;
   }
   std::string Finish() {
     std::string out;
-    Check(gls_stream_finish(stream_.get(), &Translator::Append, &out));
+    Finish([&out](std::string_view bytes) { out.append(bytes); });
     return out;
+  }
+  // As above, handing what is final to `sink` (see Translator::TranslateToSink).
+  template <typename Sink>
+  void Feed(std::string_view piece, Sink&& sink) {
+    detail::SinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_stream_feed(stream_.get(), piece.data(), piece.size(),
+                                   &detail::SinkContext<Sink>::Call, &context));
+  }
+  template <typename Sink>
+  void Finish(Sink&& sink) {
+    detail::SinkContext<Sink> context{sink, nullptr};
+    context.Finish(
+        gls_stream_finish(stream_.get(), &detail::SinkContext<Sink>::Call, &context));
   }
   std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
 

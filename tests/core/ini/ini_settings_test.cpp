@@ -1,6 +1,6 @@
 // IniFileSettings (core, no Qt) against IniSettings (QSettings): every file,
 // written by hand, by QSettings or at random, reads the same both ways.
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/ini/text.h"
 #include "core/rules/hardcore_table.h"
 #include "store/inisettings.h"
 #include "tests/support/file_bytes.h"
@@ -326,7 +327,7 @@ TEST_F(IniFileSettingsTest, RandomFiles) {
 
 TEST(CaseFoldTest, EveryCodePointFoldsAsInQt) {
   for (char32_t c = 0; c <= QChar::LastValidCodePoint; ++c)
-    ASSERT_EQ(detail::FoldCase(c), QChar::toCaseFolded(c)) << std::hex << "U+" << unsigned(c);
+    ASSERT_EQ(ini::FoldCase(c), QChar::toCaseFolded(c)) << std::hex << "U+" << unsigned(c);
 }
 
 // Sets an environment variable (nullptr: unsets it) for the life of the object.

@@ -37,6 +37,9 @@
 // for booleans, integers, characters, strings, string lists, byte arrays and
 // lists of those (nested up to 256 deep); any other type reads as "".
 
+// The reader's parts: text.h (Qt's text conversions), lexer.h (lines, names
+// and escaped values), variants.h (what a value stands for).
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -81,12 +84,4 @@ inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{64} << 20;
 // (ENOENT, ENOTDIR) is no error and gives empty bytes.
 int ReadSettingsFile(const std::string& path, bool given, std::string& bytes);
 
-// -----------------------------------------------------------------------------
-// Implementation details, exposed for tests.
-namespace detail {
-
-// QChar::toCaseFolded of Qt 6.4 for every code point.
-char32_t FoldCase(char32_t c);
-
-}  // namespace detail
 }  // namespace glossmith
