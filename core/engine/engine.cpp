@@ -282,12 +282,11 @@ void AppendSteps(Steps& steps, const Chain& chain) {
   for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
 }
 
-std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const Steps& pairs,
-                                      const LetterTable& table,
+std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const RuleSet& rules,
                                       const detail::SharedParts* from = nullptr) {
   auto plan = std::make_unique<detail::Plan>(from);
   Steps custom;
-  for (const auto& [search, replacement] : pairs) {
+  for (const auto& [search, replacement] : rules.custom) {
     if (direction == Direction::kEnglishToL33t)
       custom.emplace_back(search, replacement);
     else if (!replacement.empty())  // an empty find string changes nothing
@@ -299,14 +298,14 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   if (direction == Direction::kEnglishToL33t) {
     if (fused) chain = custom;
     if (hardcore)
-      AppendSteps(chain, HardcoreChain(table));
+      AppendSteps(chain, HardcoreChain(rules.letters));
     else
       AppendSteps(chain, kStandardChain);
     if (!fused) plan->AddList(custom);
     plan->AddMachine(chain);
   } else {
     if (hardcore)
-      AppendSteps(chain, ReverseHardcoreChain(table));
+      AppendSteps(chain, ReverseHardcoreChain(rules.letters));
     else
       AppendSteps(chain, kReverseStandardChain);
     Steps lone;
@@ -324,145 +323,76 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   return plan;
 }
 
-// Runs every step of the translation one by one, the Custom pairs read
-// straight from the stored strings, in the reference rules' order.
-void RunUncompiled(Direction direction, bool hardcore, const RuleKey& rules, std::string_view text,
-                   std::string& out) {
-  out.assign(text);
-  std::string spare;
+// Calls visit(find, replacement) for every step of the translation, in the
+// reference rules' order.
+template <typename Visit>
+void ForEachStep(Direction direction, bool hardcore, const RuleSet& rules, Visit visit) {
   reference::ForEachStep(
-      direction == Direction::kL33tToEnglish, hardcore, rules.table,
-      [&](auto pair) { ForEachCustomPair(rules.search, rules.replace, pair); },
-      [&](std::string_view find, std::string_view replacement) {
-        ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
-      });
+      direction == Direction::kL33tToEnglish, hardcore, rules.letters,
+      [&](auto pair) {
+        for (const auto& [search, replacement] : rules.custom) pair(search, replacement);
+      },
+      visit);
 }
 
 // The byte-steps of running `text` through the translation one by one (see
-// kFirstCallWork), or more than kFirstCallWork once that is certain.
-std::size_t UncompiledWork(const RuleKey& rules, std::string_view text) {
-  const std::size_t perStep = text.size() + detail::kStepBytes;
-  if (perStep > detail::kFirstCallWork) return perStep;
+// kFirstCallWork).
+std::size_t UncompiledWork(const RuleSet& rules, std::string_view text) {
   // The built-in steps of either direction and mode, at most (the Hardcore
   // chains have 64).
   constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
-  const std::size_t pairs =
-      ForEachCustomPair(rules.search, rules.replace, [](std::string_view, std::string_view) {});
-  return (kChainSteps + pairs) * perStep;
+  return (kChainSteps + rules.custom.size()) * (text.size() + detail::kStepBytes);
 }
 
-std::atomic<bool> uncompiledFirstCalls{true};
-
-// One compiled plan per direction, for the mode and strings it was built from:
-// what is kept between calls stays within two plans' budgets. The strings of
-// rules not compiled yet are kept too, so that they are compiled when they
-// come again.
-struct CacheSlot {
-  bool hardcore = false;
-  std::shared_ptr<const RuleKey> key;
-  std::shared_ptr<detail::Plan> plan;
-};
-
-thread_local std::array<CacheSlot, 2> cache;
-
-CacheSlot& SlotFor(Direction direction) {
-  return cache[direction == Direction::kL33tToEnglish ? 1 : 0];
+std::size_t RuleBytes(const RuleSet& rules) {
+  std::size_t bytes = HeapBytes(rules.custom);
+  for (const std::string& letter : rules.letters) bytes += HeapBytes(letter);
+  return bytes;
 }
 
 }  // namespace
 
-Translator::Translator(Direction direction, bool hardcore, const Settings& settings)
-    : direction_(direction), hardcore_(hardcore) {
-  RuleKey key;
-  key.search = settings.Read(kApp, kSectionChange, kKeySearch);
-  key.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
-  if (hardcore) key.table = ReadLetterTable(settings);
-  CacheSlot& slot = SlotFor(direction);
-  if (slot.key && slot.hardcore == hardcore && *slot.key == key) {
-    rules_ = slot.key;
-    CompiledPlan();  // the rules came again
-    return;
-  }
-  slot.plan.reset();  // free the old plan before the next one is built
-  slot.hardcore = hardcore;
-  slot.key = std::make_shared<const RuleKey>(std::move(key));
-  rules_ = slot.key;
+Translator::Translator(Direction direction, bool hardcore, RuleSet rules, TranslatorOptions options)
+    : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), options_(options) {
+  if (options_.maxPlans == 0) options_.maxPlans = std::max(1u, std::thread::hardware_concurrency());
+  // Every step's engine cuts after a byte that no find string holds; so do
+  // the plans compiled from these steps.
+  split_.fill(true);
+  ForEachStep(direction_, hardcore_, rules_, [&](std::string_view find, std::string_view) {
+    for (unsigned char c : find) split_[c] = false;
+  });
 }
 
 Translator::~Translator() = default;
 
-detail::Plan& Translator::CompiledPlan() const {
-  if (plan_) return *plan_;
-  CacheSlot& slot = SlotFor(direction_);
-  const bool cached = slot.key && slot.hardcore == hardcore_ && *slot.key == *rules_;
-  if (cached && slot.plan) {
-    plan_ = slot.plan;
-    return *plan_;
-  }
-  slot.plan.reset();
-  slot.plan =
-      Compile(direction_, hardcore_, CustomPairs(rules_->search, rules_->replace), rules_->table);
-  slot.hardcore = hardcore_;
-  slot.key = rules_;
-  plan_ = slot.plan;
-  return *plan_;
+bool Translator::RunUncompiledFirst(std::string_view text, std::string& out) const {
+  if (!options_.uncompiledFirstCall || compiled_.load(std::memory_order_acquire) ||
+      ranUncompiled_.load(std::memory_order_relaxed) ||
+      UncompiledWork(rules_, text) > detail::kFirstCallWork)
+    return false;
+  // Threads that start together may each run uncompiled: same bytes.
+  ranUncompiled_.store(true, std::memory_order_relaxed);
+  out.assign(text);
+  std::string spare;
+  ForEachStep(direction_, hardcore_, rules_,
+              [&](std::string_view find, std::string_view replacement) {
+                ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
+              });
+  return true;
 }
 
-void Translator::Translate(std::string_view text, std::string& out) {
-  if (!plan_ && !ranUncompiled_ && uncompiledFirstCalls.load(std::memory_order_relaxed) &&
-      UncompiledWork(*rules_, text) <= detail::kFirstCallWork) {
-    RunUncompiled(direction_, hardcore_, *rules_, text, out);
-    ranUncompiled_ = true;
-    return;
-  }
-  CompiledPlan().Run(text, out);
-}
-
-void Translator::ForgetCompiledRules() { cache = {}; }
-
-void Translator::AllowUncompiledFirstCalls(bool allow) { uncompiledFirstCalls = allow; }
-
-std::string Translator::Describe() const {
-  return !plan_ && ranUncompiled_ ? "uncompiled" : CompiledPlan().Describe();
-}
-
-std::size_t Translator::RetainedBytes() const {
-  // The plan, and the strings it is keyed by while it is cached.
-  std::size_t bytes = CompiledPlan().RetainedBytes();
-  for (const CacheSlot& slot : cache) {
-    if (slot.plan != plan_) continue;
-    bytes += HeapBytes(slot.key->search) + HeapBytes(slot.key->replace);
-    for (const std::string& letter : slot.key->table) bytes += HeapBytes(letter);
-  }
-  return bytes;
-}
-
-bool Translator::IsSplitByte(unsigned char byte) const { return CompiledPlan().IsSplitByte(byte); }
-
-std::size_t Translator::SplitPoint(std::string_view text) const {
-  const detail::Plan& plan = CompiledPlan();
-  for (std::size_t i = text.size(); i > 0; --i) {
-    if (plan.IsSplitByte(static_cast<unsigned char>(text[i - 1]))) return i;
-  }
-  return 0;
-}
-
-SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet rules,
-                                   std::size_t maxPlans)
-    : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), maxPlans_(maxPlans) {
-  if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
-  auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
-  for (int b = 0; b < 256; ++b) split_[b] = plan->IsSplitByte(static_cast<unsigned char>(b));
-  shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
-  idle_.push_back({std::move(plan), {}});
-  plans_ = 1;
-}
-
-SharedTranslator::~SharedTranslator() = default;
-
-std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
+std::unique_ptr<detail::Plan> Translator::Take() const {
   std::unique_lock lock(mutex_);
-  idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < maxPlans_; });
+  if (!shared_) {
+    // The first copy, compiled under the lock: every later one shares its
+    // parts, so no thread could go on without it.
+    auto plan = Compile(direction_, hardcore_, rules_);
+    shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
+    plans_ = 1;
+    compiled_.store(true, std::memory_order_release);
+    return plan;
+  }
+  idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < options_.maxPlans; });
   if (!idle_.empty()) {
     // The plan this thread ran last, if it is idle: its tables are likely
     // still in this processor's cache.
@@ -479,7 +409,7 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   try {
     // The same rules compile to the same phases: the new copy takes the
     // first one's machines as it is compiled, and shares its automata.
-    auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters, shared_.get());
+    auto plan = Compile(direction_, hardcore_, rules_, shared_.get());
     plan->Share(*shared_);
     return plan;
   } catch (...) {
@@ -489,7 +419,7 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
 }
 
 // Returns a plan to the pool; nullptr gives up a plan that is no more.
-void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
+void Translator::Give(std::unique_ptr<detail::Plan> plan) const {
   {
     std::lock_guard lock(mutex_);
     if (plan)
@@ -500,7 +430,8 @@ void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
   idleChanged_.notify_one();
 }
 
-void SharedTranslator::Translate(std::string_view text, std::string& out) const {
+void Translator::Translate(std::string_view text, std::string& out) const {
+  if (RunUncompiledFirst(text, out)) return;
   std::unique_ptr<detail::Plan> plan = Take();
   try {
     plan->Run(text, out);
@@ -511,29 +442,81 @@ void SharedTranslator::Translate(std::string_view text, std::string& out) const 
   Give(std::move(plan));
 }
 
-std::size_t SharedTranslator::SplitPoint(std::string_view text) const {
+std::size_t Translator::SplitPoint(std::string_view text) const {
   for (std::size_t i = text.size(); i > 0; --i)
     if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
   return 0;
 }
 
-SharedTranslator::Lease::Lease(const SharedTranslator& translator)
-    : translator_(translator), plan_(translator.Take()) {}
+std::size_t Translator::PlanCount() const {
+  std::lock_guard lock(mutex_);
+  return plans_;
+}
 
-SharedTranslator::Lease::~Lease() { translator_.Give(std::move(plan_)); }
+std::string Translator::Describe() const {
+  if (ranUncompiled_.load() && !compiled_.load()) return "uncompiled";
+  std::unique_ptr<detail::Plan> plan = Take();  // the one this thread ran last
+  std::string text = plan->Describe();
+  Give(std::move(plan));
+  return text;
+}
 
-void SharedTranslator::Lease::Translate(std::string_view text, std::string& out) {
+std::size_t Translator::RetainedBytes() const {
+  std::unique_ptr<detail::Plan> plan = Take();
+  const std::size_t bytes = plan->RetainedBytes() + RuleBytes(rules_);
+  Give(std::move(plan));
+  return bytes;
+}
+
+Translator::Lease::Lease(const Translator& translator) : translator_(translator) {}
+
+Translator::Lease::~Lease() {
+  if (plan_) translator_.Give(std::move(plan_));
+}
+
+void Translator::Lease::Translate(std::string_view text, std::string& out) {
+  if (!plan_) {
+    if (std::exchange(first_, false) && translator_.RunUncompiledFirst(text, out)) return;
+    plan_ = translator_.Take();
+  }
   try {
     plan_->Run(text, out);
   } catch (...) {
-    plan_.reset();  // given up by the destructor
+    plan_.reset();
+    translator_.Give(nullptr);
     throw;
   }
 }
 
-std::size_t SharedTranslator::PlanCount() const {
+TranslatorCache::TranslatorCache(TranslatorOptions options) : options_(options) {}
+TranslatorCache::~TranslatorCache() = default;
+
+std::shared_ptr<const Translator> TranslatorCache::For(Direction direction, bool hardcore,
+                                                       const Settings& settings) {
+  RuleKey key;
+  key.search = settings.Read(kApp, kSectionChange, kKeySearch);
+  key.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
+  if (hardcore) key.table = ReadLetterTable(settings);
   std::lock_guard lock(mutex_);
-  return plans_;
+  Slot& slot = slots_[direction == Direction::kL33tToEnglish ? 1 : 0];
+  if (slot.translator && slot.hardcore == hardcore && *slot.key == key) return slot.translator;
+  slot.translator.reset();  // free the old rules before the new ones are read
+  RuleSet rules{CustomPairs(key.search, key.replace), key.table};
+  slot.hardcore = hardcore;
+  slot.key = std::make_unique<const RuleKey>(std::move(key));
+  slot.translator =
+      std::make_shared<const Translator>(direction, hardcore, std::move(rules), options_);
+  return slot.translator;
+}
+
+void TranslatorCache::Clear() {
+  std::lock_guard lock(mutex_);
+  slots_ = {};
+}
+
+TranslatorCache& TranslatorCache::Process() {
+  static TranslatorCache cache;
+  return cache;
 }
 
 }  // namespace glossmith

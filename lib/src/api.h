@@ -18,7 +18,7 @@ struct gls_rules {
 };
 
 struct gls_translator {
-  glossmith::SharedTranslator engine;
+  glossmith::Translator engine;
 };
 
 struct gls_stream {
