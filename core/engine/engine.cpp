@@ -263,49 +263,34 @@ class Plan {
   std::string scratch_;
 };
 
-// The strings a translation depends on, exactly as read in one call.
-struct RuleKey {
-  std::string search;
-  std::string replace;
-  LetterTable table;  // read only in Hardcore mode; empty otherwise
-  bool operator==(const RuleKey&) const = default;
-};
-
 }  // namespace detail
 
 namespace {
-
-using detail::RuleKey;
 
 template <typename Chain>
 void AppendSteps(Steps& steps, const Chain& chain) {
   for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
 }
 
-std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const RuleSet& rules,
-                                      const detail::SharedParts* from = nullptr) {
+// The phases for `custom`, the Custom list's steps in the direction's order,
+// and the chain of `letters` (in Hardcore mode) or the standard one.
+std::unique_ptr<detail::Plan> CompilePlan(Direction direction, bool hardcore, const Steps& custom,
+                                          const LetterTable& letters,
+                                          const detail::SharedParts* from) {
   auto plan = std::make_unique<detail::Plan>(from);
-  Steps custom;
-  for (const auto& [search, replacement] : rules.custom) {
-    if (direction == Direction::kEnglishToL33t)
-      custom.emplace_back(search, replacement);
-    else if (!replacement.empty())  // an empty find string changes nothing
-      custom.emplace_back(replacement, search);
-  }
   const bool fused = custom.size() <= Translator::kFusedPairs;
-
   Steps chain;
   if (direction == Direction::kEnglishToL33t) {
     if (fused) chain = custom;
     if (hardcore)
-      AppendSteps(chain, HardcoreChain(rules.letters));
+      AppendSteps(chain, HardcoreChain(letters));
     else
       AppendSteps(chain, kStandardChain);
     if (!fused) plan->AddList(custom);
     plan->AddMachine(chain);
   } else {
     if (hardcore)
-      AppendSteps(chain, ReverseHardcoreChain(rules.letters));
+      AppendSteps(chain, ReverseHardcoreChain(letters));
     else
       AppendSteps(chain, kReverseStandardChain);
     Steps lone;
@@ -323,61 +308,95 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   return plan;
 }
 
-// Calls visit(find, replacement) for every step of the translation, in the
-// reference rules' order.
-template <typename Visit>
-void ForEachStep(Direction direction, bool hardcore, const RuleSet& rules, Visit visit) {
-  reference::ForEachStep(
-      direction == Direction::kL33tToEnglish, hardcore, rules.letters,
-      [&](auto pair) {
-        for (const auto& [search, replacement] : rules.custom) pair(search, replacement);
-      },
-      visit);
-}
-
-// The byte-steps of running `text` through the translation one by one (see
-// kFirstCallWork).
-std::size_t UncompiledWork(const RuleSet& rules, std::string_view text) {
-  // The built-in steps of either direction and mode, at most (the Hardcore
-  // chains have 64).
-  constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
-  return (kChainSteps + rules.custom.size()) * (text.size() + detail::kStepBytes);
-}
-
-std::size_t RuleBytes(const RuleSet& rules) {
-  std::size_t bytes = HeapBytes(rules.custom);
-  for (const std::string& letter : rules.letters) bytes += HeapBytes(letter);
-  return bytes;
-}
-
 }  // namespace
 
 Translator::Translator(Direction direction, bool hardcore, RuleSet rules, TranslatorOptions options)
     : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), options_(options) {
-  if (options_.maxPlans == 0) options_.maxPlans = std::max(1u, std::thread::hardware_concurrency());
-  // Every step's engine cuts after a byte that no find string holds; so do
-  // the plans compiled from these steps.
-  split_.fill(true);
-  ForEachStep(direction_, hardcore_, rules_, [&](std::string_view find, std::string_view) {
-    for (unsigned char c : find) split_[c] = false;
-  });
+  std::call_once(parsed_, [] {});  // given parsed
 }
+
+Translator::Translator(Direction direction, bool hardcore, StoredRules rules,
+                       TranslatorOptions options)
+    : direction_(direction),
+      hardcore_(hardcore),
+      stored_(std::make_unique<const StoredRules>(std::move(rules))),
+      options_(options) {}
 
 Translator::~Translator() = default;
 
+const RuleSet& Translator::rules() const {
+  std::call_once(parsed_, [&] {
+    rules_.custom = CustomPairs(stored_->search, stored_->replace);
+    rules_.letters = stored_->letters;
+  });
+  return rules_;
+}
+
+const LetterTable& Translator::letters() const {
+  return stored_ ? stored_->letters : rules_.letters;
+}
+
+template <typename Pair>
+void Translator::ForEachCustom(Pair pair) const {
+  if (stored_) {
+    ForEachCustomPair(stored_->search, stored_->replace, pair);
+    return;
+  }
+  for (const auto& [search, replacement] : rules_.custom) pair(search, replacement);
+}
+
+template <typename Visit>
+void Translator::ForEachStep(Visit visit) const {
+  reference::ForEachStep(
+      direction_ == Direction::kL33tToEnglish, hardcore_, letters(),
+      [&](auto pair) { ForEachCustom(pair); }, visit);
+}
+
+const std::array<bool, 256>& Translator::SplitBytes() const {
+  // Every engine of a plan cuts after a byte that no find string holds, so
+  // the plan does too: no need to compile to know them.
+  std::call_once(splitFound_, [&] {
+    split_.fill(true);
+    ForEachStep([&](std::string_view find, std::string_view) {
+      for (unsigned char c : find) split_[c] = false;
+    });
+    splitKnown_.store(true, std::memory_order_release);
+  });
+  return split_;
+}
+
+std::unique_ptr<detail::Plan> Translator::Compile(const detail::SharedParts* from) const {
+  Steps custom;
+  ForEachCustom([&](std::string_view search, std::string_view replacement) {
+    if (direction_ == Direction::kEnglishToL33t)
+      custom.emplace_back(search, replacement);
+    else if (!replacement.empty())  // an empty find string changes nothing
+      custom.emplace_back(replacement, search);
+  });
+  return CompilePlan(direction_, hardcore_, custom, letters(), from);
+}
+
 bool Translator::RunUncompiledFirst(std::string_view text, std::string& out) const {
   if (!options_.uncompiledFirstCall || compiled_.load(std::memory_order_acquire) ||
-      ranUncompiled_.load(std::memory_order_relaxed) ||
-      UncompiledWork(rules_, text) > detail::kFirstCallWork)
+      ranUncompiled_.load(std::memory_order_relaxed))
     return false;
+  // The byte-steps of running the text through every step (see
+  // kFirstCallWork); the built-in chains have 64 steps at most.
+  constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
+  const std::size_t perStep = text.size() + detail::kStepBytes;
+  if (perStep > detail::kFirstCallWork) return false;
+  std::size_t pairs = rules_.custom.size();
+  if (stored_)
+    pairs = ForEachCustomPair(stored_->search, stored_->replace,
+                              [](std::string_view, std::string_view) {});
+  if ((kChainSteps + pairs) * perStep > detail::kFirstCallWork) return false;
   // Threads that start together may each run uncompiled: same bytes.
   ranUncompiled_.store(true, std::memory_order_relaxed);
   out.assign(text);
   std::string spare;
-  ForEachStep(direction_, hardcore_, rules_,
-              [&](std::string_view find, std::string_view replacement) {
-                ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
-              });
+  ForEachStep([&](std::string_view find, std::string_view replacement) {
+    ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
+  });
   return true;
 }
 
@@ -386,12 +405,14 @@ std::unique_ptr<detail::Plan> Translator::Take() const {
   if (!shared_) {
     // The first copy, compiled under the lock: every later one shares its
     // parts, so no thread could go on without it.
-    auto plan = Compile(direction_, hardcore_, rules_);
+    auto plan = Compile(nullptr);
     shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
     plans_ = 1;
     compiled_.store(true, std::memory_order_release);
     return plan;
   }
+  // Asked only now: a translator run by one thread never needs it.
+  if (options_.maxPlans == 0) options_.maxPlans = std::max(1u, std::thread::hardware_concurrency());
   idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < options_.maxPlans; });
   if (!idle_.empty()) {
     // The plan this thread ran last, if it is idle: its tables are likely
@@ -409,7 +430,7 @@ std::unique_ptr<detail::Plan> Translator::Take() const {
   try {
     // The same rules compile to the same phases: the new copy takes the
     // first one's machines as it is compiled, and shares its automata.
-    auto plan = Compile(direction_, hardcore_, rules_, shared_.get());
+    auto plan = Compile(shared_.get());
     plan->Share(*shared_);
     return plan;
   } catch (...) {
@@ -443,8 +464,9 @@ void Translator::Translate(std::string_view text, std::string& out) const {
 }
 
 std::size_t Translator::SplitPoint(std::string_view text) const {
+  const std::array<bool, 256>& split = SplitBytes();
   for (std::size_t i = text.size(); i > 0; --i)
-    if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
+    if (split[static_cast<unsigned char>(text[i - 1])]) return i;
   return 0;
 }
 
@@ -463,7 +485,14 @@ std::string Translator::Describe() const {
 
 std::size_t Translator::RetainedBytes() const {
   std::unique_ptr<detail::Plan> plan = Take();
-  const std::size_t bytes = plan->RetainedBytes() + RuleBytes(rules_);
+  // The rules as given (a parsed copy of stored ones, which only rules()
+  // makes, is not counted).
+  std::size_t bytes = plan->RetainedBytes();
+  if (stored_)
+    bytes += HeapBytes(stored_->search) + HeapBytes(stored_->replace);
+  else
+    bytes += HeapBytes(rules_.custom);
+  for (const std::string& letter : letters()) bytes += HeapBytes(letter);
   Give(std::move(plan));
   return bytes;
 }
@@ -493,17 +522,13 @@ TranslatorCache::~TranslatorCache() = default;
 
 std::shared_ptr<const Translator> TranslatorCache::For(Direction direction, bool hardcore,
                                                        const Settings& settings) {
-  RuleKey key;
-  key.search = settings.Read(kApp, kSectionChange, kKeySearch);
-  key.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
-  if (hardcore) key.table = ReadLetterTable(settings);
+  StoredRules rules = ReadStoredRules(settings, hardcore);
   std::lock_guard lock(mutex_);
   Slot& slot = slots_[direction == Direction::kL33tToEnglish ? 1 : 0];
-  if (slot.translator && slot.hardcore == hardcore && *slot.key == key) return slot.translator;
+  if (slot.translator && slot.hardcore == hardcore && *slot.translator->stored_ == rules)
+    return slot.translator;
   slot.translator.reset();  // free the old rules before the new ones are read
-  RuleSet rules{CustomPairs(key.search, key.replace), key.table};
   slot.hardcore = hardcore;
-  slot.key = std::make_unique<const RuleKey>(std::move(key));
   slot.translator =
       std::make_shared<const Translator>(direction, hardcore, std::move(rules), options_);
   return slot.translator;

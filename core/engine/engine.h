@@ -1,8 +1,9 @@
 #pragma once
 
-// The translation engine that the window and the CLI use.
+// The translation engine that the window, glossmith-cli, the library and
+// its Python module use.
 //
-// Words, as the engine's code uses them:
+// Words, as the code of the whole tree uses them:
 // - step: one literal replace (find, replacement) applied to the whole text
 //   (core/rules/literal_replace.h); a translation is a list of steps.
 // - phase: a stretch of consecutive steps run by one engine over the whole
@@ -24,6 +25,17 @@
 // - entry: one cell of a table: for a state and a byte (class), the next
 //   state's row and, in a machine, the output.
 // - row: where a state's entries begin in its table.
+// - rule set: the Custom pairs and the 26 letters a Translator is made from
+//   (RuleSet, parsed; StoredRules, as a settings file holds them).
+// - plan: one compiled copy of a translation's phases. A Translator keeps
+//   its plans in a pool; a lease holds one for a run of translations.
+// - piece: what a front end hands the Translator at a time, cut right after
+//   a split byte so that the pieces' translations join to the whole: the
+//   window's pieces of a pane (ui/main/panelink.h), glossmith-cli's pieces
+//   of its input, the library's pieces for a sink. The engine cuts a piece
+//   further into chunks.
+// - split unit: in the window, a text unit that is an ASCII split byte
+//   other than CR, after which a piece of a pane may end.
 //
 // Semantics: exactly those of glossmith::reference (core/rules/reference.h):
 // the Custom steps and the chains are ordered lists of steps, each applied to
@@ -31,9 +43,9 @@
 // every text, rule set and mode; only the work differs.
 //
 // How:
-// - A Translator is made from a RuleSet (the Custom pairs and the 26 letters)
-//   and lays out the steps of the whole translation in order; callers that
-//   read the rules from a Settings at every call go through a
+// - A Translator is made from a rule set (the Custom pairs and the 26
+//   letters) and lays out the steps of the whole translation in order;
+//   callers that read the rules from a Settings at every call go through a
 //   TranslatorCache.
 // - Consecutive steps are composed into one streaming machine
 //   (detail::ChainMachine) that reads the text once, whatever the number of
@@ -123,7 +135,6 @@ namespace glossmith {
 namespace detail {
 class Plan;
 struct SharedParts;
-struct RuleKey;
 }  // namespace detail
 
 enum class Direction { kEnglishToL33t, kL33tToEnglish };
@@ -153,7 +164,7 @@ struct TranslatorOptions {
 // Nothing is compiled before the first need: a first translation whose steps
 // would cost less run one by one than compiled (kFirstCallWork) runs them so,
 // straight from the rules, and the rules are compiled at the next one. The
-// split bytes are known from the rules alone, without compiling.
+// split bytes are found from the rules alone, without compiling.
 class Translator {
  public:
   // Custom lists up to this many pairs are composed into the chain's machine;
@@ -162,6 +173,10 @@ class Translator {
   static constexpr std::size_t kFusedPairs = 16;
 
   Translator(Direction direction, bool hardcore, RuleSet rules, TranslatorOptions options = {});
+  // The same from the rules as stored: a first translation reads the Custom
+  // pairs in place, and they are parsed only when the rules are compiled or
+  // rules() is asked for.
+  Translator(Direction direction, bool hardcore, StoredRules rules, TranslatorOptions options = {});
   ~Translator();
 
   Translator(const Translator&) = delete;
@@ -173,7 +188,9 @@ class Translator {
   void Translate(std::string_view text, std::string& out) const;
 
   // True for a split byte of the whole translation.
-  bool IsSplitByte(unsigned char byte) const { return split_[byte]; }
+  bool IsSplitByte(unsigned char byte) const {
+    return (splitKnown_.load(std::memory_order_acquire) ? split_ : SplitBytes())[byte];
+  }
 
   // The length of the longest prefix of `text` that ends right after a split
   // byte (0 if there is none). Translating that prefix and the rest
@@ -182,7 +199,7 @@ class Translator {
 
   Direction direction() const { return direction_; }
   bool hardcore() const { return hardcore_; }
-  const RuleSet& rules() const { return rules_; }
+  const RuleSet& rules() const;
 
   // The number of compiled copies made so far (for tests).
   std::size_t PlanCount() const;
@@ -212,16 +229,34 @@ class Translator {
   };
 
  private:
+  friend class TranslatorCache;  // compares stored rules
+
+  // Calls pair(search, replacement) for each Custom pair, in list order.
+  template <typename Pair>
+  void ForEachCustom(Pair pair) const;
+  // Calls visit(find, replacement) for every step, in the reference's order.
+  template <typename Visit>
+  void ForEachStep(Visit visit) const;
+  const LetterTable& letters() const;
+  // Found from the rules at the first need (a long list's find strings take
+  // a while to read, which a first translation need not wait for).
+  const std::array<bool, 256>& SplitBytes() const;
   // Runs the first translation uncompiled when that pays; false if it did not.
   bool RunUncompiledFirst(std::string_view text, std::string& out) const;
+  std::unique_ptr<detail::Plan> Compile(const detail::SharedParts* from) const;
   std::unique_ptr<detail::Plan> Take() const;
   void Give(std::unique_ptr<detail::Plan> plan) const;
 
   Direction direction_;
   bool hardcore_;
-  RuleSet rules_;
-  TranslatorOptions options_;
-  std::array<bool, 256> split_{};
+  // The rules as given: parsed, or as stored (then parsed into rules_ once).
+  mutable RuleSet rules_;
+  std::unique_ptr<const StoredRules> stored_;
+  mutable std::once_flag parsed_;
+  mutable TranslatorOptions options_;  // maxPlans 0 is resolved at the first need
+  mutable std::once_flag splitFound_;
+  mutable std::atomic<bool> splitKnown_{false};
+  mutable std::array<bool, 256> split_{};
   mutable std::atomic<bool> compiled_{false};
   mutable std::atomic<bool> ranUncompiled_{false};
   mutable std::mutex mutex_;
@@ -263,8 +298,7 @@ class TranslatorCache {
  private:
   struct Slot {
     bool hardcore = false;
-    std::unique_ptr<const detail::RuleKey> key;
-    std::shared_ptr<const Translator> translator;
+    std::shared_ptr<const Translator> translator;  // its StoredRules are the key
   };
   TranslatorOptions options_;
   std::mutex mutex_;

@@ -460,6 +460,42 @@ TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
   }
 }
 
+// A Translator made from the rules as stored reads its pairs in place; one
+// made from them parsed must be the same translation, split bytes included.
+TEST(TranslatorTest, StoredAndParsedRulesAgree) {
+  const struct {
+    const char* search;
+    const char* replace;
+  } kLists[] = {
+      {"", ""},
+      {"dude\r\n\r\nb\r\n", "d00d\r\n8\r\n6\r\n"},  // ends at the empty search
+      {"cat\r\ndog\r\nfox\r\n", "k4t\r\n"},         // "dog" to nothing
+      {"a\rb\r\n\n\r\n~", "x\ny\r\nZ\r\n"},         // CR and LF inside entries
+  };
+  const std::string text = "the dude said a cat\rb and a dog hi\nZ k4t 4 ~ x\ny ph0x";
+  for (const auto& list : kLists) {
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    WriteStoredList(store, list.search, list.replace);
+    for (const Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
+      for (const bool hardcore : {false, true}) {
+        const std::string label = std::string(list.search) + (hardcore ? " Hardcore" : "") +
+                                  (direction == Direction::kEnglishToL33t ? " to L33T" : " back");
+        const Translator stored(direction, hardcore, ReadStoredRules(store, hardcore));
+        const Translator parsed(direction, hardcore, ReadRuleSet(store, hardcore));
+        EXPECT_EQ(stored.rules(), parsed.rules()) << label;
+        for (int b = 0; b < 256; ++b)
+          EXPECT_EQ(stored.IsSplitByte(b), parsed.IsSplitByte(b)) << label << ", byte " << b;
+        std::string fromStored, fromParsed;
+        for (int call = 0; call < 2; ++call) {  // uncompiled, then compiled
+          stored.Translate(text, fromStored);
+          parsed.Translate(text, fromParsed);
+          EXPECT_EQ(fromStored, fromParsed) << label << ", call " << call;
+        }
+      }
+  }
+}
+
 // A find string longer than kMaxComposedFind runs on its own between the
 // composed machines; one byte shorter, it is composed. Either way the result
 // is the plain steps'.
