@@ -6,12 +6,16 @@ namespace glossmith {
 
 void EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings,
                    std::string& out) {
-  Translator(Direction::kEnglishToL33t, hardcore, settings).Translate(text, out);
+  TranslatorCache::Process()
+      .For(Direction::kEnglishToL33t, hardcore, settings)
+      ->Translate(text, out);
 }
 
 void L33tToEnglish(std::string_view text, bool hardcore, const Settings& settings,
                    std::string& out) {
-  Translator(Direction::kL33tToEnglish, hardcore, settings).Translate(text, out);
+  TranslatorCache::Process()
+      .For(Direction::kL33tToEnglish, hardcore, settings)
+      ->Translate(text, out);
 }
 
 std::string EnglishToL33t(std::string_view text, bool hardcore, const Settings& settings) {

@@ -131,14 +131,13 @@ std::string Layout(FuzzedDataProvider& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   MemorySettings store;
-  Translator::ForgetCompiledRules();
   // Now and then the text is repeated, line after line, to some 36 KB: long
   // texts run in interleaved lanes, short ones do not. Now and then it is a
   // layout. Mostly the rules are compiled at the first call; now and then a
   // short text's first call runs its steps uncompiled.
   const int shape = in.ConsumeIntegralInRange(0, 15);
   const bool repeat = shape == 0, layout = shape == 1 || shape == 2;
-  Translator::AllowUncompiledFirstCalls(shape == 3);
+  const TranslatorOptions options{.uncompiledFirstCall = shape == 3};
   FillTable(in, store);
   FillCustomList(in, store);
   std::string text = layout ? Layout(in) : in.ConsumeRemainingBytesAsString();
@@ -148,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   for (const testing_support::EngineRun& run :
-       testing_support::RunEngineAndReference(text, store, text.size() / 2)) {
+       testing_support::RunEngineAndReference(text, store, text.size() / 2, options)) {
     if (run.whole != run.expected) Mismatch("engine differs", run, text, run.whole);
     if (run.joined != run.expected) Mismatch("pieces differ", run, text, run.joined);
     // The alignment, piece for piece: of the whole, and of the pieces joined.

@@ -53,6 +53,7 @@
 #include "bench/support/english.h"
 #include "core/engine/engine.h"
 #include "core/rules/hardcore_table.h"
+#include "core/rules/rule_set.h"
 #include "store/inisettings.h"
 
 extern char** environ;
@@ -116,15 +117,17 @@ class Workspace {
 
     english_ = Prose();
     for (const bool hardcore : {false, true}) {
-      Translator(Direction::kEnglishToL33t, hardcore, rules_).Translate(english_, l33t_[hardcore]);
-      Translator(Direction::kL33tToEnglish, hardcore, rules_)
+      Translator(Direction::kEnglishToL33t, hardcore, ReadRuleSet(rules_, hardcore))
+          .Translate(english_, l33t_[hardcore]);
+      Translator(Direction::kL33tToEnglish, hardcore, ReadRuleSet(rules_, hardcore))
           .Translate(l33t_[hardcore], back_[hardcore]);
       Save(input(true, hardcore), l33t_[hardcore]);
     }
     Save(input(false, false), english_);
     // The first 10 MB, cut after a line feed, where the translation may be cut too.
     shortEnglish_ = english_.substr(0, english_.rfind('\n', kShortBytes) + 1);
-    Translator(Direction::kEnglishToL33t, false, rules_).Translate(shortEnglish_, shortL33t_);
+    Translator(Direction::kEnglishToL33t, false, ReadRuleSet(rules_, false))
+        .Translate(shortEnglish_, shortL33t_);
     Save(shortInput(), shortEnglish_);
   }
   ~Workspace() { fs::remove_all(dir_); }

@@ -11,8 +11,9 @@
 //   scale/...        English to L33T from 1 KB to 100 MB;
 //   adversarial/...  rule sets built to make the engine's strategies
 //                    expensive (adversarial.h), warm and cold.
-// Engine figures go through Translator, as the window and the CLI do, and
-// name the plan it ran (Translator::Describe). Every figure's output is
+// Engine figures go through the process's TranslatorCache, as the window
+// and translate.h do (rules read from the settings at every call), and name
+// the plan it ran (Translator::Describe). Every figure's output is
 // compared with the reference's. At the end one table lists each figure with
 // its ratio to the reference and its bar, and a second one checks the engine's
 // cost guarantee against the reference: time at most twice the reference's
@@ -165,13 +166,12 @@ void TranslationBench(benchmark::State& state, const Case& c, Mode mode, const s
     expected = &Expected(c.direction, c.hardcore, c.rules, c.input);
 
   auto engineCall = [&](std::string& out) {
-    Translator translator(c.direction, c.hardcore, store);
-    translator.Translate(text, out);
+    TranslatorCache::Process().For(c.direction, c.hardcore, store)->Translate(text, out);
   };
   std::string out;
   // Warm runs count their peaks from the heap without compiled rules, so that
   // what the engine keeps is in the figure.
-  Translator::ForgetCompiledRules();
+  TranslatorCache::Process().Clear();
   const std::size_t bare = LiveHeapBytes();
   if (mode == Mode::kWarm || mode == Mode::kReusing) {
     engineCall(out);
@@ -181,7 +181,7 @@ void TranslationBench(benchmark::State& state, const Case& c, Mode mode, const s
   std::size_t peak = 0;
   for (auto _ : state) {
     if (mode != Mode::kReusing) std::string().swap(out);
-    if (mode == Mode::kCold) Translator::ForgetCompiledRules();
+    if (mode == Mode::kCold) TranslatorCache::Process().Clear();
     HeapPeak meter(mode == Mode::kCold || reference ? LiveHeapBytes() : bare + HeapBytesOf(out));
     if (reference)
       out = RunReference(c.direction, text, c.hardcore, store);
@@ -199,12 +199,12 @@ void TranslationBench(benchmark::State& state, const Case& c, Mode mode, const s
   m.peak = std::max(m.peak, peak);
   if (!reference) {
     {
-      Translator translator(c.direction, c.hardcore, store);
-      m.plan = translator.Describe();
-      m.retained = translator.RetainedBytes();
+      const auto translator = TranslatorCache::Process().For(c.direction, c.hardcore, store);
+      m.plan = translator->Describe();
+      m.retained = translator->RetainedBytes();
     }
     const std::size_t before = LiveHeapBytes();
-    Translator::ForgetCompiledRules();
+    TranslatorCache::Process().Clear();
     m.kept = before - LiveHeapBytes();
   }
   state.counters["peak_MB"] = static_cast<double>(peak) / kMB;
@@ -785,7 +785,7 @@ class FigureReporter : public benchmark::ConsoleReporter {
         " peak + 64 MB;\nand the target: engine time <= CPython's (the same steps as a loop of "
         "replace calls)."
         "\nPeak: live heap above the call's start; the engine's includes what it"
-        " keeps between calls (kept: heap freed by\nForgetCompiledRules; says:"
+        " keeps between calls (kept: heap freed by\nTranslatorCache::Clear; says:"
         " Translator::RetainedBytes). MB of 2^20 bytes.\n");
     std::printf("%-52s %10s %10s %10s %10s | %9s %9s %9s %9s %9s | %s\n", "Figure", "engine ms",
                 "ref ms", "bound ms", "CPython ms", "engine MB", "kept MB", "says MB", "ref MB",

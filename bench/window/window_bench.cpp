@@ -30,6 +30,7 @@
 #include "bench/support/english.h"
 #include "core/engine/engine.h"
 #include "core/rules/hardcore_table.h"
+#include "core/rules/rule_set.h"
 #include "core/settings.h"
 #include "core/translate.h"
 #include "ui/common/appearance.h"
@@ -63,7 +64,7 @@ bool PanesAgree(const QPlainTextEdit& english, const QPlainTextEdit& l33t, bool 
 // turned into a space: a text that cannot be cut anywhere (when the rules look
 // for line breaks).
 std::string WithoutSplitBytes(std::string text, bool hardcore, const Settings& settings) {
-  const Translator translator(Direction::kEnglishToL33t, hardcore, settings);
+  const Translator translator(Direction::kEnglishToL33t, hardcore, ReadRuleSet(settings, hardcore));
   for (char& c : text)
     if (translator.IsSplitByte(static_cast<unsigned char>(c))) c = ' ';
   return text;

@@ -20,8 +20,8 @@ namespace glossmith::detail {
 
 using machine::BlockFor;
 using machine::FastRead;
-using machine::Head;
 using machine::Fields;
+using machine::Head;
 using machine::kInline;
 using machine::kLanes;
 using machine::kSlack;

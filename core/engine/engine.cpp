@@ -340,50 +340,34 @@ class Plan {
   std::vector<std::unique_ptr<StretchAligner>> aligners_;
 };
 
-// The strings a translation depends on, exactly as read in one call.
-struct RuleKey {
-  std::string search;
-  std::string replace;
-  LetterTable table;  // read only in Hardcore mode; empty otherwise
-  bool operator==(const RuleKey&) const = default;
-};
-
 }  // namespace detail
 
 namespace {
-
-using detail::RuleKey;
 
 template <typename Chain>
 void AppendSteps(Steps& steps, const Chain& chain) {
   for (const auto& [find, replacement] : chain) steps.emplace_back(find, replacement);
 }
 
-std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const Steps& pairs,
-                                      const LetterTable& table,
-                                      const detail::SharedParts* from = nullptr) {
+// The phases for `custom`, the Custom list's steps in the direction's order,
+// and the chain of `letters` (in Hardcore mode) or the standard one.
+std::unique_ptr<detail::Plan> CompilePlan(Direction direction, bool hardcore, const Steps& custom,
+                                          const LetterTable& letters,
+                                          const detail::SharedParts* from) {
   auto plan = std::make_unique<detail::Plan>(from);
-  Steps custom;
-  for (const auto& [search, replacement] : pairs) {
-    if (direction == Direction::kEnglishToL33t)
-      custom.emplace_back(search, replacement);
-    else if (!replacement.empty())  // an empty find string changes nothing
-      custom.emplace_back(replacement, search);
-  }
   const bool fused = custom.size() <= Translator::kFusedPairs;
-
   Steps chain;
   if (direction == Direction::kEnglishToL33t) {
     if (fused) chain = custom;
     if (hardcore)
-      AppendSteps(chain, HardcoreChain(table));
+      AppendSteps(chain, HardcoreChain(letters));
     else
       AppendSteps(chain, kStandardChain);
     if (!fused) plan->AddList(custom);
     plan->AddMachine(chain);
   } else {
     if (hardcore)
-      AppendSteps(chain, ReverseHardcoreChain(table));
+      AppendSteps(chain, ReverseHardcoreChain(letters));
     else
       AppendSteps(chain, kReverseStandardChain);
     Steps lone;
@@ -401,171 +385,123 @@ std::unique_ptr<detail::Plan> Compile(Direction direction, bool hardcore, const 
   return plan;
 }
 
-// Runs every step of the translation one by one, the Custom pairs read
-// straight from the stored strings, in the reference rules' order.
-void RunUncompiled(Direction direction, bool hardcore, const RuleKey& rules, std::string_view text,
-                   std::string& out) {
-  out.assign(text);
-  std::string spare;
-  reference::ForEachStep(
-      direction == Direction::kL33tToEnglish, hardcore, rules.table,
-      [&](auto pair) { ForEachCustomPair(rules.search, rules.replace, pair); },
-      [&](std::string_view find, std::string_view replacement) {
-        ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
-      });
-}
-
-// The same with the alignment: the reference's own way.
-void RunUncompiledAligned(Direction direction, bool hardcore, const RuleKey& rules,
-                          std::string_view text, std::string& out, Alignment& alignment) {
-  Steps steps;
-  reference::ForEachStep(
-      direction == Direction::kL33tToEnglish, hardcore, rules.table,
-      [&](auto pair) { ForEachCustomPair(rules.search, rules.replace, pair); },
-      [&](std::string_view find, std::string_view replacement) {
-        steps.emplace_back(find, replacement);
-      });
-  AlignedText aligned = RunStepByStepAligned(text, steps);
-  out = std::move(aligned.text);
-  alignment = std::move(aligned.alignment);
-}
-
-// The byte-steps of running `text` through the translation one by one (see
-// kFirstCallWork), or more than kFirstCallWork once that is certain.
-std::size_t UncompiledWork(const RuleKey& rules, std::string_view text) {
-  const std::size_t perStep = text.size() + detail::kStepBytes;
-  if (perStep > detail::kFirstCallWork) return perStep;
-  // The built-in steps of either direction and mode, at most (the Hardcore
-  // chains have 64).
-  constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
-  const std::size_t pairs =
-      ForEachCustomPair(rules.search, rules.replace, [](std::string_view, std::string_view) {});
-  return (kChainSteps + pairs) * perStep;
-}
-
-std::atomic<bool> uncompiledFirstCalls{true};
-
-// One compiled plan per direction, for the mode and strings it was built from:
-// what is kept between calls stays within two plans' budgets. The strings of
-// rules not compiled yet are kept too, so that they are compiled when they
-// come again.
-struct CacheSlot {
-  bool hardcore = false;
-  std::shared_ptr<const RuleKey> key;
-  std::shared_ptr<detail::Plan> plan;
-};
-
-thread_local std::array<CacheSlot, 2> cache;
-
-CacheSlot& SlotFor(Direction direction) {
-  return cache[direction == Direction::kL33tToEnglish ? 1 : 0];
-}
-
 }  // namespace
 
-Translator::Translator(Direction direction, bool hardcore, const Settings& settings)
-    : direction_(direction), hardcore_(hardcore) {
-  RuleKey key;
-  key.search = settings.Read(kApp, kSectionChange, kKeySearch);
-  key.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
-  if (hardcore) key.table = ReadLetterTable(settings);
-  CacheSlot& slot = SlotFor(direction);
-  if (slot.key && slot.hardcore == hardcore && *slot.key == key) {
-    rules_ = slot.key;
-    CompiledPlan();  // the rules came again
-    return;
-  }
-  slot.plan.reset();  // free the old plan before the next one is built
-  slot.hardcore = hardcore;
-  slot.key = std::make_shared<const RuleKey>(std::move(key));
-  rules_ = slot.key;
+Translator::Translator(Direction direction, bool hardcore, RuleSet rules, TranslatorOptions options)
+    : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), options_(options) {
+  std::call_once(parsed_, [] {});  // given parsed
 }
+
+Translator::Translator(Direction direction, bool hardcore, StoredRules rules,
+                       TranslatorOptions options)
+    : direction_(direction),
+      hardcore_(hardcore),
+      stored_(std::make_unique<const StoredRules>(std::move(rules))),
+      options_(options) {}
 
 Translator::~Translator() = default;
 
-detail::Plan& Translator::CompiledPlan() const {
-  if (plan_) return *plan_;
-  CacheSlot& slot = SlotFor(direction_);
-  const bool cached = slot.key && slot.hardcore == hardcore_ && *slot.key == *rules_;
-  if (cached && slot.plan) {
-    plan_ = slot.plan;
-    return *plan_;
-  }
-  slot.plan.reset();
-  slot.plan =
-      Compile(direction_, hardcore_, CustomPairs(rules_->search, rules_->replace), rules_->table);
-  slot.hardcore = hardcore_;
-  slot.key = rules_;
-  plan_ = slot.plan;
-  return *plan_;
+const RuleSet& Translator::rules() const {
+  std::call_once(parsed_, [&] {
+    rules_.custom = CustomPairs(stored_->search, stored_->replace);
+    rules_.letters = stored_->letters;
+  });
+  return rules_;
 }
 
-void Translator::Translate(std::string_view text, std::string& out) {
-  if (!plan_ && !ranUncompiled_ && uncompiledFirstCalls.load(std::memory_order_relaxed) &&
-      UncompiledWork(*rules_, text) <= detail::kFirstCallWork) {
-    RunUncompiled(direction_, hardcore_, *rules_, text, out);
-    ranUncompiled_ = true;
+const LetterTable& Translator::letters() const {
+  return stored_ ? stored_->letters : rules_.letters;
+}
+
+template <typename Pair>
+void Translator::ForEachCustom(Pair pair) const {
+  if (stored_) {
+    ForEachCustomPair(stored_->search, stored_->replace, pair);
     return;
   }
-  CompiledPlan().Run(text, out);
+  for (const auto& [search, replacement] : rules_.custom) pair(search, replacement);
 }
 
-void Translator::TranslateAligned(std::string_view text, std::string& out,
-                                  Alignment& alignment) {
-  if (!plan_ && !ranUncompiled_ && uncompiledFirstCalls.load(std::memory_order_relaxed) &&
-      UncompiledWork(*rules_, text) <= detail::kFirstCallWork) {
-    RunUncompiledAligned(direction_, hardcore_, *rules_, text, out, alignment);
-    ranUncompiled_ = true;
-    return;
+template <typename Visit>
+void Translator::ForEachStep(Visit visit) const {
+  reference::ForEachStep(
+      direction_ == Direction::kL33tToEnglish, hardcore_, letters(),
+      [&](auto pair) { ForEachCustom(pair); }, visit);
+}
+
+const std::array<bool, 256>& Translator::SplitBytes() const {
+  // Every engine of a plan cuts after a byte that no find string holds, so
+  // the plan does too: no need to compile to know them.
+  std::call_once(splitFound_, [&] {
+    split_.fill(true);
+    ForEachStep([&](std::string_view find, std::string_view) {
+      for (unsigned char c : find) split_[c] = false;
+    });
+    splitKnown_.store(true, std::memory_order_release);
+  });
+  return split_;
+}
+
+std::unique_ptr<detail::Plan> Translator::Compile(const detail::SharedParts* from) const {
+  Steps custom;
+  ForEachCustom([&](std::string_view search, std::string_view replacement) {
+    if (direction_ == Direction::kEnglishToL33t)
+      custom.emplace_back(search, replacement);
+    else if (!replacement.empty())  // an empty find string changes nothing
+      custom.emplace_back(replacement, search);
+  });
+  return CompilePlan(direction_, hardcore_, custom, letters(), from);
+}
+
+bool Translator::RunUncompiledFirst(std::string_view text, std::string& out,
+                                    Alignment* alignment) const {
+  if (!options_.uncompiledFirstCall || compiled_.load(std::memory_order_acquire) ||
+      ranUncompiled_.load(std::memory_order_relaxed))
+    return false;
+  // The byte-steps of running the text through every step (see
+  // kFirstCallWork); the built-in chains have 64 steps at most.
+  constexpr std::size_t kChainSteps = kStandardChain.size() + kLoneLetterSteps.size();
+  const std::size_t perStep = text.size() + detail::kStepBytes;
+  if (perStep > detail::kFirstCallWork) return false;
+  std::size_t pairs = rules_.custom.size();
+  if (stored_)
+    pairs = ForEachCustomPair(stored_->search, stored_->replace,
+                              [](std::string_view, std::string_view) {});
+  if ((kChainSteps + pairs) * perStep > detail::kFirstCallWork) return false;
+  // Threads that start together may each run uncompiled: same bytes.
+  ranUncompiled_.store(true, std::memory_order_relaxed);
+  if (alignment) {  // the reference's own way
+    Steps steps;
+    ForEachStep([&](std::string_view find, std::string_view replacement) {
+      steps.emplace_back(find, replacement);
+    });
+    AlignedText aligned = RunStepByStepAligned(text, steps);
+    out = std::move(aligned.text);
+    *alignment = std::move(aligned.alignment);
+    return true;
   }
-  CompiledPlan().RunAligned(text, out, alignment);
+  out.assign(text);
+  std::string spare;
+  ForEachStep([&](std::string_view find, std::string_view replacement) {
+    ReplaceStep(out, spare, find, replacement);  // an empty find string changes nothing
+  });
+  return true;
 }
 
-void Translator::ForgetCompiledRules() { cache = {}; }
-
-void Translator::AllowUncompiledFirstCalls(bool allow) { uncompiledFirstCalls = allow; }
-
-std::string Translator::Describe() const {
-  return !plan_ && ranUncompiled_ ? "uncompiled" : CompiledPlan().Describe();
-}
-
-std::size_t Translator::RetainedBytes() const {
-  // The plan, and the strings it is keyed by while it is cached.
-  std::size_t bytes = CompiledPlan().RetainedBytes();
-  for (const CacheSlot& slot : cache) {
-    if (slot.plan != plan_) continue;
-    bytes += HeapBytes(slot.key->search) + HeapBytes(slot.key->replace);
-    for (const std::string& letter : slot.key->table) bytes += HeapBytes(letter);
-  }
-  return bytes;
-}
-
-bool Translator::IsSplitByte(unsigned char byte) const { return CompiledPlan().IsSplitByte(byte); }
-
-std::size_t Translator::SplitPoint(std::string_view text) const {
-  const detail::Plan& plan = CompiledPlan();
-  for (std::size_t i = text.size(); i > 0; --i) {
-    if (plan.IsSplitByte(static_cast<unsigned char>(text[i - 1]))) return i;
-  }
-  return 0;
-}
-
-SharedTranslator::SharedTranslator(Direction direction, bool hardcore, RuleSet rules,
-                                   std::size_t maxPlans)
-    : direction_(direction), hardcore_(hardcore), rules_(std::move(rules)), maxPlans_(maxPlans) {
-  if (maxPlans_ == 0) maxPlans_ = std::max(1u, std::thread::hardware_concurrency());
-  auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters);
-  for (int b = 0; b < 256; ++b) split_[b] = plan->IsSplitByte(static_cast<unsigned char>(b));
-  shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
-  idle_.push_back({std::move(plan), {}});
-  plans_ = 1;
-}
-
-SharedTranslator::~SharedTranslator() = default;
-
-std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
+std::unique_ptr<detail::Plan> Translator::Take() const {
   std::unique_lock lock(mutex_);
-  idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < maxPlans_; });
+  if (!shared_) {
+    // The first copy, compiled under the lock: every later one shares its
+    // parts, so no thread could go on without it.
+    auto plan = Compile(nullptr);
+    shared_ = std::make_unique<const detail::SharedParts>(plan->Shared());
+    plans_ = 1;
+    compiled_.store(true, std::memory_order_release);
+    return plan;
+  }
+  // Asked only now: a translator run by one thread never needs it.
+  if (options_.maxPlans == 0) options_.maxPlans = std::max(1u, std::thread::hardware_concurrency());
+  idleChanged_.wait(lock, [&] { return !idle_.empty() || plans_ < options_.maxPlans; });
   if (!idle_.empty()) {
     // The plan this thread ran last, if it is idle: its tables are likely
     // still in this processor's cache.
@@ -582,7 +518,7 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
   try {
     // The same rules compile to the same phases: the new copy takes the
     // first one's machines as it is compiled, and shares its automata.
-    auto plan = Compile(direction_, hardcore_, rules_.custom, rules_.letters, shared_.get());
+    auto plan = Compile(shared_.get());
     plan->Share(*shared_);
     return plan;
   } catch (...) {
@@ -592,7 +528,7 @@ std::unique_ptr<detail::Plan> SharedTranslator::Take() const {
 }
 
 // Returns a plan to the pool; nullptr gives up a plan that is no more.
-void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
+void Translator::Give(std::unique_ptr<detail::Plan> plan) const {
   {
     std::lock_guard lock(mutex_);
     if (plan)
@@ -603,7 +539,8 @@ void SharedTranslator::Give(std::unique_ptr<detail::Plan> plan) const {
   idleChanged_.notify_one();
 }
 
-void SharedTranslator::Translate(std::string_view text, std::string& out) const {
+void Translator::Translate(std::string_view text, std::string& out) const {
+  if (RunUncompiledFirst(text, out)) return;
   std::unique_ptr<detail::Plan> plan = Take();
   try {
     plan->Run(text, out);
@@ -614,44 +551,106 @@ void SharedTranslator::Translate(std::string_view text, std::string& out) const 
   Give(std::move(plan));
 }
 
-void SharedTranslator::TranslateAligned(std::string_view text, std::string& out,
-                                        Alignment& alignment) const {
+void Translator::TranslateAligned(std::string_view text, std::string& out,
+                                  Alignment& alignment) const {
   Lease(*this).TranslateAligned(text, out, alignment);
 }
 
-std::size_t SharedTranslator::SplitPoint(std::string_view text) const {
+std::size_t Translator::SplitPoint(std::string_view text) const {
+  const std::array<bool, 256>& split = SplitBytes();
   for (std::size_t i = text.size(); i > 0; --i)
-    if (split_[static_cast<unsigned char>(text[i - 1])]) return i;
+    if (split[static_cast<unsigned char>(text[i - 1])]) return i;
   return 0;
 }
 
-SharedTranslator::Lease::Lease(const SharedTranslator& translator)
-    : translator_(translator), plan_(translator.Take()) {}
+std::size_t Translator::PlanCount() const {
+  std::lock_guard lock(mutex_);
+  return plans_;
+}
 
-SharedTranslator::Lease::~Lease() { translator_.Give(std::move(plan_)); }
+std::string Translator::Describe() const {
+  if (ranUncompiled_.load() && !compiled_.load()) return "uncompiled";
+  std::unique_ptr<detail::Plan> plan = Take();  // the one this thread ran last
+  std::string text = plan->Describe();
+  Give(std::move(plan));
+  return text;
+}
 
-void SharedTranslator::Lease::Translate(std::string_view text, std::string& out) {
+std::size_t Translator::RetainedBytes() const {
+  std::unique_ptr<detail::Plan> plan = Take();
+  // The rules as given (a parsed copy of stored ones, which only rules()
+  // makes, is not counted).
+  std::size_t bytes = plan->RetainedBytes();
+  if (stored_)
+    bytes += HeapBytes(stored_->search) + HeapBytes(stored_->replace);
+  else
+    bytes += HeapBytes(rules_.custom);
+  for (const std::string& letter : letters()) bytes += HeapBytes(letter);
+  Give(std::move(plan));
+  return bytes;
+}
+
+Translator::Lease::Lease(const Translator& translator) : translator_(translator) {}
+
+Translator::Lease::~Lease() {
+  if (plan_) translator_.Give(std::move(plan_));
+}
+
+void Translator::Lease::Translate(std::string_view text, std::string& out) {
+  if (!plan_) {
+    if (std::exchange(first_, false) && translator_.RunUncompiledFirst(text, out)) return;
+    plan_ = translator_.Take();
+  }
   try {
     plan_->Run(text, out);
   } catch (...) {
-    plan_.reset();  // given up by the destructor
+    plan_.reset();
+    translator_.Give(nullptr);
     throw;
   }
 }
 
-void SharedTranslator::Lease::TranslateAligned(std::string_view text, std::string& out,
-                                               Alignment& alignment) {
+void Translator::Lease::TranslateAligned(std::string_view text, std::string& out,
+                                         Alignment& alignment) {
+  if (!plan_) {
+    if (std::exchange(first_, false) && translator_.RunUncompiledFirst(text, out, &alignment))
+      return;
+    plan_ = translator_.Take();
+  }
   try {
     plan_->RunAligned(text, out, alignment);
   } catch (...) {
     plan_.reset();
+    translator_.Give(nullptr);
     throw;
   }
 }
 
-std::size_t SharedTranslator::PlanCount() const {
+TranslatorCache::TranslatorCache(TranslatorOptions options) : options_(options) {}
+TranslatorCache::~TranslatorCache() = default;
+
+std::shared_ptr<const Translator> TranslatorCache::For(Direction direction, bool hardcore,
+                                                       const Settings& settings) {
+  StoredRules rules = ReadStoredRules(settings, hardcore);
   std::lock_guard lock(mutex_);
-  return plans_;
+  Slot& slot = slots_[direction == Direction::kL33tToEnglish ? 1 : 0];
+  if (slot.translator && slot.hardcore == hardcore && *slot.translator->stored_ == rules)
+    return slot.translator;
+  slot.translator.reset();  // free the old rules before the new ones are read
+  slot.hardcore = hardcore;
+  slot.translator =
+      std::make_shared<const Translator>(direction, hardcore, std::move(rules), options_);
+  return slot.translator;
+}
+
+void TranslatorCache::Clear() {
+  std::lock_guard lock(mutex_);
+  slots_ = {};
+}
+
+TranslatorCache& TranslatorCache::Process() {
+  static TranslatorCache cache;
+  return cache;
 }
 
 }  // namespace glossmith

@@ -31,8 +31,7 @@ Composition::Composition(const Steps& steps, const MachineLimits& limits) : limi
   FindStartBytes();
 }
 
-std::uint32_t Matcher::Feed(std::uint32_t k, char c, std::string& out,
-                                          Budget& budget) const {
+std::uint32_t Matcher::Feed(std::uint32_t k, char c, std::string& out, Budget& budget) const {
   if (find[k] == c) {
     if (k + 1 == find.size()) {
       out += replacement;
@@ -201,8 +200,7 @@ std::size_t NextBit(const std::uint64_t* bits, std::size_t words, std::size_t fr
 }  // namespace
 
 template <bool kFlush>
-bool Composition::Pass(Tuple& tuple, std::string& bytes, std::string& spare,
-                       Budget& budget) const {
+bool Composition::Pass(Tuple& tuple, std::string& bytes, std::string& spare, Budget& budget) const {
   const std::size_t words = skipWords_;
   if (words == 0) return PassAll<kFlush>(tuple, bytes, spare, budget);
   // A transducer does something only if it is a matcher away from its start

@@ -30,9 +30,7 @@ ChainMachine::RunState::RunState(const ChainMachine& machine)
 
 ChainMachine::RunState::~RunState() = default;
 
-bool ChainMachine::IsSplitByte(unsigned char byte) const {
-  return composition_->IsSplitByte(byte);
-}
+bool ChainMachine::IsSplitByte(unsigned char byte) const { return composition_->IsSplitByte(byte); }
 
 bool ChainMachine::CopiesBetweenStartBytes() const { return own_.CopiesBetweenStartBytes(); }
 

@@ -22,8 +22,7 @@ namespace glossmith {
 //
 // Works on any bytes: UTF-8 find strings match whole characters only, and
 // invalid UTF-8 or NUL bytes in the text pass through untouched.
-std::string ReplaceAll(std::string_view text, std::string_view find,
-                       std::string_view replacement);
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement);
 
 // The same, applied to `text` in place.
 void ReplaceAllInPlace(std::string& text, std::string_view find, std::string_view replacement);
@@ -36,9 +35,9 @@ struct OwnedStep {
   OwnedStep() = default;
   // From anything a std::string is made from (string_view included).
   template <typename Find, typename Replacement>
-    requires std::constructible_from<std::string, Find&&> &&
-             std::constructible_from<std::string, Replacement&&>
-  OwnedStep(Find&& f, Replacement&& r)
+  requires std::constructible_from<std::string, Find&&> &&
+      std::constructible_from<std::string, Replacement&&>
+      OwnedStep(Find&& f, Replacement&& r)
       : find(std::forward<Find>(f)), replacement(std::forward<Replacement>(r)) {}
   bool operator==(const OwnedStep&) const = default;
 };

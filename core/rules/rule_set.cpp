@@ -12,4 +12,12 @@ RuleSet ReadRuleSet(const Settings& settings, bool withLetters) {
   return rules;
 }
 
+StoredRules ReadStoredRules(const Settings& settings, bool withLetters) {
+  StoredRules rules;
+  rules.search = settings.Read(kApp, kSectionChange, kKeySearch);
+  rules.replace = settings.Read(kApp, kSectionChange, kKeyReplace);
+  if (withLetters) rules.letters = ReadLetterTable(settings);
+  return rules;
+}
+
 }  // namespace glossmith

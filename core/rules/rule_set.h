@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "core/rules/hardcore_table.h"
 #include "core/rules/literal_replace.h"
 #include "core/settings.h"
@@ -15,8 +17,19 @@ struct RuleSet {
   bool operator==(const RuleSet&) const = default;
 };
 
+// The same rules as a settings file stores them: the Custom string list's
+// two values ("search" and "replace", see CustomPairs) and the letters. A
+// rule set compared in this form needs no parsing.
+struct StoredRules {
+  std::string search;
+  std::string replace;
+  LetterTable letters;
+  bool operator==(const StoredRules&) const = default;
+};
+
 // Reads the Custom pairs and, when `withLetters`, the 26 letters through
 // `settings` (each key once); without them the letters stay empty.
 RuleSet ReadRuleSet(const Settings& settings, bool withLetters);
+StoredRules ReadStoredRules(const Settings& settings, bool withLetters);
 
 }  // namespace glossmith

@@ -42,7 +42,7 @@ std::string_view View(const char* bytes, std::size_t len) {
 
 // The end of the next piece of text[from, end): after its last split byte
 // within kSinkPiece, or else after the first split byte past it, or the end.
-std::size_t PieceEnd(const glossmith::SharedTranslator& engine, std::string_view text,
+std::size_t PieceEnd(const glossmith::Translator& engine, std::string_view text,
                      std::size_t from) {
   if (text.size() - from <= kSinkPiece) return text.size();
   const std::size_t cut = engine.SplitPoint(text.substr(from, kSinkPiece));
@@ -52,7 +52,7 @@ std::size_t PieceEnd(const glossmith::SharedTranslator& engine, std::string_view
   return text.size();
 }
 
-gls_status TranslateToSink(const glossmith::SharedTranslator& engine, std::string_view text,
+gls_status TranslateToSink(const glossmith::Translator& engine, std::string_view text,
                            gls_sink sink, void* context, std::string& scratch) {
   std::size_t from = 0;
   do {
@@ -367,7 +367,7 @@ size_t gls_translator_split_point(const gls_translator* translator, const char* 
 gls_status gls_translator_digest(const gls_translator* translator, char digest[GLS_DIGEST_SIZE]) {
   if (!translator || !digest) return GLS_E_NULL;
   return Guarded([&] {
-    const glossmith::SharedTranslator& engine = translator->engine;
+    const glossmith::Translator& engine = translator->engine;
     glossmith::lib::Sha256 hash;
     AddField(hash, "glossmith translator 1");
     AddField(hash, engine.direction() == Direction::kL33tToEnglish ? "to english" : "to l33t");
@@ -405,7 +405,7 @@ gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len, gls
   if (!stream || (!text && len) || !sink) return GLS_E_NULL;
   if (stream->finished) return GLS_E_STATE;
   const gls_status status = Guarded([&] {
-    const glossmith::SharedTranslator& engine = stream->translator->engine;
+    const glossmith::Translator& engine = stream->translator->engine;
     const std::string_view piece = View(text, len);
     // What was pending holds no split byte, so the last one is in the new piece.
     const std::size_t cut = engine.SplitPoint(piece);

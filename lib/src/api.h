@@ -20,7 +20,7 @@ struct gls_rules {
 };
 
 struct gls_translator {
-  glossmith::SharedTranslator engine;
+  glossmith::Translator engine;
   // The caller's reference and one per stream: a translator freed while its
   // streams live goes when the last of them does.
   mutable std::atomic<std::size_t> references{1};

@@ -25,7 +25,7 @@ constexpr std::size_t kKeptRoom = std::size_t{8} << 20;
 
 class Runs final : public OrderedWork {
  public:
-  Runs(const SharedTranslator& engine, const char* const* texts, const std::size_t* lens,
+  Runs(const Translator& engine, const char* const* texts, const std::size_t* lens,
        gls_each_sink sink, void* context, std::size_t slots)
       : engine_(engine), texts_(texts), lens_(lens), sink_(sink), context_(context),
         slots_(slots) {}
@@ -39,7 +39,7 @@ class Runs final : public OrderedWork {
     Slot& s = slots_[slot];
     s.out.clear();
     s.ends.clear();
-    SharedTranslator::Lease lease(engine_);
+    Translator::Lease lease(engine_);
     for (std::size_t i = s.first; i < s.end; ++i) {
       lease.Translate(lens_[i] == 0 ? std::string_view() : std::string_view(texts_[i], lens_[i]),
                       s.scratch);
@@ -71,7 +71,7 @@ class Runs final : public OrderedWork {
     std::vector<std::size_t> lens;
   };
 
-  const SharedTranslator& engine_;
+  const Translator& engine_;
   const char* const* texts_;
   const std::size_t* lens_;
   gls_each_sink sink_;
@@ -96,7 +96,7 @@ unsigned UsableJobs(unsigned jobs, std::size_t count) {
   return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(jobs, count)));
 }
 
-gls_status TranslateEach(const SharedTranslator& engine, std::size_t count,
+gls_status TranslateEach(const Translator& engine, std::size_t count,
                          const char* const* texts, const std::size_t* lens, unsigned jobs,
                          gls_each_sink sink, void* context) {
   // Runs of at most a quarter of each job's share, so that a few long texts

@@ -20,7 +20,7 @@ unsigned UsableJobs(unsigned jobs, std::size_t count);
 // Translates texts[0, count) on `jobs` threads (the caller's among them) and
 // passes their translations to `sink` in runs of consecutive texts, in order.
 // GLS_E_SINK when the sink stopped it; a failure of the work is thrown.
-gls_status TranslateEach(const SharedTranslator& engine, std::size_t count,
+gls_status TranslateEach(const Translator& engine, std::size_t count,
                          const char* const* texts, const std::size_t* lens, unsigned jobs,
                          gls_each_sink sink, void* context);
 

@@ -2,10 +2,13 @@
 
 // The engine against the reference rules: one text, one store, both
 // directions in both modes, the whole text and the text cut at the engine's
-// split point. Plain C++ (no GoogleTest), so that the fuzzer can use it too.
+// split point. The rules are read as the window reads them, through a
+// TranslatorCache. Plain C++ (no GoogleTest), so that the fuzzer can use it
+// too.
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,9 +71,11 @@ inline const char* RunName(const EngineRun& run) {
 }
 
 // The four runs; the split point is the engine's own within the first `cut`
-// bytes of the text.
+// bytes of the text. Each run's Translator is new, made with `options`.
 inline std::vector<EngineRun> RunEngineAndReference(std::string_view text, const Settings& store,
-                                                    std::size_t cut) {
+                                                    std::size_t cut,
+                                                    TranslatorOptions options = {}) {
+  TranslatorCache cache(options);
   std::vector<EngineRun> runs;
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
     for (bool hardcore : {false, true}) {
@@ -82,18 +87,19 @@ inline std::vector<EngineRun> RunEngineAndReference(std::string_view text, const
       run.expectedAligned = direction == Direction::kEnglishToL33t
                                 ? reference::EnglishToL33tAligned(text, hardcore, rules)
                                 : reference::L33tToEnglishAligned(text, hardcore, rules);
-      Translator translator(direction, hardcore, store);
-      translator.Translate(text, run.whole);
-      translator.TranslateAligned(text, run.aligned.text, run.aligned.alignment);
-      run.split = translator.SplitPoint(text.substr(0, std::min(cut, text.size())));
+      const std::shared_ptr<const Translator> translator = cache.For(direction, hardcore, store);
+      translator->Translate(text, run.whole);
+      translator->TranslateAligned(text, run.aligned.text, run.aligned.alignment);
+      run.split = translator->SplitPoint(text.substr(0, std::min(cut, text.size())));
       std::string head, tail;
-      translator.Translate(text.substr(0, run.split), head);
-      translator.Translate(text.substr(run.split), tail);
+      translator->Translate(text.substr(0, run.split), head);
+      translator->Translate(text.substr(run.split), tail);
       run.joined = head + tail;
       AlignedText headAligned, tailAligned;
-      translator.TranslateAligned(text.substr(0, run.split), headAligned.text,
-                                  headAligned.alignment);
-      translator.TranslateAligned(text.substr(run.split), tailAligned.text, tailAligned.alignment);
+      translator->TranslateAligned(text.substr(0, run.split), headAligned.text,
+                                   headAligned.alignment);
+      translator->TranslateAligned(text.substr(run.split), tailAligned.text,
+                                   tailAligned.alignment);
       run.joinedAligned.text = headAligned.text + tailAligned.text;
       run.joinedAligned.alignment = std::move(headAligned.alignment);
       run.joinedAligned.alignment.Append(tailAligned.alignment);

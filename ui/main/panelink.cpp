@@ -10,7 +10,6 @@
 #include <string>
 #include <utility>
 
-#include "core/rules/rule_set.h"
 #include "core/settings.h"
 
 namespace glossmith::ui {
@@ -64,22 +63,27 @@ namespace {
 
 using detail::Piece;
 
-// Bytes after which a piece may end: split bytes of the rules that are ASCII
+// The split bytes a piece may end after: those of the rules that are ASCII
 // and not CR (see PaneLink).
-using Cuts = std::array<bool, 128>;
+using SplitUnits = std::array<bool, 128>;
 
-Cuts cutsOf(const SharedTranslator& translator) {
-  Cuts cuts{};
-  for (int b = 0; b < 128; ++b) cuts[b] = b != '\r' && translator.IsSplitByte(b);
-  return cuts;
+SplitUnits splitUnitsOf(const Translator& translator) {
+  SplitUnits split{};
+  for (int b = 0; b < 128; ++b) split[b] = b != '\r' && translator.IsSplitByte(b);
+  return split;
 }
 
-bool hasCuts(const Cuts& cuts) { return std::find(cuts.begin(), cuts.end(), true) != cuts.end(); }
+bool hasSplitUnits(const SplitUnits& split) {
+  return std::find(split.begin(), split.end(), true) != split.end();
+}
 
-bool isCut(QChar unit, const Cuts& cuts) { return unit.unicode() < 128 && cuts[unit.unicode()]; }
+bool isSplitUnit(QChar unit, const SplitUnits& split) {
+  return unit.unicode() < 128 && split[unit.unicode()];
+}
 
-bool holdsCut(QStringView units, const Cuts& cuts) {
-  return std::any_of(units.begin(), units.end(), [&](QChar unit) { return isCut(unit, cuts); });
+bool holdsSplitUnit(QStringView units, const SplitUnits& split) {
+  return std::any_of(units.begin(), units.end(),
+                     [&](QChar unit) { return isSplitUnit(unit, split); });
 }
 
 int unitCount(const QTextDocument& document) { return document.characterCount() - 1; }
@@ -90,16 +94,16 @@ void appendProgram(std::string& program, QStringView units) {
 }
 
 // Reads units [from, to) of `document` in the program's form, as pieces
-// that end right after a unit in `cuts` or at `to`, and passes each to
-// `take(program, units)`. A piece ends at the first cut once it is
+// that end right after a unit in `split` or at `to`, and passes each to
+// `take(program, units)`. A piece ends at the first split unit once it is
 // `size` units long, unless less than half that would be left.
 template <typename Take>
-void readPieces(const QTextDocument& document, int from, int to, const Cuts& cuts, int size,
+void readPieces(const QTextDocument& document, int from, int to, const SplitUnits& split, int size,
                 Take take) {
   const int left = size / 2;
   std::string program;
-  int start = from;                  // of the piece being read
-  const auto cutAt = [&](int end) {  // ends the piece before unit `end`
+  int start = from;                     // of the piece being read
+  const auto endPiece = [&](int end) {  // ends the piece before unit `end`
     take(std::string_view(program), end - start);
     program.clear();
     start = end;
@@ -116,23 +120,23 @@ void readPieces(const QTextDocument& document, int from, int to, const Cuts& cut
       const int earliest = std::max(at, start + size - 1 - position);
       const int latest = std::min(end, to - left - position);
       int cut = earliest;
-      while (cut < latest && !isCut(line[cut], cuts)) ++cut;
+      while (cut < latest && !isSplitUnit(line[cut], split)) ++cut;
       if (cut >= latest) {
         appendProgram(program, QStringView(line).mid(at, end - at));
         break;
       }
       appendProgram(program, QStringView(line).mid(at, cut + 1 - at));
       at = cut + 1;
-      cutAt(position + at);
+      endPiece(position + at);
     }
     const int separator = position + static_cast<int>(line.size());
     if (separator >= from && separator < to) {
       program += "\r\n";
-      if (cuts['\n'] && separator + 1 - start >= size && to - separator - 1 >= left)
-        cutAt(separator + 1);
+      if (split['\n'] && separator + 1 - start >= size && to - separator - 1 >= left)
+        endPiece(separator + 1);
     }
   }
-  if (start < to) cutAt(to);
+  if (start < to) endPiece(to);
 }
 
 // The translations of the pieces of units [from, to) of `source`, joined in
@@ -142,12 +146,12 @@ struct Translated {
   std::vector<Piece> pieces;
 };
 
-Translated translateRange(const QTextDocument& source, int from, int to, const Cuts& cuts, int size,
-                          const SharedTranslator& translator) {
+Translated translateRange(const QTextDocument& source, int from, int to, const SplitUnits& split,
+                          int size, const Translator& translator) {
   Translated result;
-  SharedTranslator::Lease lease(translator);
+  Translator::Lease lease(translator);
   std::string out;
-  readPieces(source, from, to, cuts, size, [&](std::string_view program, int units) {
+  readPieces(source, from, to, split, size, [&](std::string_view program, int units) {
     lease.Translate(program, out);
     QString lines = detail::platformFromProgramText(out, from == 0 && result.pieces.empty());
     result.pieces.push_back({units, static_cast<int>(lines.size())});
@@ -203,17 +207,14 @@ void PaneLink::forget() {
   for (PaneWriter& writer : writers_) writer.forget();
 }
 
-const SharedTranslator& PaneLink::translatorFor(int source, bool hardcore, const Settings& settings,
-                                                bool* changed) {
-  RuleSet rules = ReadRuleSet(settings, hardcore);
-  std::unique_ptr<SharedTranslator>& translator = translators_[static_cast<size_t>(source)];
-  *changed = !translator || translator->hardcore() != hardcore || !(translator->rules() == rules);
-  if (*changed) {
-    translator.reset();  // free the old plan before compiling the new one
-    translator = std::make_unique<SharedTranslator>(
-        source == 0 ? Direction::kEnglishToL33t : Direction::kL33tToEnglish, hardcore,
-        std::move(rules), 1);
-  }
+const Translator& PaneLink::translatorFor(int source, bool hardcore, const Settings& settings,
+                                          bool* changed) {
+  std::shared_ptr<const Translator>& translator = translators_[static_cast<size_t>(source)];
+  // The cache gives the same Translator while the rules read stay the same.
+  std::shared_ptr<const Translator> now = TranslatorCache::Process().For(
+      source == 0 ? Direction::kEnglishToL33t : Direction::kL33tToEnglish, hardcore, settings);
+  *changed = now != translator;
+  translator = std::move(now);
   return *translator;
 }
 
@@ -223,8 +224,8 @@ void PaneLink::translate(QPlainTextEdit& source, bool hardcore, const Settings& 
   const Change change = std::exchange(changes_[static_cast<size_t>(from)], {});
   const Change other = std::exchange(changes_[static_cast<size_t>(1 - from)], {});
   bool rulesChanged = false;
-  const SharedTranslator& translator = translatorFor(from, hardcore, settings, &rulesChanged);
-  if (!hasCuts(cutsOf(translator))) {
+  const Translator& translator = translatorFor(from, hardcore, settings, &rulesChanged);
+  if (!hasSplitUnits(splitUnitsOf(translator))) {
     linked_ = false;
     translateWhole(source, target, translator);
     return;
@@ -239,7 +240,7 @@ void PaneLink::translate(QPlainTextEdit& source, bool hardcore, const Settings& 
 // As without pieces: the whole text, written where it differs from what the
 // target holds.
 void PaneLink::translateWhole(QPlainTextEdit& source, QPlainTextEdit& target,
-                              const SharedTranslator& translator) {
+                              const Translator& translator) {
   const BusyCursor busy(unitCount(*source.document()) >= BusyCursor::kLarge, source.viewport());
   std::string translation;
   translator.Translate(paneText(source), translation);
@@ -248,12 +249,12 @@ void PaneLink::translateWhole(QPlainTextEdit& source, QPlainTextEdit& target,
 }
 
 void PaneLink::translatePieces(QPlainTextEdit& source, QPlainTextEdit& target,
-                               const SharedTranslator& translator) {
+                               const Translator& translator) {
   linked_ = false;
   const BusyCursor busy(unitCount(*source.document()) >= BusyCursor::kLarge, source.viewport());
   const QTextDocument& document = *source.document();
-  Translated translated =
-      translateRange(document, 0, unitCount(document), cutsOf(translator), piece_, translator);
+  Translated translated = translateRange(document, 0, unitCount(document), splitUnitsOf(translator),
+                                         piece_, translator);
   {
     const QScopedValueRollback writing(writing_, true);
     PaneWriter& writer = writers_[static_cast<size_t>(indexOf(target))];
@@ -267,7 +268,7 @@ void PaneLink::translatePieces(QPlainTextEdit& source, QPlainTextEdit& target,
 }
 
 bool PaneLink::translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
-                               const SharedTranslator& translator, const Change& change) {
+                               const Translator& translator, const Change& change) {
   const int oldLength = table_.sourceLength();
   const int newLength = unitCount(*source.document());
   if (!change.any) return oldLength == newLength;
@@ -277,8 +278,9 @@ bool PaneLink::translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
   const int newEnd = newLength - (oldLength - oldEnd);
   if (change.start > oldEnd || newEnd < change.start) return false;
 
-  const Cuts cuts = cutsOf(translator);
-  if (table_.count() == 1 && !holdsCut(paneRange(*source.document(), change.start, newEnd), cuts)) {
+  const SplitUnits split = splitUnitsOf(translator);
+  if (table_.count() == 1 &&
+      !holdsSplitUnit(paneRange(*source.document(), change.start, newEnd), split)) {
     // Still no place to cut the text at: translated whole, as it was.
     translateWhole(source, target, translator);
     table_.assign({{newLength, unitCount(*target.document())}});
@@ -294,7 +296,7 @@ bool PaneLink::translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
   if (to - from > newLength / 2 && to - from > piece_ * 4) return false;
 
   const Translated translated =
-      translateRange(*source.document(), from, to, cuts, piece_, translator);
+      translateRange(*source.document(), from, to, split, piece_, translator);
   const int position = table_.targetStart(first);
   const QString before = paneRange(*target.document(), position, table_.targetStart(last));
   {

@@ -78,15 +78,15 @@ class BusyCursor {
 // Keeps the target pane equal to the translation of the source pane, and
 // translates only what a change of the source touches.
 //
-// The source pane's text is kept as pieces cut right after a byte that the
-// rules do not look for (Translator::IsSplitByte): such pieces translate
-// independently, and their translations joined are the translation of the
-// whole. Only cuts after an ASCII byte other than CR are used, so a cut never
-// lies inside a character or a line break, and every piece's translation
-// ends with that byte: joining the panes' forms of the translations gives the
-// pane form of the joined translation. Each piece is at least kPiece units
-// long where the text allows (kPiece: a keystroke's translation costs well
-// under a millisecond, and 100 MB make some thousands of pieces).
+// The source pane's text is kept as pieces cut right after a split byte
+// (Translator::IsSplitByte): such pieces translate independently, and their
+// translations joined are the translation of the whole. Only split bytes that
+// are ASCII and not CR end a piece, so a piece never ends inside a character
+// or a line break, and every piece's translation ends with that byte:
+// joining the panes' forms of the translations gives the pane form of the
+// joined translation. Each piece is at least kPiece units long where the
+// text allows (kPiece: a keystroke's translation costs well under a
+// millisecond, and 100 MB make some thousands of pieces).
 //
 // A change of the source is read from its document's contentsChange; the
 // pieces it touches are read, translated and cut afresh, and the range of
@@ -122,22 +122,22 @@ class PaneLink : public QObject {
   };
 
   int indexOf(const QPlainTextEdit& pane) const { return &pane == panes_[0] ? 0 : 1; }
-  const SharedTranslator& translatorFor(int source, bool hardcore, const Settings& settings,
-                                        bool* changed);
-  void translateWhole(QPlainTextEdit& source, QPlainTextEdit& target,
-                      const SharedTranslator& translator);
+  const Translator& translatorFor(int source, bool hardcore, const Settings& settings,
+                                  bool* changed);
+  void translateWhole(QPlainTextEdit& source, QPlainTextEdit& target, const Translator& translator);
   void translatePieces(QPlainTextEdit& source, QPlainTextEdit& target,
-                       const SharedTranslator& translator);
-  bool translateChange(QPlainTextEdit& source, QPlainTextEdit& target,
-                       const SharedTranslator& translator, const Change& change);
+                       const Translator& translator);
+  bool translateChange(QPlainTextEdit& source, QPlainTextEdit& target, const Translator& translator,
+                       const Change& change);
   void linkTo(QPlainTextEdit& source, QPlainTextEdit& target);
 
   int piece_;
   std::array<QPlainTextEdit*, 2> panes_;
   std::array<PaneWriter, 2> writers_;
   std::array<Change, 2> changes_;
-  // One compiled translation per direction, for the rules it was made from.
-  std::array<std::unique_ptr<SharedTranslator>, 2> translators_;
+  // The translator of each direction that ran last, from TranslatorCache:
+  // another one means the rules changed.
+  std::array<std::shared_ptr<const Translator>, 2> translators_;
   // Set while this writes the target, whose own changes are not the user's.
   bool writing_ = false;
 

@@ -15,6 +15,7 @@
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/reference.h"
+#include "core/rules/rule_set.h"
 #include "core/translate.h"
 #include "tests/support/engine_comparison.h"
 #include "tests/support/rule_store.h"
@@ -33,8 +34,8 @@ constexpr std::size_t kRetainedLimit = 64 * kMiB;
 
 void ExpectLikeReference(const std::string& text, const Settings& store, Direction direction,
                          bool hardcore, const std::string& label) {
-  Translator::ForgetCompiledRules();
-  Translator translator(direction, hardcore, store);
+  const Translator translator(direction, hardcore, ReadRuleSet(store, hardcore),
+                              {.uncompiledFirstCall = false});
   std::string actual;
   translator.Translate(text, actual);
   const std::string expected = direction == Direction::kEnglishToL33t
@@ -274,8 +275,7 @@ TEST(EngineStressTest, LongListsOfOneByteSteps) {
     WriteHardcoreDefaults(store);
     WriteCustomList(store, search, replace);
     ExpectAllLikeReference(text, store, c.name);
-    Translator::ForgetCompiledRules();
-    const Translator translator(Direction::kEnglishToL33t, false, store);
+    const Translator translator(Direction::kEnglishToL33t, false, ReadRuleSet(store, false));
     EXPECT_EQ(translator.Describe().find("batch") != std::string::npos, c.pairs > kLimit)
         << c.name << ": " << translator.Describe();
   }

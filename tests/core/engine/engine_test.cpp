@@ -25,14 +25,9 @@
 namespace glossmith {
 namespace {
 
-// The suite tests the compiled paths on cold engines, short texts included;
-// first calls that run uncompiled have a test of their own.
-class CompiledFirstCalls : public testing::Environment {
- public:
-  void SetUp() override { Translator::AllowUncompiledFirstCalls(false); }
-};
-const testing::Environment* const kCompiledFirstCalls =
-    testing::AddGlobalTestEnvironment(new CompiledFirstCalls);
+// The suite tests the compiled paths on new Translators, short texts
+// included; first calls that run uncompiled have a test of their own.
+constexpr TranslatorOptions kCompiledAtOnce{.uncompiledFirstCall = false};
 
 using namespace std::string_literals;
 using testing_support::Difference;
@@ -412,11 +407,11 @@ TEST(TranslatorTest, EveryChangedByteOfTheRulesIsInForceAtTheNextCall) {
   EXPECT_EQ(L33tToEnglish("vXq", false, store), "k39q");
 }
 
-// A first call on a short text runs the steps uncompiled, the Custom pairs
-// read straight from the stored strings; the same rules coming again are
-// compiled. Both give the reference's bytes, whatever the list's odd ends.
+// A first call on a short text runs the steps uncompiled; the same rules
+// read again get the same Translator, which compiles them. Both give the
+// reference's bytes, whatever the list's odd ends. A Lease's first call is
+// the Translator's too.
 TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
-  Translator::AllowUncompiledFirstCalls(true);
   const struct {
     const char* search;
     const char* replace;
@@ -445,13 +440,22 @@ TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
           const std::string expected = direction == Direction::kEnglishToL33t
                                            ? reference::EnglishToL33t(*text, hardcore, rules)
                                            : reference::L33tToEnglish(*text, hardcore, rules);
-          Translator::ForgetCompiledRules();
+          TranslatorCache cache;
+          const auto translator = cache.For(direction, hardcore, store);
           for (const bool first : {true, false}) {
-            Translator translator(direction, hardcore, store);
+            EXPECT_EQ(cache.For(direction, hardcore, store), translator) << label;
             std::string out;
-            translator.Translate(*text, out);
+            translator->Translate(*text, out);
             EXPECT_EQ(Difference(out, expected), "") << label;
-            EXPECT_EQ(translator.Describe() == "uncompiled", first && text == &kShort) << label;
+            EXPECT_EQ(translator->Describe() == "uncompiled", first && text == &kShort) << label;
+          }
+          const Translator leased(direction, hardcore, ReadRuleSet(store, hardcore));
+          Translator::Lease lease(leased);
+          for (const bool first : {true, false}) {
+            std::string out;
+            lease.Translate(*text, out);
+            EXPECT_EQ(Difference(out, expected), "") << label << " leased";
+            EXPECT_EQ(leased.PlanCount(), first && text == &kShort ? 0u : 1u) << label;
           }
           // The same for the alignment, which an uncompiled first call takes
           // from the stored strings too.
@@ -469,7 +473,42 @@ TEST(TranslatorTest, FirstCallsRunUncompiledThenCompile) {
           }
         }
   }
-  Translator::AllowUncompiledFirstCalls(false);
+}
+
+// A Translator made from the rules as stored reads its pairs in place; one
+// made from them parsed must be the same translation, split bytes included.
+TEST(TranslatorTest, StoredAndParsedRulesAgree) {
+  const struct {
+    const char* search;
+    const char* replace;
+  } kLists[] = {
+      {"", ""},
+      {"dude\r\n\r\nb\r\n", "d00d\r\n8\r\n6\r\n"},  // ends at the empty search
+      {"cat\r\ndog\r\nfox\r\n", "k4t\r\n"},         // "dog" to nothing
+      {"a\rb\r\n\n\r\n~", "x\ny\r\nZ\r\n"},         // CR and LF inside entries
+  };
+  const std::string text = "the dude said a cat\rb and a dog hi\nZ k4t 4 ~ x\ny ph0x";
+  for (const auto& list : kLists) {
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    WriteStoredList(store, list.search, list.replace);
+    for (const Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
+      for (const bool hardcore : {false, true}) {
+        const std::string label = std::string(list.search) + (hardcore ? " Hardcore" : "") +
+                                  (direction == Direction::kEnglishToL33t ? " to L33T" : " back");
+        const Translator stored(direction, hardcore, ReadStoredRules(store, hardcore));
+        const Translator parsed(direction, hardcore, ReadRuleSet(store, hardcore));
+        EXPECT_EQ(stored.rules(), parsed.rules()) << label;
+        for (int b = 0; b < 256; ++b)
+          EXPECT_EQ(stored.IsSplitByte(b), parsed.IsSplitByte(b)) << label << ", byte " << b;
+        std::string fromStored, fromParsed;
+        for (int call = 0; call < 2; ++call) {  // uncompiled, then compiled
+          stored.Translate(text, fromStored);
+          parsed.Translate(text, fromParsed);
+          EXPECT_EQ(fromStored, fromParsed) << label << ", call " << call;
+        }
+      }
+  }
 }
 
 // A find string longer than kMaxComposedFind runs on its own between the
@@ -488,13 +527,9 @@ TEST(TranslatorTest, LongFindStringsRunOnTheirOwn) {
   for (const auto& c : kCases) {
     const std::string longer = std::string(c.length - 1, 'a') + "b";
     const RuleSet rules{{{"dude", "d00d"}, {"qq", longer}, {longer, "<X>"}}, DefaultLetterTable()};
-    MemorySettings store;
-    WriteHardcoreDefaults(store);
-    WriteCustomList(store, {"dude", "qq", longer}, {"d00d", longer, "<X>"});
     const std::string text = "the dude said " + longer + "\n" + std::string(c.length + 9, 'a') +
                              "b qq " + longer.substr(1);
-    Translator::ForgetCompiledRules();
-    Translator translator(c.direction, false, store);
+    const Translator translator(c.direction, false, rules, kCompiledAtOnce);
     std::string out;
     translator.Translate(text, out);
     EXPECT_EQ(translator.Describe(), c.plan) << c.length;
@@ -511,7 +546,7 @@ TEST(TranslatorTest, PiecesCutAtTheSplitPointJoinToTheWhole) {
   const std::string text = "this is the first line\r\nand the second\r\nand the last one";
   for (Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish}) {
     for (bool hardcore : {false, true}) {
-      Translator translator(direction, hardcore, store);
+      const Translator translator(direction, hardcore, ReadRuleSet(store, hardcore));
       std::string whole, head, tail;
       translator.Translate(text, whole);
       for (std::size_t cut = 0; cut <= text.size(); ++cut) {
@@ -557,8 +592,7 @@ TEST(TranslatorTest, PlansRunTheirFastPhases) {
     testing_support::WriteCustomList(store, search, replace);
     for (const Direction direction : {Direction::kEnglishToL33t, Direction::kL33tToEnglish})
       for (const bool hardcore : {false, true}) {
-        Translator::ForgetCompiledRules();
-        Translator translator(direction, hardcore, store);
+        const Translator translator(direction, hardcore, ReadRuleSet(store, hardcore));
         std::string out;
         translator.Translate(text, out);
         const std::string plan = translator.Describe();

@@ -186,13 +186,17 @@ std::string Describe(std::uint64_t seed, int set, const testing_support::EngineR
   return os.str();
 }
 
+// Short texts too run the compiled paths; first calls that run uncompiled
+// have a test of their own.
+constexpr TranslatorOptions kCompiledAtOnce{.uncompiledFirstCall = false};
+
 // Translates with both engines; also cuts the text at a random split point
 // and checks that the pieces join to the whole.
 void ExpectSame(std::uint64_t seed, int set, const RuleSet& rules, std::string_view text,
                 std::size_t cut) {
   const MemorySettings store = Store(rules);
   for (const testing_support::EngineRun& run :
-       testing_support::RunEngineAndReference(text, store, cut)) {
+       testing_support::RunEngineAndReference(text, store, cut, kCompiledAtOnce)) {
     ASSERT_EQ(Difference(run.whole, run.expected), "") << Describe(seed, set, run, rules, text);
     ASSERT_EQ(Difference(run.joined, run.expected), "")
         << "split at " << run.split << "\n" << Describe(seed, set, run, rules, text);

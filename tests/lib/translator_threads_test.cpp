@@ -1,5 +1,7 @@
 // The engine's translator for many threads: one compiled copy while threads
-// take turns, never more copies than it was allowed, the reference's bytes.
+// take turns, never more copies than it was allowed, the reference's bytes,
+// whether the threads call it text by text or hold leases, and whether or
+// not their first calls race to compile.
 
 #include <gtest/gtest.h>
 
@@ -44,8 +46,8 @@ void RunTogether(int count, Body body) {
   for (std::thread& thread : threads) thread.join();
 }
 
-TEST(SharedTranslatorTest, ThreadsTakingTurnsShareOneCompiledCopy) {
-  const SharedTranslator translator(Direction::kEnglishToL33t, true, Rules(), 4);
+TEST(TranslatorThreadsTest, ThreadsTakingTurnsShareOneCompiledCopy) {
+  const Translator translator(Direction::kEnglishToL33t, true, Rules(), {.maxPlans = 4});
   for (int t = 0; t < 8; ++t) {
     std::string out;
     std::thread([&] { translator.Translate(Text(t), out); }).join();
@@ -54,17 +56,44 @@ TEST(SharedTranslatorTest, ThreadsTakingTurnsShareOneCompiledCopy) {
   EXPECT_EQ(translator.PlanCount(), 1u);
 }
 
-TEST(SharedTranslatorTest, ConcurrentThreadsStayWithinTheirCopies) {
-  for (const std::size_t copies : {1u, 2u, 3u}) {
-    const SharedTranslator translator(Direction::kL33tToEnglish, false, Rules(), copies);
-    constexpr int kThreads = 8;
-    std::vector<std::string> outs(kThreads);
-    RunTogether(kThreads, [&](int t) {
-      for (int round = 0; round < 10; ++round) translator.Translate(Text(t), outs[t]);
-    });
-    EXPECT_LE(translator.PlanCount(), copies);
-    for (int t = 0; t < kThreads; ++t)
-      ASSERT_EQ(outs[t], reference::L33tToEnglish(Text(t), false, Rules())) << copies << ", " << t;
+TEST(TranslatorThreadsTest, ConcurrentThreadsStayWithinTheirCopies) {
+  const struct {
+    const char* name;
+    bool leased;
+    int textLength;  // repeats of a short line; 0 for Text()
+  } kCases[] = {
+      {"text by text", false, 0},
+      {"leases", true, 0},
+      // Short texts: every thread's first call may run uncompiled, the rest
+      // race to compile the first copy.
+      {"short texts, text by text", false, 2},
+      {"short texts, leases", true, 2},
+  };
+  for (const auto& c : kCases) {
+    for (const std::size_t copies : {1u, 2u, 3u}) {
+      const Translator translator(Direction::kL33tToEnglish, false, Rules(), {.maxPlans = copies});
+      constexpr int kThreads = 8;
+      auto text = [&](int t) {
+        if (c.textLength == 0) return Text(t);
+        std::string line;
+        for (int i = 0; i < c.textLength; ++i) line += "th3 d00d w" + std::to_string(t) + "x\n";
+        return line;
+      };
+      std::vector<std::string> outs(kThreads);
+      RunTogether(kThreads, [&](int t) {
+        const std::string in = text(t);
+        if (c.leased) {
+          Translator::Lease lease(translator);
+          for (int round = 0; round < 10; ++round) lease.Translate(in, outs[t]);
+        } else {
+          for (int round = 0; round < 10; ++round) translator.Translate(in, outs[t]);
+        }
+      });
+      EXPECT_LE(translator.PlanCount(), copies) << c.name;
+      for (int t = 0; t < kThreads; ++t)
+        ASSERT_EQ(outs[t], reference::L33tToEnglish(text(t), false, Rules()))
+            << c.name << ", " << copies << ", " << t;
+    }
   }
 }
 
