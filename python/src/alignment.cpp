@@ -188,17 +188,33 @@ stays whole in one piece ("hack" -> "hax0r" is one piece); every other
 character is a piece of its own; a piece's target may be empty. Offsets are
 in characters for str and in bytes for bytes-like texts. len() is the number
 of pieces; iterating gives them in order. Immutable; threads may share it.)doc")
-      .def("to_source", &Alignment::ToSource, py::arg("start"), py::arg("end"), R"doc(
+      .def("to_source",
+           [](Live<Alignment> self, std::size_t start, std::size_t end) {
+             return self->ToSource(start, end);
+           },
+           py::arg("start"), py::arg("end"), R"doc(
 The smallest (start, end) of the source whose pieces cover target[start:end].
 An empty range gives an empty one between pieces, or its piece inside one;
 offsets past the end count as the end; end < start raises ValueError.)doc")
-      .def("to_target", &Alignment::ToTarget, py::arg("start"), py::arg("end"), R"doc(
+      .def("to_target",
+           [](Live<Alignment> self, std::size_t start, std::size_t end) {
+             return self->ToTarget(start, end);
+           },
+           py::arg("start"), py::arg("end"), R"doc(
 The smallest (start, end) of the target whose pieces cover source[start:end];
 as to_source() the other way.)doc")
-      .def("__len__", &Alignment::Size)
-      .def("__iter__", [](py::object self) { return PieceIterator(std::move(self)); })
-      .def("__repr__", [](const Alignment& a) {
-        return "<glossmith.Alignment of " + std::to_string(a.Size()) + " pieces>";
+      .def("__len__", [](Live<Alignment> self) { return self->Size(); })
+      .def("__iter__", [](py::object self) {
+        Initialised<Alignment>(self);  // refuses one never initialised
+        return PieceIterator(std::move(self));
+      })
+      .def("__repr__", [](Live<Alignment> a) {
+        return "<glossmith.Alignment of " + std::to_string(a->Size()) + " pieces>";
+      })
+      // Its offsets mean something only beside the two texts it came with.
+      .def("__reduce__", [](Live<Alignment>) -> py::tuple {
+        throw py::type_error("a glossmith.Alignment cannot be pickled or copied: translate the "
+                             "text again where it is needed");
       });
 
   translator.def("translate_aligned", &TranslateAligned, py::arg("text"), R"doc(

@@ -17,6 +17,7 @@ namespace glossmith_python {
 class Rules;
 class Translator;
 class Stream;
+class Alignment;
 
 template <typename T>
 struct Live {
@@ -37,6 +38,11 @@ template <>
 struct PythonName<Translator> {
   static constexpr auto name = pybind11::detail::const_name("glossmith.Translator");
   static constexpr const char* text = "Translator";
+};
+template <>
+struct PythonName<Alignment> {
+  static constexpr auto name = pybind11::detail::const_name("glossmith.Alignment");
+  static constexpr const char* text = "Alignment";
 };
 template <>
 struct PythonName<Stream> {

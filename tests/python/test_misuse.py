@@ -65,6 +65,10 @@ def test_a_stream_refuses_to_be_copied(copier):
     with pytest.raises(TypeError, match="Stream cannot be pickled"):
         copier(stream)
     assert stream.feed("net\n") + stream.finish() == "hax0r teh p14n37\n"
+    _, alignment = glossmith.Translator(glossmith.Rules()).translate_aligned("hack")
+    with pytest.raises(TypeError, match="Alignment cannot be pickled"):
+        copier(alignment)
+    assert list(alignment) == [(0, 4, 0, 5)]
 
 
 def blank(cls):
@@ -86,6 +90,9 @@ def blank(cls):
     lambda: glossmith.Translator(blank(glossmith.Rules)),
     lambda: blank(glossmith.Stream).feed("x"),
     lambda: blank(glossmith.Stream).pending,
+    lambda: len(blank(glossmith.Alignment)),
+    lambda: list(blank(glossmith.Alignment)),
+    lambda: blank(glossmith.Alignment).to_source(0, 1),
 ])
 def test_never_initialised_objects_are_refused(use):
     with pytest.raises(TypeError, match="never initialised"):

@@ -156,7 +156,10 @@ class Alignment {
   using Piece = gls_piece;
   struct Range {
     std::size_t begin, end;
-    bool operator==(const Range&) const = default;
+    // Spelt out: the header is C++17.
+    bool operator==(const Range& other) const {
+      return begin == other.begin && end == other.end;
+    }
   };
 
   explicit Alignment(gls_alignment* alignment) : alignment_(alignment) {}
