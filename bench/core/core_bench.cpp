@@ -633,8 +633,7 @@ double ThreadSeconds() {
 void AlignedBench(benchmark::State& state, const Case& c) {
   const std::string& text = c.input();
   const std::string& expected = Expected(c.direction, c.hardcore, c.rules, c.input);
-  Translator::ForgetCompiledRules();
-  Translator translator(c.direction, c.hardcore, c.rules());
+  const Translator translator(c.direction, c.hardcore, ReadRuleSet(c.rules(), c.hardcore));
   std::string plain, aligned;
   Alignment alignment;
   translator.Translate(text, plain);  // compiled and warm before the loop
