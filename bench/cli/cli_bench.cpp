@@ -414,8 +414,8 @@ void LineBench(benchmark::State& state, bool cat, bool started, const std::strin
 void EngineBench(benchmark::State& state, const Case& c, const std::string& name) {
   const Workspace& w = workspace();
   const std::string& text = w.text(c);
-  Translator translator(c.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t,
-                        c.hardcore, w.rules());
+  const Translator translator(c.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t,
+                              c.hardcore, ReadRuleSet(w.rules(), c.hardcore));
   std::string out, all;
   for (auto _ : state) {
     all.clear();
