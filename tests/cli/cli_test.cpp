@@ -322,7 +322,7 @@ TEST_P(SplitBytesTest, ListsTheBytesTheTextMayBeCutAfter) {
   }
   const IniSettings settings(settingsPath());
   const Translator translator(c.toEnglish ? Direction::kL33tToEnglish : Direction::kEnglishToL33t,
-                             c.hardcore, settings);
+                             c.hardcore, ReadRuleSet(settings, c.hardcore));
   for (int b = 0; b < 256; ++b)
     EXPECT_EQ(listed[b], translator.IsSplitByte(static_cast<unsigned char>(b))) << b;
   EXPECT_EQ(lines[1], c.lineFeed);
