@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/files/ini_settings.h"
+#include "core/ini/ini_settings.h"
 #include "core/rules/hardcore_table.h"
 #include "core/rules/rule_set.h"
 
