@@ -15,12 +15,19 @@
 // load_s is how long putting the text into the English pane took, the
 // translation included.
 // --keys=N sets the edits per run (default 40), for slow builds.
+//
+// BM_SelectHighlight selects a stretch of words in one pane and then in the
+// other, at places spread over the text, and times each selection until the
+// counterpart is marked (and scrolled to) in the other pane, in the process's
+// processor time: median_ms and max_ms.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextCursor>
+#include <ctime>
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -176,6 +183,48 @@ void BM_EditPane(benchmark::State& state, Case c) {
   }
 }
 
+double ProcessSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void BM_SelectHighlight(benchmark::State& state, int megabytes) {
+  MemorySettings settings;
+  QtPrompts prompts;
+  MainWindow window(settings, prompts);
+  window.show();
+  auto* english = window.findChild<QPlainTextEdit*>(QStringLiteral("english"));
+  auto* l33t = window.findChild<QPlainTextEdit*>(QStringLiteral("l33t"));
+  replacePaneText(*english, bench::EnglishProse(static_cast<std::size_t>(megabytes) << 20));
+  QCoreApplication::processEvents();
+  english->setFocus();
+
+  std::vector<double> all;
+  for (auto _ : state) {
+    QPlainTextEdit* pane = all.size() % 2 == 0 ? english : l33t;
+    const int length = pane->document()->characterCount() - 1;
+    // Some 60 units, at a place that moves through the text by a prime step.
+    const int begin = static_cast<int>((static_cast<long long>(all.size()) * 7919 * 104729) %
+                                       std::max(1, length - 64));
+    QTextCursor cursor = pane->textCursor();
+    cursor.setPosition(begin);
+    cursor.setPosition(begin + 60, QTextCursor::KeepAnchor);
+    const double start = ProcessSeconds();
+    pane->setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    const double elapsed = ProcessSeconds() - start;
+    if ((pane == english ? l33t : english)->extraSelections().isEmpty()) {
+      state.SkipWithError("nothing was marked");
+      return;
+    }
+    state.SetIterationTime(elapsed);
+    all.push_back(elapsed);
+  }
+  state.counters["median_ms"] = Median(all) * 1e3;
+  state.counters["max_ms"] = *std::max_element(all.begin(), all.end()) * 1e3;
+}
+
 void RegisterCases() {
   struct Named {
     const char* name;
@@ -194,6 +243,13 @@ void RegisterCases() {
     cases.push_back(
         {"BM_TypeWithoutSplitByte", {megabytes, false, false, Edit::kTyping, Text::kNoSplitByte}});
 
+  for (const int megabytes : {1, 100})
+    benchmark::RegisterBenchmark(("BM_SelectHighlight/MB:" + std::to_string(megabytes)).c_str(),
+                                 BM_SelectHighlight, megabytes)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(edits)
+        ->Repetitions(1);
   for (const Named& named : cases) {
     const std::string name = std::string(named.name) + "/MB:" + std::to_string(named.c.megabytes) +
                              "/hardcore:" + std::to_string(named.c.hardcore ? 1 : 0);

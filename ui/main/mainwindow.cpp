@@ -93,6 +93,7 @@ void MainWindow::createControls() {
   addLabel(client, "l33tcapt", QStringLiteral("L33T Text:"), twipRect(120, 2280, 855, 255));
   l33t_ = addPane(client, "l33t", twipRect(1440, 2280, 4335, 1455));
   link_.emplace(*english_, *l33t_);
+  highlight_.emplace(*english_, *l33t_, *link_);
   copyL33t_ = addButton<WrappingButton>(
       client, "copyl33t", QStringLiteral("Copy L33T to Clipboard"), twipRect(260, 2520, 1060, 495));
   pasteL33t_ =
@@ -246,6 +247,7 @@ void MainWindow::translateFrom(QPlainTextEdit* source) {
     prompts_.message(this, QMessageBox::Critical, QStringLiteral("Error"), kTooLargeText,
                      QMessageBox::Ok);
   }
+  highlight_->refresh();
 }
 
 void MainWindow::toggleHardcore(bool on) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "highlight.h"
 #include "panelink.h"
 
 class QAction;
@@ -99,6 +100,8 @@ class MainWindow : public QMainWindow {
 
   // Keeps the other pane the translation of the pane that changed.
   std::optional<PaneLink> link_;
+  // Marks in one pane what the other's selection translates.
+  std::optional<CounterpartHighlight> highlight_;
 };
 
 }  // namespace glossmith::ui

@@ -28,6 +28,12 @@ int PieceTable::pieceAt(int position) const {
   return std::max(0, static_cast<int>(after - sourceStarts_.begin()) - 1);
 }
 
+int PieceTable::targetPieceAt(int position) const {
+  const auto last = targetStarts_.end() - 1;
+  const auto after = std::upper_bound(targetStarts_.begin(), last, position);
+  return std::max(0, static_cast<int>(after - targetStarts_.begin()) - 1);
+}
+
 int PieceTable::pieceAfter(int position) const {
   const auto last = sourceStarts_.end() - 1;
   return static_cast<int>(std::upper_bound(sourceStarts_.begin(), last, position) -
@@ -226,8 +232,10 @@ void PaneLink::translate(QPlainTextEdit& source, bool hardcore, const Settings& 
   bool rulesChanged = false;
   const Translator& translator = translatorFor(from, hardcore, settings, &rulesChanged);
   if (!hasSplitUnits(splitUnitsOf(translator))) {
-    linked_ = false;
+    // One piece, the whole text, translated whole at every change.
     translateWhole(source, target, translator);
+    table_.assign({{unitCount(*source.document()), unitCount(*target.document())}});
+    linkTo(source, target);
     return;
   }
   const bool linked = linked_ && !rulesChanged && source_ == &source && !other.any &&
@@ -313,6 +321,48 @@ void PaneLink::linkTo(QPlainTextEdit& source, QPlainTextEdit& target) {
   targetRevision_ = target.document()->revision();
   linked_ = table_.sourceLength() == unitCount(*source.document()) &&
             table_.targetLength() == unitCount(*target.document());
+}
+
+bool PaneLink::holdsLastTranslation() const {
+  if (!linked_ || source_ == nullptr || changes_[0].any || changes_[1].any) return false;
+  const QPlainTextEdit& target = *panes_[static_cast<size_t>(1 - indexOf(*source_))];
+  return translators_[static_cast<size_t>(indexOf(*source_))] &&
+         targetRevision_ == target.document()->revision() &&
+         table_.sourceLength() == unitCount(*source_->document()) &&
+         table_.targetLength() == unitCount(*target.document());
+}
+
+detail::AlignedPiece PaneLink::alignPiece(int piece) const {
+  detail::AlignedPiece aligned;
+  aligned.source = detail::programFromPlatformText(
+      paneRange(*source_->document(), table_.sourceStart(piece), table_.sourceStart(piece + 1)));
+  aligned.targetStart = piece == 0;
+  translators_[static_cast<size_t>(indexOf(*source_))]->TranslateAligned(
+      aligned.source, aligned.target, aligned.alignment);
+  return aligned;
+}
+
+std::optional<detail::UnitRange> PaneLink::counterpart(const QPlainTextEdit& pane, int begin,
+                                                       int end) const {
+  if (begin >= end || !holdsLastTranslation()) return std::nullopt;
+  const bool fromSource = &pane == source_;
+  const auto pieceAt = [&](int position) {
+    return fromSource ? table_.pieceAt(position) : table_.targetPieceAt(position);
+  };
+  const auto startOf = [&](int piece, bool source) {
+    return source ? table_.sourceStart(piece) : table_.targetStart(piece);
+  };
+  const int first = pieceAt(begin);
+  const int last = pieceAt(end - 1);
+  const detail::AlignedPiece firstText = alignPiece(first);
+  const int otherBegin =
+      startOf(first, !fromSource) +
+      detail::otherStart(firstText, fromSource, begin - startOf(first, fromSource));
+  const detail::AlignedPiece lastText = first == last ? detail::AlignedPiece() : alignPiece(last);
+  const int otherEnd =
+      startOf(last, !fromSource) + detail::otherEnd(first == last ? firstText : lastText,
+                                                    fromSource, end - startOf(last, fromSource));
+  return detail::UnitRange{otherBegin, otherEnd};
 }
 
 }  // namespace glossmith::ui

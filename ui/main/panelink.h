@@ -3,9 +3,11 @@
 #include <QObject>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/engine/engine.h"
+#include "counterpart.h"
 #include "panetext.h"
 
 class QPlainTextEdit;
@@ -44,8 +46,10 @@ class PieceTable {
   int sourceLength() const { return sourceStarts_.back(); }
   int targetLength() const { return targetStarts_.back(); }
 
-  // The last piece that starts at or before `position` (0 when there is none).
+  // The last piece that starts at or before `position` in the source pane
+  // (0 when there is none), and the same in the target pane.
   int pieceAt(int position) const;
+  int targetPieceAt(int position) const;
   // The first piece that starts after `position`, or count().
   int pieceAfter(int position) const;
 
@@ -110,6 +114,15 @@ class PaneLink : public QObject {
   // After a failure: the next change translates the whole text.
   void forget();
 
+  // The stretch of the other pane that units [begin, end) of `pane` (either
+  // one, begin < end) were translated from or to, as the alignment of the
+  // last translation gives it; nullopt while the panes are not that
+  // translation's (a change not yet translated, the target edited, a
+  // failure). Only the pieces that hold the stretch's ends are aligned, so
+  // it costs no more than a keystroke that changes them.
+  std::optional<detail::UnitRange> counterpart(const QPlainTextEdit& pane, int begin,
+                                               int end) const;
+
  private:
   // The change of one pane since its last translation, merged from every
   // contentsChange: units [start, oldEnd) before it are [start, newEnd) now.
@@ -130,6 +143,8 @@ class PaneLink : public QObject {
   bool translateChange(QPlainTextEdit& source, QPlainTextEdit& target, const Translator& translator,
                        const Change& change);
   void linkTo(QPlainTextEdit& source, QPlainTextEdit& target);
+  bool holdsLastTranslation() const;
+  detail::AlignedPiece alignPiece(int piece) const;
 
   int piece_;
   std::array<QPlainTextEdit*, 2> panes_;

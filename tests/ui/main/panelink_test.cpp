@@ -12,6 +12,8 @@
 #include <string>
 
 #include "core/rules/hardcore_table.h"
+#include "core/rules/reference.h"
+#include "core/rules/rule_set.h"
 #include "core/settings.h"
 #include "core/translate.h"
 #include "store/inisettings.h"
@@ -70,6 +72,25 @@ class LinkedPanes {
            << "source " << ::testing::PrintToString(text) << "\n  gives "
            << ::testing::PrintToString(actual.toStdString()) << "\n  not   "
            << ::testing::PrintToString(expected.toStdString());
+  }
+
+  // Where units [begin, end) of `pane` lie in the other pane, by the link
+  // and by the reference's alignment of the whole text.
+  std::optional<detail::UnitRange> counterpart(const QPlainTextEdit& pane, int begin,
+                                               int end) const {
+    return link_.counterpart(pane, begin, end);
+  }
+  detail::UnitRange wholeCounterpart(const QPlainTextEdit& pane, int begin, int end) const {
+    const RuleSet rules = ReadRuleSet(settings_, hardcore_);
+    detail::AlignedPiece whole;
+    whole.source = paneText(*translated);
+    AlignedText aligned = translated == &english
+                              ? reference::EnglishToL33tAligned(whole.source, hardcore_, rules)
+                              : reference::L33tToEnglishAligned(whole.source, hardcore_, rules);
+    whole.target = std::move(aligned.text);
+    whole.alignment = std::move(aligned.alignment);
+    const bool fromSource = &pane == translated;
+    return {detail::otherStart(whole, fromSource, begin), detail::otherEnd(whole, fromSource, end)};
   }
 
   // The rules of the test, or with a Custom pair more and the other mode.
@@ -171,6 +192,30 @@ TEST_P(RandomEditsTest, OtherPaneIsAlwaysTheWholeTranslation) {
   }
 }
 
+// A selection of either pane maps to the other as the alignment of the whole
+// text says, though the link aligns only the pieces that hold its ends.
+TEST_P(RandomEditsTest, CounterpartIsTheWholeAlignments) {
+  LinkedPanes panes(GetParam());
+  std::mt19937 random(32);
+  replacePaneText(panes.english, randomText(random, 120));
+  QPlainTextEdit* source = &panes.english;
+  for (int edit = 0; edit < 200; ++edit) {
+    if (random() % 30 == 0) source = source == &panes.english ? &panes.l33t : &panes.english;
+    randomEdit(random, *source);
+    for (const QPlainTextEdit* pane : {&panes.english, &panes.l33t}) {
+      const auto length = static_cast<unsigned>(pane->document()->characterCount() - 1);
+      if (length == 0) continue;
+      const int begin = static_cast<int>(random() % length);
+      const int end = begin + 1 + static_cast<int>(random() % std::min(length - begin, 30u));
+      const auto found = panes.counterpart(*pane, begin, end);
+      ASSERT_TRUE(found) << "edit " << edit;
+      ASSERT_EQ(*found, panes.wholeCounterpart(*pane, begin, end))
+          << "edit " << edit << ", units " << begin << " to " << end << " of "
+          << (pane == &panes.english ? "English" : "L33T");
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     , RandomEditsTest,
     ::testing::Values(
@@ -181,6 +226,44 @@ INSTANTIATE_TEST_SUITE_P(
         Rules{"BreakingFinds", false, "\nthe\r\ns\r\r\na\n\r\n", "THE\r\nZ\r\n\nA\r\n"},
         Rules{"NoSplitByte", false, everyAsciiByte() + "\r\n", everyAsciiByte() + "\r\n"}),
     [](const ::testing::TestParamInfo<Rules>& info) { return std::string(info.param.name); });
+
+// Units before each byte of a program text, rounded down and up to whole
+// characters and line breaks, and the byte each unit starts at.
+TEST(UnitBytesTest, CountsUnitsAsThePaneDecodes) {
+  struct Case {
+    const char* name;
+    std::string program;
+    bool textStart;
+    std::vector<int> down;  // units before bytes 0 .. size
+    std::vector<int> up;
+  };
+  const Case cases[] = {
+      {"ascii", "ab", true, {0, 1, 2}, {0, 1, 2}},
+      {"two byte character", "a\xC3\xA9" "b", true, {0, 1, 1, 2, 3}, {0, 1, 2, 2, 3}},
+      {"CR LF is one unit", "a\r\nb", true, {0, 1, 1, 2, 3}, {0, 1, 2, 2, 3}},
+      {"lone CR and LF", "\r\n\n\r", true, {0, 0, 1, 2, 3}, {0, 1, 1, 2, 3}},
+      {"surrogate pair", "\xF0\x9F\x98\x80", true, {0, 0, 0, 0, 2}, {0, 2, 2, 2, 2}},
+      {"byte order mark dropped", "\xEF\xBB\xBF" "a", true, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 1}},
+      {"byte order mark kept", "\xEF\xBB\xBF" "a", false, {0, 0, 0, 1, 2}, {0, 1, 1, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    const detail::UnitBytes units(c.program, c.textStart);
+    for (std::size_t byte = 0; byte <= c.program.size(); ++byte) {
+      EXPECT_EQ(units.unitsBefore(byte, detail::UnitBytes::Round::kDown), c.down[byte])
+          << c.name << ", byte " << byte;
+      EXPECT_EQ(units.unitsBefore(byte, detail::UnitBytes::Round::kUp), c.up[byte])
+          << c.name << ", byte " << byte;
+    }
+    // A unit starts at the first byte whose units before reach it.
+    for (int unit = 0; unit <= c.down.back(); ++unit) {
+      const std::size_t byte = units.byteOf(unit);
+      EXPECT_GE(c.down[byte], unit) << c.name << ", unit " << unit;
+      if (byte > 0) {
+        EXPECT_LT(c.down[byte - 1], unit) << c.name << ", unit " << unit;
+      }
+    }
+  }
+}
 
 // A settings file changed by hand while the window runs is read at the next
 // keystroke, which then translates the whole text with the new rules.
