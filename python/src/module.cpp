@@ -5,7 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <new>
 
@@ -84,14 +84,17 @@ void SetState(Class& cls, Body&& body) {
 
 PYBIND11_MODULE(_glossmith, m) {
   m.doc() = "The compiled part of glossmith; use the glossmith package instead.";
-  m.attr("__version__") = gls_version();
-  m.attr("MAX_PAIRS") = GLS_MAX_PAIRS;
-  // Out of memory says so in the library's words, wherever it happens.
+  m.attr("__version__") = std::string(gls::Version());
+  m.attr("MAX_PAIRS") = gls::kMaxPairs;
+  // The library's failures as Python's exceptions, and out of memory in the
+  // library's words, wherever it happens.
   py::register_exception_translator([](std::exception_ptr failure) {
     try {
       if (failure) std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-      PyErr_SetString(PyExc_MemoryError, gls_status_message(GLS_E_NOMEM));
+      PyErr_SetString(PyExc_MemoryError, gls::StatusMessage(GLS_E_NOMEM));
+    } catch (const gls::Error& error) {
+      PyErr_SetString(glossmith_python::ExceptionType(error.status()), error.what());
     }
   });
 

@@ -4,7 +4,7 @@
 // may be used from any number of threads at once; long texts and batches are
 // translated with the GIL released.
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <atomic>
 #include <memory>
@@ -26,7 +26,7 @@ class Translator {
   std::size_t SplitPoint(py::handle text) const;
   py::bytes SplitBytes() const;
   std::string Digest() const;
-  bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
+  bool Hardcore() const { return translator_.Hardcore(); }
   bool ToEnglish() const { return toEnglish_; }
   std::optional<bool> RequestedHardcore() const { return requestedHardcore_; }
 
@@ -34,7 +34,7 @@ class Translator {
   py::tuple State() const;
   static std::unique_ptr<Translator> FromState(const py::tuple& state);
 
-  const gls_translator* get() const { return translator_.get(); }
+  const gls::Translator& engine() const { return translator_; }
 
  private:
   py::object TranslateLong(const TextArg& text) const;
@@ -43,10 +43,7 @@ class Translator {
   std::size_t Estimate(std::size_t size) const;
   void Learn(std::size_t size, std::size_t translated) const;
 
-  struct Free {
-    void operator()(gls_translator* translator) const { gls_translator_free(translator); }
-  };
-  std::unique_ptr<gls_translator, Free> translator_;
+  gls::Translator translator_;
   std::shared_ptr<const RulesRecipe> recipe_;
   bool toEnglish_;
   std::optional<bool> requestedHardcore_;
@@ -70,11 +67,8 @@ class Stream {
  private:
   py::object Emit(std::string& translated, bool last);
 
-  struct Free {
-    void operator()(gls_stream* stream) const { gls_stream_free(stream); }
-  };
   py::object translator_;  // keeps the translator alive as long as the stream
-  std::unique_ptr<gls_stream, Free> stream_;
+  gls::Stream stream_;
   std::optional<Kind> kind_;  // set by the first piece
   std::string carry_;         // a str stream's unfinished character
   bool busy_ = false;         // a feed is running with the GIL released
