@@ -91,6 +91,31 @@ struct SinkContext {
   }
 };
 
+// The same for a gls_aligned_sink and a callable taking (std::string_view,
+// const gls_piece*, std::size_t).
+template <typename Sink>
+struct AlignedSinkContext {
+  Sink& sink;
+  std::exception_ptr failure;
+
+  static int Call(void* context, const char* bytes, std::size_t len, const gls_piece* pieces,
+                  std::size_t count) noexcept {
+    auto& self = *static_cast<AlignedSinkContext*>(context);
+    try {
+      self.sink(std::string_view(bytes, len), pieces, count);
+      return 0;
+    } catch (...) {
+      self.failure = std::current_exception();
+      return 1;
+    }
+  }
+
+  void Finish(gls_status status) const {
+    if (failure) std::rethrow_exception(failure);
+    Check(status);
+  }
+};
+
 }  // namespace detail
 
 class Rules {
@@ -383,7 +408,8 @@ class Translator {
   std::unique_ptr<gls_translator, Free> translator_;
 };
 
-// Feeds a text in pieces; each call returns what is final so far.
+// Feeds a text in pieces; each call returns what is final so far, and the
+// aligned calls where it came from too.
 class Stream {
  public:
   explicit Stream(const Translator& translator) {
@@ -415,6 +441,48 @@ class Stream {
         gls_stream_finish(stream_.get(), &detail::SinkContext<Sink>::Call, &context));
   }
   std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
+
+  // What a call passes on, with the pieces that cover it: offsets from the
+  // start of the whole text, as gls_aligned_sink gives them. Joined over a
+  // text fed all this way, the pieces are those of
+  // Translator::TranslateAligned on the whole.
+  struct AlignedPart {
+    std::string text;
+    std::vector<gls_piece> pieces;
+  };
+  // A sink that appends to an AlignedPart.
+  struct Collect {
+    AlignedPart& part;
+    void operator()(std::string_view bytes, const gls_piece* pieces, std::size_t count) const {
+      part.text.append(bytes);
+      part.pieces.insert(part.pieces.end(), pieces, pieces + count);
+    }
+  };
+  AlignedPart FeedAligned(std::string_view piece) {
+    AlignedPart part;
+    FeedAligned(piece, Collect{part});
+    return part;
+  }
+  AlignedPart FinishAligned() {
+    AlignedPart part;
+    FinishAligned(Collect{part});
+    return part;
+  }
+  // As above, handing each part to `sink(std::string_view bytes, const
+  // gls_piece* pieces, std::size_t count)`; an exception from `sink` stops
+  // it and comes out of this call as it was.
+  template <typename Sink>
+  void FeedAligned(std::string_view piece, Sink&& sink) {
+    detail::AlignedSinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_stream_feed_aligned(stream_.get(), piece.data(), piece.size(),
+                                           &detail::AlignedSinkContext<Sink>::Call, &context));
+  }
+  template <typename Sink>
+  void FinishAligned(Sink&& sink) {
+    detail::AlignedSinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_stream_finish_aligned(stream_.get(),
+                                             &detail::AlignedSinkContext<Sink>::Call, &context));
+  }
 
  private:
   struct Free {
