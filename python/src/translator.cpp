@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace glossmith_python {
@@ -209,22 +210,40 @@ std::size_t Stream::Pending() const {
   return stream_.Pending();
 }
 
-py::object Stream::Feed(py::handle object) {
-  const TextArg piece(object, "piece");
+TextArg Stream::Accept(py::handle object) {
+  TextArg piece(object, "piece");
   if (kind_ && *kind_ != piece.kind())
     throw py::type_error(std::string("this stream translates ") +
                          (*kind_ == Kind::kStr ? "str" : "bytes") + ", not " + TypeName(object));
   if (busy_) throw std::runtime_error("the stream is in use by another thread");
   kind_ = piece.kind();
-  std::string translated;
-  const auto append = [&translated](std::string_view bytes) { translated.append(bytes); };
+  return piece;
+}
+
+template <typename Body>
+void Stream::Run(const TextArg& piece, Body body) {
   if (piece.size() >= kReleaseGilBytes) {
     const Busy busy(busy_);
     py::gil_scoped_release release;
-    stream_.Feed(piece.view(), append);
+    body();
   } else {
-    stream_.Feed(piece.view(), append);
+    body();
   }
+}
+
+py::object Stream::Feed(py::handle object) {
+  const TextArg piece = Accept(object);
+  std::string translated;
+  // A str stream counts characters, for the offsets of aligned calls to come.
+  const bool str = IsStr();
+  if (str) characters_.Begin(piece.view());
+  Run(piece, [&] {
+    stream_.Feed(piece.view(), [&](std::string_view bytes) {
+      translated.append(bytes);
+      if (str) characters_.PassedPlain(bytes);
+    });
+  });
+  if (str) characters_.End(stream_.Pending(), true);
   return Emit(translated, false);
 }
 
@@ -233,6 +252,56 @@ py::object Stream::Finish() {
   std::string translated;
   stream_.Finish([&translated](std::string_view bytes) { translated.append(bytes); });
   return Emit(translated, true);
+}
+
+namespace {
+
+py::list PieceList(const std::vector<CharacterPieces::Piece>& pieces) {
+  py::list list(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k)
+    list[k] = py::make_tuple(pieces[k][0], pieces[k][1], pieces[k][2], pieces[k][3]);
+  return list;
+}
+
+}  // namespace
+
+py::tuple Stream::FeedAligned(py::handle object) {
+  const TextArg piece = Accept(object);
+  std::string translated;
+  std::vector<CharacterPieces::Piece> pieces;  // a bytes stream's, as the library gives them
+  const bool str = IsStr();
+  if (str) characters_.Begin(piece.view());
+  Run(piece, [&] {
+    stream_.FeedAligned(piece.view(), [&](std::string_view bytes, const gls_piece* given,
+                                          std::size_t count) {
+      translated.append(bytes);
+      if (str) return characters_.Passed(bytes, given, count);
+      for (std::size_t k = 0; k < count; ++k)
+        pieces.push_back({given[k].source_begin, given[k].source_end, given[k].target_begin,
+                          given[k].target_end});
+    });
+  });
+  if (str) pieces = characters_.End(stream_.Pending(), false);
+  py::object text = Emit(translated, false);
+  return py::make_tuple(std::move(text), PieceList(pieces));
+}
+
+py::tuple Stream::FinishAligned() {
+  if (busy_) throw std::runtime_error("the stream is in use by another thread");
+  std::string translated;
+  std::vector<CharacterPieces::Piece> pieces;
+  const bool str = IsStr();
+  if (str) characters_.Begin({});
+  stream_.FinishAligned([&](std::string_view bytes, const gls_piece* given, std::size_t count) {
+    translated.append(bytes);
+    if (str) return characters_.Passed(bytes, given, count);
+    for (std::size_t k = 0; k < count; ++k)
+      pieces.push_back({given[k].source_begin, given[k].source_end, given[k].target_begin,
+                        given[k].target_end});
+  });
+  if (str) pieces = characters_.End(0, true);
+  py::object text = Emit(translated, true);
+  return py::make_tuple(std::move(text), PieceList(pieces));
 }
 
 py::object Stream::Emit(std::string& translated, bool last) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "rules.h"
+#include "stream_pieces.h"
 #include "text.h"
 
 namespace glossmith_python {
@@ -53,6 +54,8 @@ class Translator {
 // A text fed in pieces. Joined, what feed() and finish() return equals the
 // translation of the joined pieces. A str stream never returns part of a
 // character: bytes of a character cut at the end of a piece wait for the rest.
+// The aligned calls return the pieces of what they pass on too, which,
+// joined, are those of translate_aligned() on the whole text.
 class Stream {
  public:
   // `owner` is the Python object of `translator`, kept alive with the stream.
@@ -62,15 +65,25 @@ class Stream {
 
   py::object Feed(py::handle piece);
   py::object Finish();
+  // (translation, [(source start, source end, target start, target end), ...])
+  py::tuple FeedAligned(py::handle piece);
+  py::tuple FinishAligned();
   std::size_t Pending() const;
 
  private:
+  // The piece, once it is known to suit this stream and the stream is free.
+  TextArg Accept(py::handle object);
+  // Runs `body`, with the GIL released for a long piece.
+  template <typename Body>
+  void Run(const TextArg& piece, Body body);
   py::object Emit(std::string& translated, bool last);
+  bool IsStr() const { return kind_.value_or(Kind::kStr) == Kind::kStr; }
 
   py::object translator_;  // keeps the translator alive as long as the stream
   gls::Stream stream_;
   std::optional<Kind> kind_;  // set by the first piece
   std::string carry_;         // a str stream's unfinished character
+  CharacterPieces characters_;  // a str stream's offsets
   bool busy_ = false;         // a feed is running with the GIL released
 };
 

@@ -1,0 +1,90 @@
+#include "stream_pieces.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace glossmith_python {
+
+namespace {
+
+bool Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+std::size_t CharacterStarts(std::string_view bytes) {
+  std::size_t starts = 0;
+  for (const char byte : bytes) starts += !Continuation(byte);
+  return starts;
+}
+
+}  // namespace
+
+void CharacterPieces::Begin(std::string_view piece) { piece_ = piece; }
+
+char CharacterPieces::SourceByte(std::size_t at) const {
+  const std::size_t offset = at - keptFrom_;
+  return offset < kept_.size() ? kept_[offset] : piece_[offset - kept_.size()];
+}
+
+void CharacterPieces::AdvanceSource(std::size_t to) {
+  // The part in kept_, then the part in this feed's bytes.
+  const std::size_t keptEnd = keptFrom_ + kept_.size();
+  if (sourceByte_ < keptEnd) {
+    const std::size_t end = std::min(to, keptEnd);
+    sourceChars_ += CharacterStarts(
+        std::string_view(kept_).substr(sourceByte_ - keptFrom_, end - sourceByte_));
+    sourceByte_ = end;
+  }
+  if (sourceByte_ < to) {
+    sourceChars_ += CharacterStarts(piece_.substr(sourceByte_ - keptEnd, to - sourceByte_));
+    sourceByte_ = to;
+  }
+}
+
+void CharacterPieces::Add(const Piece& piece) {
+  if (piece[0] == piece[1] && held_) {
+    (*held_)[3] = piece[3];
+    return;
+  }
+  // The rest of a character whose piece a plain feed passed on.
+  if (piece[0] == piece[1] && piece[2] == piece[3]) return;
+  if (held_) ready_.push_back(*held_);
+  held_ = piece;
+}
+
+void CharacterPieces::Passed(std::string_view bytes, const gls_piece* pieces, std::size_t count) {
+  std::size_t targetByte = pieces[0].target_begin;  // where `bytes` start
+  for (std::size_t k = 0; k < count; ++k) {
+    const gls_piece& p = pieces[k];
+    const std::size_t sourceStart = sourceChars_, targetStart = targetChars_;
+    AdvanceSource(p.source_end);
+    targetChars_ += CharacterStarts(bytes.substr(targetByte - pieces[0].target_begin,
+                                                 p.target_end - targetByte));
+    targetByte = p.target_end;
+    Add({sourceStart, sourceChars_, targetStart, targetChars_});
+  }
+}
+
+void CharacterPieces::PassedPlain(std::string_view bytes) {
+  targetChars_ += CharacterStarts(bytes);
+}
+
+std::vector<CharacterPieces::Piece> CharacterPieces::End(std::size_t pending, bool release) {
+  const std::size_t end = FedEnd(), consumed = end - pending;
+  AdvanceSource(consumed);
+  // A str's pieces end at characters, so only a cut inside one leaves the
+  // next piece able to join the last.
+  if (held_ && (release || consumed == end || !Continuation(SourceByte(consumed)))) {
+    ready_.push_back(*held_);
+    held_.reset();
+  }
+  // Keeps the pending bytes, from kept_ and from this feed's.
+  const std::size_t keptEnd = keptFrom_ + kept_.size();
+  std::string rest;
+  if (consumed < keptEnd) rest.assign(kept_, consumed - keptFrom_, std::string::npos);
+  rest.append(piece_.substr(std::max(consumed, keptEnd) - keptEnd));
+  kept_ = std::move(rest);
+  keptFrom_ = consumed;
+  piece_ = {};
+  return std::exchange(ready_, {});
+}
+
+}  // namespace glossmith_python
