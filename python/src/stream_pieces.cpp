@@ -1,18 +1,32 @@
 #include "stream_pieces.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace glossmith_python {
 
 namespace {
 
+// Pending bytes past this much are given back once the stream moves on.
+constexpr std::size_t kKeepBytes = std::size_t{4} << 20;
+
 bool Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
+// Bytes that start a character: all but the continuation bytes (10xxxxxx),
+// counted eight at a time.
 std::size_t CharacterStarts(std::string_view bytes) {
-  std::size_t starts = 0;
-  for (const char byte : bytes) starts += !Continuation(byte);
-  return starts;
+  std::size_t continuations = 0, i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    continuations += static_cast<std::size_t>(
+        std::popcount(word & ~(word << 1) & 0x8080808080808080u));
+  }
+  for (; i < bytes.size(); ++i) continuations += Continuation(bytes[i]);
+  return bytes.size() - continuations;
 }
 
 }  // namespace
@@ -76,12 +90,16 @@ std::vector<CharacterPieces::Piece> CharacterPieces::End(std::size_t pending, bo
     ready_.push_back(*held_);
     held_.reset();
   }
-  // Keeps the pending bytes, from kept_ and from this feed's.
+  // Keeps the pending bytes: all that was fed when nothing was translated,
+  // else (the last split byte being in this feed's bytes) their rest.
   const std::size_t keptEnd = keptFrom_ + kept_.size();
-  std::string rest;
-  if (consumed < keptEnd) rest.assign(kept_, consumed - keptFrom_, std::string::npos);
-  rest.append(piece_.substr(std::max(consumed, keptEnd) - keptEnd));
-  kept_ = std::move(rest);
+  if (consumed < keptEnd) {
+    kept_.erase(0, consumed - keptFrom_);
+    kept_.append(piece_);
+  } else {
+    kept_.assign(piece_.substr(consumed - keptEnd));
+  }
+  if (kept_.capacity() > kKeepBytes && kept_.size() < kKeepBytes / 2) kept_.shrink_to_fit();
   keptFrom_ = consumed;
   piece_ = {};
   return std::exchange(ready_, {});
