@@ -22,8 +22,8 @@ std::size_t CharacterStarts(std::string_view bytes) {
   for (; i + 8 <= bytes.size(); i += 8) {
     std::uint64_t word;
     std::memcpy(&word, bytes.data() + i, 8);
-    continuations += static_cast<std::size_t>(
-        std::popcount(word & ~(word << 1) & 0x8080808080808080u));
+    continuations +=
+        static_cast<std::size_t>(std::popcount(word & ~(word << 1) & 0x8080808080808080u));
   }
   for (; i < bytes.size(); ++i) continuations += Continuation(bytes[i]);
   return bytes.size() - continuations;
@@ -43,8 +43,8 @@ void CharacterPieces::AdvanceSource(std::size_t to) {
   const std::size_t keptEnd = keptFrom_ + kept_.size();
   if (sourceByte_ < keptEnd) {
     const std::size_t end = std::min(to, keptEnd);
-    sourceChars_ += CharacterStarts(
-        std::string_view(kept_).substr(sourceByte_ - keptFrom_, end - sourceByte_));
+    sourceChars_ +=
+        CharacterStarts(std::string_view(kept_).substr(sourceByte_ - keptFrom_, end - sourceByte_));
     sourceByte_ = end;
   }
   if (sourceByte_ < to) {
@@ -70,15 +70,11 @@ void CharacterPieces::Passed(std::string_view bytes, const gls_piece* pieces, st
     const gls_piece& p = pieces[k];
     const std::size_t sourceStart = sourceChars_, targetStart = targetChars_;
     AdvanceSource(p.source_end);
-    targetChars_ += CharacterStarts(bytes.substr(targetByte - pieces[0].target_begin,
-                                                 p.target_end - targetByte));
+    targetChars_ += CharacterStarts(
+        bytes.substr(targetByte - pieces[0].target_begin, p.target_end - targetByte));
     targetByte = p.target_end;
     Add({sourceStart, sourceChars_, targetStart, targetChars_});
   }
-}
-
-void CharacterPieces::PassedPlain(std::string_view bytes) {
-  targetChars_ += CharacterStarts(bytes);
 }
 
 std::vector<CharacterPieces::Piece> CharacterPieces::End(std::size_t pending, bool release) {
@@ -90,8 +86,29 @@ std::vector<CharacterPieces::Piece> CharacterPieces::End(std::size_t pending, bo
     ready_.push_back(*held_);
     held_.reset();
   }
-  // Keeps the pending bytes: all that was fed when nothing was translated,
-  // else (the last split byte being in this feed's bytes) their rest.
+  Keep(consumed);
+  return std::exchange(ready_, {});
+}
+
+void CharacterPieces::EndPlain(std::size_t pending, std::size_t fedChars, std::size_t passedChars) {
+  const std::size_t end = FedEnd(), consumed = end - pending;
+  // The characters before `consumed` are all those fed but the pending ones.
+  const std::size_t keptEnd = keptFrom_ + kept_.size();
+  std::size_t pendingStarts = CharacterStarts(piece_.substr(std::max(consumed, keptEnd) - keptEnd));
+  if (consumed < keptEnd)
+    pendingStarts += CharacterStarts(std::string_view(kept_).substr(consumed - keptFrom_));
+  sourceByte_ = consumed;
+  sourceChars_ = fedChars - pendingStarts;
+  targetChars_ = passedChars;
+  // What it passed on holds the piece a held one could have joined.
+  if (held_) ready_.push_back(*held_);
+  held_.reset();
+  Keep(consumed);
+}
+
+void CharacterPieces::Keep(std::size_t consumed) {
+  // All that was fed when nothing was translated, else (the last split byte
+  // being in this feed's bytes) the rest of them.
   const std::size_t keptEnd = keptFrom_ + kept_.size();
   if (consumed < keptEnd) {
     kept_.erase(0, consumed - keptFrom_);
@@ -102,7 +119,6 @@ std::vector<CharacterPieces::Piece> CharacterPieces::End(std::size_t pending, bo
   if (kept_.capacity() > kKeepBytes && kept_.size() < kKeepBytes / 2) kept_.shrink_to_fit();
   keptFrom_ = consumed;
   piece_ = {};
-  return std::exchange(ready_, {});
 }
 
 }  // namespace glossmith_python

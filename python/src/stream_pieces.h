@@ -31,12 +31,15 @@ class CharacterPieces {
   void Begin(std::string_view piece);
   // The library passed on `bytes` with the pieces that cover them.
   void Passed(std::string_view bytes, const gls_piece* pieces, std::size_t count);
-  // The library passed on `bytes` without pieces (a plain feed).
-  void PassedPlain(std::string_view bytes);
   // The feed ended with `pending` bytes not translated. Returns the pieces
   // now final: all of them when `release`, else all but a last one that a
   // piece to come may still join.
   std::vector<Piece> End(std::size_t pending, bool release);
+  // A plain feed, which gave no pieces, ended with `pending` bytes not
+  // translated, `fedChars` characters fed in all and `passedChars` passed on
+  // (a character cut at the end counted): the counts the pieces to come
+  // start from, found without reading what was translated.
+  void EndPlain(std::size_t pending, std::size_t fedChars, std::size_t passedChars);
 
  private:
   std::size_t FedEnd() const { return keptFrom_ + kept_.size() + piece_.size(); }
@@ -44,6 +47,8 @@ class CharacterPieces {
   // Moves the source cursor to byte `to`, counting the characters on the way.
   void AdvanceSource(std::size_t to);
   void Add(const Piece& piece);
+  // Keeps the bytes from `consumed` on, for the next feed.
+  void Keep(std::size_t consumed);
 
   std::string kept_;          // source bytes from keptFrom_ on, fed before this feed
   std::size_t keptFrom_ = 0;  // where kept_ starts in the whole text

@@ -234,17 +234,18 @@ void Stream::Run(const TextArg& piece, Body body) {
 py::object Stream::Feed(py::handle object) {
   const TextArg piece = Accept(object);
   std::string translated;
-  // A str stream counts characters, for the offsets of aligned calls to come.
   const bool str = IsStr();
   if (str) characters_.Begin(piece.view());
   Run(piece, [&] {
-    stream_.Feed(piece.view(), [&](std::string_view bytes) {
-      translated.append(bytes);
-      if (str) characters_.PassedPlain(bytes);
-    });
+    stream_.Feed(piece.view(), [&translated](std::string_view bytes) { translated.append(bytes); });
   });
-  if (str) characters_.End(stream_.Pending(), true);
-  return Emit(translated, false);
+  py::object text = Emit(translated, false);
+  // The counts that the offsets of aligned calls to come start from.
+  if (str) {
+    fedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+    characters_.EndPlain(stream_.Pending(), fedChars_, returnedChars_ + !carry_.empty());
+  }
+  return text;
 }
 
 py::object Stream::Finish() {
@@ -281,7 +282,10 @@ py::tuple Stream::FeedAligned(py::handle object) {
                           given[k].target_end});
     });
   });
-  if (str) pieces = characters_.End(stream_.Pending(), false);
+  if (str) {
+    pieces = characters_.End(stream_.Pending(), false);
+    fedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+  }
   py::object text = Emit(translated, false);
   return py::make_tuple(std::move(text), PieceList(pieces));
 }
@@ -309,7 +313,9 @@ py::object Stream::Emit(std::string& translated, bool last) {
   if (!carry_.empty()) translated.insert(0, carry_);
   const std::size_t complete = last ? translated.size() : CompleteUtf8Prefix(translated);
   carry_.assign(translated, complete);
-  return MakeText(Kind::kStr, translated.data(), complete);
+  py::object text = MakeText(Kind::kStr, translated.data(), complete);
+  returnedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.ptr()));
+  return text;
 }
 
 }  // namespace glossmith_python

@@ -84,6 +84,8 @@ class Stream {
   std::optional<Kind> kind_;  // set by the first piece
   std::string carry_;         // a str stream's unfinished character
   CharacterPieces characters_;  // a str stream's offsets
+  std::size_t fedChars_ = 0;     // characters fed to a str stream
+  std::size_t returnedChars_ = 0;  // characters a str stream returned
   bool busy_ = false;         // a feed is running with the GIL released
 };
 

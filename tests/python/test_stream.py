@@ -150,6 +150,8 @@ def test_aligned_stream_gives_the_whole_texts_pieces(name, as_bytes):
     ("hack\nha", "ck\nthe", ("hax0r\n", [(5, 9, 6, 11), (9, 10, 11, 12)])),
     ("\u00e9\n", "hack\nthe", ("hax0r\n", [(2, 6, 2, 7), (6, 7, 7, 8)])),
     (b"\xc3\xa9\n", b"hack\nthe", (b"hax0r\n", [(3, 7, 3, 8), (7, 8, 8, 9)])),
+    # Cut inside the \u00e9, whose piece the plain feed passed on.
+    ("caf\u00e9", "!\n", ("\u00e9!\n", [(4, 5, 4, 5), (5, 6, 5, 6)])),
 ])
 def test_aligned_offsets_count_from_the_start(first, rest, expected):
     s = TRANSLATORS["to-l33t"].stream()
