@@ -301,9 +301,9 @@ GLS_API gls_status gls_alignment_to_target(const gls_alignment* alignment, size_
  * `count` pieces (at least one) that cover exactly those bytes, in order.
  * Offsets count from the start of the whole text: sources over every byte
  * fed to the stream, targets over every byte it has passed on, through
- * gls_stream_feed and gls_stream_finish too. Both, like `pieces`, are valid
- * during the call only. Returns 0 to go on, anything else to stop
- * (GLS_E_SINK, as for gls_sink). */
+ * gls_stream_feed and gls_stream_finish too. `bytes` and `pieces` are valid
+ * during the call only; it runs on the thread that called the stream.
+ * Returns 0 to go on, anything else to stop (GLS_E_SINK, as for gls_sink). */
 typedef int (*gls_aligned_sink)(void* context, const char* bytes, size_t len,
                                 const gls_piece* pieces, size_t count);
 
