@@ -3,9 +3,10 @@
 // arguments among them), picks flags (invalid ones too) and then translates
 // texts every way the library offers: into buffers of exact, short and zero
 // capacity, through sinks that stop, through streams cut at random (some
-// outliving their translator) and in batches holding NULL texts. Every way
-// must give the bytes of gls_translate_alloc of the whole text, or the
-// failure its contract names, with nothing left allocated.
+// outliving their translator, some giving alignments) and in batches holding
+// NULL texts. Every way must give the bytes of gls_translate_alloc of the
+// whole text, and the pieces of gls_translate_aligned, or the failure its
+// contract names, with nothing left allocated.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -131,6 +132,66 @@ void Stream(FuzzedDataProvider& in, gls_translator*& translator, const std::stri
   gls_stream_free(stream);
 }
 
+// What an aligned stream passes on; each call's pieces must cover its bytes.
+struct CollectedAligned {
+  std::string bytes;
+  std::vector<gls_piece> pieces;
+  bool contiguous = true;
+
+  static int Sink(void* context, const char* data, std::size_t len, const gls_piece* pieces,
+                  std::size_t count) {
+    auto& self = *static_cast<CollectedAligned*>(context);
+    self.contiguous = self.contiguous && count >= 1 && count <= 256 &&
+                      pieces[0].target_begin == self.bytes.size() &&
+                      pieces[count - 1].target_end == self.bytes.size() + len;
+    self.bytes.append(data, len);
+    self.pieces.insert(self.pieces.end(), pieces, pieces + count);
+    return 0;
+  }
+};
+
+// Feeds `text` in random pieces with alignments: joined, they are the whole's.
+void AlignedStream(FuzzedDataProvider& in, const gls_translator* translator,
+                   const std::string& text, const std::string& whole) {
+  char* out = nullptr;
+  std::size_t len = 0;
+  gls_alignment* alignment = nullptr;
+  Expect(gls_translate_aligned(translator, text.data(), text.size(), &out, &len, &alignment) ==
+             GLS_OK,
+         "translate_aligned failed", text);
+  Expect(std::string(out, len) == whole, "translate_aligned differs", text);
+  gls_free(out);
+  std::vector<gls_piece> expected(gls_alignment_piece_count(alignment));
+  std::size_t written = 0;
+  Expect(gls_alignment_pieces(alignment, 0, expected.data(), expected.size(), &written) ==
+                 GLS_OK &&
+             written == expected.size(),
+         "alignment_pieces", text);
+  gls_alignment_free(alignment);
+
+  gls_stream* stream = gls_stream_new(translator, nullptr);
+  Expect(stream != nullptr, "stream_new", text);
+  CollectedAligned got;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t piece = in.remaining_bytes() == 0
+                                  ? text.size() - at
+                                  : in.ConsumeIntegralInRange<std::size_t>(0, text.size() - at);
+    Expect(gls_stream_feed_aligned(stream, text.data() + at, piece, &CollectedAligned::Sink,
+                                   &got) == GLS_OK,
+           "feed_aligned failed", text);
+    at += piece;
+  }
+  Expect(gls_stream_finish_aligned(stream, &CollectedAligned::Sink, &got) == GLS_OK,
+         "finish_aligned failed", text);
+  gls_stream_free(stream);
+  Expect(got.contiguous, "a part's pieces do not cover its bytes", text);
+  Expect(got.bytes == whole, "aligned stream differs", text);
+  Expect(got.pieces.size() == expected.size(), "aligned stream: piece count", text);
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    Expect(std::memcmp(&got.pieces[i], &expected[i], sizeof(gls_piece)) == 0,
+           "aligned stream: pieces differ", text);
+}
+
 void Many(FuzzedDataProvider& in, const gls_translator* translator, const std::string& text) {
   const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 40);
   std::vector<std::string> texts;
@@ -224,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const int calls = in.ConsumeIntegralInRange(1, 6);
   for (int call = 0; call < calls && translator; ++call) {
-    const int kind = in.ConsumeIntegralInRange(0, 4);
+    const int kind = in.ConsumeIntegralInRange(0, 5);
     const std::string text = in.ConsumeRandomLengthString(4096);
     const std::string whole = Whole(translator, text);
     switch (kind) {
@@ -232,6 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 1: Sink(in, translator, text, whole); break;
       case 2: Stream(in, translator, text, whole); break;
       case 3: Many(in, translator, text); break;
+      case 4: AlignedStream(in, translator, text, whole); break;
       default: Split(translator, text, whole);
     }
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/rules/alignment.h"
 #include "core/rules/custom_list.h"
 #include "core/rules/hardcore_table.h"
 #include "glossmith/version.h"
@@ -52,13 +53,57 @@ std::size_t PieceEnd(const glossmith::Translator& engine, std::string_view text,
   return text.size();
 }
 
+// A stream's running totals; a one-shot call starts from zero and drops them.
+struct Passed {
+  std::size_t input = 0, output = 0;
+};
+
 gls_status TranslateToSink(const glossmith::Translator& engine, std::string_view text,
-                           gls_sink sink, void* context, std::string& scratch) {
+                           gls_sink sink, void* context, std::string& scratch, Passed& passed) {
   std::size_t from = 0;
   do {
     const std::size_t to = PieceEnd(engine, text, from);
     engine.Translate(text.substr(from, to - from), scratch);
     if (!scratch.empty() && sink(context, scratch.data(), scratch.size()) != 0) return GLS_E_SINK;
+    passed.input += to - from;
+    passed.output += scratch.size();
+    from = to;
+  } while (from < text.size());
+  return GLS_OK;
+}
+
+// Hands `translation` to `sink` with its pieces, shifted by what was passed
+// before, in batches of a bounded buffer.
+gls_status PassAligned(const glossmith::Alignment& alignment, std::string_view translation,
+                       const Passed& passed, gls_aligned_sink sink, void* context) {
+  glossmith::Alignment::Piece read[256];
+  gls_piece pieces[std::size(read)];
+  for (std::size_t first = 0; first < alignment.PieceCount();) {
+    const std::size_t count = alignment.PiecesFrom(first, read, std::size(read));
+    for (std::size_t k = 0; k < count; ++k)
+      pieces[k] = {passed.input + read[k].inputBegin, passed.input + read[k].inputEnd,
+                   passed.output + read[k].outputBegin, passed.output + read[k].outputEnd};
+    const std::size_t begin = read[0].outputBegin, end = read[count - 1].outputEnd;
+    if (sink(context, translation.data() + begin, end - begin, pieces, count) != 0)
+      return GLS_E_SINK;
+    first += count;
+  }
+  return GLS_OK;
+}
+
+// As TranslateToSink, with the alignment of each cut: the alignments of
+// texts cut after split bytes, one after the other, are that of the whole.
+gls_status TranslateAlignedToSink(const glossmith::Translator& engine, std::string_view text,
+                                  gls_aligned_sink sink, void* context, std::string& scratch,
+                                  Passed& passed) {
+  std::size_t from = 0;
+  do {
+    const std::size_t to = PieceEnd(engine, text, from);
+    glossmith::Alignment alignment;
+    engine.TranslateAligned(text.substr(from, to - from), scratch, alignment);
+    if (PassAligned(alignment, scratch, passed, sink, context) != GLS_OK) return GLS_E_SINK;
+    passed.input += to - from;
+    passed.output += scratch.size();
     from = to;
   } while (from < text.size());
   return GLS_OK;
@@ -99,6 +144,55 @@ void Release(const gls_translator* translator) {
 void WriteDigest(glossmith::lib::Sha256& hash, char* digest) {
   const std::string hex = hash.HexDigest();
   std::memcpy(digest, hex.c_str(), hex.size() + 1);
+}
+
+// Adds `piece` to the stream and has `translate(text, passed)` pass on the
+// translation of everything up to the last split byte.
+template <typename Translate>
+gls_status FeedStream(gls_stream& stream, std::string_view piece, Translate translate) {
+  if (stream.finished) return GLS_E_STATE;
+  const gls_status status = Guarded([&] {
+    const glossmith::Translator& engine = stream.translator->engine;
+    // What was pending holds no split byte, so the last one is in the new piece.
+    const std::size_t cut = engine.SplitPoint(piece);
+    if (cut == 0) {
+      stream.pending.append(piece);
+      return GLS_OK;
+    }
+    Passed passed{stream.input, stream.output};
+    gls_status status;
+    if (stream.pending.empty()) {
+      status = translate(piece.substr(0, cut), passed);
+    } else {
+      stream.pending.append(piece.substr(0, cut));
+      status = translate(stream.pending, passed);
+      stream.pending.clear();
+    }
+    stream.input = passed.input;
+    stream.output = passed.output;
+    stream.pending.append(piece.substr(cut));
+    TrimScratch(stream.scratch);
+    if (stream.pending.capacity() > kKeptScratch && stream.pending.size() < kKeptScratch / 2)
+      stream.pending.shrink_to_fit();
+    return status;
+  });
+  // What a failed feed passed on is incomplete; the stream cannot go on from it.
+  if (status != GLS_OK) stream.finished = true;
+  return status;
+}
+
+// Has `translate(text, passed)` pass on what is left; the stream then takes no more.
+template <typename Translate>
+gls_status FinishStream(gls_stream& stream, Translate translate) {
+  if (stream.finished) return GLS_E_STATE;
+  stream.finished = true;
+  return Guarded([&] {
+    Passed passed{stream.input, stream.output};
+    const gls_status status = stream.pending.empty() ? GLS_OK : translate(stream.pending, passed);
+    std::string().swap(stream.pending);
+    std::string().swap(stream.scratch);
+    return status;
+  });
 }
 
 }  // namespace
@@ -289,8 +383,9 @@ gls_status gls_translate_to_sink(const gls_translator* translator, const char* t
   if (!translator || (!text && len) || !sink) return GLS_E_NULL;
   return Guarded([&] {
     std::string& scratch = ThreadScratch();
+    Passed passed;
     const gls_status status =
-        TranslateToSink(translator->engine, View(text, len), sink, context, scratch);
+        TranslateToSink(translator->engine, View(text, len), sink, context, scratch, passed);
     TrimScratch(scratch);
     return status;
   });
@@ -386,7 +481,7 @@ gls_status gls_translator_digest(const gls_translator* translator, char digest[G
 gls_stream* gls_stream_new(const gls_translator* translator, gls_status* status) {
   gls_stream* stream = nullptr;
   const gls_status result = !translator ? GLS_E_NULL : Guarded([&] {
-    stream = new gls_stream{translator, {}, {}, false};
+    stream = new gls_stream{translator, {}, {}, false, 0, 0};
     translator->references.fetch_add(1, std::memory_order_relaxed);
     return GLS_OK;
   });
@@ -403,47 +498,34 @@ void gls_stream_free(gls_stream* stream) {
 gls_status gls_stream_feed(gls_stream* stream, const char* text, size_t len, gls_sink sink,
                            void* context) {
   if (!stream || (!text && len) || !sink) return GLS_E_NULL;
-  if (stream->finished) return GLS_E_STATE;
-  const gls_status status = Guarded([&] {
-    const glossmith::Translator& engine = stream->translator->engine;
-    const std::string_view piece = View(text, len);
-    // What was pending holds no split byte, so the last one is in the new piece.
-    const std::size_t cut = engine.SplitPoint(piece);
-    if (cut == 0) {
-      stream->pending.append(piece);
-      return GLS_OK;
-    }
-    gls_status status;
-    if (stream->pending.empty()) {
-      status = TranslateToSink(engine, piece.substr(0, cut), sink, context, stream->scratch);
-    } else {
-      stream->pending.append(piece.substr(0, cut));
-      status = TranslateToSink(engine, stream->pending, sink, context, stream->scratch);
-      stream->pending.clear();
-    }
-    stream->pending.append(piece.substr(cut));
-    TrimScratch(stream->scratch);
-    if (stream->pending.capacity() > kKeptScratch && stream->pending.size() < kKeptScratch / 2)
-      stream->pending.shrink_to_fit();
-    return status;
+  return FeedStream(*stream, View(text, len), [&](std::string_view cut, Passed& passed) {
+    return TranslateToSink(stream->translator->engine, cut, sink, context, stream->scratch,
+                           passed);
   });
-  // What a failed feed passed on is incomplete; the stream cannot go on from it.
-  if (status != GLS_OK) stream->finished = true;
-  return status;
 }
 
 gls_status gls_stream_finish(gls_stream* stream, gls_sink sink, void* context) {
   if (!stream || !sink) return GLS_E_NULL;
-  if (stream->finished) return GLS_E_STATE;
-  stream->finished = true;
-  return Guarded([&] {
-    const gls_status status = stream->pending.empty()
-                                  ? GLS_OK
-                                  : TranslateToSink(stream->translator->engine, stream->pending,
-                                                    sink, context, stream->scratch);
-    std::string().swap(stream->pending);
-    std::string().swap(stream->scratch);
-    return status;
+  return FinishStream(*stream, [&](std::string_view rest, Passed& passed) {
+    return TranslateToSink(stream->translator->engine, rest, sink, context, stream->scratch,
+                           passed);
+  });
+}
+
+gls_status gls_stream_feed_aligned(gls_stream* stream, const char* text, size_t len,
+                                   gls_aligned_sink sink, void* context) {
+  if (!stream || (!text && len) || !sink) return GLS_E_NULL;
+  return FeedStream(*stream, View(text, len), [&](std::string_view cut, Passed& passed) {
+    return TranslateAlignedToSink(stream->translator->engine, cut, sink, context,
+                                  stream->scratch, passed);
+  });
+}
+
+gls_status gls_stream_finish_aligned(gls_stream* stream, gls_aligned_sink sink, void* context) {
+  if (!stream || !sink) return GLS_E_NULL;
+  return FinishStream(*stream, [&](std::string_view rest, Passed& passed) {
+    return TranslateAlignedToSink(stream->translator->engine, rest, sink, context,
+                                  stream->scratch, passed);
   });
 }
 

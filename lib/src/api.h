@@ -31,6 +31,8 @@ struct gls_stream {
   std::string pending;  // fed, not yet translated: holds no split byte
   std::string scratch;
   bool finished = false;
+  // Bytes translated and passed on so far: where the next pieces start.
+  std::size_t input = 0, output = 0;
 };
 
 namespace glossmith::lib {

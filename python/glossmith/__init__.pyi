@@ -5,6 +5,8 @@ _BytesLike = Union[bytes, bytearray, memoryview]
 _Text = Union[str, _BytesLike]
 _Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
 _Settings = Union[None, Rules, _Path]
+# (source start, source end, target start, target end)
+_Piece = Tuple[int, int, int, int]
 
 __version__: str
 MAX_PAIRS: int
@@ -27,13 +29,22 @@ class Rules:
     def digest(self) -> str: ...
 
 class Stream:
-    """A text fed in pieces; joined, the results equal translate() of the whole."""
+    """A text fed in pieces; joined, the results equal translate() of the whole.
+
+    The aligned calls give the pieces of what they pass on too; joined, they
+    equal those of translate_aligned() on the whole text.
+    """
 
     @overload
     def feed(self, piece: str) -> str: ...
     @overload
     def feed(self, piece: _BytesLike) -> bytes: ...
     def finish(self) -> Union[str, bytes]: ...
+    @overload
+    def feed_aligned(self, piece: str) -> Tuple[str, list[_Piece]]: ...
+    @overload
+    def feed_aligned(self, piece: _BytesLike) -> Tuple[bytes, list[_Piece]]: ...
+    def finish_aligned(self) -> Tuple[Union[str, bytes], list[_Piece]]: ...
     @property
     def pending(self) -> int: ...
 

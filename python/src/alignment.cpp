@@ -15,10 +15,6 @@ namespace {
 
 bool Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
-struct FreeBuffer {
-  void operator()(char* p) const { gls_free(p); }
-};
-
 }  // namespace
 
 CodePoints::CodePoints(std::string_view utf8) : bytes_(utf8.size()), count_(0) {
@@ -57,22 +53,18 @@ std::size_t CodePoints::Down(std::size_t byte) const {
 
 std::size_t CodePoints::Up(std::size_t byte) const { return StartsBefore(byte); }
 
-Alignment::Alignment(gls_alignment* alignment, CodePoints source, CodePoints target)
-    : alignment_(alignment), source_(std::move(source)), target_(std::move(target)) {}
+Alignment::Alignment(gls::Alignment alignment, CodePoints source, CodePoints target)
+    : alignment_(std::move(alignment)), source_(std::move(source)), target_(std::move(target)) {}
 
 Alignment::Range Alignment::ToSource(std::size_t start, std::size_t end) const {
   if (end < start) throw py::value_error("end must not be less than start");
-  std::size_t begin = 0, finish = 0;
-  Check(gls_alignment_to_source(alignment_.get(), target_.ToByte(start), target_.ToByte(end),
-                                &begin, &finish));
+  const auto [begin, finish] = alignment_.ToSource(target_.ToByte(start), target_.ToByte(end));
   return {begin == finish ? source_.Up(begin) : source_.Down(begin), source_.Up(finish)};
 }
 
 Alignment::Range Alignment::ToTarget(std::size_t start, std::size_t end) const {
   if (end < start) throw py::value_error("end must not be less than start");
-  std::size_t begin = 0, finish = 0;
-  Check(gls_alignment_to_target(alignment_.get(), source_.ToByte(start), source_.ToByte(end),
-                                &begin, &finish));
+  const auto [begin, finish] = alignment_.ToTarget(source_.ToByte(start), source_.ToByte(end));
   return {begin == finish ? target_.Up(begin) : target_.Down(begin), target_.Up(finish)};
 }
 
@@ -80,12 +72,12 @@ std::size_t Alignment::Size() const {
   if (source_.IsBytes()) return RawSize();
   if (size_ == ~std::size_t{0}) {
     std::size_t size = 0;
-    std::vector<gls_piece> pieces(4096);
-    for (std::size_t first = 0, written = 0;; first += written) {
-      Check(gls_alignment_pieces(alignment_.get(), first, pieces.data(), pieces.size(), &written));
-      if (written == 0) break;
-      for (std::size_t k = 0; k < written; ++k)
-        if (source_.Up(pieces[k].source_begin) != source_.Up(pieces[k].source_end)) ++size;
+    for (std::size_t first = 0;;) {
+      const std::vector<gls::Alignment::Piece> pieces = alignment_.Pieces(first, 4096);
+      if (pieces.empty()) break;
+      first += pieces.size();
+      for (const gls::Alignment::Piece& piece : pieces)
+        if (source_.Up(piece.source_begin) != source_.Up(piece.source_end)) ++size;
     }
     size_ = size;
   }
@@ -93,12 +85,10 @@ std::size_t Alignment::Size() const {
 }
 
 py::list Alignment::Pieces(std::size_t first, std::size_t count) const {
-  std::vector<gls_piece> pieces(std::min(count, first < RawSize() ? RawSize() - first : 0));
-  std::size_t written = 0;
-  Check(gls_alignment_pieces(alignment_.get(), first, pieces.data(), pieces.size(), &written));
-  py::list list(written);
-  for (std::size_t k = 0; k < written; ++k) {
-    const gls_piece& p = pieces[k];
+  const std::vector<gls::Alignment::Piece> pieces = alignment_.Pieces(first, count);
+  py::list list(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const gls::Alignment::Piece& p = pieces[k];
     list[k] = py::make_tuple(source_.Up(p.source_begin), source_.Up(p.source_end),
                              target_.Up(p.target_begin), target_.Up(p.target_end));
   }
@@ -110,26 +100,19 @@ namespace {
 py::tuple TranslateAligned(Live<Translator> self, TextParam param) {
   const Translator& translator = *self;
   const TextArg text(param.object, "text");
-  char* raw = nullptr;
-  std::size_t size = 0;
-  gls_alignment* made = nullptr;
-  gls_status status;
-  if (text.size() >= kReleaseGilBytes) {
+  const auto run = [&] { return translator.engine().TranslateAligned(text.view()); };
+  gls::Aligned aligned = text.size() >= kReleaseGilBytes ? [&] {
     py::gil_scoped_release release;
-    status = gls_translate_aligned(translator.get(), text.data(), text.size(), &raw, &size, &made);
-  } else {
-    status = gls_translate_aligned(translator.get(), text.data(), text.size(), &raw, &size, &made);
-  }
-  const std::unique_ptr<char, FreeBuffer> out(raw);
-  std::unique_ptr<gls_alignment, void (*)(gls_alignment*)> alignment(made, gls_alignment_free);
-  Check(status);
-  py::object translation = MakeText(text.kind(), out.get(), size);
+    return run();
+  }() : run();
+  const std::string& out = aligned.text;
+  py::object translation = MakeText(text.kind(), out);
   const bool plain = text.kind() == Kind::kBytes || text.ascii();
   CodePoints source = plain ? CodePoints(text.size()) : CodePoints(text.view());
-  CodePoints target = text.kind() == Kind::kBytes || IsAscii(out.get(), size)
-                          ? CodePoints(size)
-                          : CodePoints(std::string_view(out.get(), size));
-  auto result = std::make_unique<Alignment>(alignment.release(), std::move(source),
+  CodePoints target = text.kind() == Kind::kBytes || IsAscii(out.data(), out.size())
+                          ? CodePoints(out.size())
+                          : CodePoints(std::string_view(out));
+  auto result = std::make_unique<Alignment>(std::move(aligned.alignment), std::move(source),
                                             std::move(target));
   return py::make_tuple(std::move(translation), py::cast(std::move(result)));
 }

@@ -6,11 +6,10 @@
 // character starts (an eighth of a byte per byte, plus a count per 64
 // bytes), kept only for a str that is not all ASCII.
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -47,7 +46,7 @@ class CodePoints {
 class Alignment {
  public:
   using Range = std::pair<std::size_t, std::size_t>;
-  Alignment(gls_alignment* alignment, CodePoints source, CodePoints target);
+  Alignment(gls::Alignment alignment, CodePoints source, CodePoints target);
 
   // Pieces, counted as iteration gives them: for a str, a piece inside one
   // character (a byte of it) is part of the piece before.
@@ -60,13 +59,10 @@ class Alignment {
   // end, target start, target end) tuples, each offset the first character
   // that starts there or after.
   py::list Pieces(std::size_t first, std::size_t count) const;
-  std::size_t RawSize() const { return gls_alignment_piece_count(alignment_.get()); }
+  std::size_t RawSize() const { return alignment_.size(); }
 
  private:
-  struct Free {
-    void operator()(gls_alignment* a) const { gls_alignment_free(a); }
-  };
-  std::unique_ptr<gls_alignment, Free> alignment_;
+  gls::Alignment alignment_;
   CodePoints source_, target_;
   mutable std::size_t size_ = ~std::size_t{0};  // counted at the first need
 };

@@ -24,6 +24,7 @@ struct Named {
 
 GLOSSMITH_PYTHON_NAME(TextParam, "str | bytes | bytearray | memoryview");
 GLOSSMITH_PYTHON_NAME(TextResult, "str | bytes");
+GLOSSMITH_PYTHON_NAME(AlignedPartResult, "tuple[str | bytes, list[tuple[int, int, int, int]]]");
 GLOSSMITH_PYTHON_NAME(TextsParam, "Iterable[str | bytes | bytearray | memoryview]");
 GLOSSMITH_PYTHON_NAME(TextsResult, "list[str] | list[bytes]");
 GLOSSMITH_PYTHON_NAME(LetterParam, "str | bytes");

@@ -5,7 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <new>
 
@@ -17,6 +17,7 @@
 #include "translator.h"
 
 namespace py = pybind11;
+using glossmith_python::AlignedPartResult;
 using glossmith_python::BoolArgument;
 using glossmith_python::JobsParam;
 using glossmith_python::LetterParam;
@@ -84,14 +85,17 @@ void SetState(Class& cls, Body&& body) {
 
 PYBIND11_MODULE(_glossmith, m) {
   m.doc() = "The compiled part of glossmith; use the glossmith package instead.";
-  m.attr("__version__") = gls_version();
-  m.attr("MAX_PAIRS") = GLS_MAX_PAIRS;
-  // Out of memory says so in the library's words, wherever it happens.
+  m.attr("__version__") = std::string(gls::Version());
+  m.attr("MAX_PAIRS") = gls::kMaxPairs;
+  // The library's failures as Python's exceptions, and out of memory in the
+  // library's words, wherever it happens.
   py::register_exception_translator([](std::exception_ptr failure) {
     try {
       if (failure) std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-      PyErr_SetString(PyExc_MemoryError, gls_status_message(GLS_E_NOMEM));
+      PyErr_SetString(PyExc_MemoryError, gls::StatusMessage(GLS_E_NOMEM));
+    } catch (const gls::Error& error) {
+      PyErr_SetString(glossmith_python::ExceptionType(error.status()), error.what());
     }
   });
 
@@ -155,7 +159,8 @@ final so far, finish() the rest; joined, they equal translate() of the
 joined pieces, however the text is cut. The first piece makes it a str or a
 bytes stream; a str stream never returns part of a character. A stream
 belongs to one thread at a time. finish() on a stream fed nothing returns "".
-A stream does not pickle.)doc");
+feed_aligned() and finish_aligned() return the alignment's pieces of what
+they pass on too. A stream does not pickle.)doc");
   stream.attr("__module__") = "glossmith";
 
   py::class_<Translator> translator(m, "Translator", R"doc(
@@ -236,6 +241,21 @@ ValueError.)doc")
       .def("finish", [](Live<Stream> self) { return TextResult{self->Finish()}; }, R"doc(
 Returns the translation of what is left; the stream then takes no more text
 (ValueError).)doc")
+      .def("feed_aligned", [](Live<Stream> self, TextParam piece) {
+             return AlignedPartResult{self->FeedAligned(piece.object)};
+           }, py::arg("piece"), R"doc(
+As feed(), returning (translation, pieces): the pieces of what this call
+passes on, each (source start, source end, target start, target end) as an
+Alignment gives them, from the start of the whole text (the source counted
+over everything fed, the target over everything returned), in characters
+for a str stream and in bytes for a bytes stream. Joined over a text fed
+all this way, the pieces equal list(alignment) of translate_aligned() on the
+whole text, however it is cut; a piece may come a call after its text when
+the text was cut inside a character.)doc")
+      .def("finish_aligned", [](Live<Stream> self) {
+             return AlignedPartResult{self->FinishAligned()};
+           }, R"doc(
+As finish(), returning (translation, pieces) as feed_aligned() does.)doc")
       .def_property_readonly("pending", [](Live<Stream> self) { return self->Pending(); },
                              "The number of bytes fed but not yet translated.")
       .def("__reduce__", [](Live<Stream>) -> py::tuple {

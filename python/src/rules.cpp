@@ -1,10 +1,7 @@
 #include "rules.h"
 
-#include <glossmith/glossmith.hpp>
-
 #include <cerrno>
-#include <new>
-#include <stdexcept>
+#include <optional>
 
 namespace glossmith_python {
 
@@ -23,23 +20,20 @@ std::string Bytes(py::handle object, const char* what) {
 
 }  // namespace
 
-[[noreturn]] void ThrowStatus(gls_status status) {
-  const char* message = gls_status_message(status);
+PyObject* ExceptionType(gls_status status) {
   switch (status) {
     case GLS_E_NOMEM:
-      PyErr_SetString(PyExc_MemoryError, message);
-      throw py::error_already_set();
+      return PyExc_MemoryError;
     case GLS_E_ARGUMENT:
     case GLS_E_EMPTY_FIND:
     case GLS_E_LETTER:
     case GLS_E_STATE:
     case GLS_E_LIMIT:
-      throw py::value_error(message);
+      return PyExc_ValueError;
     case GLS_E_SETTINGS:
-      PyErr_SetString(PyExc_OSError, message);
-      throw py::error_already_set();
+      return PyExc_OSError;
     default:
-      throw std::runtime_error(message);
+      return PyExc_RuntimeError;
   }
 }
 
@@ -73,23 +67,15 @@ RulesRecipe RulesRecipe::FromTuple(const py::tuple& state) {
   return recipe;
 }
 
-Rules::Rules() : rules_(gls_rules_new()), recipe_(std::make_shared<RulesRecipe>()) {
-  if (!rules_) throw std::bad_alloc();
-}
+Rules::Rules() : recipe_(std::make_shared<RulesRecipe>()) {}
 
 Rules::Rules(const RulesRecipe& recipe) : Rules() {
   // Older pickles carry the settings file's bytes.
-  if (recipe.settings)
-    Check(gls_rules_load_settings_bytes(rules_.get(), recipe.settings->data(),
-                                        recipe.settings->size()));
-  for (const auto& [find, replacement] : recipe.pairs)
-    Check(gls_rules_add_pair(rules_.get(), find.data(), find.size(), replacement.data(),
-                             replacement.size()));
+  if (recipe.settings) rules_.LoadSettingsBytes(*recipe.settings);
+  for (const auto& [find, replacement] : recipe.pairs) rules_.AddPair(find, replacement);
   for (std::size_t i = 0; i < recipe.letters.size(); ++i)
-    if (const auto& symbol = recipe.letters[i])
-      Check(gls_rules_set_letter(rules_.get(), static_cast<char>('A' + i), symbol->data(),
-                                 symbol->size()));
-  if (recipe.storedHardcore) Check(gls_rules_set_stored_hardcore(rules_.get(), *recipe.storedHardcore));
+    if (const auto& symbol = recipe.letters[i]) rules_.SetLetter(static_cast<char>('A' + i), *symbol);
+  if (recipe.storedHardcore) rules_.SetStoredHardcore(*recipe.storedHardcore);
   recipe_ = std::make_shared<RulesRecipe>(recipe);
 }
 
@@ -101,34 +87,25 @@ Rules Rules::FromSettings(const py::object& path) {
     name = py::reinterpret_steal<py::object>(converted);
   }
   Rules rules;
-  gls_status status;
-  int error = 0;
+  std::optional<gls::Error> failure;
   {
     py::gil_scoped_release release;
-    status = gls_rules_load_settings(rules.rules_.get(),
-                                     name ? PyBytes_AS_STRING(name.ptr()) : nullptr);
-    error = errno;
+    try {
+      rules.rules_.LoadSettings(name ? PyBytes_AS_STRING(name.ptr()) : nullptr);
+    } catch (const gls::Error& error) {
+      failure = error;
+    }
   }
-  if (status == GLS_E_SETTINGS)
-    ThrowOSError(error, path.is_none() ? py::str(gls::SettingsPath()) : path);
-  Check(status);
+  if (failure && failure->status() == GLS_E_SETTINGS)
+    ThrowOSError(failure->errno_value(), path.is_none() ? py::str(gls::SettingsPath()) : path);
+  if (failure) throw *failure;
   // What the file held, as the calls that make the same rules, so that they
   // pickle without the file.
   RulesRecipe& recipe = *rules.recipe_;
-  const gls_rules* loaded = rules.rules_.get();
-  for (std::size_t i = 0; i < gls_rules_pair_count(loaded); ++i) {
-    const char *find, *replacement;
-    std::size_t findLen, replacementLen;
-    Check(gls_rules_pair(loaded, i, &find, &findLen, &replacement, &replacementLen));
-    recipe.pairs.emplace_back(std::string(find, findLen), std::string(replacement, replacementLen));
-  }
-  for (std::size_t i = 0; i < recipe.letters.size(); ++i) {
-    const char* symbol;
-    std::size_t len;
-    Check(gls_rules_letter(loaded, static_cast<char>('A' + i), &symbol, &len));
-    recipe.letters[i] = std::string(symbol, len);
-  }
-  recipe.storedHardcore = gls_rules_stored_hardcore(loaded) != 0;
+  recipe.pairs = rules.rules_.Pairs();
+  for (std::size_t i = 0; i < recipe.letters.size(); ++i)
+    recipe.letters[i] = rules.rules_.Letter(static_cast<char>('A' + i));
+  recipe.storedHardcore = rules.rules_.StoredHardcore();
   return rules;
 }
 
@@ -142,7 +119,7 @@ void Rules::AddPair(py::handle find, py::handle replacement) {
   std::string f = Bytes(find, "find");
   std::string r = Bytes(replacement, "replacement");
   if (f.empty()) throw py::value_error("the find string of a pair must not be empty");
-  Check(gls_rules_add_pair(rules_.get(), f.data(), f.size(), r.data(), r.size()));
+  rules_.AddPair(f, r);
   MutableRecipe().pairs.emplace_back(std::move(f), std::move(r));
 }
 
@@ -155,21 +132,15 @@ void Rules::SetLetter(py::handle letter, py::handle symbol) {
                           py::repr(letter).cast<std::string>());
   std::string s = Bytes(symbol, "symbol");
   const char upper = static_cast<char>(c & ~0x20);
-  Check(gls_rules_set_letter(rules_.get(), upper, s.data(), s.size()));
+  rules_.SetLetter(upper, s);
   MutableRecipe().letters[upper - 'A'] = std::move(s);
 }
 
-bool Rules::StoredHardcore() const { return gls_rules_stored_hardcore(rules_.get()) != 0; }
+bool Rules::StoredHardcore() const { return rules_.StoredHardcore(); }
 
 void Rules::SetStoredHardcore(bool on) {
-  Check(gls_rules_set_stored_hardcore(rules_.get(), on ? 1 : 0));
+  rules_.SetStoredHardcore(on);
   MutableRecipe().storedHardcore = on;
-}
-
-std::string Rules::Digest() const {
-  char digest[GLS_DIGEST_SIZE];
-  Check(gls_rules_digest(rules_.get(), digest));
-  return digest;
 }
 
 }  // namespace glossmith_python

@@ -1,9 +1,10 @@
 #pragma once
 
-// A rule set as Python sees it: libglossmith's gls_rules, plus the calls that
-// build the same rules again in another process (pickle).
+// A rule set as Python sees it: libglossmith's rules (through its C++
+// wrapper, as everything here), plus the calls that build the same rules
+// again in another process (pickle).
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <array>
 #include <memory>
@@ -16,10 +17,9 @@
 
 namespace glossmith_python {
 
-[[noreturn]] void ThrowStatus(gls_status status);
-inline void Check(gls_status status) {
-  if (status != GLS_OK) ThrowStatus(status);
-}
+// The Python exception for a failure of the library: MemoryError, ValueError
+// for an argument or state refused, OSError for settings, else RuntimeError.
+PyObject* ExceptionType(gls_status status);
 
 // Everything a rule set was made of, in an order that rebuilds it: the bytes
 // of a settings file (only in pickles of older versions, which read the file
@@ -48,20 +48,17 @@ class Rules {
   void SetLetter(py::handle letter, py::handle symbol);
   bool StoredHardcore() const;
   void SetStoredHardcore(bool on);
-  std::size_t PairCount() const { return gls_rules_pair_count(rules_.get()); }
-  std::string Digest() const;
+  std::size_t PairCount() const { return rules_.PairCount(); }
+  std::string Digest() const { return rules_.Digest(); }
 
-  const gls_rules* get() const { return rules_.get(); }
+  const gls::Rules& rules() const { return rules_; }
   // Shared with the translators compiled from it; copied before a change.
   std::shared_ptr<const RulesRecipe> recipe() const { return recipe_; }
 
  private:
   RulesRecipe& MutableRecipe();
 
-  struct Free {
-    void operator()(gls_rules* rules) const { gls_rules_free(rules); }
-  };
-  std::unique_ptr<gls_rules, Free> rules_;
+  gls::Rules rules_;
   std::shared_ptr<RulesRecipe> recipe_;
 };
 

@@ -83,15 +83,6 @@ py::object MakeText(Kind kind, const char* bytes, std::size_t size) {
   return py::reinterpret_steal<py::object>(result);
 }
 
-int AppendToString(void* context, const char* bytes, std::size_t size) {
-  try {
-    static_cast<std::string*>(context)->append(bytes, size);
-    return 0;
-  } catch (...) {
-    return 1;
-  }
-}
-
 std::size_t CompleteUtf8Prefix(std::string_view bytes) {
   const std::size_t n = bytes.size();
   // A character is at most 4 bytes, so only the last 3 can start an unfinished one.

@@ -60,10 +60,6 @@ inline py::object MakeText(Kind kind, std::string_view bytes) {
   return MakeText(kind, bytes.data(), bytes.size());
 }
 
-// A gls_sink that appends to the std::string at `context`; fails (1) only
-// when appending runs out of memory.
-int AppendToString(void* context, const char* bytes, std::size_t size);
-
 // The length of the longest prefix of `bytes` that does not end inside a
 // UTF-8 character: a lead byte at the end whose continuation bytes have not
 // all arrived is left out, together with those that have.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace glossmith_python {
@@ -21,9 +22,6 @@ constexpr std::size_t kScratchFirst = std::size_t{16} << 10;
 // where malloc stops reusing freed memory for blocks of that size (its
 // largest mmap threshold is 32 MiB).
 constexpr std::size_t kDirectBytes = std::size_t{16} << 20;
-
-// Sink failures are ours: appending ran out of memory.
-void CheckSinkCall(gls_status status) { Check(status == GLS_E_SINK ? GLS_E_NOMEM : status); }
 
 unsigned JobsArgument(const py::object& jobs) {
   if (jobs.is_none()) return 0;
@@ -46,35 +44,38 @@ struct Collector {
   std::string rest;
   bool checkAscii = false, ascii = true;
 
-  static int Sink(void* context, const char* bytes, std::size_t len) {
-    auto& self = *static_cast<Collector*>(context);
-    try {
-      if (self.checkAscii && self.ascii) self.ascii = IsAscii(bytes, len);
-      if (self.rest.empty() && len <= self.capacity - self.size) {
-        std::memcpy(self.out + self.size, bytes, len);
-        self.size += len;
-      } else {
-        self.rest.append(bytes, len);
-      }
-      return 0;
-    } catch (...) {
-      return 1;
+  void operator()(std::string_view bytes) {
+    if (checkAscii && ascii) ascii = IsAscii(bytes.data(), bytes.size());
+    if (rest.empty() && bytes.size() <= capacity - size) {
+      std::memcpy(out + size, bytes.data(), bytes.size());
+      size += bytes.size();
+    } else {
+      rest.append(bytes);
     }
   }
+};
+
+gls::Mode ModeOf(std::optional<bool> hardcore) {
+  if (!hardcore) return gls::Mode::kStored;
+  return *hardcore ? gls::Mode::kHardcore : gls::Mode::kStandard;
+}
+
+// Clears a stream's busy flag however its call ends.
+struct Busy {
+  explicit Busy(bool& flag) : flag(flag) { flag = true; }
+  ~Busy() { flag = false; }
+  bool& flag;
 };
 
 }  // namespace
 
 Translator::Translator(const Rules& rules, bool toEnglish, std::optional<bool> hardcore)
-    : recipe_(rules.recipe()), toEnglish_(toEnglish), requestedHardcore_(hardcore) {
-  unsigned flags = toEnglish ? GLS_TO_ENGLISH : 0u;
-  if (!hardcore)
-    flags |= GLS_STORED_MODE;
-  else if (*hardcore)
-    flags |= GLS_HARDCORE;
-  gls_status status = GLS_OK;
-  translator_.reset(gls_translator_new(rules.get(), flags, &status));
-  Check(status);
+    : translator_(rules.rules(),
+                  toEnglish ? gls::Direction::kL33tToEnglish : gls::Direction::kEnglishToL33t,
+                  ModeOf(hardcore)),
+      recipe_(rules.recipe()),
+      toEnglish_(toEnglish),
+      requestedHardcore_(hardcore) {
   // Hardcore L33T writes most letters as a symbol and a space.
   sixteenths_ = !toEnglish && Hardcore() ? 80 : 20;
 }
@@ -84,14 +85,11 @@ py::object Translator::Translate(py::handle object) const {
   if (text.size() >= kReleaseGilBytes) return TranslateLong(text);
   Scratch& scratch = tScratch;
   char* out = scratch.Reserve(std::max(kScratchFirst, 2 * text.size() + 64));
-  std::size_t needed = 0;
-  gls_status status =
-      gls_translate(get(), text.data(), text.size(), out, scratch.capacity(), &needed);
-  if (status == GLS_E_BUFFER) {
+  std::size_t needed = translator_.TranslateInto(text.view(), out, scratch.capacity());
+  if (needed > scratch.capacity()) {
     out = scratch.Reserve(needed);
-    status = gls_translate(get(), text.data(), text.size(), out, scratch.capacity(), &needed);
+    needed = translator_.TranslateInto(text.view(), out, scratch.capacity());
   }
-  Check(status);
   py::object result = MakeText(text.kind(), out, needed);
   scratch.Trim();
   return result;
@@ -136,12 +134,10 @@ py::object Translator::TranslateLong(const TextArg& text) const {
     buffer.reset(new char[capacity]);
     collector.out = buffer.get();
   }
-  gls_status status;
   {
     py::gil_scoped_release release;
-    status = gls_translate_to_sink(get(), text.data(), text.size(), &Collector::Sink, &collector);
+    translator_.TranslateToSink(text.view(), collector);
   }
-  CheckSinkCall(status);
   Learn(text.size(), collector.size + collector.rest.size());
   if (!collector.rest.empty()) {
     // Longer than guessed: joined once more.
@@ -179,25 +175,17 @@ py::list Translator::TranslateMany(py::handle texts, const py::object& jobs) con
       throw py::type_error("texts must be all str or all bytes-like: item " + std::to_string(i) +
                            " is " + TypeName(items[i]) + ", item 0 is " + TypeName(items[0]));
   }
-  return glossmith_python::TranslateMany(get(), args, threads);
+  return glossmith_python::TranslateMany(translator_, args, threads);
 }
 
 std::size_t Translator::SplitPoint(py::handle object) const {
   const TextArg text(object, "text");
-  return gls_translator_split_point(get(), text.data(), text.size());
+  return translator_.SplitPoint(text.view());
 }
 
-py::bytes Translator::SplitBytes() const {
-  unsigned char bytes[256];
-  const std::size_t n = gls_translator_split_bytes(get(), bytes);
-  return py::bytes(reinterpret_cast<const char*>(bytes), n);
-}
+py::bytes Translator::SplitBytes() const { return py::bytes(translator_.SplitBytes()); }
 
-std::string Translator::Digest() const {
-  char digest[GLS_DIGEST_SIZE];
-  Check(gls_translator_digest(get(), digest));
-  return digest;
-}
+std::string Translator::Digest() const { return translator_.Digest(); }
 
 py::tuple Translator::State() const {
   return py::make_tuple(
@@ -214,47 +202,110 @@ std::unique_ptr<Translator> Translator::FromState(const py::tuple& state) {
   return std::make_unique<Translator>(rules, state[2].cast<bool>(), hardcore);
 }
 
-Stream::Stream(py::object owner, const Translator& translator) : translator_(std::move(owner)) {
-  gls_status status = GLS_OK;
-  stream_.reset(gls_stream_new(translator.get(), &status));
-  Check(status);
-}
+Stream::Stream(py::object owner, const Translator& translator)
+    : translator_(std::move(owner)), stream_(translator.engine()) {}
 
 std::size_t Stream::Pending() const {
   if (busy_) throw std::runtime_error("the stream is in use by another thread");
-  return gls_stream_pending(stream_.get());
+  return stream_.Pending();
 }
 
-py::object Stream::Feed(py::handle object) {
-  const TextArg piece(object, "piece");
+TextArg Stream::Accept(py::handle object) {
+  TextArg piece(object, "piece");
   if (kind_ && *kind_ != piece.kind())
     throw py::type_error(std::string("this stream translates ") +
                          (*kind_ == Kind::kStr ? "str" : "bytes") + ", not " + TypeName(object));
   if (busy_) throw std::runtime_error("the stream is in use by another thread");
   kind_ = piece.kind();
-  std::string translated;
-  gls_status status;
+  return piece;
+}
+
+template <typename Body>
+void Stream::Run(const TextArg& piece, Body body) {
   if (piece.size() >= kReleaseGilBytes) {
-    busy_ = true;
-    {
-      py::gil_scoped_release release;
-      status =
-          gls_stream_feed(stream_.get(), piece.data(), piece.size(), &AppendToString, &translated);
-    }
-    busy_ = false;
+    const Busy busy(busy_);
+    py::gil_scoped_release release;
+    body();
   } else {
-    status =
-        gls_stream_feed(stream_.get(), piece.data(), piece.size(), &AppendToString, &translated);
+    body();
   }
-  CheckSinkCall(status);
-  return Emit(translated, false);
+}
+
+py::object Stream::Feed(py::handle object) {
+  const TextArg piece = Accept(object);
+  std::string translated;
+  const bool str = IsStr();
+  if (str) characters_.Begin(piece.view());
+  Run(piece, [&] {
+    stream_.Feed(piece.view(), [&translated](std::string_view bytes) { translated.append(bytes); });
+  });
+  py::object text = Emit(translated, false);
+  // The counts that the offsets of aligned calls to come start from.
+  if (str) {
+    fedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+    characters_.EndPlain(stream_.Pending(), fedChars_, returnedChars_ + !carry_.empty());
+  }
+  return text;
 }
 
 py::object Stream::Finish() {
   if (busy_) throw std::runtime_error("the stream is in use by another thread");
   std::string translated;
-  CheckSinkCall(gls_stream_finish(stream_.get(), &AppendToString, &translated));
+  stream_.Finish([&translated](std::string_view bytes) { translated.append(bytes); });
   return Emit(translated, true);
+}
+
+namespace {
+
+py::list PieceList(const std::vector<CharacterPieces::Piece>& pieces) {
+  py::list list(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k)
+    list[k] = py::make_tuple(pieces[k][0], pieces[k][1], pieces[k][2], pieces[k][3]);
+  return list;
+}
+
+}  // namespace
+
+py::tuple Stream::FeedAligned(py::handle object) {
+  const TextArg piece = Accept(object);
+  std::string translated;
+  std::vector<CharacterPieces::Piece> pieces;  // a bytes stream's, as the library gives them
+  const bool str = IsStr();
+  if (str) characters_.Begin(piece.view());
+  Run(piece, [&] {
+    stream_.FeedAligned(piece.view(), [&](std::string_view bytes, const gls_piece* given,
+                                          std::size_t count) {
+      translated.append(bytes);
+      if (str) return characters_.Passed(bytes, given, count);
+      for (std::size_t k = 0; k < count; ++k)
+        pieces.push_back({given[k].source_begin, given[k].source_end, given[k].target_begin,
+                          given[k].target_end});
+    });
+  });
+  if (str) {
+    pieces = characters_.End(stream_.Pending(), false);
+    fedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+  }
+  py::object text = Emit(translated, false);
+  return py::make_tuple(std::move(text), PieceList(pieces));
+}
+
+py::tuple Stream::FinishAligned() {
+  if (busy_) throw std::runtime_error("the stream is in use by another thread");
+  std::string translated;
+  std::vector<CharacterPieces::Piece> pieces;
+  const bool str = IsStr();
+  if (str) characters_.Begin({});
+  stream_.FinishAligned([&](std::string_view bytes, const gls_piece* given, std::size_t count) {
+    translated.append(bytes);
+    if (str) return characters_.Passed(bytes, given, count);
+    for (std::size_t k = 0; k < count; ++k)
+      pieces.push_back({given[k].source_begin, given[k].source_end, given[k].target_begin,
+                        given[k].target_end});
+  });
+  if (str) pieces = characters_.End(0, true);
+  py::object text = Emit(translated, true);
+  return py::make_tuple(std::move(text), PieceList(pieces));
 }
 
 py::object Stream::Emit(std::string& translated, bool last) {
@@ -262,7 +313,9 @@ py::object Stream::Emit(std::string& translated, bool last) {
   if (!carry_.empty()) translated.insert(0, carry_);
   const std::size_t complete = last ? translated.size() : CompleteUtf8Prefix(translated);
   carry_.assign(translated, complete);
-  return MakeText(Kind::kStr, translated.data(), complete);
+  py::object text = MakeText(Kind::kStr, translated.data(), complete);
+  returnedChars_ += static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.ptr()));
+  return text;
 }
 
 }  // namespace glossmith_python

@@ -4,7 +4,7 @@
 // may be used from any number of threads at once; long texts and batches are
 // translated with the GIL released.
 
-#include <glossmith/glossmith.h>
+#include <glossmith/glossmith.hpp>
 
 #include <atomic>
 #include <memory>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "rules.h"
+#include "stream_pieces.h"
 #include "text.h"
 
 namespace glossmith_python {
@@ -26,7 +27,7 @@ class Translator {
   std::size_t SplitPoint(py::handle text) const;
   py::bytes SplitBytes() const;
   std::string Digest() const;
-  bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
+  bool Hardcore() const { return translator_.Hardcore(); }
   bool ToEnglish() const { return toEnglish_; }
   std::optional<bool> RequestedHardcore() const { return requestedHardcore_; }
 
@@ -34,7 +35,7 @@ class Translator {
   py::tuple State() const;
   static std::unique_ptr<Translator> FromState(const py::tuple& state);
 
-  const gls_translator* get() const { return translator_.get(); }
+  const gls::Translator& engine() const { return translator_; }
 
  private:
   py::object TranslateLong(const TextArg& text) const;
@@ -43,10 +44,7 @@ class Translator {
   std::size_t Estimate(std::size_t size) const;
   void Learn(std::size_t size, std::size_t translated) const;
 
-  struct Free {
-    void operator()(gls_translator* translator) const { gls_translator_free(translator); }
-  };
-  std::unique_ptr<gls_translator, Free> translator_;
+  gls::Translator translator_;
   std::shared_ptr<const RulesRecipe> recipe_;
   bool toEnglish_;
   std::optional<bool> requestedHardcore_;
@@ -56,6 +54,8 @@ class Translator {
 // A text fed in pieces. Joined, what feed() and finish() return equals the
 // translation of the joined pieces. A str stream never returns part of a
 // character: bytes of a character cut at the end of a piece wait for the rest.
+// The aligned calls return the pieces of what they pass on too, which,
+// joined, are those of translate_aligned() on the whole text.
 class Stream {
  public:
   // `owner` is the Python object of `translator`, kept alive with the stream.
@@ -65,18 +65,27 @@ class Stream {
 
   py::object Feed(py::handle piece);
   py::object Finish();
+  // (translation, [(source start, source end, target start, target end), ...])
+  py::tuple FeedAligned(py::handle piece);
+  py::tuple FinishAligned();
   std::size_t Pending() const;
 
  private:
+  // The piece, once it is known to suit this stream and the stream is free.
+  TextArg Accept(py::handle object);
+  // Runs `body`, with the GIL released for a long piece.
+  template <typename Body>
+  void Run(const TextArg& piece, Body body);
   py::object Emit(std::string& translated, bool last);
+  bool IsStr() const { return kind_.value_or(Kind::kStr) == Kind::kStr; }
 
-  struct Free {
-    void operator()(gls_stream* stream) const { gls_stream_free(stream); }
-  };
   py::object translator_;  // keeps the translator alive as long as the stream
-  std::unique_ptr<gls_stream, Free> stream_;
+  gls::Stream stream_;
   std::optional<Kind> kind_;  // set by the first piece
   std::string carry_;         // a str stream's unfinished character
+  CharacterPieces characters_;  // a str stream's offsets
+  std::size_t fedChars_ = 0;     // characters fed to a str stream
+  std::size_t returnedChars_ = 0;  // characters a str stream returned
   bool busy_ = false;         // a feed is running with the GIL released
 };
 

@@ -128,6 +128,10 @@ std::vector<std::pair<std::string, std::string>> EveryWay(const gls::Translator&
             GLS_OK);
   EXPECT_EQ(written, needed);
   results.emplace_back("buffer", exact);
+  std::string into(needed, '\0');
+  EXPECT_EQ(translator.TranslateInto(text, nullptr, 0), needed);
+  EXPECT_EQ(translator.TranslateInto(text, into.data(), into.size()), needed);
+  results.emplace_back("wrapper buffer", into);
 
   char* allocated = nullptr;
   std::size_t allocatedLen = 0;
@@ -155,6 +159,13 @@ std::vector<std::pair<std::string, std::string>> EveryWay(const gls::Translator&
   results.emplace_back("stream", streamed);
 
   results.emplace_back("many", translator.TranslateMany({text, text}, 2)[1]);
+  std::vector<std::string> runs(3);
+  translator.TranslateRuns({"", text, text}, 2,
+                           [&runs](std::size_t first, const gls::Translator::Run& run) {
+                             for (std::size_t i = 0; i < run.size(); ++i)
+                               runs.at(first + i) = run[i];
+                           });
+  results.emplace_back("runs", runs[2]);
   return results;
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
+
 #include <glossmith/glossmith.hpp>
 #include <optional>
 #include <string>
@@ -173,6 +175,33 @@ TEST(RulesApiTest, ASinksOwnExceptionReachesItsCaller) {
   gls::Stream finished(translator);
   EXPECT_EQ(finished.Feed("hack"), "");
   expectSinkFailed("finish", [&] { finished.Finish(fail); });
+  expectSinkFailed("runs", [&] {
+    translator.TranslateRuns({"a", "b"}, 2, [](std::size_t, const gls::Translator::Run&) {
+      throw SinkFailed{7};
+    });
+  });
+}
+
+// A settings file that cannot be read says why, and leaves the rules as they were.
+TEST(RulesApiTest, AnUnreadableSettingsFileKeepsItsErrno) {
+  struct Case {
+    const char* path;
+    int error;
+  };
+  for (const Case& c : {Case{"/nonexistent/l33t.ini", ENOENT}, Case{"", ENOENT},
+                        Case{"/", EISDIR}}) {
+    SCOPED_TRACE(c.path);
+    gls::Rules rules;
+    rules.AddPair("dude", "d00d");
+    try {
+      rules.LoadSettings(c.path);
+      ADD_FAILURE() << "no exception";
+    } catch (const gls::Error& e) {
+      EXPECT_EQ(e.status(), GLS_E_SETTINGS);
+      EXPECT_EQ(e.errno_value(), c.error);
+    }
+    EXPECT_EQ(rules.Pairs(), (Pairs{{"dude", "d00d"}}));
+  }
 }
 
 // Without a mode, a translator follows the stored switch.

@@ -101,3 +101,72 @@ def test_finished_stream_takes_nothing():
 def test_stream_keeps_its_translator():
     s = glossmith.Translator(glossmith.Rules()).stream()  # the only reference to it
     assert s.feed("hack\n") == "hax0r\n"
+
+
+def aligned_run(stream, pieces):
+    """What feed_aligned and finish_aligned return, joined."""
+    texts, aligned = [], []
+    for part in [stream.feed_aligned(p) for p in pieces] + [stream.finish_aligned()]:
+        texts.append(part[0])
+        aligned += part[1]
+    return texts, aligned
+
+
+def cuttings(text, rng):
+    """One unit at a time, random sizes, and pieces long enough to release the GIL."""
+    yield [text[i:i + 1] for i in range(len(text))]
+    for limit in (7, 40000):
+        pieces, at = [], 0
+        while at < len(text):
+            step = rng.randint(0, limit)
+            pieces.append(text[at:at + step])
+            at += step
+        yield pieces
+
+
+ALIGNED_TEXTS = SMALL + ["the\r\nelite\r\n\r\nhackers dude\r\n"]
+
+
+@pytest.mark.parametrize("name", TRANSLATORS)
+@pytest.mark.parametrize("as_bytes", [False, True], ids=["str", "bytes"])
+def test_aligned_stream_gives_the_whole_texts_pieces(name, as_bytes):
+    t = TRANSLATORS[name]
+    rng = random.Random(11)
+    long_text = "".join(rng.choice(SMALL) + rng.choice([" ", "\r\n", "\u00e9"]) for _ in range(3000))
+    for text in ALIGNED_TEXTS + [long_text]:
+        if as_bytes:
+            text = text.encode()
+        whole, alignment = t.translate_aligned(text)
+        expected = list(alignment)
+        for pieces in cuttings(text, rng):
+            texts, aligned = aligned_run(t.stream(), pieces)
+            assert all(type(x) is type(whole) for x in texts)
+            assert type(whole)().join(texts) == whole
+            assert aligned == expected, (text[:40], len(pieces))
+
+
+@pytest.mark.parametrize("first, rest, expected", [
+    # Plain feeds count too: offsets are from the start of the whole text.
+    ("hack\nha", "ck\nthe", ("hax0r\n", [(5, 9, 6, 11), (9, 10, 11, 12)])),
+    ("\u00e9\n", "hack\nthe", ("hax0r\n", [(2, 6, 2, 7), (6, 7, 7, 8)])),
+    (b"\xc3\xa9\n", b"hack\nthe", (b"hax0r\n", [(3, 7, 3, 8), (7, 8, 8, 9)])),
+    # Cut inside the \u00e9, whose piece the plain feed passed on.
+    ("caf\u00e9", "!\n", ("\u00e9!\n", [(4, 5, 4, 5), (5, 6, 5, 6)])),
+])
+def test_aligned_offsets_count_from_the_start(first, rest, expected):
+    s = TRANSLATORS["to-l33t"].stream()
+    s.feed(first)
+    assert s.feed_aligned(rest) == expected
+
+
+def test_aligned_calls_refuse_as_the_plain_ones():
+    s = TRANSLATORS["to-l33t"].stream()
+    s.feed_aligned("a")
+    with pytest.raises(TypeError, match="translates str, not bytes"):
+        s.feed_aligned(b"b")
+    assert s.finish_aligned() == ("4", [(0, 1, 0, 1)])
+    with pytest.raises(ValueError):
+        s.feed_aligned("more")
+    with pytest.raises(ValueError):
+        s.finish_aligned()
+    assert TRANSLATORS["to-l33t"].stream().finish_aligned() == ("", [])

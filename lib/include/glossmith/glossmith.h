@@ -296,6 +296,26 @@ GLS_API gls_status gls_alignment_to_source(const gls_alignment* alignment, size_
 GLS_API gls_status gls_alignment_to_target(const gls_alignment* alignment, size_t begin,
                                            size_t end, size_t* target_begin, size_t* target_end);
 
+/* Streams with alignments: what a stream passes on, with where it came from.
+ * Receives part of the translation, `len` bytes (possibly 0), and the
+ * `count` pieces (at least one) that cover exactly those bytes, in order.
+ * Offsets count from the start of the whole text: sources over every byte
+ * fed to the stream, targets over every byte it has passed on, through
+ * gls_stream_feed and gls_stream_finish too. `bytes` and `pieces` are valid
+ * during the call only; it runs on the thread that called the stream.
+ * Returns 0 to go on, anything else to stop (GLS_E_SINK, as for gls_sink). */
+typedef int (*gls_aligned_sink)(void* context, const char* bytes, size_t len,
+                                const gls_piece* pieces, size_t count);
+
+/* As gls_stream_feed and gls_stream_finish, passing the pieces too, at most
+ * 256 a call. When every part is fed through these, the pieces, joined,
+ * are those of gls_translate_aligned on the whole text, however it is cut;
+ * the stream holds them only a cut at a time. */
+GLS_API gls_status gls_stream_feed_aligned(gls_stream* stream, const char* text, size_t len,
+                                           gls_aligned_sink sink, void* context);
+GLS_API gls_status gls_stream_finish_aligned(gls_stream* stream, gls_aligned_sink sink,
+                                             void* context);
+
 #ifdef __cplusplus
 }
 #endif

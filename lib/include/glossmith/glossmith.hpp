@@ -9,6 +9,7 @@
 #include <glossmith/glossmith.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -21,20 +22,30 @@
 
 namespace gls {
 
-// A failure of the library, with its status.
+// The message of a status, in English.
+inline const char* StatusMessage(gls_status status) { return gls_status_message(status); }
+
+// A failure of the library, with its status, and errno as the failing call
+// left it (why a settings file could not be read, for GLS_E_SETTINGS).
 class Error : public std::runtime_error {
  public:
-  explicit Error(gls_status status)
-      : std::runtime_error(gls_status_message(status)), status_(status) {}
+  explicit Error(gls_status status, int errnoValue = 0)
+      : std::runtime_error(gls_status_message(status)), status_(status), errno_(errnoValue) {}
   gls_status status() const noexcept { return status_; }
+  int errno_value() const noexcept { return errno_; }
 
  private:
   gls_status status_;
+  int errno_;
 };
 
+// errno is read before anything else can change it.
 inline void Check(gls_status status) {
-  if (status != GLS_OK) throw Error(status);
+  if (status != GLS_OK) throw Error(status, errno);
 }
+
+// The most Custom pairs a rule set holds.
+inline constexpr std::size_t kMaxPairs = GLS_MAX_PAIRS;
 
 enum class Direction { kEnglishToL33t, kL33tToEnglish };
 enum class Mode { kStandard, kHardcore, kStored };
@@ -80,6 +91,31 @@ struct SinkContext {
   }
 };
 
+// The same for a gls_aligned_sink and a callable taking (std::string_view,
+// const gls_piece*, std::size_t).
+template <typename Sink>
+struct AlignedSinkContext {
+  Sink& sink;
+  std::exception_ptr failure;
+
+  static int Call(void* context, const char* bytes, std::size_t len, const gls_piece* pieces,
+                  std::size_t count) noexcept {
+    auto& self = *static_cast<AlignedSinkContext*>(context);
+    try {
+      self.sink(std::string_view(bytes, len), pieces, count);
+      return 0;
+    } catch (...) {
+      self.failure = std::current_exception();
+      return 1;
+    }
+  }
+
+  void Finish(gls_status status) const {
+    if (failure) std::rethrow_exception(failure);
+    Check(status);
+  }
+};
+
 }  // namespace detail
 
 class Rules {
@@ -91,14 +127,25 @@ class Rules {
   // The rules of a settings file; an empty path reads the per-user file.
   static Rules FromSettings(const std::string& path = {}) {
     Rules rules;
-    Check(gls_rules_load_settings(rules.get(), path.empty() ? nullptr : path.c_str()));
+    rules.LoadSettings(path.empty() ? nullptr : path.c_str());
     return rules;
   }
   // The rules of settings text held in memory.
   static Rules FromSettingsBytes(std::string_view bytes) {
     Rules rules;
-    Check(gls_rules_load_settings_bytes(rules.get(), bytes.data(), bytes.size()));
+    rules.LoadSettingsBytes(bytes);
     return rules;
+  }
+  // Replaces these rules by those of a settings file (nullptr: the per-user
+  // file; "" names no file and fails); on failure they stay as they were,
+  // and Error::errno_value() says why.
+  Rules& LoadSettings(const char* path) {
+    Check(gls_rules_load_settings(get(), path));
+    return *this;
+  }
+  Rules& LoadSettingsBytes(std::string_view bytes) {
+    Check(gls_rules_load_settings_bytes(get(), bytes.data(), bytes.size()));
+    return *this;
   }
 
   Rules& AddPair(std::string_view find, std::string_view replacement) {
@@ -222,6 +269,15 @@ class Translator {
     out.clear();
     TranslateToSink(text, [&out](std::string_view bytes) { out.append(bytes); });
   }
+  // Writes the translation to out[0, capacity) when it fits there, and
+  // returns its length either way: a length past `capacity` means nothing
+  // was written (the caller's buffer, reused call after call).
+  std::size_t TranslateInto(std::string_view text, char* out, std::size_t capacity) const {
+    std::size_t len = 0;
+    const gls_status status = gls_translate(get(), text.data(), text.size(), out, capacity, &len);
+    if (status != GLS_E_BUFFER) Check(status);
+    return len;
+  }
   // Hands the translation to `sink` (called with std::string_view) in pieces;
   // an exception from `sink` stops it and comes out of this call as it was.
   template <typename Sink>
@@ -275,8 +331,34 @@ class Translator {
   template <typename Sink>
   void TranslateEach(const std::vector<std::string_view>& texts, unsigned jobs,
                      Sink&& sink) const {
+    TranslateRuns(texts, jobs, [&sink](std::size_t first, const Run& run) {
+      for (std::size_t i = 0; i < run.size(); ++i) sink(first + i, run[i]);
+    });
+  }
+
+  // Consecutive translations of TranslateRuns, valid during the sink's call.
+  class Run {
+   public:
+    Run(const char* const* outs, const std::size_t* lens, std::size_t count)
+        : outs_(outs), lens_(lens), count_(count) {}
+    std::size_t size() const { return count_; }
+    std::string_view operator[](std::size_t i) const { return {outs_[i], lens_[i]}; }
+
+   private:
+    const char* const* outs_;
+    const std::size_t* lens_;
+    std::size_t count_;
+  };
+  // As TranslateEach, a run of texts at a time: `sink(first, const Run&)`
+  // gets the translations of texts [first, first + run.size()). For a caller
+  // that pays for each call to its sink (a lock to take, such as Python's).
+  template <typename Sink>
+  void TranslateRuns(const std::vector<std::string_view>& texts, unsigned jobs,
+                     Sink&& sink) const {
     std::vector<const char*> data;
     std::vector<std::size_t> lens;
+    data.reserve(texts.size());
+    lens.reserve(texts.size());
     for (std::string_view t : texts) {
       data.push_back(t.data());
       lens.push_back(t.size());
@@ -288,8 +370,7 @@ class Translator {
                       const char* const* outs, const std::size_t* outLens) noexcept {
         auto& self = *static_cast<Context*>(context);
         try {
-          for (std::size_t i = 0; i < count; ++i)
-            self.sink(first + i, std::string_view(outs[i], outLens[i]));
+          self.sink(first, Run(outs, outLens, count));
           return 0;
         } catch (...) {
           self.failure = std::current_exception();
@@ -327,7 +408,8 @@ class Translator {
   std::unique_ptr<gls_translator, Free> translator_;
 };
 
-// Feeds a text in pieces; each call returns what is final so far.
+// Feeds a text in pieces; each call returns what is final so far, and the
+// aligned calls where it came from too.
 class Stream {
  public:
   explicit Stream(const Translator& translator) {
@@ -359,6 +441,48 @@ class Stream {
         gls_stream_finish(stream_.get(), &detail::SinkContext<Sink>::Call, &context));
   }
   std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
+
+  // What a call passes on, with the pieces that cover it: offsets from the
+  // start of the whole text, as gls_aligned_sink gives them. Joined over a
+  // text fed all this way, the pieces are those of
+  // Translator::TranslateAligned on the whole.
+  struct AlignedPart {
+    std::string text;
+    std::vector<gls_piece> pieces;
+  };
+  // A sink that appends to an AlignedPart.
+  struct Collect {
+    AlignedPart& part;
+    void operator()(std::string_view bytes, const gls_piece* pieces, std::size_t count) const {
+      part.text.append(bytes);
+      part.pieces.insert(part.pieces.end(), pieces, pieces + count);
+    }
+  };
+  AlignedPart FeedAligned(std::string_view piece) {
+    AlignedPart part;
+    FeedAligned(piece, Collect{part});
+    return part;
+  }
+  AlignedPart FinishAligned() {
+    AlignedPart part;
+    FinishAligned(Collect{part});
+    return part;
+  }
+  // As above, handing each part to `sink(std::string_view bytes, const
+  // gls_piece* pieces, std::size_t count)`; an exception from `sink` stops
+  // it and comes out of this call as it was.
+  template <typename Sink>
+  void FeedAligned(std::string_view piece, Sink&& sink) {
+    detail::AlignedSinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_stream_feed_aligned(stream_.get(), piece.data(), piece.size(),
+                                           &detail::AlignedSinkContext<Sink>::Call, &context));
+  }
+  template <typename Sink>
+  void FinishAligned(Sink&& sink) {
+    detail::AlignedSinkContext<Sink> context{sink, nullptr};
+    context.Finish(gls_stream_finish_aligned(stream_.get(),
+                                             &detail::AlignedSinkContext<Sink>::Call, &context));
+  }
 
  private:
   struct Free {
