@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/engine/chain_machine.h"
+
 namespace glossmith::detail {
 
 namespace {
@@ -27,7 +29,7 @@ std::size_t SlotOf(std::uint64_t key, std::size_t length) {
 
 void StretchAligner::Begin(std::string_view text) {
   text_ = text;
-  done_ = output_ = 0;
+  done_ = output_ = marked_ = markedOutput_ = 0;
   gaveUp_ = false;
   budget_ = Budget(kFixedMissWork, kMissWorkPerByteStep * static_cast<double>(steps_->size()),
                    static_cast<double>(text.size()));
@@ -42,6 +44,39 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (output != kUnknownOutput && output != output_)
     throw std::logic_error("a stretch's pieces disagree with its output");
   return true;
+}
+
+void StretchAligner::Read(std::span<const std::uint8_t> marks,
+                          std::span<const std::size_t> longOutputs) {
+  using Marks = ChainMachine::Marks;
+  const std::uint8_t* const first = marks.data();
+  const std::uint8_t* const end = first + marks.size();
+  const std::size_t base = marked_;
+  std::size_t nextLong = 0;
+  auto outputOf = [&](std::uint8_t mark) -> std::size_t {
+    const std::size_t length = mark & ~Marks::kPending;
+    return length == Marks::kLongOutput ? longOutputs[nextLong++] : length;
+  };
+  for (const std::uint8_t* at = first; at < end && !gaveUp_;) {
+    if (done_ == base + static_cast<std::size_t>(at - first) && !(*at & Marks::kPending)) {
+      // Read in the start state and left in it: a piece of its own each.
+      const std::uint8_t* const pieces = at;
+      while (at < end && *at < Marks::kLongOutput) ++at;
+      if (at == pieces)
+        alignment_.Append(1, outputOf(*at++));  // a long output
+      else
+        alignment_.AppendOneBytePieces(std::span(pieces, at));
+      done_ = alignment_.InputSize();
+      output_ = markedOutput_ = alignment_.OutputSize();
+      continue;
+    }
+    // Through the stretch to the first byte back in the start state.
+    while (at < end && (*at & Marks::kPending)) markedOutput_ += outputOf(*at++);
+    if (at == end) break;
+    markedOutput_ += outputOf(*at++);
+    AtStretch(base + static_cast<std::size_t>(at - first), markedOutput_);
+  }
+  marked_ = base + marks.size();
 }
 
 Alignment StretchAligner::Finish() {

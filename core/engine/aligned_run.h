@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -58,6 +59,13 @@ class StretchAligner {
     return AtStretch(input, output);
   }
 
+  // The marks of the text's next bytes, from a marked run of a machine
+  // (ChainMachine::Marks): a byte read in the start state and left in it is
+  // a piece of its own, so runs of them go into the alignment in bulk; a
+  // stretch through pending bytes ends at the next byte back in the start
+  // state, in this chunk or a later one.
+  void Read(std::span<const std::uint8_t> marks, std::span<const std::size_t> longOutputs);
+
   // Aligns what is left up to the end of the text and gives the phase's
   // alignment.
   Alignment Finish();
@@ -87,6 +95,9 @@ class StretchAligner {
   std::size_t done_ = 0;    // input aligned so far
   std::size_t output_ = 0;  // output aligned so far
   bool gaveUp_ = false;
+  std::size_t marked_ = 0;         // input marked so far
+  std::size_t markedOutput_ = 0;   // its output
+  std::size_t longOutputsRead_ = 0;  // of the current chunk
   Budget budget_;
   Alignment alignment_;
   std::vector<Small> small_;

@@ -76,6 +76,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/engine/budget.h"
 #include "core/rules/literal_replace.h"
@@ -109,24 +110,27 @@ class ChainMachine {
   // The same, with the machine's own RunState: for one thread at a time.
   void Run(std::string_view text, std::string& out);
 
-  // Where a run is back in its start state: no step holds a pending match
-  // there, so no step's occurrence crosses the point.
-  class StartStates {
+  // What a marked run tells of each byte it reads, a chunk at a time: the
+  // bytes it output, and whether it is back in its start state after it. Where
+  // it is, no step holds a pending match, so no step's occurrence crosses the
+  // point: a boundary of the alignment.
+  class Marks {
    public:
-    // After `input` bytes of the text the run had written `output` bytes.
-    struct Point {
-      std::size_t input, output;
-    };
-    virtual ~StartStates() = default;
-    // Some points, in order of the text; a block of them at a time.
-    virtual void At(const Point* points, std::size_t count) = 0;
+    // A mark: the output's length, kLongOutput for one that long or longer
+    // (its length is then in the chunk's `longOutputs`, in order), plus
+    // kPending where the run is not back in its start state.
+    static constexpr std::uint8_t kPending = 0x80;
+    static constexpr std::uint8_t kLongOutput = 0x7F;
+    virtual ~Marks() = default;
+    // The marks of the text's next `marks.size()` bytes.
+    virtual void Read(std::span<const std::uint8_t> marks,
+                      std::span<const std::size_t> longOutputs) = 0;
   };
 
-  // Runs `text` as Run does, but one lane, and reports every point where
-  // the machine is in its start state (the alignment's boundaries). False
-  // when the run gave up composing: `out` then holds the steps' result, run
-  // one by one, and the points reported do not count.
-  bool RunMarked(std::string_view text, std::string& out, RunState& state, StartStates& starts);
+  // Runs `text` as Run does and marks every byte it reads. False when the
+  // run gave up composing: `out` then holds the steps' result, run one by
+  // one, and the marks read do not count.
+  bool RunMarked(std::string_view text, std::string& out, RunState& state, Marks& marks);
 
   // The steps the machine composes, in order.
   const Steps& ComposedSteps() const;
@@ -177,6 +181,7 @@ class ChainMachine {
     std::unique_ptr<char[]> scratch_;  // the lanes' output regions
     std::size_t scratchSize_ = 0;
     std::shared_ptr<machine::Table> table_;  // held while a run lasts
+    std::vector<std::uint8_t> marks_;        // a chunk's, while a marked run lasts
   };
 
  private:
@@ -219,27 +224,29 @@ class ChainMachine {
                 std::size_t blockRest);
   // Runs lanes [first, first + K) of the chunk side by side until one of them
   // runs out of input.
-  template <std::size_t K, bool kNarrow>
+  template <std::size_t K, bool kNarrow, bool kMarked>
   bool RunInterleaved(RunState& state, Chunk& chunk, std::size_t first);
   // Runs lane `which`, copying the stretches between start bytes in bulk
   // while the machine is in its start state.
-  template <bool kNarrow>
+  template <bool kNarrow, bool kMarked>
   bool RunCopying(RunState& state, Chunk& chunk, std::size_t which);
-  template <bool kNarrow>
+  template <bool kNarrow, bool kMarked>
   bool RunLanes(RunState& state, Chunk& chunk);
   const unsigned char* FindStartByte(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
   // and leaves the state at the end in `row`. `before` bytes of text came
-  // before it, `after` bytes follow.
+  // before it, `after` bytes follow. With `marks`, also tells them the
+  // chunk's marks.
   bool RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
-                std::uint32_t& row, std::string& out, std::size_t before, std::size_t after);
-  bool RunComposed(RunState& state, std::string_view text, std::string& out);
-  // RunMarked's loop, chunk by chunk.
-  template <bool kNarrow>
-  bool RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done, std::size_t written,
-                     StartStates& starts);
-  bool RunMarkedComposed(RunState& state, std::string_view text, std::string& out,
-                         StartStates& starts);
+                std::uint32_t& row, std::string& out, std::size_t before, std::size_t after,
+                Marks* marks);
+  // The chunks of `text`, one after another; `marks` as for RunChunk.
+  bool RunComposed(RunState& state, std::string_view text, std::string& out, Marks* marks);
+  // Tells `marks` those of the chunk just run.
+  static void TellMarks(Chunk& chunk, Marks& marks);
+  // Runs `text` composed; where the run gives up, runs the steps one by one
+  // and returns false.
+  bool RunOrGiveUp(RunState& state, std::string_view text, std::string& out, Marks* marks);
 
   // Compiled once; read by every run without a lock.
   std::unique_ptr<const machine::Composition> composition_;

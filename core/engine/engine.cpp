@@ -211,15 +211,16 @@ class Plan {
     std::string& target;
     StretchAligner* aligner;
     Alignment operator()(Machine& m) const {
-      struct Starts : ChainMachine::StartStates {
-        explicit Starts(StretchAligner& a) : aligner(a) {}
-        void At(const Point* points, std::size_t count) override {
-          for (std::size_t k = 0; k < count; ++k) aligner.At(points[k].input, points[k].output);
+      struct Marks : ChainMachine::Marks {
+        explicit Marks(StretchAligner& a) : aligner(a) {}
+        void Read(std::span<const std::uint8_t> marks,
+                  std::span<const std::size_t> longOutputs) override {
+          aligner.Read(marks, longOutputs);
         }
         StretchAligner& aligner;
-      } starts(*aligner);
+      } marks(*aligner);
       aligner->Begin(source);
-      if (!m.machine->RunMarked(source, target, m.state, starts))
+      if (!m.machine->RunMarked(source, target, m.state, marks))
         return RunStepByStepAligned(source, m.machine->ComposedSteps()).alignment;
       return aligner->Finish();
     }

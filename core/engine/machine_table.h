@@ -181,15 +181,20 @@ struct Lane {
   std::size_t regionUsed = 0;  // bytes in region, once the lane moved on to spare
   bool spilled = false;
   std::string spare{};
+  std::vector<std::size_t> longOutputs{};  // of a marked run (ChainMachine::Marks)
 
   char* Write() const { return data + pos; }
 };
 
 // The lanes of the chunk being run, on the stack: a table rebuilt while one
 // lane runs keeps the states of them all.
+// A marked run also writes a mark for each byte of the chunk, at its offset
+// from `begin`.
 struct Chunk {
   std::array<Lane, kLanes> lanes;
   std::size_t count = 0;
+  const unsigned char* begin = nullptr;
+  std::uint8_t* marks = nullptr;
 };
 
 }  // namespace glossmith::detail::machine

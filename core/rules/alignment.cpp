@@ -113,6 +113,32 @@ void Alignment::AppendOneToOne(std::size_t count) {
   }
 }
 
+void Alignment::AppendOneBytePieces(std::span<const std::uint8_t> outputs) {
+  // A code per piece at most; grown geometrically, since callers append a
+  // chunk of the text at a time.
+  if (codes_.capacity() - codes_.size() < outputs.size())
+    codes_.reserve(std::max(codes_.size() + outputs.size(), codes_.capacity() * 2));
+  const std::uint8_t* at = outputs.data();
+  const std::uint8_t* const end = at + outputs.size();
+  while (at < end) {
+    const std::uint8_t* ones = at;
+    while (at < end && *at == 1) ++at;
+    if (at != ones) AppendOneToOne(static_cast<std::size_t>(at - ones));
+    for (; at < end && *at != 1; ++at) {
+      if (*at > kMaxSmallOutput) {
+        Append(1, *at);
+        continue;
+      }
+      StartCode();
+      codes_.push_back(static_cast<std::uint8_t>(0x80 | *at));
+      ++pieces_;
+      ++input_;
+      output_ += *at;
+      lastIsRun_ = false;
+    }
+  }
+}
+
 void Alignment::Append(const Alignment& other) {
   other.ForEachRun([&](std::size_t input, std::size_t output, std::size_t count) {
     if (input == 1 && output == 1)

@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,9 @@ class Alignment {
   void Append(std::size_t input, std::size_t output);
   // `count` pieces of one byte to one byte.
   void AppendOneToOne(std::size_t count);
+  // One piece of one input byte for each of `outputs`, of that many output
+  // bytes: what a run that never holds a pending match makes of its bytes.
+  void AppendOneBytePieces(std::span<const std::uint8_t> outputs);
   // The pieces of `other`, after these: the alignment of two texts joined is
   // that of each, one after the other, when no piece crosses the join.
   void Append(const Alignment& other);
