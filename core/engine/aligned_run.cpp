@@ -1,5 +1,6 @@
 #include "core/engine/aligned_run.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -29,7 +30,8 @@ std::size_t SlotOf(std::uint64_t key, std::size_t length) {
 
 void StretchAligner::Begin(std::string_view text) {
   text_ = text;
-  done_ = output_ = marked_ = markedOutput_ = 0;
+  done_ = output_ = marked_ = stretchBegin_ = buffered_ = 0;
+  inStretch_ = false;
   gaveUp_ = false;
   budget_ = Budget(kFixedMissWork, kMissWorkPerByteStep * static_cast<double>(steps_->size()),
                    static_cast<double>(text.size()));
@@ -46,40 +48,134 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   return true;
 }
 
-void StretchAligner::Read(std::span<const std::uint8_t> marks,
-                          std::span<const std::size_t> longOutputs) {
+namespace {
+
+// The first mark in [from, to) with kMatched, or `to`.
+std::size_t FindMatched(const std::uint8_t* marks, std::size_t from, std::size_t to) {
+  constexpr std::uint64_t kEvery = 0x0101010101010101u * ChainMachine::Marks::kMatched;
+  for (; from + 8 <= to; from += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, marks + from, 8);
+    if (word & kEvery) break;
+  }
+  while (from < to && !(marks[from] & ChainMachine::Marks::kMatched)) ++from;
+  return from;
+}
+
+}  // namespace
+
+StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
+  // Each byte's output through the one-byte steps, last step first: a step
+  // replacing byte f gives f the outputs of its replacement's bytes. Capped,
+  // for steps that spell each other out: no run outputs that much.
+  constexpr std::size_t kCap = std::size_t{1} << 40;
+  std::array<std::size_t, 256> length;
+  length.fill(1);
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->find.size() != 1) continue;
+    std::size_t sum = 0;
+    for (unsigned char c : step->replacement) sum = std::min(sum + length[c], kCap);
+    length[static_cast<unsigned char>(step->find[0])] = sum;
+  }
+  oneByteOutput_ = length;
+  for (std::size_t b = 0; b < 256; ++b)
+    shortOneByteOutput_[b] = static_cast<std::uint8_t>(std::min<std::size_t>(length[b], 0xFF));
+}
+
+void StretchAligner::Read(std::span<const std::uint8_t> marks) {
   using Marks = ChainMachine::Marks;
-  const std::uint8_t* const first = marks.data();
-  const std::uint8_t* const end = first + marks.size();
-  const std::size_t base = marked_;
-  std::size_t nextLong = 0;
-  auto outputOf = [&](std::uint8_t mark) -> std::size_t {
-    const std::size_t length = mark & ~Marks::kPending;
-    return length == Marks::kLongOutput ? longOutputs[nextLong++] : length;
-  };
-  for (const std::uint8_t* at = first; at < end && !gaveUp_;) {
-    if (done_ == base + static_cast<std::size_t>(at - first) && !(*at & Marks::kPending)) {
-      // Read in the start state and left in it: a piece of its own each.
-      const std::uint8_t* const pieces = at;
-      while (at < end && *at < Marks::kLongOutput) ++at;
-      if (at == pieces)
-        alignment_.Append(1, outputOf(*at++));  // a long output
-      else
-        alignment_.AppendOneBytePieces(std::span(pieces, at));
-      done_ = alignment_.InputSize();
-      output_ = markedOutput_ = alignment_.OutputSize();
+  const std::uint8_t* const m = marks.data();
+  const std::size_t base = marked_, count = marks.size();
+  marked_ += count;
+  if (gaveUp_) return;
+  std::size_t at = 0;
+  if (inStretch_) {
+    // The stretch still open at the end of the last marks.
+    for (; at < count && (m[at] & Marks::kPending); ++at)
+      stretchMatched_ = stretchMatched_ || (m[at] & Marks::kMatched);
+    if (at == count) return;
+    stretchMatched_ = stretchMatched_ || (m[at] & Marks::kMatched);
+    inStretch_ = false;
+    EndStretch(stretchBegin_, base + ++at);
+  }
+  // After the last boundary, a stretch that the next marks end.
+  std::size_t tail = count;
+  while (tail > at && (m[tail - 1] & Marks::kPending)) --tail;
+  // Between the stretches that hold an occurrence of several bytes, every
+  // byte is a piece.
+  for (std::size_t hit = FindMatched(m, at, tail); hit < tail && !gaveUp_;
+       hit = FindMatched(m, at, tail)) {
+    std::size_t begin = hit, end = hit;
+    while (begin > at && (m[begin - 1] & Marks::kPending)) --begin;
+    while (m[end] & Marks::kPending) ++end;
+    ++end;
+    AppendOneByteOutputs(base + at, base + begin);
+    MarkedStretch(base + begin, base + end);
+    at = end;
+  }
+  if (gaveUp_) return;
+  AppendOneByteOutputs(base + at, base + tail);
+  if (tail < count) {
+    inStretch_ = true;
+    stretchBegin_ = base + tail;
+    stretchMatched_ = FindMatched(m, tail, count) < count;
+  }
+}
+
+void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
+  if (stretchMatched_)
+    MarkedStretch(begin, end);
+  else
+    AppendOneByteOutputs(begin, end);
+}
+
+void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
+  for (std::size_t k = begin; k < end; ++k) {
+    const auto byte = static_cast<unsigned char>(text_[k]);
+    const std::uint8_t output = shortOneByteOutput_[byte];
+    if (output == 0xFF) [[unlikely]] {
+      Flush();
+      alignment_.Append(1, oneByteOutput_[byte]);
       continue;
     }
-    // Through the stretch to the first byte back in the start state.
-    while (at < end && (*at & Marks::kPending)) markedOutput_ += outputOf(*at++);
-    if (at == end) break;
-    markedOutput_ += outputOf(*at++);
-    AtStretch(base + static_cast<std::size_t>(at - first), markedOutput_);
+    buffer_[buffered_] = output;
+    if (++buffered_ == kBuffered) Flush();
   }
-  marked_ = base + marks.size();
+}
+
+void StretchAligner::MarkedStretch(std::size_t begin, std::size_t end) {
+  const std::size_t length = end - begin;
+  if (length <= 8 && !small_.empty()) {
+    std::uint64_t key;
+    if (begin + 8 <= text_.size()) {
+      std::memcpy(&key, text_.data() + begin, 8);
+      key &= ~std::uint64_t{0} >> (64 - 8 * length);
+    } else {
+      key = KeyOf(text_.substr(begin, length));
+    }
+    const std::size_t way = SlotOf(key, length);
+    for (const Small* slot : {&small_[way], &small_[way + 1]}) {
+      if (slot->key == key && slot->length == length && slot->oneByte) {
+        if (buffered_ + 8 > kBuffered) Flush();
+        std::memcpy(buffer_.data() + buffered_, slot->outputBytes.data(), 8);
+        buffered_ += length;
+        return;
+      }
+    }
+  }
+  Flush();
+  AddStretch(text_.substr(begin, length));
+}
+
+void StretchAligner::Flush() {
+  alignment_.AppendOneBytePieces(std::span(buffer_.data(), buffered_));
+  buffered_ = 0;
+  done_ = alignment_.InputSize();
+  output_ = alignment_.OutputSize();
 }
 
 Alignment StretchAligner::Finish() {
+  Flush();
   if (gaveUp_) {
     Alignment rest = RunStepByStepAligned(text_.substr(done_), *steps_).alignment;
     alignment_.Append(rest);
@@ -106,9 +202,12 @@ void StretchAligner::AddStretch(std::string_view stretch) {
       slot.key = key;
       slot.length = static_cast<std::uint8_t>(stretch.size());
       slot.count = static_cast<std::uint8_t>(pieces.size());
+      slot.oneByte = true;
       for (std::size_t k = 0; k < pieces.size(); ++k) {
         slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
         slot.output[k] = pieces[k].second;
+        slot.oneByte = slot.oneByte && pieces[k].first == 1 && pieces[k].second <= 0xFF;
+        slot.outputBytes[k] = static_cast<std::uint8_t>(pieces[k].second);
       }
     }
     for (std::size_t k = 0; k < slot.count; ++k) {

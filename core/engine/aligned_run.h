@@ -38,7 +38,7 @@ class StretchAligner {
   static constexpr std::size_t kMaxKeptStretch = 64;
 
   // For the phase's `steps`, which must outlive it.
-  explicit StretchAligner(const Steps& steps) : steps_(&steps) {}
+  explicit StretchAligner(const Steps& steps);
 
   // Starts a run over `text`.
   void Begin(std::string_view text);
@@ -60,11 +60,12 @@ class StretchAligner {
   }
 
   // The marks of the text's next bytes, from a marked run of a machine
-  // (ChainMachine::Marks): a byte read in the start state and left in it is
-  // a piece of its own, so runs of them go into the alignment in bulk; a
-  // stretch through pending bytes ends at the next byte back in the start
-  // state, in this chunk or a later one.
-  void Read(std::span<const std::uint8_t> marks, std::span<const std::size_t> longOutputs);
+  // (ChainMachine::Marks). A stretch runs from a boundary through pending
+  // bytes to the next byte back in the start state. Where no step completed
+  // a find string of several bytes, each step replaced single bytes only, so
+  // each byte is a piece, of its output through the one-byte steps; only the
+  // other stretches are aligned by the table.
+  void Read(std::span<const std::uint8_t> marks);
 
   // Aligns what is left up to the end of the text and gives the phase's
   // alignment.
@@ -78,6 +79,8 @@ class StretchAligner {
     std::uint64_t key = 0;
     std::uint8_t length = 0;  // 0: a free slot
     std::uint8_t count = 0;
+    bool oneByte = false;  // every piece one input byte, of at most 255 output
+    std::array<std::uint8_t, 8> outputBytes{};  // then their outputs
     std::array<std::uint8_t, 8> input{};
     std::array<std::uint32_t, 8> output{};
   };
@@ -86,6 +89,15 @@ class StretchAligner {
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);
+  // The marked stretch [begin, end): from the table when it is small and
+  // all one-byte pieces, else through AddStretch.
+  void MarkedStretch(std::size_t begin, std::size_t end);
+  // The stretch [begin, end) just ended; stretchMatched_ tells its kind.
+  void EndStretch(std::size_t begin, std::size_t end);
+  // Bytes [begin, end), each a piece of its oneByteOutput_. These pieces wait
+  // in a buffer and join the alignment in bulk (Flush).
+  void AppendOneByteOutputs(std::size_t begin, std::size_t end);
+  void Flush();
   void AddStretch(std::string_view stretch);
   Pieces AlignAlone(std::string_view stretch);
   void AppendPieces(const Pieces& pieces);
@@ -95,9 +107,17 @@ class StretchAligner {
   std::size_t done_ = 0;    // input aligned so far
   std::size_t output_ = 0;  // output aligned so far
   bool gaveUp_ = false;
-  std::size_t marked_ = 0;         // input marked so far
-  std::size_t markedOutput_ = 0;   // its output
-  std::size_t longOutputsRead_ = 0;  // of the current chunk
+  std::size_t marked_ = 0;                           // input marked so far
+  std::size_t stretchBegin_ = 0;                     // of the marked stretch open
+  bool inStretch_ = false;
+  bool stretchMatched_ = false;  // the open stretch holds a completed find string
+  // Each byte's output through the one-byte steps alone, and the same
+  // capped at 0xFF (for the buffer; 0xFF: look it up in the first).
+  std::array<std::size_t, 256> oneByteOutput_{};
+  std::array<std::uint8_t, 256> shortOneByteOutput_{};
+  static constexpr std::size_t kBuffered = 4096;
+  std::array<std::uint8_t, kBuffered + 8> buffer_;  // outputs of one-byte pieces
+  std::size_t buffered_ = 0;
   Budget budget_;
   Alignment alignment_;
   std::vector<Small> small_;

@@ -19,6 +19,9 @@
 namespace glossmith::detail {
 
 using machine::BlockFor;
+using machine::EntryAt;
+using machine::Entry;
+using machine::ReadEntry;
 using machine::FastRead;
 using machine::Fields;
 using machine::Head;
@@ -32,11 +35,12 @@ using machine::RoomFor;
 
 namespace {
 
-// A byte's mark (ChainMachine::Marks) from its output's length (less than
-// kLongOutput) and the row the machine goes on in.
-std::uint8_t MarkOf(std::size_t length, std::size_t next) {
-  return static_cast<std::uint8_t>(length |
-                                   (next != kStartRow ? ChainMachine::Marks::kPending : 0u));
+// A byte's mark (ChainMachine::Marks) from the row the machine goes on in
+// and its entry's Table::Matched.
+std::uint8_t MarkOf(std::size_t next, std::uint8_t matched) {
+  using Marks = ChainMachine::Marks;
+  return static_cast<std::uint8_t>((next != kStartRow ? Marks::kPending : 0u) |
+                                   (matched ? Marks::kMatched : 0u));
 }
 
 // A block is at most kBlock bytes long; a lane whose room would hold less than
@@ -95,7 +99,12 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
       head = Fields(LoadHead(state.table_->At(lane.row, c)));
     }
   }
-  const std::string_view output = machine::Output(state.table_->At(lane.row, c), head);
+  const Table& table = *state.table_;
+  const std::string_view output = machine::Output(table.At(lane.row, c), head);
+  const std::uint8_t matched =
+      chunk.marks ? table.Matched()[(lane.row + table.classOf[c] * sizeof(machine::Entry)) /
+                                    sizeof(machine::Entry)]
+                  : 0;
   const std::size_t append = head.length <= kInline ? head.advance - head.length : head.advance;
   // This output, the input byte behind it, and the rest of the block.
   Reserve(lane, output.size() + 1 + RoomFor(blockRest));
@@ -104,12 +113,7 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
   o[output.size()] = static_cast<char>(c);
   lane.pos += output.size() + append;
   lane.row = head.next;
-  if (chunk.marks) {
-    const std::size_t length = output.size() + append;
-    if (length >= Marks::kLongOutput) lane.longOutputs.push_back(length);
-    chunk.marks[lane.in + offset - chunk.begin] =
-        MarkOf(std::min<std::size_t>(length, Marks::kLongOutput), head.next);
-  }
+  if (chunk.marks) chunk.marks[lane.in + offset - chunk.begin] = MarkOf(head.next, matched);
   return true;
 }
 
@@ -140,6 +144,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     // Every loop over the lanes is unrolled, so that these arrays live in
     // registers.
     const char* table = state.table_->Bytes();
+    [[maybe_unused]] const std::uint8_t* matched = state.table_->Matched();
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
@@ -154,9 +159,14 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     for (std::size_t i = 0; i < block; ++i) {
 #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        [[maybe_unused]] const char* const was = o[l];
-        if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]] {
-          if constexpr (kMarked) mark[l][i] = MarkOf(static_cast<std::size_t>(o[l] - was), row[l]);
+        if constexpr (kMarked) {
+          const char* const e = EntryAt<kNarrow>(table, row[l], in[l][i]);
+          if (ReadEntry<kNarrow>(e, row[l], in[l][i], o[l])) [[likely]] {
+            mark[l][i] =
+                MarkOf(row[l], matched[static_cast<std::size_t>(e - table) / sizeof(Entry)]);
+            continue;
+          }
+        } else if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]] {
           continue;
         }
 #pragma GCC unroll 4
@@ -166,6 +176,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
         }
         if (!SlowRead(state, chunk, first + l, i, block - i)) return false;
         table = state.table_->Bytes();
+        matched = state.table_->Matched();
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
@@ -222,7 +233,7 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
       Reserve(lane, run);
       std::memcpy(lane.Write(), lane.in, run);
       // Each byte copied is read in the start state and stays there.
-      if constexpr (kMarked) std::memset(chunk.marks + (lane.in - chunk.begin), 1, run);
+      if constexpr (kMarked) std::memset(chunk.marks + (lane.in - chunk.begin), 0, run);
       lane.pos += run;
       lane.in = start;
       copied += run;
@@ -243,10 +254,11 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      [[maybe_unused]] const char* const was = o;
-      if (FastRead<kNarrow>(table, row, *in, o)) {
+      const char* const e = EntryAt<kNarrow>(table, row, *in);
+      if (ReadEntry<kNarrow>(e, row, *in, o)) {
         if constexpr (kMarked)
-          chunk.marks[in - chunk.begin] = MarkOf(static_cast<std::size_t>(o - was), row);
+          chunk.marks[in - chunk.begin] = MarkOf(
+              row, state.table_->Matched()[static_cast<std::size_t>(e - table) / sizeof(Entry)]);
       } else {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
@@ -421,14 +433,9 @@ bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const u
   return true;
 }
 
-void ChainMachine::TellMarks(Chunk& chunk, Marks& marks) {
-  std::vector<std::size_t>& longOutputs = chunk.lanes[0].longOutputs;
-  for (std::size_t l = 1; l < chunk.count; ++l)
-    longOutputs.insert(longOutputs.end(), chunk.lanes[l].longOutputs.begin(),
-                       chunk.lanes[l].longOutputs.end());
-  marks.Read(std::span(chunk.marks, static_cast<std::size_t>(chunk.lanes[chunk.count - 1].end -
-                                                             chunk.begin)),
-             longOutputs);
+void ChainMachine::TellMarks(const Chunk& chunk, Marks& marks) {
+  marks.Read(std::span(chunk.marks,
+                       static_cast<std::size_t>(chunk.lanes[chunk.count - 1].end - chunk.begin)));
 }
 
 }  // namespace glossmith::detail

@@ -110,21 +110,18 @@ class ChainMachine {
   // The same, with the machine's own RunState: for one thread at a time.
   void Run(std::string_view text, std::string& out);
 
-  // What a marked run tells of each byte it reads, a chunk at a time: the
-  // bytes it output, and whether it is back in its start state after it. Where
-  // it is, no step holds a pending match, so no step's occurrence crosses the
-  // point: a boundary of the alignment.
+  // What a marked run tells of each byte it reads, a chunk at a time:
+  // whether it is back in its start state after it (where it is, no step
+  // holds a pending match, so no step's occurrence crosses the point: a
+  // boundary of the alignment), and whether a step completed a find string
+  // of two or more bytes in it.
   class Marks {
    public:
-    // A mark: the output's length, kLongOutput for one that long or longer
-    // (its length is then in the chunk's `longOutputs`, in order), plus
-    // kPending where the run is not back in its start state.
     static constexpr std::uint8_t kPending = 0x80;
-    static constexpr std::uint8_t kLongOutput = 0x7F;
+    static constexpr std::uint8_t kMatched = 0x40;
     virtual ~Marks() = default;
     // The marks of the text's next `marks.size()` bytes.
-    virtual void Read(std::span<const std::uint8_t> marks,
-                      std::span<const std::size_t> longOutputs) = 0;
+    virtual void Read(std::span<const std::uint8_t> marks) = 0;
   };
 
   // Runs `text` as Run does and marks every byte it reads. False when the
@@ -243,7 +240,7 @@ class ChainMachine {
   // The chunks of `text`, one after another; `marks` as for RunChunk.
   bool RunComposed(RunState& state, std::string_view text, std::string& out, Marks* marks);
   // Tells `marks` those of the chunk just run.
-  static void TellMarks(Chunk& chunk, Marks& marks);
+  static void TellMarks(const Chunk& chunk, Marks& marks);
   // Runs `text` composed; where the run gives up, runs the steps one by one
   // and returns false.
   bool RunOrGiveUp(RunState& state, std::string_view text, std::string& out, Marks* marks);

@@ -213,16 +213,16 @@ class Plan {
     Alignment operator()(Machine& m) const {
       struct Marks : ChainMachine::Marks {
         explicit Marks(StretchAligner& a) : aligner(a) {}
-        void Read(std::span<const std::uint8_t> marks,
-                  std::span<const std::size_t> longOutputs) override {
-          aligner.Read(marks, longOutputs);
-        }
+        void Read(std::span<const std::uint8_t> marks) override { aligner.Read(marks); }
         StretchAligner& aligner;
       } marks(*aligner);
       aligner->Begin(source);
       if (!m.machine->RunMarked(source, target, m.state, marks))
         return RunStepByStepAligned(source, m.machine->ComposedSteps()).alignment;
-      return aligner->Finish();
+      Alignment alignment = aligner->Finish();
+      if (alignment.OutputSize() != target.size())
+        throw std::logic_error("a machine's pieces disagree with its output");
+      return alignment;
     }
     Alignment operator()(const std::unique_ptr<BatchReplacer>& b) const {
       b->Run(source, target);
