@@ -35,14 +35,6 @@ using machine::RoomFor;
 
 namespace {
 
-// A byte's mark (ChainMachine::Marks) from the row the machine goes on in
-// and its entry's Table::Matched.
-std::uint8_t MarkOf(std::size_t next, std::uint8_t matched) {
-  using Marks = ChainMachine::Marks;
-  return static_cast<std::uint8_t>((next != kStartRow ? Marks::kPending : 0u) |
-                                   (matched ? Marks::kMatched : 0u));
-}
-
 // A block is at most kBlock bytes long; a lane whose room would hold less than
 // kMinBlock makes room instead of running a shorter one.
 constexpr std::size_t kBlock = 4096;
@@ -101,10 +93,9 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
   }
   const Table& table = *state.table_;
   const std::string_view output = machine::Output(table.At(lane.row, c), head);
-  const std::uint8_t matched =
-      chunk.marks ? table.Matched()[(lane.row + table.classOf[c] * sizeof(machine::Entry)) /
-                                    sizeof(machine::Entry)]
-                  : 0;
+  if (chunk.marks)
+    chunk.marks[lane.in + offset - chunk.begin] =
+        table.Marks()[(lane.row + table.classOf[c] * sizeof(Entry)) / sizeof(Entry)];
   const std::size_t append = head.length <= kInline ? head.advance - head.length : head.advance;
   // This output, the input byte behind it, and the rest of the block.
   Reserve(lane, output.size() + 1 + RoomFor(blockRest));
@@ -113,7 +104,6 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
   o[output.size()] = static_cast<char>(c);
   lane.pos += output.size() + append;
   lane.row = head.next;
-  if (chunk.marks) chunk.marks[lane.in + offset - chunk.begin] = MarkOf(head.next, matched);
   return true;
 }
 
@@ -144,7 +134,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     // Every loop over the lanes is unrolled, so that these arrays live in
     // registers.
     const char* table = state.table_->Bytes();
-    [[maybe_unused]] const std::uint8_t* matched = state.table_->Matched();
+    [[maybe_unused]] const std::uint8_t* marks = state.table_->Marks();
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
@@ -162,8 +152,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
         if constexpr (kMarked) {
           const char* const e = EntryAt<kNarrow>(table, row[l], in[l][i]);
           if (ReadEntry<kNarrow>(e, row[l], in[l][i], o[l])) [[likely]] {
-            mark[l][i] =
-                MarkOf(row[l], matched[static_cast<std::size_t>(e - table) / sizeof(Entry)]);
+            mark[l][i] = marks[static_cast<std::size_t>(e - table) / sizeof(Entry)];
             continue;
           }
         } else if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]] {
@@ -176,7 +165,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
         }
         if (!SlowRead(state, chunk, first + l, i, block - i)) return false;
         table = state.table_->Bytes();
-        matched = state.table_->Matched();
+        marks = state.table_->Marks();
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
@@ -257,8 +246,8 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
       const char* const e = EntryAt<kNarrow>(table, row, *in);
       if (ReadEntry<kNarrow>(e, row, *in, o)) {
         if constexpr (kMarked)
-          chunk.marks[in - chunk.begin] = MarkOf(
-              row, state.table_->Matched()[static_cast<std::size_t>(e - table) / sizeof(Entry)]);
+          chunk.marks[in - chunk.begin] =
+              state.table_->Marks()[static_cast<std::size_t>(e - table) / sizeof(Entry)];
       } else {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);

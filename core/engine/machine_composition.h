@@ -53,7 +53,7 @@ struct Tuple {
   std::uint64_t hash = 0;
   std::array<std::uint64_t, kSkipWords> away{};
   // Whether a matcher completed its find string while computing the entry
-  // (see Table::Matched); not part of the state.
+  // (see Table::marks); not part of the state.
   bool matched = false;
 
   void Set(std::size_t matcher, std::uint32_t state) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "core/engine/chain_machine.h"
+
 namespace glossmith::detail::machine {
 
 std::string_view Output(const Entry& entry, const Head& head) {
@@ -35,7 +37,7 @@ std::shared_ptr<Table> Table::Make(const Composition& composition, bool wide) {
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(composition.limits().maxEntries / table->classCount, kMinRows);
   table->storage = PageMemory(kHeaderBytes + table->capacityRows * table->rowBytes);
-  table->matched = PageMemory(table->storage.size() / sizeof(Entry));
+  table->marks = PageMemory(table->storage.size() / sizeof(Entry));
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
@@ -106,7 +108,9 @@ void Table::Load(std::uint32_t state, Tuple& tuple) const {
 void Table::Publish(std::uint32_t row, unsigned char byte, std::uint32_t next,
                     std::string_view bytes, bool appendInput, bool matchedFind) {
   Entry& entry = At(row, byte);
-  matched.data()[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = matchedFind ? 1 : 0;
+  using Marks = ChainMachine::Marks;
+  marks.data()[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = static_cast<char>(
+      (next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
   Head head{{0, 0}, 0, 0, RowOf(next)};
   const std::uint8_t append = appendInput ? 1 : 0;
   if (bytes.size() <= kInline) {

@@ -157,15 +157,13 @@ struct Table {
   std::vector<std::unique_ptr<const std::string>> longOutputs;
   std::size_t longBytes = 0, finalBytes = 0;
 
-  // Per entry, at its offset over sizeof(Entry): whether a matcher completed
-  // its find string in it, so that the stretch through it holds an occurrence
-  // of several bytes. Written before the entry's head.
-  PageMemory matched;
+  // Per entry, at its offset over sizeof(Entry): the mark of a byte read
+  // through it (ChainMachine::Marks), so that a marked run copies it. Written
+  // before the entry's head.
+  PageMemory marks;
 
   std::size_t States() const { return states; }
-  const std::uint8_t* Matched() const {
-    return reinterpret_cast<const std::uint8_t*>(matched.data());
-  }
+  const std::uint8_t* Marks() const { return reinterpret_cast<const std::uint8_t*>(marks.data()); }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.data(); }
