@@ -15,14 +15,27 @@ namespace {
 constexpr std::size_t kFixedMissWork = std::size_t{1} << 22;
 constexpr double kMissWorkPerByteStep = 1.0 / 8;
 
-std::uint64_t KeyOf(std::string_view stretch) {
-  std::uint64_t key = 0;
-  std::memcpy(&key, stretch.data(), stretch.size());
+// The bytes of `stretch` (at most 16) padded with zeros; `text` holds it and
+// is read 16 bytes at a time where it can be.
+std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stretch) {
+  std::array<std::uint64_t, 2> key{};
+  const std::size_t length = stretch.size();
+  if (stretch.data() + 16 <= text.data() + text.size()) {
+    std::memcpy(key.data(), stretch.data(), 16);
+    auto mask = [](std::size_t bytes) {
+      return bytes >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * bytes)) - 1;
+    };
+    key[0] &= mask(length);
+    key[1] &= length > 8 ? mask(length - 8) : 0;
+  } else {
+    std::memcpy(key.data(), stretch.data(), length);
+  }
   return key;
 }
 
-std::size_t SlotOf(std::uint64_t key, std::size_t length) {
-  const std::uint64_t h = (key ^ (std::uint64_t{length} << 59)) * 0x9E3779B97F4A7C15u;
+std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
+  const std::uint64_t h =
+      (key[0] * 0x9E3779B97F4A7C15u) ^ ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
   return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
 }
 
@@ -42,7 +55,7 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (gaveUp_) return false;
   AddStretch(text_.substr(done_, input - done_));
   if (gaveUp_) return false;
-  done_ = input;
+  Flush();
   if (output != kUnknownOutput && output != output_)
     throw std::logic_error("a stretch's pieces disagree with its output");
   return true;
@@ -110,7 +123,7 @@ void StretchAligner::Read(std::span<const std::uint8_t> marks) {
     while (m[end] & Marks::kPending) ++end;
     ++end;
     AppendOneByteOutputs(base + at, base + begin);
-    MarkedStretch(base + begin, base + end);
+    AddStretch(text_.substr(base + begin, end - begin));
     at = end;
   }
   if (gaveUp_) return;
@@ -124,7 +137,7 @@ void StretchAligner::Read(std::span<const std::uint8_t> marks) {
 
 void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
   if (stretchMatched_)
-    MarkedStretch(begin, end);
+    AddStretch(text_.substr(begin, end - begin));
   else
     AppendOneByteOutputs(begin, end);
 }
@@ -138,37 +151,15 @@ void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
       alignment_.Append(1, oneByteOutput_[byte]);
       continue;
     }
-    buffer_[buffered_] = output;
+    bufferInput_[buffered_] = 1;
+    bufferOutput_[buffered_] = output;
     if (++buffered_ == kBuffered) Flush();
   }
 }
 
-void StretchAligner::MarkedStretch(std::size_t begin, std::size_t end) {
-  const std::size_t length = end - begin;
-  if (length <= 8 && !small_.empty()) {
-    std::uint64_t key;
-    if (begin + 8 <= text_.size()) {
-      std::memcpy(&key, text_.data() + begin, 8);
-      key &= ~std::uint64_t{0} >> (64 - 8 * length);
-    } else {
-      key = KeyOf(text_.substr(begin, length));
-    }
-    const std::size_t way = SlotOf(key, length);
-    for (const Small* slot : {&small_[way], &small_[way + 1]}) {
-      if (slot->key == key && slot->length == length && slot->oneByte) {
-        if (buffered_ + 8 > kBuffered) Flush();
-        std::memcpy(buffer_.data() + buffered_, slot->outputBytes.data(), 8);
-        buffered_ += length;
-        return;
-      }
-    }
-  }
-  Flush();
-  AddStretch(text_.substr(begin, length));
-}
-
 void StretchAligner::Flush() {
-  alignment_.AppendOneBytePieces(std::span(buffer_.data(), buffered_));
+  alignment_.AppendPieces(std::span(bufferInput_.data(), buffered_),
+                         std::span(bufferOutput_.data(), buffered_));
   buffered_ = 0;
   done_ = alignment_.InputSize();
   output_ = alignment_.OutputSize();
@@ -182,40 +173,23 @@ Alignment StretchAligner::Finish() {
   } else if (done_ < text_.size()) {
     AddStretch(text_.substr(done_));
     if (gaveUp_) return Finish();
+    Flush();
   }
   done_ = text_.size();
   return std::move(alignment_);
 }
 
 void StretchAligner::AddStretch(std::string_view stretch) {
-  if (stretch.size() <= 8) {
-    if (small_.empty()) small_.resize(kSmallSlots);
-    const std::uint64_t key = KeyOf(stretch);
-    const std::size_t way = SlotOf(key, stretch.size());
-    auto holds = [&](const Small& s) { return s.length == stretch.size() && s.key == key; };
-    if (holds(small_[way + 1])) std::swap(small_[way], small_[way + 1]);  // the recent first
-    Small& slot = small_[way];
-    if (!holds(slot)) {
-      small_[way + 1] = slot;
-      const Pieces pieces = AlignAlone(stretch);
-      if (gaveUp_) return;
-      slot.key = key;
-      slot.length = static_cast<std::uint8_t>(stretch.size());
-      slot.count = static_cast<std::uint8_t>(pieces.size());
-      slot.oneByte = true;
-      for (std::size_t k = 0; k < pieces.size(); ++k) {
-        slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
-        slot.output[k] = pieces[k].second;
-        slot.oneByte = slot.oneByte && pieces[k].first == 1 && pieces[k].second <= 0xFF;
-        slot.outputBytes[k] = static_cast<std::uint8_t>(pieces[k].second);
-      }
-    }
-    for (std::size_t k = 0; k < slot.count; ++k) {
-      alignment_.Append(slot.input[k], slot.output[k]);
-      output_ += slot.output[k];
+  if (stretch.size() <= kSmallBytes) {
+    if (const Small* small = FindSmall(stretch)) {
+      if (buffered_ + kSmallBytes > kBuffered) Flush();
+      std::memcpy(bufferInput_.data() + buffered_, small->input.data(), kSmallBytes);
+      std::memcpy(bufferOutput_.data() + buffered_, small->output.data(), kSmallBytes);
+      buffered_ += small->count;
     }
     return;
   }
+  Flush();
   if (stretch.size() > kMaxKeptStretch) {
     budget_.Charge(stretch.size() * (steps_->size() + 1));
     if (budget_.Exhausted()) {
@@ -237,6 +211,35 @@ void StretchAligner::AddStretch(std::string_view stretch) {
   AppendPieces(pieces);
   if (large_.size() >= kMaxLarge) large_.clear();
   large_.emplace(key, std::move(pieces));
+}
+
+const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch) {
+  if (small_.empty()) small_.resize(kSmallSlots);
+  const auto key = KeyOf(text_, stretch);
+  const std::size_t way = SlotOf(key, stretch.size());
+  for (const std::size_t slot : {way, way + 1})
+    if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
+  const Pieces pieces = AlignAlone(stretch);
+  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
+        return p.first > 0xFF || p.second > 0xFF;
+      })) {
+    if (!gaveUp_) {
+      Flush();
+      AppendPieces(pieces);
+    }
+    return nullptr;
+  }
+  // The newest in the first way, the one it replaces in the second.
+  small_[way + 1] = small_[way];
+  Small& slot = small_[way];
+  slot.key = key;
+  slot.length = static_cast<std::uint8_t>(stretch.size());
+  slot.count = static_cast<std::uint8_t>(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
+    slot.output[k] = static_cast<std::uint8_t>(pieces[k].second);
+  }
+  return &slot;
 }
 
 StretchAligner::Pieces StretchAligner::AlignAlone(std::string_view stretch) {

@@ -75,23 +75,23 @@ class StretchAligner {
   std::size_t RetainedBytes() const;
 
  private:
-  struct Small {  // a stretch of up to 8 bytes and its pieces
-    std::uint64_t key = 0;
-    std::uint8_t length = 0;  // 0: a free slot
+  // A stretch of up to kSmallBytes bytes whose pieces each have at most
+  // 255 input and output bytes.
+  static constexpr std::size_t kSmallBytes = 16;
+  struct Small {
+    std::array<std::uint64_t, 2> key{};  // its bytes, padded with zeros
+    std::uint8_t length = 0;             // 0: a free slot
     std::uint8_t count = 0;
-    bool oneByte = false;  // every piece one input byte, of at most 255 output
-    std::array<std::uint8_t, 8> outputBytes{};  // then their outputs
-    std::array<std::uint8_t, 8> input{};
-    std::array<std::uint32_t, 8> output{};
+    std::array<std::uint8_t, kSmallBytes> input{}, output{};
   };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);
-  // The marked stretch [begin, end): from the table when it is small and
-  // all one-byte pieces, else through AddStretch.
-  void MarkedStretch(std::size_t begin, std::size_t end);
+  // The small stretch's entry in the table, made if missing; null when the
+  // budget is spent or its pieces do not fit one (they are appended then).
+  const Small* FindSmall(std::string_view stretch);
   // The stretch [begin, end) just ended; stretchMatched_ tells its kind.
   void EndStretch(std::size_t begin, std::size_t end);
   // Bytes [begin, end), each a piece of its oneByteOutput_. These pieces wait
@@ -116,7 +116,8 @@ class StretchAligner {
   std::array<std::size_t, 256> oneByteOutput_{};
   std::array<std::uint8_t, 256> shortOneByteOutput_{};
   static constexpr std::size_t kBuffered = 4096;
-  std::array<std::uint8_t, kBuffered + 8> buffer_;  // outputs of one-byte pieces
+  // Pieces waiting to join the alignment.
+  std::array<std::uint8_t, kBuffered + kSmallBytes> bufferInput_, bufferOutput_;
   std::size_t buffered_ = 0;
   Budget budget_;
   Alignment alignment_;

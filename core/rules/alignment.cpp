@@ -72,10 +72,13 @@ void Alignment::StartCode() {
 }
 
 void Alignment::Append(std::size_t input, std::size_t output) {
-  if (input == 1 && output == 1) {
+  if (input == 1 && output == 1)
     AppendOneToOne(1);
-    return;
-  }
+  else
+    PutPiece(input, output);
+}
+
+void Alignment::PutPiece(std::size_t input, std::size_t output) {
   StartCode();
   lastIsRun_ = false;
   if (input <= kMaxSmallInput && output <= kMaxSmallOutput &&
@@ -113,29 +116,18 @@ void Alignment::AppendOneToOne(std::size_t count) {
   }
 }
 
-void Alignment::AppendOneBytePieces(std::span<const std::uint8_t> outputs) {
+void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
+                             std::span<const std::uint8_t> outputs) {
   // A code per piece at most; grown geometrically, since callers append a
-  // chunk of the text at a time.
-  if (codes_.capacity() - codes_.size() < outputs.size())
-    codes_.reserve(std::max(codes_.size() + outputs.size(), codes_.capacity() * 2));
-  const std::uint8_t* at = outputs.data();
-  const std::uint8_t* const end = at + outputs.size();
-  while (at < end) {
-    const std::uint8_t* ones = at;
-    while (at < end && *at == 1) ++at;
-    if (at != ones) AppendOneToOne(static_cast<std::size_t>(at - ones));
-    for (; at < end && *at != 1; ++at) {
-      if (*at > kMaxSmallOutput) {
-        Append(1, *at);
-        continue;
-      }
-      StartCode();
-      codes_.push_back(static_cast<std::uint8_t>(0x80 | *at));
-      ++pieces_;
-      ++input_;
-      output_ += *at;
-      lastIsRun_ = false;
-    }
+  // few thousand at a time.
+  const std::size_t count = std::min(inputs.size(), outputs.size());
+  if (codes_.capacity() - codes_.size() < count)
+    codes_.reserve(std::max(codes_.size() + count, codes_.capacity() * 2));
+  for (std::size_t k = 0; k < count;) {
+    const std::size_t ones = k;
+    while (k < count && inputs[k] == 1 && outputs[k] == 1) ++k;
+    if (k != ones) AppendOneToOne(k - ones);
+    for (; k < count && (inputs[k] != 1 || outputs[k] != 1); ++k) PutPiece(inputs[k], outputs[k]);
   }
 }
 

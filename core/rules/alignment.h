@@ -54,9 +54,9 @@ class Alignment {
   void Append(std::size_t input, std::size_t output);
   // `count` pieces of one byte to one byte.
   void AppendOneToOne(std::size_t count);
-  // One piece of one input byte for each of `outputs`, of that many output
-  // bytes: what a run that never holds a pending match makes of its bytes.
-  void AppendOneBytePieces(std::span<const std::uint8_t> outputs);
+  // Pieces of inputs[k] (at least one) and outputs[k] bytes, for each k; as
+  // many inputs as outputs. Appends many small pieces at the cost of a scan.
+  void AppendPieces(std::span<const std::uint8_t> inputs, std::span<const std::uint8_t> outputs);
   // The pieces of `other`, after these: the alignment of two texts joined is
   // that of each, one after the other, when no piece crosses the join.
   void Append(const Alignment& other);
@@ -117,6 +117,8 @@ class Alignment {
   };
   Code Decode(std::size_t at) const;
   void StartCode();
+  // One piece as its own code (not a run).
+  void PutPiece(std::size_t input, std::size_t output);
   // Walks from the last mark that `before` accepts, code by code, to the
   // first piece that `found` accepts; returns it (or the end, as an empty
   // piece past the last one).
