@@ -93,6 +93,8 @@ StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
   oneByteOutput_ = length;
   for (std::size_t b = 0; b < 256; ++b)
     shortOneByteOutput_[b] = static_cast<std::uint8_t>(std::min<std::size_t>(length[b], 0xFF));
+  oneByteOutputsAllOne_ =
+      std::all_of(length.begin(), length.end(), [](std::size_t n) { return n == 1; });
 }
 
 void StretchAligner::Read(std::span<const std::uint8_t> marks) {
@@ -143,6 +145,11 @@ void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
 }
 
 void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
+  if (oneByteOutputsAllOne_) {  // English to L33T: one-byte steps keep lengths
+    if (buffered_ > 0) Flush();
+    alignment_.AppendOneToOne(end - begin);
+    return;
+  }
   for (std::size_t k = begin; k < end; ++k) {
     const auto byte = static_cast<unsigned char>(text_[k]);
     const std::uint8_t output = shortOneByteOutput_[byte];

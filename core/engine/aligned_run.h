@@ -7,13 +7,26 @@
 // after a split byte), no occurrence of any step crosses the point: it is a
 // boundary of the alignment, and the stretch between two such points has
 // the pieces it would have were it the whole text. A stretch of one byte is
-// one piece. A longer one (a word that passes through find strings of
-// several bytes) is aligned by the reference on the stretch alone, and kept
-// in a bounded table by its bytes, since text repeats its words. When the
-// stretches missed in that table have cost more than the phase's budget,
-// the rest of the phase is aligned by the reference as one text. Phases run
-// step by step are aligned by the reference. The phases' alignments then
-// compose.
+// one piece.
+//
+// A machine marks each byte as it runs, from its table entries (chain_
+// machine.h: Marks): whether it is back in its start state after it, and
+// whether a step completed a find string of several bytes there. In a
+// stretch where none did, every step replaced single bytes only, so each
+// byte is a piece of its own, of what the one-byte steps make of it; those
+// pieces join the alignment in bulk. Only the other stretches (a word that
+// holds an occurrence of several bytes) are aligned by the reference on the
+// stretch alone, and kept in bounded tables by their bytes, since text
+// repeats its words. When the stretches missed in those tables have cost
+// more than the phase's budget, the rest of the phase is aligned by the
+// reference as one text. Phases run step by step are aligned by the
+// reference. The phases' alignments then compose.
+//
+// Memory: while a run lasts, the marks of one chunk (kChunkBytes) and a
+// buffer of some 8 KB; the alignment grows to at most twice its final size
+// (alignment.h) before the plan gives the spare back. Kept between runs:
+// the table of small stretches (kSmallSlots of some 56 bytes) and at most
+// kMaxLarge stretches of up to kMaxKeptStretch bytes with their pieces.
 
 #include <array>
 #include <cstddef>
@@ -115,6 +128,7 @@ class StretchAligner {
   // capped at 0xFF (for the buffer; 0xFF: look it up in the first).
   std::array<std::size_t, 256> oneByteOutput_{};
   std::array<std::uint8_t, 256> shortOneByteOutput_{};
+  bool oneByteOutputsAllOne_ = false;
   static constexpr std::size_t kBuffered = 4096;
   // Pieces waiting to join the alignment.
   std::array<std::uint8_t, kBuffered + kSmallBytes> bufferInput_, bufferOutput_;

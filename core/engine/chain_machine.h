@@ -46,6 +46,11 @@
 // most four copies the text between them in bulk while it is in its start
 // state, for as long as they turn out rare.
 //
+// Marked runs (for the alignment): each entry also keeps the mark of a byte
+// read through it (Marks), and a marked run copies it to a buffer of the
+// chunk's size as it goes, then hands the chunk's marks on. It is another
+// instance of the same lane loops, so that plain runs pay nothing for it.
+//
 // Cost: computing entries is the only work that is not one lookup per byte.
 // It is charged to the run's Budget (MachineLimits in budget.h); a run whose
 // budget is spent, or whose single entry would output more than
