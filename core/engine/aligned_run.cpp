@@ -34,8 +34,8 @@ std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stret
 }
 
 std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
-  const std::uint64_t h =
-      (key[0] * 0x9E3779B97F4A7C15u) ^ ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
+  const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^
+                          ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
   return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
 }
 
@@ -166,7 +166,7 @@ void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
 
 void StretchAligner::Flush() {
   alignment_.AppendPieces(std::span(bufferInput_.data(), buffered_),
-                         std::span(bufferOutput_.data(), buffered_));
+                          std::span(bufferOutput_.data(), buffered_));
   buffered_ = 0;
   done_ = alignment_.InputSize();
   output_ = alignment_.OutputSize();
@@ -227,9 +227,8 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
   for (const std::size_t slot : {way, way + 1})
     if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
   const Pieces pieces = AlignAlone(stretch);
-  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
-        return p.first > 0xFF || p.second > 0xFF;
-      })) {
+  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(),
+                             [](const auto& p) { return p.first > 0xFF || p.second > 0xFF; })) {
     if (!gaveUp_) {
       Flush();
       AppendPieces(pieces);

@@ -120,8 +120,8 @@ class StretchAligner {
   std::size_t done_ = 0;    // input aligned so far
   std::size_t output_ = 0;  // output aligned so far
   bool gaveUp_ = false;
-  std::size_t marked_ = 0;                           // input marked so far
-  std::size_t stretchBegin_ = 0;                     // of the marked stretch open
+  std::size_t marked_ = 0;        // input marked so far
+  std::size_t stretchBegin_ = 0;  // of the marked stretch open
   bool inStretch_ = false;
   bool stretchMatched_ = false;  // the open stretch holds a completed find string
   // Each byte's output through the one-byte steps alone, and the same

@@ -19,9 +19,8 @@
 namespace glossmith::detail {
 
 using machine::BlockFor;
-using machine::EntryAt;
 using machine::Entry;
-using machine::ReadEntry;
+using machine::EntryAt;
 using machine::FastRead;
 using machine::Fields;
 using machine::Head;
@@ -31,6 +30,7 @@ using machine::kSlack;
 using machine::kStartRow;
 using machine::kUnknown;
 using machine::LoadHead;
+using machine::ReadEntry;
 using machine::RoomFor;
 
 namespace {
@@ -396,9 +396,10 @@ bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const u
     chunk.begin = begin;
     chunk.marks = state.marks_.data();
   }
-  const bool ran = state.table_->wide
-                       ? (marks ? RunLanes<false, true>(state, chunk) : RunLanes<false, false>(state, chunk))
-                       : (marks ? RunLanes<true, true>(state, chunk) : RunLanes<true, false>(state, chunk));
+  const bool ran =
+      state.table_->wide
+          ? (marks ? RunLanes<false, true>(state, chunk) : RunLanes<false, false>(state, chunk))
+          : (marks ? RunLanes<true, true>(state, chunk) : RunLanes<true, false>(state, chunk));
   if (!ran) return false;
   std::size_t produced = 0;
   for (std::size_t l = 0; l < count; ++l)

@@ -4,8 +4,8 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <stdexcept>
 #include <span>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <variant>

@@ -109,8 +109,8 @@ void Table::Publish(std::uint32_t row, unsigned char byte, std::uint32_t next,
                     std::string_view bytes, bool appendInput, bool matchedFind) {
   Entry& entry = At(row, byte);
   using Marks = ChainMachine::Marks;
-  marks.data()[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = static_cast<char>(
-      (next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
+  marks.data()[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] =
+      static_cast<char>((next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
   Head head{{0, 0}, 0, 0, RowOf(next)};
   const std::uint8_t append = appendInput ? 1 : 0;
   if (bytes.size() <= kInline) {
