@@ -37,7 +37,8 @@ std::shared_ptr<Table> Table::Make(const Composition& composition, bool wide) {
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(composition.limits().maxEntries / table->classCount, kMinRows);
   table->storage = PageMemory(kHeaderBytes + table->capacityRows * table->rowBytes);
-  table->marks = PageMemory(table->storage.size() / sizeof(Entry));
+  table->marks =
+      std::make_unique_for_overwrite<std::uint8_t[]>(table->storage.size() / sizeof(Entry));
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
@@ -109,8 +110,8 @@ void Table::Publish(std::uint32_t row, unsigned char byte, std::uint32_t next,
                     std::string_view bytes, bool appendInput, bool matchedFind) {
   Entry& entry = At(row, byte);
   using Marks = ChainMachine::Marks;
-  marks.data()[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] =
-      static_cast<char>((next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
+  marks[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = static_cast<std::uint8_t>(
+      (next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
   Head head{{0, 0}, 0, 0, RowOf(next)};
   const std::uint8_t append = appendInput ? 1 : 0;
   if (bytes.size() <= kInline) {

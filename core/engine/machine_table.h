@@ -160,10 +160,10 @@ struct Table {
   // Per entry, at its offset over sizeof(Entry): the mark of a byte read
   // through it (ChainMachine::Marks), so that a marked run copies it. Written
   // before the entry's head.
-  PageMemory marks;
+  std::unique_ptr<std::uint8_t[]> marks;
 
   std::size_t States() const { return states; }
-  const std::uint8_t* Marks() const { return reinterpret_cast<const std::uint8_t*>(marks.data()); }
+  const std::uint8_t* Marks() const { return marks.get(); }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.data(); }
