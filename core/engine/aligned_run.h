@@ -117,8 +117,9 @@ class StretchAligner {
 
   const Steps* steps_;
   std::string_view text_;
-  std::size_t done_ = 0;    // input aligned so far
-  std::size_t output_ = 0;  // output aligned so far
+  // Input and output aligned so far, as of the last Flush.
+  std::size_t done_ = 0;
+  std::size_t output_ = 0;
   bool gaveUp_ = false;
   std::size_t marked_ = 0;        // input marked so far
   std::size_t stretchBegin_ = 0;  // of the marked stretch open
