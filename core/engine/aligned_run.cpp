@@ -1,7 +1,10 @@
 #include "core/engine/aligned_run.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+
+#include "core/engine/chain_machine.h"
 
 namespace glossmith::detail {
 
@@ -12,14 +15,27 @@ namespace {
 constexpr std::size_t kFixedMissWork = std::size_t{1} << 22;
 constexpr double kMissWorkPerByteStep = 1.0 / 8;
 
-std::uint64_t KeyOf(std::string_view stretch) {
-  std::uint64_t key = 0;
-  std::memcpy(&key, stretch.data(), stretch.size());
+// The bytes of `stretch` (at most 16) padded with zeros; `text` holds it and
+// is read 16 bytes at a time where it can be.
+std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stretch) {
+  std::array<std::uint64_t, 2> key{};
+  const std::size_t length = stretch.size();
+  if (stretch.data() + 16 <= text.data() + text.size()) {
+    std::memcpy(key.data(), stretch.data(), 16);
+    auto mask = [](std::size_t bytes) {
+      return bytes >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * bytes)) - 1;
+    };
+    key[0] &= mask(length);
+    key[1] &= length > 8 ? mask(length - 8) : 0;
+  } else {
+    std::memcpy(key.data(), stretch.data(), length);
+  }
   return key;
 }
 
-std::size_t SlotOf(std::uint64_t key, std::size_t length) {
-  const std::uint64_t h = (key ^ (std::uint64_t{length} << 59)) * 0x9E3779B97F4A7C15u;
+std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
+  const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^
+                          ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
   return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
 }
 
@@ -27,7 +43,8 @@ std::size_t SlotOf(std::uint64_t key, std::size_t length) {
 
 void StretchAligner::Begin(std::string_view text) {
   text_ = text;
-  done_ = output_ = 0;
+  done_ = output_ = marked_ = stretchBegin_ = buffered_ = 0;
+  inStretch_ = false;
   gaveUp_ = false;
   budget_ = Budget(kFixedMissWork, kMissWorkPerByteStep * static_cast<double>(steps_->size()),
                    static_cast<double>(text.size()));
@@ -38,50 +55,148 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (gaveUp_) return false;
   AddStretch(text_.substr(done_, input - done_));
   if (gaveUp_) return false;
-  done_ = input;
+  Flush();
   if (output != kUnknownOutput && output != output_)
     throw std::logic_error("a stretch's pieces disagree with its output");
   return true;
 }
 
+namespace {
+
+// The first mark in [from, to) with kMatched, or `to`.
+std::size_t FindMatched(const std::uint8_t* marks, std::size_t from, std::size_t to) {
+  constexpr std::uint64_t kEvery = 0x0101010101010101u * ChainMachine::Marks::kMatched;
+  for (; from + 8 <= to; from += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, marks + from, 8);
+    if (word & kEvery) break;
+  }
+  while (from < to && !(marks[from] & ChainMachine::Marks::kMatched)) ++from;
+  return from;
+}
+
+}  // namespace
+
+StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
+  // Each byte's output through the one-byte steps, last step first: a step
+  // replacing byte f gives f the outputs of its replacement's bytes. Capped,
+  // for steps that spell each other out: no run outputs that much.
+  constexpr std::size_t kCap = std::size_t{1} << 40;
+  std::array<std::size_t, 256> length;
+  length.fill(1);
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (step->find.size() != 1) continue;
+    std::size_t sum = 0;
+    for (unsigned char c : step->replacement) sum = std::min(sum + length[c], kCap);
+    length[static_cast<unsigned char>(step->find[0])] = sum;
+  }
+  oneByteOutput_ = length;
+  for (std::size_t b = 0; b < 256; ++b)
+    shortOneByteOutput_[b] = static_cast<std::uint8_t>(std::min<std::size_t>(length[b], 0xFF));
+  oneByteOutputsAllOne_ =
+      std::all_of(length.begin(), length.end(), [](std::size_t n) { return n == 1; });
+}
+
+void StretchAligner::Read(std::span<const std::uint8_t> marks) {
+  using Marks = ChainMachine::Marks;
+  const std::uint8_t* const m = marks.data();
+  const std::size_t base = marked_, count = marks.size();
+  marked_ += count;
+  if (gaveUp_) return;
+  std::size_t at = 0;
+  if (inStretch_) {
+    // The stretch still open at the end of the last marks.
+    for (; at < count && (m[at] & Marks::kPending); ++at)
+      stretchMatched_ = stretchMatched_ || (m[at] & Marks::kMatched);
+    if (at == count) return;
+    stretchMatched_ = stretchMatched_ || (m[at] & Marks::kMatched);
+    inStretch_ = false;
+    EndStretch(stretchBegin_, base + ++at);
+  }
+  // After the last boundary, a stretch that the next marks end.
+  std::size_t tail = count;
+  while (tail > at && (m[tail - 1] & Marks::kPending)) --tail;
+  // Between the stretches that hold an occurrence of several bytes, every
+  // byte is a piece.
+  for (std::size_t hit = FindMatched(m, at, tail); hit < tail && !gaveUp_;
+       hit = FindMatched(m, at, tail)) {
+    std::size_t begin = hit, end = hit;
+    while (begin > at && (m[begin - 1] & Marks::kPending)) --begin;
+    while (m[end] & Marks::kPending) ++end;
+    ++end;
+    AppendOneByteOutputs(base + at, base + begin);
+    AddStretch(text_.substr(base + begin, end - begin));
+    at = end;
+  }
+  if (gaveUp_) return;
+  AppendOneByteOutputs(base + at, base + tail);
+  if (tail < count) {
+    inStretch_ = true;
+    stretchBegin_ = base + tail;
+    stretchMatched_ = FindMatched(m, tail, count) < count;
+  }
+}
+
+void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
+  if (stretchMatched_)
+    AddStretch(text_.substr(begin, end - begin));
+  else
+    AppendOneByteOutputs(begin, end);
+}
+
+void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
+  if (oneByteOutputsAllOne_) {  // English to L33T: one-byte steps keep lengths
+    if (buffered_ > 0) Flush();
+    alignment_.AppendOneToOne(end - begin);
+    return;
+  }
+  for (std::size_t k = begin; k < end; ++k) {
+    const auto byte = static_cast<unsigned char>(text_[k]);
+    const std::uint8_t output = shortOneByteOutput_[byte];
+    if (output == 0xFF) [[unlikely]] {
+      Flush();
+      alignment_.Append(1, oneByteOutput_[byte]);
+      continue;
+    }
+    bufferInput_[buffered_] = 1;
+    bufferOutput_[buffered_] = output;
+    if (++buffered_ == kBuffered) Flush();
+  }
+}
+
+void StretchAligner::Flush() {
+  alignment_.AppendPieces(std::span(bufferInput_.data(), buffered_),
+                          std::span(bufferOutput_.data(), buffered_));
+  buffered_ = 0;
+  done_ = alignment_.InputSize();
+  output_ = alignment_.OutputSize();
+}
+
 Alignment StretchAligner::Finish() {
+  Flush();
   if (gaveUp_) {
     Alignment rest = RunStepByStepAligned(text_.substr(done_), *steps_).alignment;
     alignment_.Append(rest);
   } else if (done_ < text_.size()) {
     AddStretch(text_.substr(done_));
     if (gaveUp_) return Finish();
+    Flush();
   }
   done_ = text_.size();
   return std::move(alignment_);
 }
 
 void StretchAligner::AddStretch(std::string_view stretch) {
-  if (stretch.size() <= 8) {
-    if (small_.empty()) small_.resize(kSmallSlots);
-    const std::uint64_t key = KeyOf(stretch);
-    const std::size_t way = SlotOf(key, stretch.size());
-    auto holds = [&](const Small& s) { return s.length == stretch.size() && s.key == key; };
-    if (holds(small_[way + 1])) std::swap(small_[way], small_[way + 1]);  // the recent first
-    Small& slot = small_[way];
-    if (!holds(slot)) {
-      small_[way + 1] = slot;
-      const Pieces pieces = AlignAlone(stretch);
-      if (gaveUp_) return;
-      slot.key = key;
-      slot.length = static_cast<std::uint8_t>(stretch.size());
-      slot.count = static_cast<std::uint8_t>(pieces.size());
-      for (std::size_t k = 0; k < pieces.size(); ++k) {
-        slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
-        slot.output[k] = pieces[k].second;
-      }
-    }
-    for (std::size_t k = 0; k < slot.count; ++k) {
-      alignment_.Append(slot.input[k], slot.output[k]);
-      output_ += slot.output[k];
+  if (stretch.size() <= kSmallBytes) {
+    if (const Small* small = FindSmall(stretch)) {
+      if (buffered_ + kSmallBytes > kBuffered) Flush();
+      std::memcpy(bufferInput_.data() + buffered_, small->input.data(), kSmallBytes);
+      std::memcpy(bufferOutput_.data() + buffered_, small->output.data(), kSmallBytes);
+      buffered_ += small->count;
     }
     return;
   }
+  Flush();
   if (stretch.size() > kMaxKeptStretch) {
     budget_.Charge(stretch.size() * (steps_->size() + 1));
     if (budget_.Exhausted()) {
@@ -103,6 +218,34 @@ void StretchAligner::AddStretch(std::string_view stretch) {
   AppendPieces(pieces);
   if (large_.size() >= kMaxLarge) large_.clear();
   large_.emplace(key, std::move(pieces));
+}
+
+const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch) {
+  if (small_.empty()) small_.resize(kSmallSlots);
+  const auto key = KeyOf(text_, stretch);
+  const std::size_t way = SlotOf(key, stretch.size());
+  for (const std::size_t slot : {way, way + 1})
+    if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
+  const Pieces pieces = AlignAlone(stretch);
+  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(),
+                             [](const auto& p) { return p.first > 0xFF || p.second > 0xFF; })) {
+    if (!gaveUp_) {
+      Flush();
+      AppendPieces(pieces);
+    }
+    return nullptr;
+  }
+  // The newest in the first way, the one it replaces in the second.
+  small_[way + 1] = small_[way];
+  Small& slot = small_[way];
+  slot.key = key;
+  slot.length = static_cast<std::uint8_t>(stretch.size());
+  slot.count = static_cast<std::uint8_t>(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
+    slot.output[k] = static_cast<std::uint8_t>(pieces[k].second);
+  }
+  return &slot;
 }
 
 StretchAligner::Pieces StretchAligner::AlignAlone(std::string_view stretch) {

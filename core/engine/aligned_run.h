@@ -7,17 +7,31 @@
 // after a split byte), no occurrence of any step crosses the point: it is a
 // boundary of the alignment, and the stretch between two such points has
 // the pieces it would have were it the whole text. A stretch of one byte is
-// one piece. A longer one (a word that passes through find strings of
-// several bytes) is aligned by the reference on the stretch alone, and kept
-// in a bounded table by its bytes, since text repeats its words. When the
-// stretches missed in that table have cost more than the phase's budget,
-// the rest of the phase is aligned by the reference as one text. Phases run
-// step by step are aligned by the reference. The phases' alignments then
-// compose.
+// one piece.
+//
+// A machine marks each byte as it runs, from its table entries (chain_
+// machine.h: Marks): whether it is back in its start state after it, and
+// whether a step completed a find string of several bytes there. In a
+// stretch where none did, every step replaced single bytes only, so each
+// byte is a piece of its own, of what the one-byte steps make of it; those
+// pieces join the alignment in bulk. Only the other stretches (a word that
+// holds an occurrence of several bytes) are aligned by the reference on the
+// stretch alone, and kept in bounded tables by their bytes, since text
+// repeats its words. When the stretches missed in those tables have cost
+// more than the phase's budget, the rest of the phase is aligned by the
+// reference as one text. Phases run step by step are aligned by the
+// reference. The phases' alignments then compose.
+//
+// Memory: while a run lasts, the marks of one chunk (kChunkBytes) and a
+// buffer of some 8 KB; the alignment grows to at most twice its final size
+// (alignment.h) before the plan gives the spare back. Kept between runs:
+// the table of small stretches (kSmallSlots of some 56 bytes) and at most
+// kMaxLarge stretches of up to kMaxKeptStretch bytes with their pieces.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,7 +51,7 @@ class StretchAligner {
   static constexpr std::size_t kMaxKeptStretch = 64;
 
   // For the phase's `steps`, which must outlive it.
-  explicit StretchAligner(const Steps& steps) : steps_(&steps) {}
+  explicit StretchAligner(const Steps& steps);
 
   // Starts a run over `text`.
   void Begin(std::string_view text);
@@ -58,6 +72,14 @@ class StretchAligner {
     return AtStretch(input, output);
   }
 
+  // The marks of the text's next bytes, from a marked run of a machine
+  // (ChainMachine::Marks). A stretch runs from a boundary through pending
+  // bytes to the next byte back in the start state. Where no step completed
+  // a find string of several bytes, each step replaced single bytes only, so
+  // each byte is a piece, of its output through the one-byte steps; only the
+  // other stretches are aligned by the table.
+  void Read(std::span<const std::uint8_t> marks);
+
   // Aligns what is left up to the end of the text and gives the phase's
   // alignment.
   Alignment Finish();
@@ -66,27 +88,52 @@ class StretchAligner {
   std::size_t RetainedBytes() const;
 
  private:
-  struct Small {  // a stretch of up to 8 bytes and its pieces
-    std::uint64_t key = 0;
-    std::uint8_t length = 0;  // 0: a free slot
+  // A stretch of up to kSmallBytes bytes whose pieces each have at most
+  // 255 input and output bytes.
+  static constexpr std::size_t kSmallBytes = 16;
+  struct Small {
+    std::array<std::uint64_t, 2> key{};  // its bytes, padded with zeros
+    std::uint8_t length = 0;             // 0: a free slot
     std::uint8_t count = 0;
-    std::array<std::uint8_t, 8> input{};
-    std::array<std::uint32_t, 8> output{};
+    std::array<std::uint8_t, kSmallBytes> input{}, output{};
   };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);
+  // The small stretch's entry in the table, made if missing; null when the
+  // budget is spent or its pieces do not fit one (they are appended then).
+  const Small* FindSmall(std::string_view stretch);
+  // The stretch [begin, end) just ended; stretchMatched_ tells its kind.
+  void EndStretch(std::size_t begin, std::size_t end);
+  // Bytes [begin, end), each a piece of its oneByteOutput_. These pieces wait
+  // in a buffer and join the alignment in bulk (Flush).
+  void AppendOneByteOutputs(std::size_t begin, std::size_t end);
+  void Flush();
   void AddStretch(std::string_view stretch);
   Pieces AlignAlone(std::string_view stretch);
   void AppendPieces(const Pieces& pieces);
 
   const Steps* steps_;
   std::string_view text_;
-  std::size_t done_ = 0;    // input aligned so far
-  std::size_t output_ = 0;  // output aligned so far
+  // Input and output aligned so far, as of the last Flush.
+  std::size_t done_ = 0;
+  std::size_t output_ = 0;
   bool gaveUp_ = false;
+  std::size_t marked_ = 0;        // input marked so far
+  std::size_t stretchBegin_ = 0;  // of the marked stretch open
+  bool inStretch_ = false;
+  bool stretchMatched_ = false;  // the open stretch holds a completed find string
+  // Each byte's output through the one-byte steps alone, and the same
+  // capped at 0xFF (for the buffer; 0xFF: look it up in the first).
+  std::array<std::size_t, 256> oneByteOutput_{};
+  std::array<std::uint8_t, 256> shortOneByteOutput_{};
+  bool oneByteOutputsAllOne_ = false;
+  static constexpr std::size_t kBuffered = 4096;
+  // Pieces waiting to join the alignment.
+  std::array<std::uint8_t, kBuffered + kSmallBytes> bufferInput_, bufferOutput_;
+  std::size_t buffered_ = 0;
   Budget budget_;
   Alignment alignment_;
   std::vector<Small> small_;

@@ -19,6 +19,8 @@
 namespace glossmith::detail {
 
 using machine::BlockFor;
+using machine::Entry;
+using machine::EntryAt;
 using machine::FastRead;
 using machine::Fields;
 using machine::Head;
@@ -28,6 +30,7 @@ using machine::kSlack;
 using machine::kStartRow;
 using machine::kUnknown;
 using machine::LoadHead;
+using machine::ReadEntry;
 using machine::RoomFor;
 
 namespace {
@@ -88,7 +91,11 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
       head = Fields(LoadHead(state.table_->At(lane.row, c)));
     }
   }
-  const std::string_view output = machine::Output(state.table_->At(lane.row, c), head);
+  const Table& table = *state.table_;
+  const std::string_view output = machine::Output(table.At(lane.row, c), head);
+  if (chunk.marks)
+    chunk.marks[lane.in + offset - chunk.begin] =
+        table.Marks()[(lane.row + table.classOf[c] * sizeof(Entry)) / sizeof(Entry)];
   const std::size_t append = head.length <= kInline ? head.advance - head.length : head.advance;
   // This output, the input byte behind it, and the rest of the block.
   Reserve(lane, output.size() + 1 + RoomFor(blockRest));
@@ -101,8 +108,9 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
 }
 
 // Each lane depends only on its own previous entry, so the K lookups of one
-// round overlap in the processor.
-template <std::size_t K, bool kNarrow>
+// round overlap in the processor. A marked run also stores a mark per byte,
+// which costs the plain one nothing: it is another instance.
+template <std::size_t K, bool kNarrow, bool kMarked>
 bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t first) {
   Lane* lanes = chunk.lanes.data() + first;
   for (;;) {
@@ -126,20 +134,30 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     // Every loop over the lanes is unrolled, so that these arrays live in
     // registers.
     const char* table = state.table_->Bytes();
+    [[maybe_unused]] const std::uint8_t* marks = state.table_->Marks();
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
+    [[maybe_unused]] std::uint8_t* mark[K];
 #pragma GCC unroll 4
     for (std::size_t l = 0; l < K; ++l) {
       in[l] = lanes[l].in;
       o[l] = lanes[l].Write();
       row[l] = lanes[l].row;
+      if constexpr (kMarked) mark[l] = chunk.marks + (lanes[l].in - chunk.begin);
     }
     for (std::size_t i = 0; i < block; ++i) {
 #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]]
+        if constexpr (kMarked) {
+          const char* const e = EntryAt<kNarrow>(table, row[l], in[l][i]);
+          if (ReadEntry<kNarrow>(e, row[l], in[l][i], o[l])) [[likely]] {
+            mark[l][i] = marks[static_cast<std::size_t>(e - table) / sizeof(Entry)];
+            continue;
+          }
+        } else if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]] {
           continue;
+        }
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
@@ -147,6 +165,7 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
         }
         if (!SlowRead(state, chunk, first + l, i, block - i)) return false;
         table = state.table_->Bytes();
+        marks = state.table_->Marks();
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
@@ -191,7 +210,7 @@ const unsigned char* ChainMachine::FindStartByte(const unsigned char* from,
   return end;
 }
 
-template <bool kNarrow>
+template <bool kNarrow, bool kMarked>
 bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) {
   Lane& lane = chunk.lanes[which];
   std::size_t hits = 0, copied = 0;
@@ -202,6 +221,8 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
       const auto run = static_cast<std::size_t>(start - lane.in);
       Reserve(lane, run);
       std::memcpy(lane.Write(), lane.in, run);
+      // Each byte copied is read in the start state and stays there.
+      if constexpr (kMarked) std::memset(chunk.marks + (lane.in - chunk.begin), 0, run);
       lane.pos += run;
       lane.in = start;
       copied += run;
@@ -210,7 +231,7 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
       // table alone, for this text and the next ones.
       if (++hits >= 64 && copied < hits * 16) {
         state.copyBetween_ = false;
-        return RunInterleaved<1, kNarrow>(state, chunk, which);
+        return RunInterleaved<1, kNarrow, kMarked>(state, chunk, which);
       }
     }
     // Through the table, a short block at a time, until the machine is back
@@ -222,7 +243,12 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      if (!FastRead<kNarrow>(table, row, *in, o)) {
+      const char* const e = EntryAt<kNarrow>(table, row, *in);
+      if (ReadEntry<kNarrow>(e, row, *in, o)) {
+        if constexpr (kMarked)
+          chunk.marks[in - chunk.begin] =
+              state.table_->Marks()[static_cast<std::size_t>(e - table) / sizeof(Entry)];
+      } else {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
         if (!SlowRead(state, chunk, which, static_cast<std::size_t>(in - lane.in),
@@ -243,128 +269,42 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
 }
 
 void ChainMachine::Run(std::string_view text, std::string& out, RunState& state) {
+  RunOrGiveUp(state, text, out, nullptr);
+}
+
+bool ChainMachine::RunMarked(std::string_view text, std::string& out, RunState& state,
+                             Marks& marks) {
+  return RunOrGiveUp(state, text, out, &marks);
+}
+
+const Steps& ChainMachine::ComposedSteps() const { return composition_->steps(); }
+
+bool ChainMachine::RunOrGiveUp(RunState& state, std::string_view text, std::string& out,
+                               Marks* marks) {
   const MachineLimits& limits = composition_->limits();
   state.budget_ = Budget(limits.fixedWork, limits.workPerByte, static_cast<double>(text.size()));
   try {
-    state.gaveUp_ = !RunComposed(state, text, out);
+    state.gaveUp_ = !RunComposed(state, text, out, marks);
   } catch (...) {
     state.table_.reset();
+    std::vector<std::uint8_t>().swap(state.marks_);
     throw;
   }
   // A table that was replaced while the run read it is freed with its last
   // run.
   state.table_.reset();
-  if (!state.gaveUp_) return;
+  std::vector<std::uint8_t>().swap(state.marks_);
+  if (!state.gaveUp_) return true;
   // The entries computed so far stay: they are exact, and a later run may
   // need nothing more.
-  GoNarrowAfterGivingUp();
-  out.assign(text);
-  RunStepByStep(out, composition_->steps());
-}
-
-const Steps& ChainMachine::ComposedSteps() const { return composition_->steps(); }
-
-bool ChainMachine::RunMarked(std::string_view text, std::string& out, RunState& state,
-                             StartStates& starts) {
-  const MachineLimits& limits = composition_->limits();
-  state.budget_ = Budget(limits.fixedWork, limits.workPerByte, static_cast<double>(text.size()));
-  bool composed;
-  try {
-    composed = RunMarkedComposed(state, text, out, starts);
-  } catch (...) {
-    state.table_.reset();
-    throw;
-  }
-  state.table_.reset();
-  state.gaveUp_ = !composed;
-  if (composed) return true;
   GoNarrowAfterGivingUp();
   out.assign(text);
   RunStepByStep(out, composition_->steps());
   return false;
 }
 
-// One lane, a byte at a time, so that every start state is seen; a separate
-// loop, so that plain runs pay nothing for it. `done` bytes of text and
-// `written` of output came before the lane.
-template <bool kNarrow>
-bool ChainMachine::RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done,
-                                 std::size_t written, StartStates& starts) {
-  Lane& lane = chunk.lanes[0];
-  const unsigned char* const first = lane.in;
-  while (lane.in < lane.end) {
-    const unsigned char* stop = std::min(lane.end, lane.in + kMinBlock);
-    Reserve(lane, RoomFor(kMinBlock));
-    const char* table = state.table_->Bytes();
-    const unsigned char* in = lane.in;
-    char* o = lane.Write();
-    std::size_t row = lane.row;
-    StartStates::Point points[kMinBlock];
-    std::size_t count = 0;
-    for (; in < stop; ++in) {
-      if (!FastRead<kNarrow>(table, row, *in, o)) {
-        lane.pos = static_cast<std::size_t>(o - lane.data);
-        lane.row = static_cast<std::uint32_t>(row);
-        if (!SlowRead(state, chunk, 0, static_cast<std::size_t>(in - lane.in),
-                      static_cast<std::size_t>(stop - in)))
-          return false;
-        table = state.table_->Bytes();
-        o = lane.Write();
-        row = lane.row;
-      }
-      if (row == kStartRow)
-        points[count++] = {done + static_cast<std::size_t>(in + 1 - first),
-                           written + lane.regionUsed + static_cast<std::size_t>(o - lane.data)};
-    }
-    if (count > 0) starts.At(points, count);
-    lane.in = in;
-    lane.pos = static_cast<std::size_t>(o - lane.data);
-    lane.row = static_cast<std::uint32_t>(row);
-  }
-  return true;
-}
-
-bool ChainMachine::RunMarkedComposed(RunState& state, std::string_view text, std::string& out,
-                                     StartStates& starts) {
-  out.clear();
-  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = begin + text.size();
-  std::uint32_t row = kStartRow;
-  TakeCurrentTable(state, row);
-  for (const unsigned char* next = begin; next < end;) {
-    const unsigned char* chunkEnd =
-        end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
-    if (next != begin) TakeCurrentTable(state, row);
-    const std::size_t room =
-        static_cast<std::size_t>(static_cast<double>(chunkEnd - next) *
-                                 std::min(state.growth_, kMaxGrowthGuess)) +
-        RoomFor(kMinBlock);
-    if (state.scratchSize_ < room) {
-      state.scratch_ = std::make_unique_for_overwrite<char[]>(room);
-      state.scratchSize_ = room;
-    }
-    Chunk chunk;
-    chunk.count = 1;
-    chunk.lanes[0] = Lane{.in = next,
-                          .end = chunkEnd,
-                          .data = state.scratch_.get(),
-                          .limit = state.scratchSize_,
-                          .row = row,
-                          .region = state.scratch_.get()};
-    const std::size_t done = static_cast<std::size_t>(next - begin);
-    if (!(state.table_->wide ? RunMarkedLane<false>(state, chunk, done, out.size(), starts)
-                             : RunMarkedLane<true>(state, chunk, done, out.size(), starts)))
-      return false;
-    const Lane& lane = chunk.lanes[0];
-    if (lane.spilled) out.append(lane.region, lane.regionUsed);
-    out.append(lane.data, lane.pos);
-    row = lane.row;
-    next = chunkEnd;
-  }
-  return AppendFinal(state, row, out);
-}
-
-bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::string& out) {
+bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::string& out,
+                               Marks* marks) {
   out.clear();
   ReserveExactly(out, static_cast<std::size_t>(static_cast<double>(text.size()) *
                                                std::min(state.growth_, kMaxGrowthGuess)) +
@@ -378,7 +318,7 @@ bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::stri
         end - next > static_cast<std::ptrdiff_t>(kChunkBytes) ? next + kChunkBytes : end;
     if (next != begin) TakeCurrentTable(state, row);
     if (!RunChunk(state, next, chunkEnd, row, out, static_cast<std::size_t>(next - begin),
-                  static_cast<std::size_t>(end - chunkEnd)))
+                  static_cast<std::size_t>(end - chunkEnd), marks))
       return false;
     next = chunkEnd;
   }
@@ -390,25 +330,25 @@ bool ChainMachine::RunComposed(RunState& state, std::string_view text, std::stri
   return true;
 }
 
-template <bool kNarrow>
+template <bool kNarrow, bool kMarked>
 bool ChainMachine::RunLanes(RunState& state, Chunk& chunk) {
   if (state.copyBetween_) {
     for (std::size_t l = 0; l < chunk.count; ++l)
-      if (!RunCopying<kNarrow>(state, chunk, l)) return false;
+      if (!RunCopying<kNarrow, kMarked>(state, chunk, l)) return false;
   } else if (chunk.count == 3) {
-    if (!RunInterleaved<3, kNarrow>(state, chunk, 0)) return false;
+    if (!RunInterleaved<3, kNarrow, kMarked>(state, chunk, 0)) return false;
   } else if (chunk.count == 2) {
-    if (!RunInterleaved<2, kNarrow>(state, chunk, 0)) return false;
+    if (!RunInterleaved<2, kNarrow, kMarked>(state, chunk, 0)) return false;
   }
   // What is left of each lane, one by one.
   for (std::size_t l = 0; l < chunk.count; ++l)
-    if (!RunInterleaved<1, kNarrow>(state, chunk, l)) return false;
+    if (!RunInterleaved<1, kNarrow, kMarked>(state, chunk, l)) return false;
   return true;
 }
 
 bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
                             std::uint32_t& row, std::string& out, std::size_t before,
-                            std::size_t after) {
+                            std::size_t after, Marks* marks) {
   // Cut the chunk right after split bytes near equal shares. The first lane
   // goes on from `row`; the others start after a split byte, where every
   // state has been flushed back to the start.
@@ -451,8 +391,16 @@ bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const u
                           .region = region};
   }
 
-  if (!(state.table_->wide ? RunLanes<false>(state, chunk) : RunLanes<true>(state, chunk)))
-    return false;
+  if (marks) {
+    state.marks_.resize(length);
+    chunk.begin = begin;
+    chunk.marks = state.marks_.data();
+  }
+  const bool ran =
+      state.table_->wide
+          ? (marks ? RunLanes<false, true>(state, chunk) : RunLanes<false, false>(state, chunk))
+          : (marks ? RunLanes<true, true>(state, chunk) : RunLanes<true, false>(state, chunk));
+  if (!ran) return false;
   std::size_t produced = 0;
   for (std::size_t l = 0; l < count; ++l)
     produced += chunk.lanes[l].pos + chunk.lanes[l].regionUsed;
@@ -471,7 +419,13 @@ bool ChainMachine::RunChunk(RunState& state, const unsigned char* begin, const u
     out.append(lane.data, lane.pos);
   }
   row = chunk.lanes[count - 1].row;
+  if (marks) TellMarks(chunk, *marks);
   return true;
+}
+
+void ChainMachine::TellMarks(const Chunk& chunk, Marks& marks) {
+  marks.Read(std::span(chunk.marks,
+                       static_cast<std::size_t>(chunk.lanes[chunk.count - 1].end - chunk.begin)));
 }
 
 }  // namespace glossmith::detail

@@ -46,6 +46,11 @@
 // most four copies the text between them in bulk while it is in its start
 // state, for as long as they turn out rare.
 //
+// Marked runs (for the alignment): each entry also keeps the mark of a byte
+// read through it (Marks), and a marked run copies it to a buffer of the
+// chunk's size as it goes, then hands the chunk's marks on. It is another
+// instance of the same lane loops, so that plain runs pay nothing for it.
+//
 // Cost: computing entries is the only work that is not one lookup per byte.
 // It is charged to the run's Budget (MachineLimits in budget.h); a run whose
 // budget is spent, or whose single entry would output more than
@@ -76,6 +81,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/engine/budget.h"
 #include "core/rules/literal_replace.h"
@@ -109,24 +115,24 @@ class ChainMachine {
   // The same, with the machine's own RunState: for one thread at a time.
   void Run(std::string_view text, std::string& out);
 
-  // Where a run is back in its start state: no step holds a pending match
-  // there, so no step's occurrence crosses the point.
-  class StartStates {
+  // What a marked run tells of each byte it reads, a chunk at a time:
+  // whether it is back in its start state after it (where it is, no step
+  // holds a pending match, so no step's occurrence crosses the point: a
+  // boundary of the alignment), and whether a step completed a find string
+  // of two or more bytes in it.
+  class Marks {
    public:
-    // After `input` bytes of the text the run had written `output` bytes.
-    struct Point {
-      std::size_t input, output;
-    };
-    virtual ~StartStates() = default;
-    // Some points, in order of the text; a block of them at a time.
-    virtual void At(const Point* points, std::size_t count) = 0;
+    static constexpr std::uint8_t kPending = 0x80;
+    static constexpr std::uint8_t kMatched = 0x40;
+    virtual ~Marks() = default;
+    // The marks of the text's next `marks.size()` bytes.
+    virtual void Read(std::span<const std::uint8_t> marks) = 0;
   };
 
-  // Runs `text` as Run does, but one lane, and reports every point where
-  // the machine is in its start state (the alignment's boundaries). False
-  // when the run gave up composing: `out` then holds the steps' result, run
-  // one by one, and the points reported do not count.
-  bool RunMarked(std::string_view text, std::string& out, RunState& state, StartStates& starts);
+  // Runs `text` as Run does and marks every byte it reads. False when the
+  // run gave up composing: `out` then holds the steps' result, run one by
+  // one, and the marks read do not count.
+  bool RunMarked(std::string_view text, std::string& out, RunState& state, Marks& marks);
 
   // The steps the machine composes, in order.
   const Steps& ComposedSteps() const;
@@ -177,6 +183,7 @@ class ChainMachine {
     std::unique_ptr<char[]> scratch_;  // the lanes' output regions
     std::size_t scratchSize_ = 0;
     std::shared_ptr<machine::Table> table_;  // held while a run lasts
+    std::vector<std::uint8_t> marks_;        // a chunk's, while a marked run lasts
   };
 
  private:
@@ -219,27 +226,29 @@ class ChainMachine {
                 std::size_t blockRest);
   // Runs lanes [first, first + K) of the chunk side by side until one of them
   // runs out of input.
-  template <std::size_t K, bool kNarrow>
+  template <std::size_t K, bool kNarrow, bool kMarked>
   bool RunInterleaved(RunState& state, Chunk& chunk, std::size_t first);
   // Runs lane `which`, copying the stretches between start bytes in bulk
   // while the machine is in its start state.
-  template <bool kNarrow>
+  template <bool kNarrow, bool kMarked>
   bool RunCopying(RunState& state, Chunk& chunk, std::size_t which);
-  template <bool kNarrow>
+  template <bool kNarrow, bool kMarked>
   bool RunLanes(RunState& state, Chunk& chunk);
   const unsigned char* FindStartByte(const unsigned char* from, const unsigned char* end) const;
   // Runs [begin, end) from the state at `row`, appends the output to `out`
   // and leaves the state at the end in `row`. `before` bytes of text came
-  // before it, `after` bytes follow.
+  // before it, `after` bytes follow. With `marks`, also tells them the
+  // chunk's marks.
   bool RunChunk(RunState& state, const unsigned char* begin, const unsigned char* end,
-                std::uint32_t& row, std::string& out, std::size_t before, std::size_t after);
-  bool RunComposed(RunState& state, std::string_view text, std::string& out);
-  // RunMarked's loop, chunk by chunk.
-  template <bool kNarrow>
-  bool RunMarkedLane(RunState& state, Chunk& chunk, std::size_t done, std::size_t written,
-                     StartStates& starts);
-  bool RunMarkedComposed(RunState& state, std::string_view text, std::string& out,
-                         StartStates& starts);
+                std::uint32_t& row, std::string& out, std::size_t before, std::size_t after,
+                Marks* marks);
+  // The chunks of `text`, one after another; `marks` as for RunChunk.
+  bool RunComposed(RunState& state, std::string_view text, std::string& out, Marks* marks);
+  // Tells `marks` those of the chunk just run.
+  static void TellMarks(const Chunk& chunk, Marks& marks);
+  // Runs `text` composed; where the run gives up, runs the steps one by one
+  // and returns false.
+  bool RunOrGiveUp(RunState& state, std::string_view text, std::string& out, Marks* marks);
 
   // Compiled once; read by every run without a lock.
   std::unique_ptr<const machine::Composition> composition_;

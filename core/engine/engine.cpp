@@ -4,8 +4,8 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <stdexcept>
 #include <span>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -211,17 +211,18 @@ class Plan {
     std::string& target;
     StretchAligner* aligner;
     Alignment operator()(Machine& m) const {
-      struct Starts : ChainMachine::StartStates {
-        explicit Starts(StretchAligner& a) : aligner(a) {}
-        void At(const Point* points, std::size_t count) override {
-          for (std::size_t k = 0; k < count; ++k) aligner.At(points[k].input, points[k].output);
-        }
+      struct Marks : ChainMachine::Marks {
+        explicit Marks(StretchAligner& a) : aligner(a) {}
+        void Read(std::span<const std::uint8_t> marks) override { aligner.Read(marks); }
         StretchAligner& aligner;
-      } starts(*aligner);
+      } marks(*aligner);
       aligner->Begin(source);
-      if (!m.machine->RunMarked(source, target, m.state, starts))
+      if (!m.machine->RunMarked(source, target, m.state, marks))
         return RunStepByStepAligned(source, m.machine->ComposedSteps()).alignment;
-      return aligner->Finish();
+      Alignment alignment = aligner->Finish();
+      if (alignment.OutputSize() != target.size())
+        throw std::logic_error("a machine's pieces disagree with its output");
+      return alignment;
     }
     Alignment operator()(const std::unique_ptr<BatchReplacer>& b) const {
       b->Run(source, target);

@@ -31,9 +31,11 @@ Composition::Composition(const Steps& steps, const MachineLimits& limits) : limi
   FindStartBytes();
 }
 
-std::uint32_t Matcher::Feed(std::uint32_t k, char c, std::string& out, Budget& budget) const {
+std::uint32_t Matcher::Feed(std::uint32_t k, char c, std::string& out, Budget& budget,
+                            bool& matched) const {
   if (find[k] == c) {
     if (k + 1 == find.size()) {
+      matched = true;
       out += replacement;
       return 0;
     }
@@ -174,7 +176,7 @@ bool Composition::FeedTransducer(std::size_t t, Tuple& tuple, std::string& bytes
   } else {
     const Matcher& m = matchers_[transducer.index];
     std::uint32_t state = tuple.states[transducer.index];
-    for (char c : bytes) state = m.Feed(state, c, spare, budget);
+    for (char c : bytes) state = m.Feed(state, c, spare, budget, tuple.matched);
     tuple.Set(transducer.index, state);
   }
   if (spare.size() > limits_.maxEntryOutput || budget.Exhausted()) return false;
@@ -262,6 +264,7 @@ bool Composition::ComputeEntry(Table& table, std::uint32_t row, unsigned char by
   // tuple's copy; a new state (Intern) costs its row and its tuple on top.
   budget.Charge(16 + table.width / 16);
   table.Load(table.StateOf(row), scratch.tuple);
+  scratch.tuple.matched = false;
   std::string& bytes = scratch.bytes;
   bytes.clear();
   bool appendInput = false;
@@ -278,7 +281,7 @@ bool Composition::ComputeEntry(Table& table, std::uint32_t row, unsigned char by
   }
   budget.Charge(bytes.size());
   const std::uint32_t next = table.Intern(scratch.tuple, budget);
-  table.Publish(row, byte, next, bytes, appendInput);
+  table.Publish(row, byte, next, bytes, appendInput, scratch.tuple.matched);
   return true;
 }
 

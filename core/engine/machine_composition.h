@@ -31,7 +31,9 @@ struct Matcher {
   std::string find;
   std::string replacement;
   std::vector<std::uint32_t> border;  // border[k]: longest proper border of find[0, k)
-  std::uint32_t Feed(std::uint32_t state, char c, std::string& out, Budget& budget) const;
+  // Sets `matched` when c completes the find string.
+  std::uint32_t Feed(std::uint32_t state, char c, std::string& out, Budget& budget,
+                     bool& matched) const;
 };
 
 // One transducer of the chain: a byte map or a matcher.
@@ -50,6 +52,9 @@ struct Tuple {
   std::vector<std::uint32_t> states;
   std::uint64_t hash = 0;
   std::array<std::uint64_t, kSkipWords> away{};
+  // Whether a matcher completed its find string while computing the entry
+  // (see Table::marks); not part of the state.
+  bool matched = false;
 
   void Set(std::size_t matcher, std::uint32_t state) {
     hash += Mix(matcher, state) - Mix(matcher, states[matcher]);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "core/engine/chain_machine.h"
+
 namespace glossmith::detail::machine {
 
 std::string_view Output(const Entry& entry, const Head& head) {
@@ -35,6 +37,8 @@ std::shared_ptr<Table> Table::Make(const Composition& composition, bool wide) {
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(composition.limits().maxEntries / table->classCount, kMinRows);
   table->storage = PageMemory(kHeaderBytes + table->capacityRows * table->rowBytes);
+  table->marks =
+      std::make_unique_for_overwrite<std::uint8_t[]>(table->storage.size() / sizeof(Entry));
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
@@ -103,8 +107,11 @@ void Table::Load(std::uint32_t state, Tuple& tuple) const {
 }
 
 void Table::Publish(std::uint32_t row, unsigned char byte, std::uint32_t next,
-                    std::string_view bytes, bool appendInput) {
+                    std::string_view bytes, bool appendInput, bool matchedFind) {
   Entry& entry = At(row, byte);
+  using Marks = ChainMachine::Marks;
+  marks[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = static_cast<std::uint8_t>(
+      (next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
   Head head{{0, 0}, 0, 0, RowOf(next)};
   const std::uint8_t append = appendInput ? 1 : 0;
   if (bytes.size() <= kInline) {
@@ -134,7 +141,7 @@ std::size_t Table::HeldBytes() const {
   // untouched cost nothing); per state its tuple, hash, away bits and final
   // output; and the slots.
   return kHeaderBytes +
-         States() * (rowBytes + width * sizeof(std::uint32_t) +
+         States() * (rowBytes + classCount + width * sizeof(std::uint32_t) +
                      (1 + awayWords) * sizeof(std::uint64_t) + sizeof(std::string) + 1) +
          slots.size() * sizeof(std::uint32_t) + longBytes + finalBytes;
 }

@@ -90,7 +90,7 @@ inline constexpr std::uint32_t kStartRow = kHeaderBytes;
 // the entry is unknown or its output long: the caller then takes the slow
 // path.
 template <bool kNarrow>
-inline bool FastRead(const char* table, std::size_t& row, unsigned char c, char*& o) {
+inline const char* EntryAt(const char* table, std::size_t row, unsigned char c) {
   std::size_t column;
   if constexpr (kNarrow) {
     std::uint16_t offset;
@@ -99,7 +99,11 @@ inline bool FastRead(const char* table, std::size_t& row, unsigned char c, char*
   } else {
     column = (std::size_t{c} + 1) * sizeof(Entry);  // see Table::Make
   }
-  const char* e = table + row + column;
+  return table + row + column;
+}
+// FastRead of the entry `e` for byte `c`.
+template <bool kNarrow>
+inline bool ReadEntry(const char* e, std::size_t& row, unsigned char c, char*& o) {
   const Head head = Fields(LoadHead(*reinterpret_cast<const Entry*>(e)));
   if (head.length > kInline) [[unlikely]]
     return false;
@@ -114,6 +118,10 @@ inline bool FastRead(const char* table, std::size_t& row, unsigned char c, char*
   }
   row = head.next;
   return true;
+}
+template <bool kNarrow>
+inline bool FastRead(const char* table, std::size_t& row, unsigned char c, char*& o) {
+  return ReadEntry<kNarrow>(EntryAt<kNarrow>(table, row, c), row, c, o);
 }
 
 // One table: its layout (wide or narrow), its rows, and the states they
@@ -149,7 +157,13 @@ struct Table {
   std::vector<std::unique_ptr<const std::string>> longOutputs;
   std::size_t longBytes = 0, finalBytes = 0;
 
+  // Per entry, at its offset over sizeof(Entry): the mark of a byte read
+  // through it (ChainMachine::Marks), so that a marked run copies it. Written
+  // before the entry's head.
+  std::unique_ptr<std::uint8_t[]> marks;
+
   std::size_t States() const { return states; }
+  const std::uint8_t* Marks() const { return marks.get(); }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.data(); }
@@ -161,7 +175,7 @@ struct Table {
   void Load(std::uint32_t state, Tuple& tuple) const;
   // Writes the entry for (row, byte): its output and the next state.
   void Publish(std::uint32_t row, unsigned char byte, std::uint32_t next, std::string_view bytes,
-               bool appendInput);
+               bool appendInput, bool matchedFind);
   // Whether it could not take one more chunk's states, or its outputs kept
   // out of line pass their limit.
   bool NearLimits(const MachineLimits& limits) const;
@@ -187,9 +201,13 @@ struct Lane {
 
 // The lanes of the chunk being run, on the stack: a table rebuilt while one
 // lane runs keeps the states of them all.
+// A marked run also writes a mark for each byte of the chunk, at its offset
+// from `begin`.
 struct Chunk {
   std::array<Lane, kLanes> lanes;
   std::size_t count = 0;
+  const unsigned char* begin = nullptr;
+  std::uint8_t* marks = nullptr;
 };
 
 }  // namespace glossmith::detail::machine

@@ -72,10 +72,13 @@ void Alignment::StartCode() {
 }
 
 void Alignment::Append(std::size_t input, std::size_t output) {
-  if (input == 1 && output == 1) {
+  if (input == 1 && output == 1)
     AppendOneToOne(1);
-    return;
-  }
+  else
+    PutPiece(input, output);
+}
+
+void Alignment::PutPiece(std::size_t input, std::size_t output) {
   StartCode();
   lastIsRun_ = false;
   if (input <= kMaxSmallInput && output <= kMaxSmallOutput &&
@@ -110,6 +113,21 @@ void Alignment::AppendOneToOne(std::size_t count) {
     codes_.push_back(static_cast<std::uint8_t>(run - 1));
     lastIsRun_ = true;
     add(run);
+  }
+}
+
+void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
+                             std::span<const std::uint8_t> outputs) {
+  // A code per piece at most; grown geometrically, since callers append a
+  // few thousand at a time.
+  const std::size_t count = std::min(inputs.size(), outputs.size());
+  if (codes_.capacity() - codes_.size() < count)
+    codes_.reserve(std::max(codes_.size() + count, codes_.capacity() * 2));
+  for (std::size_t k = 0; k < count;) {
+    const std::size_t ones = k;
+    while (k < count && inputs[k] == 1 && outputs[k] == 1) ++k;
+    if (k != ones) AppendOneToOne(k - ones);
+    for (; k < count && (inputs[k] != 1 || outputs[k] != 1); ++k) PutPiece(inputs[k], outputs[k]);
   }
 }
 

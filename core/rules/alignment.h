@@ -24,10 +24,14 @@
 // code per 128 of them, and larger pieces as an escape and two variable-length
 // numbers; a mark every kMarkCodes codes lets queries start near their answer.
 // At most one code byte per input byte plus one per four output bytes, and
-// the marks on top (32 bytes per kMarkCodes codes).
+// the marks on top (32 bytes per kMarkCodes codes): at worst 1.25 bytes per
+// input byte plus 0.25 per output byte, reached only where every piece is
+// small and not one byte to one byte. Appending grows the codes at most
+// twofold ahead of their size; ShrinkToFit gives that back.
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +57,9 @@ class Alignment {
   void Append(std::size_t input, std::size_t output);
   // `count` pieces of one byte to one byte.
   void AppendOneToOne(std::size_t count);
+  // Pieces of inputs[k] (at least one) and outputs[k] bytes, for each k; as
+  // many inputs as outputs. Appends many small pieces at the cost of a scan.
+  void AppendPieces(std::span<const std::uint8_t> inputs, std::span<const std::uint8_t> outputs);
   // The pieces of `other`, after these: the alignment of two texts joined is
   // that of each, one after the other, when no piece crosses the join.
   void Append(const Alignment& other);
@@ -113,6 +120,8 @@ class Alignment {
   };
   Code Decode(std::size_t at) const;
   void StartCode();
+  // One piece as its own code (not a run).
+  void PutPiece(std::size_t input, std::size_t output);
   // Walks from the last mark that `before` accepts, code by code, to the
   // first piece that `found` accepts; returns it (or the end, as an empty
   // piece past the last one).

@@ -281,5 +281,78 @@ TEST(EngineStressTest, LongListsOfOneByteSteps) {
   }
 }
 
+// The aligned run: each byte is a piece of its own output except in stretches
+// where a step completed a find string of several bytes, which are looked up
+// by their bytes (small ones in a table, longer ones in a map or aligned
+// alone) until their cost passes the budget. Cases on each of those edges,
+// and stretches cut by a chunk's edge or the end of the text.
+TEST(EngineStressTest, AlignmentOnItsFastPathsEdges) {
+  auto repeat = [](const std::string& unit, std::size_t size) {
+    std::string text;
+    while (text.size() < size) text += unit;
+    text.resize(size);
+    return text;
+  };
+  auto runsOf = [](char c, std::initializer_list<std::size_t> lengths, const std::string& after) {
+    std::string text;
+    for (std::size_t n : lengths) text += std::string(n, c) + after;
+    return text;
+  };
+  const std::string phrase = "the d00d sux0r, 7h3 dude fucks. a h4ck ";
+  struct Case {
+    std::string name;
+    std::vector<std::string> search, replace;
+    std::string text;
+  };
+  std::vector<Case> cases = {
+      {"stretches on the ends of the text", {}, {}, "the dude"},
+      {"one byte pending at the end", {}, {}, "fuck the"},
+      {"three lanes of stretches", {}, {}, repeat(phrase, 64 * kKiB + 5)},
+      {"empty replacements", {"x", "ab"}, {"", ""}, "xaxbabxx ab a b xabx the"},
+      {"a step's output that a later step finds whole", {"q", "ab"}, {"ab", "X"}, "qqabq q"},
+      {"one byte to 254 bytes", {"q"}, {std::string(254, 'w')}, "aqbqq q the q"},
+      {"one byte to 255 bytes", {"q"}, {std::string(255, 'w')}, "aqbqq q the q"},
+      {"one byte to 300 bytes", {"q"}, {std::string(300, 'w')}, "aqbqq q the q"},
+      {"two bytes to 300 bytes", {"qz"}, {std::string(300, 'w')}, "qzqz aqzb the"},
+      {"stretches of 15 to 17 and 63 to 81 bytes",
+       {std::string(80, 'q') + "Z", "qq"},
+       {"!", "k"},
+       runsOf('q', {15, 16, 17, 63, 64, 65, 79, 80, 81}, ".") + std::string(80, 'q') + "Z."},
+      {"long stretches past the budget",
+       {std::string(200, 'q') + "Z", "qq"},
+       {"!", "k"},
+       repeat(std::string(150, 'q') + ".", 400 * kKiB)},
+  };
+  // Stretches cut by the chunk's edge, at two places in the phrase.
+  for (std::size_t shift = 0; shift < 10; shift += 5)
+    cases.push_back({"chunk edge, shift " + std::to_string(shift),
+                     {},
+                     {},
+                     std::string(shift, 'x') + repeat(phrase, detail::kChunkBytes + 100)});
+  for (const Case& c : cases) {
+    MemorySettings store;
+    WriteHardcoreDefaults(store);
+    if (!c.search.empty()) WriteCustomList(store, c.search, c.replace);
+    ExpectAllLikeReference(c.text, store, c.name);
+  }
+}
+
+// A Custom list of more one-byte steps than are fused is a machine of its
+// own; with few bytes to look for it copies the rest in bulk, marking each
+// byte copied as a piece of its own.
+TEST(EngineStressTest, AlignedMachineThatCopiesBetweenStartBytes) {
+  std::vector<std::string> search, replace;
+  for (std::size_t i = 0; i < Translator::kFusedPairs + 4; ++i) {
+    search.push_back(i % 2 ? "q" : "z");
+    replace.push_back(i % 3 ? "zz" : "q");
+  }
+  MemorySettings store;
+  WriteHardcoreDefaults(store);
+  WriteCustomList(store, search, replace);
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += i % 40 ? "plain words, nothing else " : "q z qz ";
+  ExpectAllLikeReference(text, store, "one-byte list with two start bytes");
+}
+
 }  // namespace
 }  // namespace glossmith

@@ -168,6 +168,50 @@ TEST(AlignmentCompactForm, AgreesWithAPlainListOfPieces) {
   }
 }
 
+// Pieces appended in bulk are the pieces appended one by one: runs that go on
+// from the call before and past a code's 128, codes at the edge of the small
+// form, escapes, and marks every kMarkCodes codes.
+TEST(AlignmentCompactForm, PiecesAppendedInBulkAreThoseAppendedOneByOne) {
+  struct Batch {
+    std::vector<std::uint8_t> inputs, outputs;
+  };
+  auto ones = [](std::size_t n) {
+    return Batch{std::vector<std::uint8_t>(n, 1), std::vector<std::uint8_t>(n, 1)};
+  };
+  std::mt19937 random(5);
+  Batch mixed;
+  for (int k = 0; k < 3000; ++k) {
+    mixed.inputs.push_back(static_cast<std::uint8_t>(random() % 4 ? 1 : 1 + random() % 12));
+    mixed.outputs.push_back(static_cast<std::uint8_t>(random() % 3 ? 1 : random() % 256));
+  }
+  const struct {
+    const char* name;
+    std::vector<Batch> batches;
+  } cases[] = {
+      {"nothing", {Batch{}}},
+      {"a run over calls and codes", {ones(100), ones(100), ones(300)}},
+      {"small form edges", {Batch{{8, 8, 7, 1, 9}, {14, 15, 15, 0, 3}}}},
+      {"escapes", {Batch{{255, 1, 200}, {255, 16, 0}}, ones(5)}},
+      {"many codes past their marks", {mixed, ones(7), mixed}},
+  };
+  for (const auto& c : cases) {
+    Alignment bulk, single;
+    single.Append(2, 3);  // after a piece, and a run that may grow
+    single.AppendOneToOne(3);
+    bulk.Append(2, 3);
+    bulk.AppendOneToOne(3);
+    for (const Batch& batch : c.batches) {
+      bulk.AppendPieces(batch.inputs, batch.outputs);
+      for (std::size_t k = 0; k < batch.inputs.size(); ++k)
+        single.Append(batch.inputs[k], batch.outputs[k]);
+    }
+    ASSERT_EQ(bulk, single) << c.name;
+    EXPECT_EQ(bulk.PieceCount(), single.PieceCount()) << c.name;
+    for (std::size_t index = 0; index < single.PieceCount(); index += 97)
+      EXPECT_EQ(bulk.PieceAt(index), single.PieceAt(index)) << c.name << " piece " << index;
+  }
+}
+
 TEST(AlignmentCompactForm, ProseTakesLittleMemory) {
   std::string text;
   for (int k = 0; k < 2000; ++k) text += "the quick brown fox hacks your site, dude. ";
