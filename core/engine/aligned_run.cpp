@@ -91,8 +91,7 @@ StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
     length[static_cast<unsigned char>(step->find[0])] = sum;
   }
   oneByteOutput_ = length;
-  for (std::size_t b = 0; b < 256; ++b)
-    shortOneByteOutput_[b] = static_cast<std::uint8_t>(std::min<std::size_t>(length[b], 0xFF));
+  for (std::size_t b = 0; b < 256; ++b) oneByteCode_[b] = Alignment::CodeOf(1, length[b]);
   oneByteOutputsAllOne_ =
       std::all_of(length.begin(), length.end(), [](std::size_t n) { return n == 1; });
 }
@@ -146,27 +145,37 @@ void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
 
 void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
   if (oneByteOutputsAllOne_) {  // English to L33T: one-byte steps keep lengths
-    if (buffered_ > 0) Flush();
-    alignment_.AppendOneToOne(end - begin);
+    // Runs of up to 128 pieces, one code each; a long one goes on its own.
+    constexpr std::size_t kRun = 128, kLong = 8 * kRun;
+    std::size_t count = end - begin;
+    if (count > kLong) {
+      Flush();
+      alignment_.AppendOneToOne(count);
+      done_ = alignment_.InputSize();
+      output_ = alignment_.OutputSize();
+      return;
+    }
+    for (; count > 0; count -= std::min(count, kRun)) {
+      buffer_[buffered_] = static_cast<std::uint8_t>(std::min(count, kRun) - 1);
+      if (++buffered_ == kBuffered) Flush();
+    }
     return;
   }
   for (std::size_t k = begin; k < end; ++k) {
     const auto byte = static_cast<unsigned char>(text_[k]);
-    const std::uint8_t output = shortOneByteOutput_[byte];
-    if (output == 0xFF) [[unlikely]] {
+    const std::uint8_t code = oneByteCode_[byte];
+    if (code == Alignment::kNoCode) [[unlikely]] {
       Flush();
       alignment_.Append(1, oneByteOutput_[byte]);
       continue;
     }
-    bufferInput_[buffered_] = 1;
-    bufferOutput_[buffered_] = output;
+    buffer_[buffered_] = code;
     if (++buffered_ == kBuffered) Flush();
   }
 }
 
 void StretchAligner::Flush() {
-  alignment_.AppendPieces(std::span(bufferInput_.data(), buffered_),
-                          std::span(bufferOutput_.data(), buffered_));
+  alignment_.AppendCodes(std::span(buffer_.data(), buffered_));
   buffered_ = 0;
   done_ = alignment_.InputSize();
   output_ = alignment_.OutputSize();
@@ -190,8 +199,7 @@ void StretchAligner::AddStretch(std::string_view stretch) {
   if (stretch.size() <= kSmallBytes) {
     if (const Small* small = FindSmall(stretch)) {
       if (buffered_ + kSmallBytes > kBuffered) Flush();
-      std::memcpy(bufferInput_.data() + buffered_, small->input.data(), kSmallBytes);
-      std::memcpy(bufferOutput_.data() + buffered_, small->output.data(), kSmallBytes);
+      std::memcpy(buffer_.data() + buffered_, small->codes.data(), kSmallBytes);
       buffered_ += small->count;
     }
     return;
@@ -227,8 +235,9 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
   for (const std::size_t slot : {way, way + 1})
     if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
   const Pieces pieces = AlignAlone(stretch);
-  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(),
-                             [](const auto& p) { return p.first > 0xFF || p.second > 0xFF; })) {
+  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
+        return Alignment::CodeOf(p.first, p.second) == Alignment::kNoCode;
+      })) {
     if (!gaveUp_) {
       Flush();
       AppendPieces(pieces);
@@ -241,10 +250,8 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
   slot.key = key;
   slot.length = static_cast<std::uint8_t>(stretch.size());
   slot.count = static_cast<std::uint8_t>(pieces.size());
-  for (std::size_t k = 0; k < pieces.size(); ++k) {
-    slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
-    slot.output[k] = static_cast<std::uint8_t>(pieces[k].second);
-  }
+  for (std::size_t k = 0; k < pieces.size(); ++k)
+    slot.codes[k] = Alignment::CodeOf(pieces[k].first, pieces[k].second);
   return &slot;
 }
 

@@ -12,8 +12,6 @@ namespace {
 // bytes; 0xFF an escape, then the input and output lengths as LEB128 numbers.
 constexpr std::uint8_t kEscape = 0xFF;
 constexpr std::size_t kMaxRun = 128;
-constexpr std::size_t kMaxSmallInput = 8;
-constexpr std::size_t kMaxSmallOutput = 15;
 
 void PutNumber(std::vector<std::uint8_t>& codes, std::size_t n) {
   while (n >= 0x80) {
@@ -81,9 +79,8 @@ void Alignment::Append(std::size_t input, std::size_t output) {
 void Alignment::PutPiece(std::size_t input, std::size_t output) {
   StartCode();
   lastIsRun_ = false;
-  if (input <= kMaxSmallInput && output <= kMaxSmallOutput &&
-      !(input == kMaxSmallInput && output == kMaxSmallOutput)) {
-    codes_.push_back(static_cast<std::uint8_t>(0x80 | (input - 1) << 4 | output));
+  if (const std::uint8_t code = CodeOf(input, output); code != kNoCode) {
+    codes_.push_back(code);  // never a run: pieces of one byte to one byte do not come here
   } else {
     codes_.push_back(kEscape);
     PutNumber(codes_, input);
@@ -128,6 +125,34 @@ void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
     while (k < count && inputs[k] == 1 && outputs[k] == 1) ++k;
     if (k != ones) AppendOneToOne(k - ones);
     for (; k < count && (inputs[k] != 1 || outputs[k] != 1); ++k) PutPiece(inputs[k], outputs[k]);
+  }
+}
+
+void Alignment::AppendCodes(std::span<const std::uint8_t> codes) {
+  if (codes_.capacity() - codes_.size() < codes.size())
+    codes_.reserve(std::max(codes_.size() + codes.size(), codes_.capacity() * 2));
+  for (const std::uint8_t code : codes) {
+    std::size_t pieces = 1, input, output;
+    if (code < 0x80) {
+      pieces = input = output = code + std::size_t{1};
+      // A run joins the run before it where their sum fits one code.
+      if (lastIsRun_ && codes_.back() + pieces < kMaxRun) {
+        codes_.back() = static_cast<std::uint8_t>(codes_.back() + pieces);
+        pieces_ += pieces;
+        input_ += pieces;
+        output_ += pieces;
+        continue;
+      }
+    } else {
+      input = (code >> 4 & 7u) + std::size_t{1};
+      output = code & 15u;
+    }
+    StartCode();
+    codes_.push_back(code);
+    lastIsRun_ = code < 0x80;
+    pieces_ += pieces;
+    input_ += input;
+    output_ += output;
   }
 }
 
