@@ -53,9 +53,16 @@ void StretchAligner::Begin(std::string_view text) {
 
 bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (gaveUp_) return false;
-  AddStretch(text_.substr(done_, input - done_));
-  if (gaveUp_) return false;
-  Flush();
+  // One byte that no step finds is itself: no lookup (split bytes of a batch).
+  if (input == done_ + 1 && inNoFind_[static_cast<unsigned char>(text_[done_])]) {
+    alignment_.AppendOneToOne(1);
+    done_ = input;
+    ++output_;
+  } else {
+    AddStretch(text_.substr(done_, input - done_));
+    if (gaveUp_) return false;
+    Flush();
+  }
   if (output != kUnknownOutput && output != output_)
     throw std::logic_error("a stretch's pieces disagree with its output");
   return true;
@@ -90,6 +97,9 @@ StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
     for (unsigned char c : step->replacement) sum = std::min(sum + length[c], kCap);
     length[static_cast<unsigned char>(step->find[0])] = sum;
   }
+  inNoFind_.fill(true);
+  for (const auto& step : steps)
+    for (unsigned char c : step.find) inNoFind_[c] = false;
   oneByteOutput_ = length;
   for (std::size_t b = 0; b < 256; ++b) oneByteCode_[b] = Alignment::CodeOf(1, length[b]);
   oneByteOutputsAllOne_ =

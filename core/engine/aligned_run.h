@@ -131,6 +131,7 @@ class StretchAligner {
   std::array<std::size_t, 256> oneByteOutput_{};
   std::array<std::uint8_t, 256> oneByteCode_{};
   bool oneByteOutputsAllOne_ = false;
+  std::array<bool, 256> inNoFind_{};  // bytes that no step's find string holds
   static constexpr std::size_t kBuffered = 4096;
   // The codes of pieces waiting to join the alignment.
   std::array<std::uint8_t, kBuffered + kSmallBytes> buffer_;
