@@ -171,17 +171,27 @@ void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
     }
     return;
   }
+  // In locals: the buffer's stores could alias the members.
+  const auto* const text = reinterpret_cast<const unsigned char*>(text_.data());
+  std::uint8_t* const buffer = buffer_.data();
+  std::size_t buffered = buffered_;
   for (std::size_t k = begin; k < end; ++k) {
-    const auto byte = static_cast<unsigned char>(text_[k]);
-    const std::uint8_t code = oneByteCode_[byte];
+    const std::uint8_t code = oneByteCode_[text[k]];
     if (code == Alignment::kNoCode) [[unlikely]] {
+      buffered_ = buffered;
       Flush();
-      alignment_.Append(1, oneByteOutput_[byte]);
+      alignment_.Append(1, oneByteOutput_[text[k]]);
+      buffered = 0;
       continue;
     }
-    buffer_[buffered_] = code;
-    if (++buffered_ == kBuffered) Flush();
+    buffer[buffered] = code;
+    if (++buffered == kBuffered) {
+      buffered_ = buffered;
+      Flush();
+      buffered = 0;
+    }
   }
+  buffered_ = buffered;
 }
 
 void StretchAligner::Flush() {

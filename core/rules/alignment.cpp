@@ -129,31 +129,45 @@ void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
 }
 
 void Alignment::AppendCodes(std::span<const std::uint8_t> codes) {
-  if (codes_.capacity() - codes_.size() < codes.size())
-    codes_.reserve(std::max(codes_.size() + codes.size(), codes_.capacity() * 2));
+  // The totals in locals: the codes' stores could alias the members.
+  const std::size_t before = codes_.size();
+  if (codes_.capacity() - before < codes.size())
+    codes_.reserve(std::max(before + codes.size(), codes_.capacity() * 2));
+  codes_.resize(before + codes.size());
+  std::uint8_t* const coded = codes_.data();
+  std::size_t at = before, pieces = pieces_, input = input_, output = output_;
+  std::size_t sinceMark = codesSinceMark_;
+  bool lastIsRun = lastIsRun_;
   for (const std::uint8_t code : codes) {
-    std::size_t pieces = 1, input, output;
+    std::size_t count = 1, inputBytes, outputBytes;
     if (code < 0x80) {
-      pieces = input = output = code + std::size_t{1};
+      count = inputBytes = outputBytes = code + std::size_t{1};
       // A run joins the run before it where their sum fits one code.
-      if (lastIsRun_ && codes_.back() + pieces < kMaxRun) {
-        codes_.back() = static_cast<std::uint8_t>(codes_.back() + pieces);
-        pieces_ += pieces;
-        input_ += pieces;
-        output_ += pieces;
+      if (lastIsRun && coded[at - 1] + count < kMaxRun) {
+        coded[at - 1] = static_cast<std::uint8_t>(coded[at - 1] + count);
+        pieces += count;
+        input += count;
+        output += count;
         continue;
       }
     } else {
-      input = (code >> 4 & 7u) + std::size_t{1};
-      output = code & 15u;
+      inputBytes = (code >> 4 & 7u) + std::size_t{1};
+      outputBytes = code & 15u;
     }
-    StartCode();
-    codes_.push_back(code);
-    lastIsRun_ = code < 0x80;
-    pieces_ += pieces;
-    input_ += input;
-    output_ += output;
+    if (sinceMark == 0) marks_.push_back({at, pieces, input, output});
+    if (++sinceMark == kMarkCodes) sinceMark = 0;
+    coded[at++] = code;
+    lastIsRun = code < 0x80;
+    pieces += count;
+    input += inputBytes;
+    output += outputBytes;
   }
+  codes_.resize(at);
+  pieces_ = pieces;
+  input_ = input;
+  output_ = output;
+  codesSinceMark_ = sinceMark;
+  lastIsRun_ = lastIsRun;
 }
 
 void Alignment::Append(const Alignment& other) {
