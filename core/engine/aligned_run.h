@@ -23,9 +23,9 @@
 // reference. The phases' alignments then compose.
 //
 // Memory: while a run lasts, the marks of one chunk (kChunkBytes) and a
-// buffer of some 8 KB; the alignment grows to at most twice its final size
+// buffer of some 4 KB; the alignment grows to at most twice its final size
 // (alignment.h) before the plan gives the spare back. Kept between runs:
-// the table of small stretches (kSmallSlots of some 56 bytes) and at most
+// the table of small stretches (kSmallSlots of 40 bytes) and at most
 // kMaxLarge stretches of up to kMaxKeptStretch bytes with their pieces.
 
 #include <array>
@@ -97,6 +97,7 @@ class StretchAligner {
     std::uint8_t count = 0;
     std::array<std::uint8_t, kSmallBytes> codes{};
   };
+  static_assert(sizeof(Small) == 40);  // as the memory above says
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
   static constexpr std::size_t kMaxLarge = 8192;
