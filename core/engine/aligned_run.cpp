@@ -1,6 +1,7 @@
 #include "core/engine/aligned_run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -70,16 +71,45 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
 
 namespace {
 
+// Marks are read eight at a time, the first in the lowest byte; a word's
+// bits `flag` of every byte say where the flag is set.
+constexpr std::uint64_t EveryByte(std::uint8_t flag) { return 0x0101010101010101u * flag; }
+std::uint64_t WordAt(const std::uint8_t* marks) {
+  std::uint64_t word;
+  std::memcpy(&word, marks, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
 // The first mark in [from, to) with kMatched, or `to`.
 std::size_t FindMatched(const std::uint8_t* marks, std::size_t from, std::size_t to) {
-  constexpr std::uint64_t kEvery = 0x0101010101010101u * ChainMachine::Marks::kMatched;
-  for (; from + 8 <= to; from += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, marks + from, 8);
-    if (word & kEvery) break;
-  }
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kMatched);
+  for (; from + 8 <= to; from += 8)
+    if (const std::uint64_t hits = WordAt(marks + from) & kEvery)
+      return from + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
   while (from < to && !(marks[from] & ChainMachine::Marks::kMatched)) ++from;
   return from;
+}
+
+// The first of the pending marks that end right before `at`, no earlier than
+// `floor`.
+std::size_t PendingFrom(const std::uint8_t* marks, std::size_t floor, std::size_t at) {
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kPending);
+  for (; at >= floor + 8; at -= 8)
+    if (const std::uint64_t boundaries = ~WordAt(marks + at - 8) & kEvery)
+      return at - static_cast<std::size_t>(std::countl_zero(boundaries)) / 8;
+  while (at > floor && (marks[at - 1] & ChainMachine::Marks::kPending)) --at;
+  return at;
+}
+
+// The first mark from `at` that is not pending; there is one before `to`.
+std::size_t BoundaryFrom(const std::uint8_t* marks, std::size_t at, std::size_t to) {
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kPending);
+  for (; at + 8 <= to; at += 8)
+    if (const std::uint64_t boundaries = ~WordAt(marks + at) & kEvery)
+      return at + static_cast<std::size_t>(std::countr_zero(boundaries)) / 8;
+  while (marks[at] & ChainMachine::Marks::kPending) ++at;
+  return at;
 }
 
 }  // namespace
@@ -129,10 +159,8 @@ void StretchAligner::Read(std::span<const std::uint8_t> marks) {
   // byte is a piece.
   for (std::size_t hit = FindMatched(m, at, tail); hit < tail && !gaveUp_;
        hit = FindMatched(m, at, tail)) {
-    std::size_t begin = hit, end = hit;
-    while (begin > at && (m[begin - 1] & Marks::kPending)) --begin;
-    while (m[end] & Marks::kPending) ++end;
-    ++end;
+    const std::size_t begin = PendingFrom(m, at, hit);
+    const std::size_t end = BoundaryFrom(m, hit, tail) + 1;
     AppendOneByteOutputs(base + at, base + begin);
     AddStretch(text_.substr(base + begin, end - begin));
     at = end;
