@@ -280,8 +280,11 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
   if (small_.empty()) small_.resize(kSmallSlots);
   const auto key = KeyOf(text_, stretch);
   const std::size_t way = SlotOf(key, stretch.size());
+  // Compared word by word: std::array's == may call memcmp.
   for (const std::size_t slot : {way, way + 1})
-    if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
+    if (const Small& s = small_[slot];
+        s.length == stretch.size() && s.key[0] == key[0] && s.key[1] == key[1])
+      return &s;
   const Pieces pieces = AlignAlone(stretch);
   if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
         return Alignment::CodeOf(p.first, p.second) == Alignment::kNoCode;
