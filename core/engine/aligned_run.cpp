@@ -37,7 +37,7 @@ std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stret
 std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
   const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^
                           ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
-  return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
+  return static_cast<std::size_t>(h >> 51);  // of kSmallSlots / 2 pairs of ways
 }
 
 }  // namespace
@@ -246,8 +246,8 @@ Alignment StretchAligner::Finish() {
 void StretchAligner::AddStretch(std::string_view stretch) {
   if (stretch.size() <= kSmallBytes) {
     if (const Small* small = FindSmall(stretch)) {
-      if (buffered_ + kSmallBytes > kBuffered) Flush();
-      std::memcpy(buffer_.data() + buffered_, small->codes.data(), kSmallBytes);
+      if (buffered_ + kSmallCodes > kBuffered) Flush();
+      std::memcpy(buffer_.data() + buffered_, small->codes.data(), kSmallCodes);
       buffered_ += small->count;
     }
     return;
@@ -277,16 +277,14 @@ void StretchAligner::AddStretch(std::string_view stretch) {
 }
 
 const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch) {
-  if (small_.empty()) small_.resize(kSmallSlots);
+  if (small_.empty()) small_.resize(kSmallSlots / 2);
   const auto key = KeyOf(text_, stretch);
-  const std::size_t way = SlotOf(key, stretch.size());
+  std::array<Small, 2>& ways = small_[SlotOf(key, stretch.size())].ways;
   // Compared word by word: std::array's == may call memcmp.
-  for (const std::size_t slot : {way, way + 1})
-    if (const Small& s = small_[slot];
-        s.length == stretch.size() && s.key[0] == key[0] && s.key[1] == key[1])
-      return &s;
+  for (const Small& s : ways)
+    if (s.length == stretch.size() && s.key[0] == key[0] && s.key[1] == key[1]) return &s;
   const Pieces pieces = AlignAlone(stretch);
-  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
+  if (gaveUp_ || pieces.size() > kSmallCodes || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
         return Alignment::CodeOf(p.first, p.second) == Alignment::kNoCode;
       })) {
     if (!gaveUp_) {
@@ -296,8 +294,8 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
     return nullptr;
   }
   // The newest in the first way, the one it replaces in the second.
-  small_[way + 1] = small_[way];
-  Small& slot = small_[way];
+  ways[1] = ways[0];
+  Small& slot = ways[0];
   slot.key = key;
   slot.length = static_cast<std::uint8_t>(stretch.size());
   slot.count = static_cast<std::uint8_t>(pieces.size());
@@ -329,7 +327,7 @@ void StretchAligner::AppendPieces(const Pieces& pieces) {
 }
 
 std::size_t StretchAligner::RetainedBytes() const {
-  std::size_t bytes = small_.capacity() * sizeof(Small);
+  std::size_t bytes = small_.capacity() * sizeof(SmallWays);
   for (const auto& [key, pieces] : large_)
     bytes += HeapBytes(key) + pieces.capacity() * sizeof(pieces[0]) + 4 * sizeof(void*);
   return bytes;

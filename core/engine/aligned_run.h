@@ -25,7 +25,7 @@
 // Memory: while a run lasts, the marks of one chunk (kChunkBytes) and a
 // buffer of some 4 KB; the alignment grows to at most twice its final size
 // (alignment.h) before the plan gives the spare back. Kept between runs:
-// the table of small stretches (kSmallSlots of 40 bytes) and at most
+// the table of small stretches (kSmallSlots of 32 bytes) and at most
 // kMaxLarge stretches of up to kMaxKeptStretch bytes with their pieces.
 
 #include <array>
@@ -88,18 +88,22 @@ class StretchAligner {
   std::size_t RetainedBytes() const;
 
  private:
-  // A stretch of up to kSmallBytes bytes whose pieces each have a code of
-  // one byte (Alignment::CodeOf).
-  static constexpr std::size_t kSmallBytes = 16;
+  // A stretch of up to kSmallBytes bytes, of at most kSmallCodes pieces that
+  // each have a code of one byte (Alignment::CodeOf).
+  static constexpr std::size_t kSmallBytes = 16, kSmallCodes = 14;
   struct Small {
     std::array<std::uint64_t, 2> key{};  // its bytes, padded with zeros
     std::uint8_t length = 0;             // 0: a free slot
     std::uint8_t count = 0;
-    std::array<std::uint8_t, kSmallBytes> codes{};
+    std::array<std::uint8_t, kSmallCodes> codes{};
   };
-  static_assert(sizeof(Small) == 40);  // as the memory above says
+  static_assert(sizeof(Small) == 32);  // as the memory above says
+  // Two ways in one cache line: a lookup misses at most one.
+  struct alignas(64) SmallWays {
+    std::array<Small, 2> ways;
+  };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-  static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
+  static constexpr std::size_t kSmallSlots = 16384;
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);
@@ -139,7 +143,7 @@ class StretchAligner {
   std::size_t buffered_ = 0;
   Budget budget_;
   Alignment alignment_;
-  std::vector<Small> small_;
+  std::vector<SmallWays> small_;
   std::unordered_map<std::string, Pieces> large_;
 };
 
