@@ -1,6 +1,7 @@
 #include "core/engine/aligned_run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -36,7 +37,7 @@ std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stret
 std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
   const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^
                           ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
-  return static_cast<std::size_t>(h >> 50) & ~std::size_t{1};  // the first of two ways
+  return static_cast<std::size_t>(h >> 51);  // of kSmallSlots / 2 pairs of ways
 }
 
 }  // namespace
@@ -53,9 +54,16 @@ void StretchAligner::Begin(std::string_view text) {
 
 bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
   if (gaveUp_) return false;
-  AddStretch(text_.substr(done_, input - done_));
-  if (gaveUp_) return false;
-  Flush();
+  // One byte that no step finds is itself: no lookup (split bytes of a batch).
+  if (input == done_ + 1 && inNoFind_[static_cast<unsigned char>(text_[done_])]) {
+    alignment_.AppendOneToOne(1);
+    done_ = input;
+    ++output_;
+  } else {
+    AddStretch(text_.substr(done_, input - done_));
+    if (gaveUp_) return false;
+    Flush();
+  }
   if (output != kUnknownOutput && output != output_)
     throw std::logic_error("a stretch's pieces disagree with its output");
   return true;
@@ -63,16 +71,45 @@ bool StretchAligner::AtStretch(std::size_t input, std::size_t output) {
 
 namespace {
 
+// Marks are read eight at a time, the first in the lowest byte; a word's
+// bits `flag` of every byte say where the flag is set.
+constexpr std::uint64_t EveryByte(std::uint8_t flag) { return 0x0101010101010101u * flag; }
+std::uint64_t WordAt(const std::uint8_t* marks) {
+  std::uint64_t word;
+  std::memcpy(&word, marks, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
 // The first mark in [from, to) with kMatched, or `to`.
 std::size_t FindMatched(const std::uint8_t* marks, std::size_t from, std::size_t to) {
-  constexpr std::uint64_t kEvery = 0x0101010101010101u * ChainMachine::Marks::kMatched;
-  for (; from + 8 <= to; from += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, marks + from, 8);
-    if (word & kEvery) break;
-  }
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kMatched);
+  for (; from + 8 <= to; from += 8)
+    if (const std::uint64_t hits = WordAt(marks + from) & kEvery)
+      return from + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
   while (from < to && !(marks[from] & ChainMachine::Marks::kMatched)) ++from;
   return from;
+}
+
+// The first of the pending marks that end right before `at`, no earlier than
+// `floor`.
+std::size_t PendingFrom(const std::uint8_t* marks, std::size_t floor, std::size_t at) {
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kPending);
+  for (; at >= floor + 8; at -= 8)
+    if (const std::uint64_t boundaries = ~WordAt(marks + at - 8) & kEvery)
+      return at - static_cast<std::size_t>(std::countl_zero(boundaries)) / 8;
+  while (at > floor && (marks[at - 1] & ChainMachine::Marks::kPending)) --at;
+  return at;
+}
+
+// The first mark from `at` that is not pending; there is one before `to`.
+std::size_t BoundaryFrom(const std::uint8_t* marks, std::size_t at, std::size_t to) {
+  constexpr std::uint64_t kEvery = EveryByte(ChainMachine::Marks::kPending);
+  for (; at + 8 <= to; at += 8)
+    if (const std::uint64_t boundaries = ~WordAt(marks + at) & kEvery)
+      return at + static_cast<std::size_t>(std::countr_zero(boundaries)) / 8;
+  while (marks[at] & ChainMachine::Marks::kPending) ++at;
+  return at;
 }
 
 }  // namespace
@@ -90,9 +127,11 @@ StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
     for (unsigned char c : step->replacement) sum = std::min(sum + length[c], kCap);
     length[static_cast<unsigned char>(step->find[0])] = sum;
   }
+  inNoFind_.fill(true);
+  for (const auto& step : steps)
+    for (unsigned char c : step.find) inNoFind_[c] = false;
   oneByteOutput_ = length;
-  for (std::size_t b = 0; b < 256; ++b)
-    shortOneByteOutput_[b] = static_cast<std::uint8_t>(std::min<std::size_t>(length[b], 0xFF));
+  for (std::size_t b = 0; b < 256; ++b) oneByteCode_[b] = Alignment::CodeOf(1, length[b]);
   oneByteOutputsAllOne_ =
       std::all_of(length.begin(), length.end(), [](std::size_t n) { return n == 1; });
 }
@@ -120,10 +159,8 @@ void StretchAligner::Read(std::span<const std::uint8_t> marks) {
   // byte is a piece.
   for (std::size_t hit = FindMatched(m, at, tail); hit < tail && !gaveUp_;
        hit = FindMatched(m, at, tail)) {
-    std::size_t begin = hit, end = hit;
-    while (begin > at && (m[begin - 1] & Marks::kPending)) --begin;
-    while (m[end] & Marks::kPending) ++end;
-    ++end;
+    const std::size_t begin = PendingFrom(m, at, hit);
+    const std::size_t end = BoundaryFrom(m, hit, tail) + 1;
     AppendOneByteOutputs(base + at, base + begin);
     AddStretch(text_.substr(base + begin, end - begin));
     at = end;
@@ -146,27 +183,47 @@ void StretchAligner::EndStretch(std::size_t begin, std::size_t end) {
 
 void StretchAligner::AppendOneByteOutputs(std::size_t begin, std::size_t end) {
   if (oneByteOutputsAllOne_) {  // English to L33T: one-byte steps keep lengths
-    if (buffered_ > 0) Flush();
-    alignment_.AppendOneToOne(end - begin);
+    // Runs of up to 128 pieces, one code each; a long one goes on its own.
+    constexpr std::size_t kRun = 128, kLong = 8 * kRun;
+    std::size_t count = end - begin;
+    if (count > kLong) {
+      Flush();
+      alignment_.AppendOneToOne(count);
+      done_ = alignment_.InputSize();
+      output_ = alignment_.OutputSize();
+      return;
+    }
+    for (; count > 0; count -= std::min(count, kRun)) {
+      buffer_[buffered_] = static_cast<std::uint8_t>(std::min(count, kRun) - 1);
+      if (++buffered_ == kBuffered) Flush();
+    }
     return;
   }
+  // In locals: the buffer's stores could alias the members.
+  const auto* const text = reinterpret_cast<const unsigned char*>(text_.data());
+  std::uint8_t* const buffer = buffer_.data();
+  std::size_t buffered = buffered_;
   for (std::size_t k = begin; k < end; ++k) {
-    const auto byte = static_cast<unsigned char>(text_[k]);
-    const std::uint8_t output = shortOneByteOutput_[byte];
-    if (output == 0xFF) [[unlikely]] {
+    const std::uint8_t code = oneByteCode_[text[k]];
+    if (code == Alignment::kNoCode) [[unlikely]] {
+      buffered_ = buffered;
       Flush();
-      alignment_.Append(1, oneByteOutput_[byte]);
+      alignment_.Append(1, oneByteOutput_[text[k]]);
+      buffered = 0;
       continue;
     }
-    bufferInput_[buffered_] = 1;
-    bufferOutput_[buffered_] = output;
-    if (++buffered_ == kBuffered) Flush();
+    buffer[buffered] = code;
+    if (++buffered == kBuffered) {
+      buffered_ = buffered;
+      Flush();
+      buffered = 0;
+    }
   }
+  buffered_ = buffered;
 }
 
 void StretchAligner::Flush() {
-  alignment_.AppendPieces(std::span(bufferInput_.data(), buffered_),
-                          std::span(bufferOutput_.data(), buffered_));
+  alignment_.AppendCodes(std::span(buffer_.data(), buffered_));
   buffered_ = 0;
   done_ = alignment_.InputSize();
   output_ = alignment_.OutputSize();
@@ -189,9 +246,8 @@ Alignment StretchAligner::Finish() {
 void StretchAligner::AddStretch(std::string_view stretch) {
   if (stretch.size() <= kSmallBytes) {
     if (const Small* small = FindSmall(stretch)) {
-      if (buffered_ + kSmallBytes > kBuffered) Flush();
-      std::memcpy(bufferInput_.data() + buffered_, small->input.data(), kSmallBytes);
-      std::memcpy(bufferOutput_.data() + buffered_, small->output.data(), kSmallBytes);
+      if (buffered_ + kSmallCodes > kBuffered) Flush();
+      std::memcpy(buffer_.data() + buffered_, small->codes.data(), kSmallCodes);
       buffered_ += small->count;
     }
     return;
@@ -221,14 +277,16 @@ void StretchAligner::AddStretch(std::string_view stretch) {
 }
 
 const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch) {
-  if (small_.empty()) small_.resize(kSmallSlots);
+  if (small_.empty()) small_.resize(kSmallSlots / 2);
   const auto key = KeyOf(text_, stretch);
-  const std::size_t way = SlotOf(key, stretch.size());
-  for (const std::size_t slot : {way, way + 1})
-    if (small_[slot].length == stretch.size() && small_[slot].key == key) return &small_[slot];
+  std::array<Small, 2>& ways = small_[SlotOf(key, stretch.size())].ways;
+  // Compared word by word: std::array's == may call memcmp.
+  for (const Small& s : ways)
+    if (s.length == stretch.size() && s.key[0] == key[0] && s.key[1] == key[1]) return &s;
   const Pieces pieces = AlignAlone(stretch);
-  if (gaveUp_ || std::any_of(pieces.begin(), pieces.end(),
-                             [](const auto& p) { return p.first > 0xFF || p.second > 0xFF; })) {
+  if (gaveUp_ || pieces.size() > kSmallCodes || std::any_of(pieces.begin(), pieces.end(), [](const auto& p) {
+        return Alignment::CodeOf(p.first, p.second) == Alignment::kNoCode;
+      })) {
     if (!gaveUp_) {
       Flush();
       AppendPieces(pieces);
@@ -236,15 +294,13 @@ const StretchAligner::Small* StretchAligner::FindSmall(std::string_view stretch)
     return nullptr;
   }
   // The newest in the first way, the one it replaces in the second.
-  small_[way + 1] = small_[way];
-  Small& slot = small_[way];
+  ways[1] = ways[0];
+  Small& slot = ways[0];
   slot.key = key;
   slot.length = static_cast<std::uint8_t>(stretch.size());
   slot.count = static_cast<std::uint8_t>(pieces.size());
-  for (std::size_t k = 0; k < pieces.size(); ++k) {
-    slot.input[k] = static_cast<std::uint8_t>(pieces[k].first);
-    slot.output[k] = static_cast<std::uint8_t>(pieces[k].second);
-  }
+  for (std::size_t k = 0; k < pieces.size(); ++k)
+    slot.codes[k] = Alignment::CodeOf(pieces[k].first, pieces[k].second);
   return &slot;
 }
 
@@ -271,7 +327,7 @@ void StretchAligner::AppendPieces(const Pieces& pieces) {
 }
 
 std::size_t StretchAligner::RetainedBytes() const {
-  std::size_t bytes = small_.capacity() * sizeof(Small);
+  std::size_t bytes = small_.capacity() * sizeof(SmallWays);
   for (const auto& [key, pieces] : large_)
     bytes += HeapBytes(key) + pieces.capacity() * sizeof(pieces[0]) + 4 * sizeof(void*);
   return bytes;

@@ -23,9 +23,9 @@
 // reference. The phases' alignments then compose.
 //
 // Memory: while a run lasts, the marks of one chunk (kChunkBytes) and a
-// buffer of some 8 KB; the alignment grows to at most twice its final size
+// buffer of some 4 KB; the alignment grows to at most twice its final size
 // (alignment.h) before the plan gives the spare back. Kept between runs:
-// the table of small stretches (kSmallSlots of some 56 bytes) and at most
+// the table of small stretches (kSmallSlots of 32 bytes) and at most
 // kMaxLarge stretches of up to kMaxKeptStretch bytes with their pieces.
 
 #include <array>
@@ -88,17 +88,22 @@ class StretchAligner {
   std::size_t RetainedBytes() const;
 
  private:
-  // A stretch of up to kSmallBytes bytes whose pieces each have at most
-  // 255 input and output bytes.
-  static constexpr std::size_t kSmallBytes = 16;
+  // A stretch of up to kSmallBytes bytes, of at most kSmallCodes pieces that
+  // each have a code of one byte (Alignment::CodeOf).
+  static constexpr std::size_t kSmallBytes = 16, kSmallCodes = 14;
   struct Small {
     std::array<std::uint64_t, 2> key{};  // its bytes, padded with zeros
     std::uint8_t length = 0;             // 0: a free slot
     std::uint8_t count = 0;
-    std::array<std::uint8_t, kSmallBytes> input{}, output{};
+    std::array<std::uint8_t, kSmallCodes> codes{};
+  };
+  static_assert(sizeof(Small) == 32);  // as the memory above says
+  // Two ways in one cache line: a lookup misses at most one.
+  struct alignas(64) SmallWays {
+    std::array<Small, 2> ways;
   };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-  static constexpr std::size_t kSmallSlots = 16384;  // in pairs of two ways
+  static constexpr std::size_t kSmallSlots = 16384;
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);
@@ -107,8 +112,9 @@ class StretchAligner {
   const Small* FindSmall(std::string_view stretch);
   // The stretch [begin, end) just ended; stretchMatched_ tells its kind.
   void EndStretch(std::size_t begin, std::size_t end);
-  // Bytes [begin, end), each a piece of its oneByteOutput_. These pieces wait
-  // in a buffer and join the alignment in bulk (Flush).
+  // Bytes [begin, end), each a piece of its oneByteOutput_. These pieces, and
+  // those of small stretches, wait in a buffer as codes and join the
+  // alignment in bulk (Flush).
   void AppendOneByteOutputs(std::size_t begin, std::size_t end);
   void Flush();
   void AddStretch(std::string_view stretch);
@@ -125,18 +131,19 @@ class StretchAligner {
   std::size_t stretchBegin_ = 0;  // of the marked stretch open
   bool inStretch_ = false;
   bool stretchMatched_ = false;  // the open stretch holds a completed find string
-  // Each byte's output through the one-byte steps alone, and the same
-  // capped at 0xFF (for the buffer; 0xFF: look it up in the first).
+  // Each byte's output through the one-byte steps alone, and the code of
+  // its piece (kNoCode: append it from the first).
   std::array<std::size_t, 256> oneByteOutput_{};
-  std::array<std::uint8_t, 256> shortOneByteOutput_{};
+  std::array<std::uint8_t, 256> oneByteCode_{};
   bool oneByteOutputsAllOne_ = false;
+  std::array<bool, 256> inNoFind_{};  // bytes that no step's find string holds
   static constexpr std::size_t kBuffered = 4096;
-  // Pieces waiting to join the alignment.
-  std::array<std::uint8_t, kBuffered + kSmallBytes> bufferInput_, bufferOutput_;
+  // The codes of pieces waiting to join the alignment.
+  std::array<std::uint8_t, kBuffered + kSmallBytes> buffer_;
   std::size_t buffered_ = 0;
   Budget budget_;
   Alignment alignment_;
-  std::vector<Small> small_;
+  std::vector<SmallWays> small_;
   std::unordered_map<std::string, Pieces> large_;
 };
 

@@ -12,8 +12,6 @@ namespace {
 // bytes; 0xFF an escape, then the input and output lengths as LEB128 numbers.
 constexpr std::uint8_t kEscape = 0xFF;
 constexpr std::size_t kMaxRun = 128;
-constexpr std::size_t kMaxSmallInput = 8;
-constexpr std::size_t kMaxSmallOutput = 15;
 
 void PutNumber(std::vector<std::uint8_t>& codes, std::size_t n) {
   while (n >= 0x80) {
@@ -81,9 +79,8 @@ void Alignment::Append(std::size_t input, std::size_t output) {
 void Alignment::PutPiece(std::size_t input, std::size_t output) {
   StartCode();
   lastIsRun_ = false;
-  if (input <= kMaxSmallInput && output <= kMaxSmallOutput &&
-      !(input == kMaxSmallInput && output == kMaxSmallOutput)) {
-    codes_.push_back(static_cast<std::uint8_t>(0x80 | (input - 1) << 4 | output));
+  if (const std::uint8_t code = CodeOf(input, output); code != kNoCode) {
+    codes_.push_back(code);  // never a run: pieces of one byte to one byte do not come here
   } else {
     codes_.push_back(kEscape);
     PutNumber(codes_, input);
@@ -129,6 +126,48 @@ void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
     if (k != ones) AppendOneToOne(k - ones);
     for (; k < count && (inputs[k] != 1 || outputs[k] != 1); ++k) PutPiece(inputs[k], outputs[k]);
   }
+}
+
+void Alignment::AppendCodes(std::span<const std::uint8_t> codes) {
+  // The totals in locals: the codes' stores could alias the members.
+  const std::size_t before = codes_.size();
+  if (codes_.capacity() - before < codes.size())
+    codes_.reserve(std::max(before + codes.size(), codes_.capacity() * 2));
+  codes_.resize(before + codes.size());
+  std::uint8_t* const coded = codes_.data();
+  std::size_t at = before, pieces = pieces_, input = input_, output = output_;
+  std::size_t sinceMark = codesSinceMark_;
+  bool lastIsRun = lastIsRun_;
+  for (const std::uint8_t code : codes) {
+    std::size_t count = 1, inputBytes, outputBytes;
+    if (code < 0x80) {
+      count = inputBytes = outputBytes = code + std::size_t{1};
+      // A run joins the run before it where their sum fits one code.
+      if (lastIsRun && coded[at - 1] + count < kMaxRun) {
+        coded[at - 1] = static_cast<std::uint8_t>(coded[at - 1] + count);
+        pieces += count;
+        input += count;
+        output += count;
+        continue;
+      }
+    } else {
+      inputBytes = (code >> 4 & 7u) + std::size_t{1};
+      outputBytes = code & 15u;
+    }
+    if (sinceMark == 0) marks_.push_back({at, pieces, input, output});
+    if (++sinceMark == kMarkCodes) sinceMark = 0;
+    coded[at++] = code;
+    lastIsRun = code < 0x80;
+    pieces += count;
+    input += inputBytes;
+    output += outputBytes;
+  }
+  codes_.resize(at);
+  pieces_ = pieces;
+  input_ = input;
+  output_ = output;
+  codesSinceMark_ = sinceMark;
+  lastIsRun_ = lastIsRun;
 }
 
 void Alignment::Append(const Alignment& other) {

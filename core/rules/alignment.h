@@ -60,6 +60,19 @@ class Alignment {
   // Pieces of inputs[k] (at least one) and outputs[k] bytes, for each k; as
   // many inputs as outputs. Appends many small pieces at the cost of a scan.
   void AppendPieces(std::span<const std::uint8_t> inputs, std::span<const std::uint8_t> outputs);
+  // The code that keeps a piece of `input` (at least one) and `output` bytes
+  // in one byte, or kNoCode: a piece of one byte to one byte, or a small one.
+  static constexpr std::uint8_t kNoCode = 0xFF;
+  static constexpr std::uint8_t CodeOf(std::size_t input, std::size_t output) {
+    if (input == 1 && output == 1) return 0x00;
+    if (input > 8 || output > 15) return kNoCode;
+    return static_cast<std::uint8_t>(0x80 | (input - 1) << 4 | output);  // (8, 15): kNoCode
+  }
+  // The pieces of `codes`, each from CodeOf (not kNoCode) or a code r below
+  // 0x80 for r + 1 pieces of one byte to one byte. As Append would, piece by
+  // piece, at the cost of a scan: callers that know their pieces' codes
+  // collect them and append in bulk.
+  void AppendCodes(std::span<const std::uint8_t> codes);
   // The pieces of `other`, after these: the alignment of two texts joined is
   // that of each, one after the other, when no piece crosses the join.
   void Append(const Alignment& other);

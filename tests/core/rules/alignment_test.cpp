@@ -190,25 +190,58 @@ TEST(AlignmentCompactForm, PiecesAppendedInBulkAreThoseAppendedOneByOne) {
   } cases[] = {
       {"nothing", {Batch{}}},
       {"a run over calls and codes", {ones(100), ones(100), ones(300)}},
+      {"runs joined to 128 pieces and one past", {ones(125), ones(1), ones(226)}},
       {"small form edges", {Batch{{8, 8, 7, 1, 9}, {14, 15, 15, 0, 3}}}},
       {"escapes", {Batch{{255, 1, 200}, {255, 16, 0}}, ones(5)}},
       {"many codes past their marks", {mixed, ones(7), mixed}},
   };
+  // As codes: runs of up to 100 pieces of one byte to one byte (so that
+  // joining runs passes a code's 128), a piece without a code on its own.
+  auto appendCoded = [](Alignment& coded, const Batch& batch) {
+    std::vector<std::uint8_t> codes;
+    for (std::size_t k = 0; k < batch.inputs.size();) {
+      std::size_t ones = 0;
+      while (k + ones < batch.inputs.size() && ones < 100 && batch.inputs[k + ones] == 1 &&
+             batch.outputs[k + ones] == 1)
+        ++ones;
+      if (ones > 0) {
+        codes.push_back(static_cast<std::uint8_t>(ones - 1));
+        k += ones;
+      } else if (const auto code = Alignment::CodeOf(batch.inputs[k], batch.outputs[k]);
+                 code != Alignment::kNoCode) {
+        codes.push_back(code);
+        ++k;
+      } else {
+        coded.AppendCodes(codes);
+        codes.clear();
+        coded.Append(batch.inputs[k], batch.outputs[k]);
+        ++k;
+      }
+    }
+    coded.AppendCodes(codes);
+  };
   for (const auto& c : cases) {
-    Alignment bulk, single;
-    single.Append(2, 3);  // after a piece, and a run that may grow
-    single.AppendOneToOne(3);
-    bulk.Append(2, 3);
-    bulk.AppendOneToOne(3);
+    Alignment bulk, single, coded;
+    for (Alignment* a : {&bulk, &single, &coded}) {
+      a->Append(2, 3);  // after a piece, and a run that may grow
+      a->AppendOneToOne(3);
+    }
     for (const Batch& batch : c.batches) {
       bulk.AppendPieces(batch.inputs, batch.outputs);
+      appendCoded(coded, batch);
       for (std::size_t k = 0; k < batch.inputs.size(); ++k)
         single.Append(batch.inputs[k], batch.outputs[k]);
     }
     ASSERT_EQ(bulk, single) << c.name;
+    ASSERT_EQ(coded, single) << c.name;
     EXPECT_EQ(bulk.PieceCount(), single.PieceCount()) << c.name;
-    for (std::size_t index = 0; index < single.PieceCount(); index += 97)
+    EXPECT_EQ(coded.PieceCount(), single.PieceCount()) << c.name;
+    for (std::size_t index = 0; index < single.PieceCount(); index += 97) {
       EXPECT_EQ(bulk.PieceAt(index), single.PieceAt(index)) << c.name << " piece " << index;
+      EXPECT_EQ(coded.PieceAt(index), single.PieceAt(index)) << c.name << " piece " << index;
+    }
+    for (std::size_t at = 0; at < single.InputSize(); at += 89)
+      EXPECT_EQ(coded.ToOutput(at, at + 7), single.ToOutput(at, at + 7)) << c.name << " at " << at;
   }
 }
 
