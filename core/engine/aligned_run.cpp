@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "core/engine/chain_machine.h"
@@ -117,8 +118,10 @@ std::size_t BoundaryFrom(const std::uint8_t* marks, std::size_t at, std::size_t 
 StretchAligner::StretchAligner(const Steps& steps) : steps_(&steps) {
   // Each byte's output through the one-byte steps, last step first: a step
   // replacing byte f gives f the outputs of its replacement's bytes. Capped,
-  // for steps that spell each other out: no run outputs that much.
-  constexpr std::size_t kCap = std::size_t{1} << 40;
+  // for steps that spell each other out: no run outputs that much (a
+  // terabyte, or a quarter of the address space where size_t is 32 bits).
+  constexpr auto kCap = static_cast<std::size_t>(std::min<std::uint64_t>(
+      std::uint64_t{1} << 40, std::numeric_limits<std::size_t>::max() / 4));
   std::array<std::size_t, 256> length;
   length.fill(1);
   for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
