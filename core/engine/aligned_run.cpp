@@ -35,10 +35,12 @@ std::array<std::uint64_t, 2> KeyOf(std::string_view text, std::string_view stret
   return key;
 }
 
+constexpr int kSmallShift = 64 - std::countr_zero(StretchAligner::kSmallSlots / 2);
+
 std::size_t SlotOf(const std::array<std::uint64_t, 2>& key, std::size_t length) {
   const std::uint64_t h = (key[0] * 0x9E3779B97F4A7C15u) ^
                           ((key[1] ^ (std::uint64_t{length} << 59)) * 0xC2B2AE3D27D4EB4Fu);
-  return static_cast<std::size_t>(h >> 51);  // of kSmallSlots / 2 pairs of ways
+  return static_cast<std::size_t>(h >> kSmallShift);  // of kSmallSlots / 2 pairs of ways
 }
 
 }  // namespace

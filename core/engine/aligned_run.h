@@ -49,6 +49,8 @@ class StretchAligner {
  public:
   // Stretches of at most this many bytes are kept in the table.
   static constexpr std::size_t kMaxKeptStretch = 64;
+  // Slots of the small stretches' table, two to a cache line.
+  static constexpr std::size_t kSmallSlots = 32768;
 
   // For the phase's `steps`, which must outlive it.
   explicit StretchAligner(const Steps& steps);
@@ -103,7 +105,6 @@ class StretchAligner {
     std::array<Small, 2> ways;
   };
   using Pieces = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-  static constexpr std::size_t kSmallSlots = 16384;
   static constexpr std::size_t kMaxLarge = 8192;
 
   bool AtStretch(std::size_t input, std::size_t output);

@@ -24,6 +24,7 @@ using machine::EntryAt;
 using machine::FastRead;
 using machine::Fields;
 using machine::Head;
+using machine::kAdvanceBits;
 using machine::kInline;
 using machine::kLanes;
 using machine::kSlack;
@@ -93,10 +94,9 @@ bool ChainMachine::SlowRead(RunState& state, Chunk& chunk, std::size_t which, st
   }
   const Table& table = *state.table_;
   const std::string_view output = machine::Output(table.At(lane.row, c), head);
-  if (chunk.marks)
-    chunk.marks[lane.in + offset - chunk.begin] =
-        table.Marks()[(lane.row + table.classOf[c] * sizeof(Entry)) / sizeof(Entry)];
-  const std::size_t append = head.length <= kInline ? head.advance - head.length : head.advance;
+  if (chunk.marks) chunk.marks[lane.in + offset - chunk.begin] = head.advance & ~kAdvanceBits;
+  const std::size_t advance = head.advance & kAdvanceBits;
+  const std::size_t append = head.length <= kInline ? advance - head.length : advance;
   // This output, the input byte behind it, and the rest of the block.
   Reserve(lane, output.size() + 1 + RoomFor(blockRest));
   char* o = lane.Write();
@@ -134,7 +134,6 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     // Every loop over the lanes is unrolled, so that these arrays live in
     // registers.
     const char* table = state.table_->Bytes();
-    [[maybe_unused]] const std::uint8_t* marks = state.table_->Marks();
     const unsigned char* in[K];
     char* o[K];
     std::size_t row[K];
@@ -149,15 +148,9 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
     for (std::size_t i = 0; i < block; ++i) {
 #pragma GCC unroll 4
       for (std::size_t l = 0; l < K; ++l) {
-        if constexpr (kMarked) {
-          const char* const e = EntryAt<kNarrow>(table, row[l], in[l][i]);
-          if (ReadEntry<kNarrow>(e, row[l], in[l][i], o[l])) [[likely]] {
-            mark[l][i] = marks[static_cast<std::size_t>(e - table) / sizeof(Entry)];
-            continue;
-          }
-        } else if (FastRead<kNarrow>(table, row[l], in[l][i], o[l])) [[likely]] {
+        if (ReadEntry<kNarrow>(EntryAt<kNarrow>(table, row[l], in[l][i]), row[l], in[l][i], o[l],
+                               kMarked ? mark[l] + i : nullptr)) [[likely]]
           continue;
-        }
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           lanes[m].pos = static_cast<std::size_t>(o[m] - lanes[m].data);
@@ -165,7 +158,6 @@ bool ChainMachine::RunInterleaved(RunState& state, Chunk& chunk, std::size_t fir
         }
         if (!SlowRead(state, chunk, first + l, i, block - i)) return false;
         table = state.table_->Bytes();
-        marks = state.table_->Marks();
 #pragma GCC unroll 4
         for (std::size_t m = 0; m < K; ++m) {
           o[m] = lanes[m].Write();
@@ -243,12 +235,8 @@ bool ChainMachine::RunCopying(RunState& state, Chunk& chunk, std::size_t which) 
     char* o = lane.Write();
     std::size_t row = lane.row;
     while (in < stop) {
-      const char* const e = EntryAt<kNarrow>(table, row, *in);
-      if (ReadEntry<kNarrow>(e, row, *in, o)) {
-        if constexpr (kMarked)
-          chunk.marks[in - chunk.begin] =
-              state.table_->Marks()[static_cast<std::size_t>(e - table) / sizeof(Entry)];
-      } else {
+      if (!ReadEntry<kNarrow>(EntryAt<kNarrow>(table, row, *in), row, *in, o,
+                              kMarked ? chunk.marks + (in - chunk.begin) : nullptr)) {
         lane.pos = static_cast<std::size_t>(o - lane.data);
         lane.row = static_cast<std::uint32_t>(row);
         if (!SlowRead(state, chunk, which, static_cast<std::size_t>(in - lane.in),

@@ -37,8 +37,6 @@ std::shared_ptr<Table> Table::Make(const Composition& composition, bool wide) {
   constexpr std::size_t kMinRows = 2 * (kLanes + 1);
   table->capacityRows = std::max(composition.limits().maxEntries / table->classCount, kMinRows);
   table->storage = PageMemory(kHeaderBytes + table->capacityRows * table->rowBytes);
-  table->marks =
-      std::make_unique_for_overwrite<std::uint8_t[]>(table->storage.size() / sizeof(Entry));
   // The class offsets head the table, so that the inner loop finds both
   // through one pointer.
   std::array<std::uint16_t, 256> offsets;
@@ -110,19 +108,20 @@ void Table::Publish(std::uint32_t row, unsigned char byte, std::uint32_t next,
                     std::string_view bytes, bool appendInput, bool matchedFind) {
   Entry& entry = At(row, byte);
   using Marks = ChainMachine::Marks;
-  marks[(row + classOf[byte] * sizeof(Entry)) / sizeof(Entry)] = static_cast<std::uint8_t>(
-      (next != 0 ? Marks::kPending : 0) | (matchedFind ? Marks::kMatched : 0));
+  static_assert(((Marks::kPending | Marks::kMatched) & kAdvanceBits) == 0);
+  const auto mark = static_cast<std::uint8_t>((next != 0 ? Marks::kPending : 0) |
+                                              (matchedFind ? Marks::kMatched : 0));
   Head head{{0, 0}, 0, 0, RowOf(next)};
-  const std::uint8_t append = appendInput ? 1 : 0;
+  const auto append = static_cast<std::uint8_t>(appendInput ? 1 : 0);
   if (bytes.size() <= kInline) {
     head.length = static_cast<std::uint8_t>(bytes.size());
-    head.advance = static_cast<std::uint8_t>(head.length + append);
+    head.advance = static_cast<std::uint8_t>((head.length + append) | mark);
     const std::size_t first = std::min(bytes.size(), sizeof entry.bytes);
     std::memcpy(entry.bytes, bytes.data(), first);
     std::memcpy(head.bytes, bytes.data() + first, bytes.size() - first);
   } else {
     head.length = kLong;
-    head.advance = append;
+    head.advance = append | mark;
     const std::string* kept =
         longOutputs.emplace_back(std::make_unique<const std::string>(bytes)).get();
     std::memcpy(entry.bytes, &kept, sizeof kept);

@@ -33,7 +33,9 @@ inline constexpr std::size_t kMinWideStates = 256;
 // input byte itself follows the output (split bytes, narrow tables only). A
 // long output (length kLong) is a string that `bytes` points to, and
 // `advance` is then just that flag. An unknown entry has length kLong too, so
-// one test sends both to the slow path.
+// one test sends both to the slow path. The top two bits of `advance` are
+// the mark of a byte read through the entry (ChainMachine::Marks), which a
+// marked run copies from the head it has loaded anyway.
 //
 // Threads read entries without a lock: a new entry's bytes are written first
 // and its head last, in one atomic store that releases them; FastRead loads
@@ -42,6 +44,7 @@ inline constexpr std::size_t kMinWideStates = 256;
 inline constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
 inline constexpr std::uint8_t kInline = 10;
 inline constexpr std::uint8_t kLong = 0xFF;
+inline constexpr std::uint8_t kAdvanceBits = 0x3F;  // the rest is the mark
 
 struct Head {
   char bytes[2];
@@ -101,9 +104,10 @@ inline const char* EntryAt(const char* table, std::size_t row, unsigned char c) 
   }
   return table + row + column;
 }
-// FastRead of the entry `e` for byte `c`.
+// FastRead of the entry `e` for byte `c`; a marked run passes `mark`.
 template <bool kNarrow>
-inline bool ReadEntry(const char* e, std::size_t& row, unsigned char c, char*& o) {
+inline bool ReadEntry(const char* e, std::size_t& row, unsigned char c, char*& o,
+                      std::uint8_t* mark = nullptr) {
   const Head head = Fields(LoadHead(*reinterpret_cast<const Entry*>(e)));
   if (head.length > kInline) [[unlikely]]
     return false;
@@ -112,10 +116,11 @@ inline bool ReadEntry(const char* e, std::size_t& row, unsigned char c, char*& o
   std::memcpy(o, e, kCopy);
   if constexpr (kNarrow) {
     o[head.length] = static_cast<char>(c);
-    o += head.advance;
+    o += head.advance & kAdvanceBits;
   } else {
     o += head.length;  // a wide entry never appends the input byte
   }
+  if (mark) *mark = head.advance & ~kAdvanceBits;
   row = head.next;
   return true;
 }
@@ -157,13 +162,7 @@ struct Table {
   std::vector<std::unique_ptr<const std::string>> longOutputs;
   std::size_t longBytes = 0, finalBytes = 0;
 
-  // Per entry, at its offset over sizeof(Entry): the mark of a byte read
-  // through it (ChainMachine::Marks), so that a marked run copies it. Written
-  // before the entry's head.
-  std::unique_ptr<std::uint8_t[]> marks;
-
   std::size_t States() const { return states; }
-  const std::uint8_t* Marks() const { return marks.get(); }
   std::uint32_t RowOf(std::uint32_t state) const { return kHeaderBytes + state * rowBytes; }
   std::uint32_t StateOf(std::uint32_t row) const { return (row - kHeaderBytes) / rowBytes; }
   const char* Bytes() const { return storage.data(); }

@@ -1,6 +1,8 @@
 #include "core/rules/alignment.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <utility>
 
 namespace glossmith {
@@ -128,39 +130,54 @@ void Alignment::AppendPieces(std::span<const std::uint8_t> inputs,
   }
 }
 
+namespace {
+
+// What each code of AppendCodes stands for: its pieces and their bytes.
+struct CodeSizes {
+  std::array<std::uint8_t, 256> count{}, input{}, output{};
+};
+constexpr CodeSizes kCodeSizes = [] {
+  CodeSizes sizes;
+  for (std::size_t code = 0; code < 256; ++code) {
+    const bool run = code < 0x80;
+    sizes.count[code] = static_cast<std::uint8_t>(run ? code + 1 : 1);
+    sizes.input[code] = static_cast<std::uint8_t>(run ? code + 1 : (code >> 4 & 7u) + 1);
+    sizes.output[code] = static_cast<std::uint8_t>(run ? code + 1 : code & 15u);
+  }
+  return sizes;
+}();
+
+}  // namespace
+
 void Alignment::AppendCodes(std::span<const std::uint8_t> codes) {
-  // The totals in locals: the codes' stores could alias the members.
+  // Codes come in no order a processor could guess, so each is taken
+  // without a branch on its kind: it is written after the last code, and
+  // the end moves past it unless it joined a run before it.
+  static_assert(std::has_single_bit(kMarkCodes));
   const std::size_t before = codes_.size();
   if (codes_.capacity() - before < codes.size())
     codes_.reserve(std::max(before + codes.size(), codes_.capacity() * 2));
   codes_.resize(before + codes.size());
+  // In locals: the codes' stores could alias the members.
   std::uint8_t* const coded = codes_.data();
   std::size_t at = before, pieces = pieces_, input = input_, output = output_;
   std::size_t sinceMark = codesSinceMark_;
   bool lastIsRun = lastIsRun_;
+  std::size_t last = lastIsRun ? coded[at - 1] : 0;  // the last code, while it is a run
   for (const std::uint8_t code : codes) {
-    std::size_t count = 1, inputBytes, outputBytes;
-    if (code < 0x80) {
-      count = inputBytes = outputBytes = code + std::size_t{1};
-      // A run joins the run before it where their sum fits one code.
-      if (lastIsRun && coded[at - 1] + count < kMaxRun) {
-        coded[at - 1] = static_cast<std::uint8_t>(coded[at - 1] + count);
-        pieces += count;
-        input += count;
-        output += count;
-        continue;
-      }
-    } else {
-      inputBytes = (code >> 4 & 7u) + std::size_t{1};
-      outputBytes = code & 15u;
-    }
-    if (sinceMark == 0) marks_.push_back({at, pieces, input, output});
-    if (++sinceMark == kMarkCodes) sinceMark = 0;
-    coded[at++] = code;
-    lastIsRun = code < 0x80;
+    const std::size_t count = kCodeSizes.count[code];
+    const bool isRun = code < 0x80;
+    // A run joins the run before it where their sum fits one code.
+    const bool joins = lastIsRun & isRun & (last + count < kMaxRun);
+    if (!joins & (sinceMark == 0)) marks_.push_back({at, pieces, input, output});
+    sinceMark = (sinceMark + !joins) & (kMarkCodes - 1);
+    last = joins ? last + count : code;
+    at += !joins;
+    coded[at - 1] = static_cast<std::uint8_t>(last);
+    lastIsRun = isRun;
     pieces += count;
-    input += inputBytes;
-    output += outputBytes;
+    input += kCodeSizes.input[code];
+    output += kCodeSizes.output[code];
   }
   codes_.resize(at);
   pieces_ = pieces;
