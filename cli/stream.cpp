@@ -231,7 +231,8 @@ void Pipeline::StartThreads() {
   // With one job its thread translates and another writes; with more, the
   // reader is the last job.
   const unsigned jobs = options_.jobs;
-  const unsigned started = map_.Start(jobs == 1 ? 1 : jobs - 1, jobs == 1);
+  const unsigned started = map_.Start(jobs == 1 ? 1 : jobs - 1,
+                                     jobs == 1 ? lib::Delivery::kByThread : lib::Delivery::kByMappers);
   route_ = started == 0 ? Route::kHereOnly : Route::kHereThenMap;
 }
 

@@ -111,7 +111,8 @@ gls_status TranslateEach(const Translator& engine, std::size_t count,
 
   Runs work(engine, texts, lens, sink, context, 2 * std::size_t{jobs});
   OrderedMap map(work, jobs);
-  if (jobs > 1) map.Start(jobs - 1, false);
+  // The sink runs on the caller's thread, where Python makes its objects.
+  map.Start(jobs - 1, Delivery::kByProducer);
   for (std::size_t first = 0; first < count;) {
     const auto slot = map.NextSlot();
     if (!slot) break;

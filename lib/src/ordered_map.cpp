@@ -26,23 +26,27 @@ OrderedMap::~OrderedMap() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-unsigned OrderedMap::Start(unsigned mappers, bool deliverer) {
+unsigned OrderedMap::Start(unsigned mappers, Delivery delivery) {
+  {
+    const std::lock_guard lock(mutex_);
+    delivery_ = delivery == Delivery::kByProducer ? delivery : Delivery::kByMappers;
+  }
   try {
     for (unsigned i = 0; i < mappers; ++i) {
       threads_.emplace_back(&OrderedMap::MapperLoop, this);
       const std::lock_guard lock(mutex_);
       ++mappers_;
     }
-    if (deliverer && mappers_ > 0) {
+    if (delivery == Delivery::kByThread && mappers_ > 0) {
       {
         const std::lock_guard lock(mutex_);
-        delivererThread_ = true;
+        delivery_ = Delivery::kByThread;
       }
       try {
         threads_.emplace_back(&OrderedMap::DelivererLoop, this);
       } catch (const std::system_error&) {
         const std::lock_guard lock(mutex_);
-        delivererThread_ = false;
+        delivery_ = Delivery::kByMappers;
         throw;
       }
     }
@@ -56,14 +60,23 @@ unsigned OrderedMap::Start(unsigned mappers, bool deliverer) {
 
 std::optional<std::size_t> OrderedMap::NextSlot() {
   std::unique_lock lock(mutex_);
-  while (!stopped() && filled_ - delivered_ >= slots_.size()) {
-    if (producerMaps_ && taken_ < filled_)
-      MapNext(lock);
-    else
-      slotFree_.wait(lock);
-  }
+  // A producer that delivers takes turns: one result out (while it is in
+  // the cache), one item in, so that the mappers always find items to map.
+  if (delivery_ == Delivery::kByProducer) DeliverReady(lock, 1);
+  while (!stopped() && filled_ - delivered_ >= slots_.size()) ProducerWaits(lock);
   if (stopped()) return std::nullopt;
   return static_cast<std::size_t>(filled_ % slots_.size());
+}
+
+void OrderedMap::ProducerWaits(std::unique_lock<std::mutex>& lock) {
+  if (delivery_ == Delivery::kByProducer && HeadMapped())
+    DeliverReady(lock, 1);
+  else if (producerMaps_ && taken_ < filled_)
+    MapNext(lock, true);
+  else if (delivery_ == Delivery::kByProducer)
+    headMapped_.wait(lock);
+  else
+    slotFree_.wait(lock);
 }
 
 void OrderedMap::Submit() {
@@ -71,9 +84,11 @@ void OrderedMap::Submit() {
   StateOf(filled_) = SlotState::kFilled;
   filled_.fetch_add(1, std::memory_order_release);
   // Two items wait for each mapper thread, so that one that finishes finds
-  // the next at once; the producer maps the others itself.
-  if (producerMaps_ && filled_ - taken_ > 2 * std::uint64_t{mappers_}) {
-    MapNext(lock);
+  // the next at once; the producer maps the others itself. A producer that
+  // delivers maps only while it waits (NextSlot): its deliveries come first.
+  if (producerMaps_ && delivery_ != Delivery::kByProducer &&
+      filled_ - taken_ > 2 * std::uint64_t{mappers_}) {
+    MapNext(lock, true);
   } else if (idle_ > 0) {
     lock.unlock();
     itemFilled_.notify_one();
@@ -85,7 +100,9 @@ void OrderedMap::Finish() {
     std::unique_lock lock(mutex_);
     Phase open = Phase::kOpen;
     phase_.compare_exchange_strong(open, Phase::kClosed);
-    while (producerMaps_ && !stopped() && taken_ < filled_) MapNext(lock);
+    while (producerMaps_ && !stopped() && taken_ < filled_) MapNext(lock, true);
+    if (delivery_ == Delivery::kByProducer)
+      while (!stopped() && delivered_ < filled_) ProducerWaits(lock);
   }
   itemFilled_.notify_all();
   headMapped_.notify_all();
@@ -108,7 +125,7 @@ std::exception_ptr OrderedMap::failure() const {
   return failure_;
 }
 
-void OrderedMap::MapNext(std::unique_lock<std::mutex>& lock) {
+void OrderedMap::MapNext(std::unique_lock<std::mutex>& lock, bool byProducer) {
   const std::uint64_t item = taken_++;
   StateOf(item) = SlotState::kMapping;
   lock.unlock();
@@ -124,19 +141,21 @@ void OrderedMap::MapNext(std::unique_lock<std::mutex>& lock) {
     return;
   }
   StateOf(item) = SlotState::kMapped;
-  if (!delivererThread_) {
+  if (delivery_ == Delivery::kByMappers) {
     DeliverReady(lock);
-  } else if (item == delivered_) {
+  } else if (delivery_ == Delivery::kByProducer && byProducer) {
+    // A producer that delivers does so in its own turns (NextSlot).
+  } else if (item == delivered_) {  // its deliverer may be waiting for it
     lock.unlock();
     headMapped_.notify_one();
     lock.lock();
   }
 }
 
-void OrderedMap::DeliverReady(std::unique_lock<std::mutex>& lock) {
+void OrderedMap::DeliverReady(std::unique_lock<std::mutex>& lock, std::uint64_t most) {
   // A head that is being delivered is left to its thread, which finds what
   // is ready after it before it stops.
-  while (!stopped() && delivered_ < filled_ && StateOf(delivered_) == SlotState::kMapped) {
+  for (std::uint64_t done = 0; done < most && !stopped() && HeadMapped(); ++done) {
     const std::uint64_t item = delivered_;
     StateOf(item) = SlotState::kDelivering;
     lock.unlock();
@@ -206,7 +225,7 @@ void OrderedMap::MapperLoop() {
     return;
   }
   std::unique_lock lock(mutex_);
-  while (AwaitItem(lock)) MapNext(lock);
+  while (AwaitItem(lock)) MapNext(lock, false);
 }
 
 void OrderedMap::DelivererLoop() {

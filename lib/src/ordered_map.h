@@ -11,11 +11,14 @@
 // mapped, or waiting to be delivered), so memory stays bounded however many
 // items pass through.
 //
-// Who delivers: with a deliverer thread, that thread; without one, whichever
-// thread maps the item at the head delivers it and every result ready after
-// it, so there is no thread to wake for it. A mapper with nothing to do spins
-// briefly before it sleeps: in a steady stream the next item usually comes
-// first.
+// Who delivers (Delivery): the producer, between handing items in; a thread
+// of its own; or whichever thread maps the item at the head, which delivers
+// it and every result ready after it, so there is no thread to wake for it.
+// A producer that delivers keeps the results on the caller's thread, where
+// a caller such as Python makes its objects: memory it allocates then comes
+// from one heap, not from a heap per thread. A mapper with nothing to do
+// spins briefly before it sleeps: in a steady stream the next item usually
+// comes first.
 //
 // Failures: Deliver returning nonzero, an exception from Map or Deliver, or
 // Stop stop the map: no more items are mapped or delivered, the producer is
@@ -51,6 +54,8 @@ class OrderedWork {
   ~OrderedWork() = default;
 };
 
+enum class Delivery { kByProducer, kByThread, kByMappers };
+
 class OrderedMap {
  public:
   // 2 x `jobs` slots; no thread runs until Start.
@@ -62,23 +67,23 @@ class OrderedMap {
 
   std::size_t slots() const { return slots_.size(); }
 
-  // Starts up to `mappers` mapping threads and, with `deliverer` and at least
-  // one mapper, a thread that delivers. The producer maps too while fewer
-  // mappers than jobs run. A thread the system refuses is done without: the
-  // results stay the same. Returns the mappers started. Call once, before
-  // the first NextSlot.
-  unsigned Start(unsigned mappers, bool deliverer);
+  // Starts up to `mappers` mapping threads and, for kByThread with at least
+  // one mapper, a thread that delivers (without one, the mappers deliver).
+  // The producer maps too while fewer mappers than jobs run. A thread the
+  // system refuses is done without: the results stay the same. Returns the
+  // mappers started. Call once, before the first NextSlot.
+  unsigned Start(unsigned mappers, Delivery delivery);
 
   // The producer's side, on one thread.
   // The slot for the next item, once one is free; while every slot is in use
-  // the producer maps an item that no thread has taken, when it maps at all.
-  // Nothing once the map has stopped.
+  // the producer maps an item that no thread has taken, when it maps at all,
+  // and delivers, when it delivers. Nothing once the map has stopped.
   std::optional<std::size_t> NextSlot();
   // The item in the slot NextSlot gave is complete.
   void Submit();
-  // No more items: the producer maps what no thread has taken, and the call
-  // returns when every result is delivered or the map has stopped, with its
-  // threads joined.
+  // No more items: the producer maps what no thread has taken (and delivers
+  // when it delivers), and the call returns when every result is delivered
+  // or the map has stopped, with its threads joined.
   void Finish();
 
   // From any thread. `code` is kept for stopCode when it is the first stop.
@@ -94,10 +99,17 @@ class OrderedMap {
   enum class SlotState { kFree, kFilled, kMapping, kMapped, kDelivering };
 
   // Each of these is entered and left with the lock held.
-  void MapNext(std::unique_lock<std::mutex>& lock);
-  void DeliverReady(std::unique_lock<std::mutex>& lock);
+  void MapNext(std::unique_lock<std::mutex>& lock, bool byProducer);
+  // Delivers the results ready at the head, at most `most` of them.
+  void DeliverReady(std::unique_lock<std::mutex>& lock, std::uint64_t most = UINT64_MAX);
   void StopLocked(std::unique_lock<std::mutex>& lock, int code, std::exception_ptr failure);
   bool AwaitItem(std::unique_lock<std::mutex>& lock);
+  bool HeadMapped() const {
+    return delivered_ < filled_ && slots_[delivered_ % slots_.size()] == SlotState::kMapped;
+  }
+  // The producer's turn while it waits: deliver, map, or sleep until a
+  // mapper has mapped the head (or a slot is free).
+  void ProducerWaits(std::unique_lock<std::mutex>& lock);
   SlotState& StateOf(std::uint64_t item) { return slots_[item % slots_.size()]; }
 
   void MapperLoop();
@@ -107,7 +119,7 @@ class OrderedMap {
   const unsigned jobs_;
   unsigned mappers_ = 0;
   bool producerMaps_ = true;
-  bool delivererThread_ = false;
+  Delivery delivery_ = Delivery::kByMappers;  // kByThread only with the thread running
   std::vector<std::thread> threads_;
 
   mutable std::mutex mutex_;

@@ -11,10 +11,10 @@ py::list TranslateMany(const gls::Translator& translator, const std::vector<Text
   std::vector<std::string_view> views;
   views.reserve(texts.size());
   for (const TextArg& text : texts) views.push_back(text.view());
-  // Each run's results are made into the list with the GIL, on whichever
-  // thread the library delivers the run. The runs come one at a time and in
-  // order, while the other threads translate the next ones; what making a
-  // result raises stops the call and is raised again here.
+  // Each run's results are made into the list with the GIL, on this thread,
+  // where the library delivers the runs: one at a time and in order, while
+  // the other threads translate the next ones. What making a result raises
+  // stops the call and is raised again here.
   PyObject* list = results.ptr();
   const auto fill = [list, &texts](std::size_t first, const gls::Translator::Run& run) {
     const py::gil_scoped_acquire gil;

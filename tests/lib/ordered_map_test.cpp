@@ -1,5 +1,6 @@
 // The ordered parallel map: every item mapped and delivered once, in order,
-// with at most 2 x jobs items in the map, for every number of jobs and crew;
+// with at most 2 x jobs items in the map, for every number of jobs and crew,
+// on the producer's thread when it is the one to deliver;
 // a failed delivery, a throwing map or an outside stop end it cleanly.
 // Named ...Thread... so that the ThreadSanitizer preset runs them.
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace glossmith::lib {
@@ -26,6 +28,7 @@ class Squares final : public OrderedWork {
     results_[slot] = items_[slot] * items_[slot] + 1;
   }
   int Deliver(std::size_t slot) override {
+    if (std::this_thread::get_id() != producer) ++offProducer;
     if (items_[slot] == refuseAt) return 42;
     delivered.push_back(results_[slot]);
     --inMap;
@@ -43,6 +46,8 @@ class Squares final : public OrderedWork {
   std::atomic<int> stops = 0;
   std::atomic<std::size_t> inMap = 0;
   std::size_t maxInMap = 0;  // the producer's
+  const std::thread::id producer = std::this_thread::get_id();
+  std::atomic<std::size_t> offProducer = 0;  // deliveries on another thread
 
  private:
   std::vector<long> items_, results_;
@@ -51,13 +56,20 @@ class Squares final : public OrderedWork {
 struct Crew {
   const char* name;
   unsigned jobs, mappers;
-  bool deliverer;
+  Delivery delivery;
 };
 
 const Crew kCrews[] = {
-    {"producer alone", 1, 0, false},        {"one mapper and a deliverer", 1, 1, true},
-    {"producer and one mapper", 2, 1, false}, {"producer and seven mappers", 8, 7, false},
-    {"more mappers than jobs", 2, 4, false},  {"three mappers and a deliverer", 4, 3, true},
+    {"producer alone", 1, 0, Delivery::kByMappers},
+    {"one mapper and a deliverer", 1, 1, Delivery::kByThread},
+    {"producer and one mapper", 2, 1, Delivery::kByMappers},
+    {"producer and seven mappers", 8, 7, Delivery::kByMappers},
+    {"more mappers than jobs", 2, 4, Delivery::kByMappers},
+    {"three mappers and a deliverer", 4, 3, Delivery::kByThread},
+    {"producer alone, delivering", 1, 0, Delivery::kByProducer},
+    {"producer delivering, one mapper", 2, 1, Delivery::kByProducer},
+    {"producer delivering, seven mappers", 8, 7, Delivery::kByProducer},
+    {"producer delivering, more mappers than jobs", 2, 4, Delivery::kByProducer},
 };
 
 // Hands items 0 .. count-1 in; false once the map refused a slot.
@@ -77,7 +89,7 @@ TEST(OrderedMapThreadTest, EveryItemOnceInOrderWithinTheBound) {
       SCOPED_TRACE(std::string(crew.name) + ", " + std::to_string(count) + " items");
       Squares work(2 * crew.jobs);
       OrderedMap map(work, crew.jobs);
-      map.Start(crew.mappers, crew.deliverer);
+      map.Start(crew.mappers, crew.delivery);
       ASSERT_TRUE(Produce(map, work, count));
       map.Finish();
       ASSERT_EQ(work.delivered.size(), static_cast<std::size_t>(count));
@@ -85,6 +97,9 @@ TEST(OrderedMapThreadTest, EveryItemOnceInOrderWithinTheBound) {
       EXPECT_LE(work.maxInMap, map.slots());
       EXPECT_FALSE(map.stopped());
       EXPECT_EQ(work.stops, 0);
+      if (crew.delivery == Delivery::kByProducer) {
+        EXPECT_EQ(work.offProducer, 0u);
+      }
     }
   }
 }
@@ -110,7 +125,7 @@ TEST(OrderedMapThreadTest, AFailureStopsTheMapOnce) {
       work.throwAt = failure.throwAt;
       work.refuseAt = failure.refuseAt;
       OrderedMap map(work, crew.jobs);
-      map.Start(crew.mappers, crew.deliverer);
+      map.Start(crew.mappers, crew.delivery);
       bool refused = false;
       for (long item = 0; item < 3000 && !refused; ++item) {
         if (item == failure.stopAt) map.Stop(failure.code);
@@ -126,6 +141,9 @@ TEST(OrderedMapThreadTest, AFailureStopsTheMapOnce) {
       EXPECT_EQ(map.stopCode(), failure.code);
       EXPECT_EQ(map.failure() != nullptr, failure.thrown);
       EXPECT_EQ(work.stops, 1);
+      if (crew.delivery == Delivery::kByProducer) {
+        EXPECT_EQ(work.offProducer, 0u);
+      }
       // What was delivered is the start of the results, in order, and
       // nothing from the failing item on.
       const long last = std::max({failure.throwAt, failure.refuseAt, failure.stopAt});

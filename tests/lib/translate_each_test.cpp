@@ -8,6 +8,7 @@
 #include <atomic>
 #include <glossmith/glossmith.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -39,12 +40,15 @@ struct Collected {
   std::vector<std::string> outs;
   std::atomic<int> inside = 0;
   bool overlapped = false;
+  const std::thread::id caller = std::this_thread::get_id();
+  bool offCaller = false;  // a run came on another thread
   std::size_t stopAfter = SIZE_MAX;
 
   static int Sink(void* context, size_t first, size_t count, const char* const* outs,
                   const size_t* lens) {
     auto& self = *static_cast<Collected*>(context);
     if (self.inside++ != 0) self.overlapped = true;
+    if (std::this_thread::get_id() != self.caller) self.offCaller = true;
     const bool inOrder = first == self.outs.size();
     for (size_t i = 0; i < count; ++i) self.outs.emplace_back(outs[i], lens[i]);
     --self.inside;
@@ -71,6 +75,7 @@ TEST(TranslateEachThreadTest, EveryTextOnceInOrder) {
                                    &Collected::Sink, &collected),
                 GLS_OK);
       EXPECT_FALSE(collected.overlapped);
+      EXPECT_FALSE(collected.offCaller);
       ASSERT_EQ(collected.outs.size(), texts.size());
       for (std::size_t i = 0; i < texts.size(); ++i)
         ASSERT_EQ(collected.outs[i], translator.Translate(texts[i])) << "text " << i;

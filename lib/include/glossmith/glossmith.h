@@ -174,8 +174,9 @@ GLS_API gls_status gls_translate_many(const gls_translator* translator, size_t c
 /* Receives the translations of `count` consecutive texts of
  * gls_translate_each, from text `first` on: outs[i] is out_lens[i] bytes
  * (no NUL), valid during the call only. Runs come in the order of their
- * texts, one call at a time, on any of the call's threads. Returns 0 to go
- * on, anything else to stop (GLS_E_SINK, as for gls_sink). */
+ * texts, one call at a time, on the thread that called gls_translate_each
+ * (since 1.10.0; before, on any of the call's threads). Returns 0 to go on,
+ * anything else to stop (GLS_E_SINK, as for gls_sink). */
 typedef int (*gls_each_sink)(void* context, size_t first, size_t count, const char* const* outs,
                              const size_t* out_lens);
 

@@ -326,8 +326,8 @@ class Translator {
 
   // On up to `jobs` threads (0: one per processor), handing each text's
   // translation to `sink(index, std::string_view)` in the texts' order, one
-  // call at a time; an exception from `sink` stops it and comes out of this
-  // call as it was.
+  // call at a time on the calling thread; an exception from `sink` stops it
+  // and comes out of this call as it was.
   template <typename Sink>
   void TranslateEach(const std::vector<std::string_view>& texts, unsigned jobs,
                      Sink&& sink) const {
