@@ -116,6 +116,14 @@ struct AlignedSinkContext {
   }
 };
 
+// Owns a handle of the C API and frees it with `Free`.
+template <typename Handle, void (*Free)(Handle*)>
+struct Freer {
+  void operator()(Handle* handle) const noexcept { Free(handle); }
+};
+template <typename Handle, void (*Free)(Handle*)>
+using Owned = std::unique_ptr<Handle, Freer<Handle, Free>>;
+
 }  // namespace detail
 
 class Rules {
@@ -190,10 +198,7 @@ class Rules {
   gls_rules* get() const noexcept { return rules_.get(); }
 
  private:
-  struct Free {
-    void operator()(gls_rules* r) const noexcept { gls_rules_free(r); }
-  };
-  std::unique_ptr<gls_rules, Free> rules_;
+  detail::Owned<gls_rules, gls_rules_free> rules_;
 };
 
 // Where every byte of a translation came from (gls_alignment): its pieces,
@@ -236,10 +241,7 @@ class Alignment {
   const gls_alignment* get() const noexcept { return alignment_.get(); }
 
  private:
-  struct Free {
-    void operator()(gls_alignment* a) const noexcept { gls_alignment_free(a); }
-  };
-  std::unique_ptr<gls_alignment, Free> alignment_;
+  detail::Owned<gls_alignment, gls_alignment_free> alignment_;
 };
 
 // A translation and its alignment to the text.
@@ -402,10 +404,7 @@ class Translator {
   const gls_translator* get() const noexcept { return translator_.get(); }
 
  private:
-  struct Free {
-    void operator()(gls_translator* t) const noexcept { gls_translator_free(t); }
-  };
-  std::unique_ptr<gls_translator, Free> translator_;
+  detail::Owned<gls_translator, gls_translator_free> translator_;
 };
 
 // Feeds a text in pieces; each call returns what is final so far, and the
@@ -485,10 +484,7 @@ class Stream {
   }
 
  private:
-  struct Free {
-    void operator()(gls_stream* s) const noexcept { gls_stream_free(s); }
-  };
-  std::unique_ptr<gls_stream, Free> stream_;
+  detail::Owned<gls_stream, gls_stream_free> stream_;
 };
 
 }  // namespace gls
