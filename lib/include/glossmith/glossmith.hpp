@@ -66,24 +66,21 @@ inline std::string SettingsPath() {
 
 namespace detail {
 
-// Hands a gls_sink's bytes to a C++ callable taking std::string_view; what
-// the callable throws stops the translation and is kept to be thrown again.
-template <typename Sink>
-struct SinkContext {
-  Sink& sink;
+// What a sink threw inside a C callback, kept to be thrown again once the C
+// call has returned: the library only learns that the sink stopped.
+struct SinkFailure {
   std::exception_ptr failure;
 
-  static int Call(void* context, const char* bytes, std::size_t len) noexcept {
-    auto& self = *static_cast<SinkContext*>(context);
+  template <typename Body>
+  int Catch(Body body) noexcept {
     try {
-      self.sink(std::string_view(bytes, len));
+      body();
       return 0;
     } catch (...) {
-      self.failure = std::current_exception();
+      failure = std::current_exception();
       return 1;
     }
   }
-
   // The sink's own exception when it threw, else any failure of `status`.
   void Finish(gls_status status) const {
     if (failure) std::rethrow_exception(failure);
@@ -91,30 +88,38 @@ struct SinkContext {
   }
 };
 
+// Hands a gls_sink's bytes to a C++ callable taking std::string_view.
+template <typename Sink>
+struct SinkContext : SinkFailure {
+  explicit SinkContext(Sink& s) : sink(s) {}
+  Sink& sink;
+  static int Call(void* context, const char* bytes, std::size_t len) noexcept {
+    auto& self = *static_cast<SinkContext*>(context);
+    return self.Catch([&] { self.sink(std::string_view(bytes, len)); });
+  }
+};
+
 // The same for a gls_aligned_sink and a callable taking (std::string_view,
 // const gls_piece*, std::size_t).
 template <typename Sink>
-struct AlignedSinkContext {
+struct AlignedSinkContext : SinkFailure {
+  explicit AlignedSinkContext(Sink& s) : sink(s) {}
   Sink& sink;
-  std::exception_ptr failure;
-
   static int Call(void* context, const char* bytes, std::size_t len, const gls_piece* pieces,
                   std::size_t count) noexcept {
     auto& self = *static_cast<AlignedSinkContext*>(context);
-    try {
-      self.sink(std::string_view(bytes, len), pieces, count);
-      return 0;
-    } catch (...) {
-      self.failure = std::current_exception();
-      return 1;
-    }
-  }
-
-  void Finish(gls_status status) const {
-    if (failure) std::rethrow_exception(failure);
-    Check(status);
+    return self.Catch([&] { self.sink(std::string_view(bytes, len), pieces, count); });
   }
 };
+
+// Calls `call(callback, context)`, a C function that hands its output to a
+// callback, with `sink` behind the callback through a Context; throws what
+// the sink threw, or the call's status as an Error.
+template <template <typename> class Context, typename Sink, typename Call>
+void WithSink(Sink& sink, Call call) {
+  Context<Sink> context(sink);
+  context.Finish(call(&Context<Sink>::Call, &context));
+}
 
 // Owns a handle of the C API and frees it with `Free`.
 template <typename Handle, void (*Free)(Handle*)>
@@ -284,9 +289,9 @@ class Translator {
   // an exception from `sink` stops it and comes out of this call as it was.
   template <typename Sink>
   void TranslateToSink(std::string_view text, Sink&& sink) const {
-    detail::SinkContext<Sink> context{sink, nullptr};
-    context.Finish(gls_translate_to_sink(get(), text.data(), text.size(),
-                                         &detail::SinkContext<Sink>::Call, &context));
+    detail::WithSink<detail::SinkContext>(sink, [&](gls_sink call, void* context) {
+      return gls_translate_to_sink(get(), text.data(), text.size(), call, context);
+    });
   }
   // On up to `jobs` threads (0, or more than the online processors: one per processor).
   std::vector<std::string> TranslateMany(const std::vector<std::string_view>& texts,
@@ -365,25 +370,17 @@ class Translator {
       data.push_back(t.data());
       lens.push_back(t.size());
     }
-    struct Context {
+    struct Context : detail::SinkFailure {
+      explicit Context(Sink& s) : sink(s) {}
       Sink& sink;
-      std::exception_ptr failure;
       static int Call(void* context, std::size_t first, std::size_t count,
                       const char* const* outs, const std::size_t* outLens) noexcept {
         auto& self = *static_cast<Context*>(context);
-        try {
-          self.sink(first, Run(outs, outLens, count));
-          return 0;
-        } catch (...) {
-          self.failure = std::current_exception();
-          return 1;
-        }
+        return self.Catch([&] { self.sink(first, Run(outs, outLens, count)); });
       }
-    } context{sink, nullptr};
-    const gls_status status = gls_translate_each(get(), texts.size(), data.data(), lens.data(),
-                                                 jobs, &Context::Call, &context);
-    if (context.failure) std::rethrow_exception(context.failure);
-    Check(status);
+    } context(sink);
+    context.Finish(gls_translate_each(get(), texts.size(), data.data(), lens.data(), jobs,
+                                      &Context::Call, &context));
   }
 
   bool Hardcore() const { return gls_translator_hardcore(get()) != 0; }
@@ -429,15 +426,15 @@ class Stream {
   // As above, handing what is final to `sink` (see Translator::TranslateToSink).
   template <typename Sink>
   void Feed(std::string_view piece, Sink&& sink) {
-    detail::SinkContext<Sink> context{sink, nullptr};
-    context.Finish(gls_stream_feed(stream_.get(), piece.data(), piece.size(),
-                                   &detail::SinkContext<Sink>::Call, &context));
+    detail::WithSink<detail::SinkContext>(sink, [&](gls_sink call, void* context) {
+      return gls_stream_feed(stream_.get(), piece.data(), piece.size(), call, context);
+    });
   }
   template <typename Sink>
   void Finish(Sink&& sink) {
-    detail::SinkContext<Sink> context{sink, nullptr};
-    context.Finish(
-        gls_stream_finish(stream_.get(), &detail::SinkContext<Sink>::Call, &context));
+    detail::WithSink<detail::SinkContext>(sink, [&](gls_sink call, void* context) {
+      return gls_stream_finish(stream_.get(), call, context);
+    });
   }
   std::size_t Pending() const { return gls_stream_pending(stream_.get()); }
 
@@ -472,15 +469,18 @@ class Stream {
   // it and comes out of this call as it was.
   template <typename Sink>
   void FeedAligned(std::string_view piece, Sink&& sink) {
-    detail::AlignedSinkContext<Sink> context{sink, nullptr};
-    context.Finish(gls_stream_feed_aligned(stream_.get(), piece.data(), piece.size(),
-                                           &detail::AlignedSinkContext<Sink>::Call, &context));
+    detail::WithSink<detail::AlignedSinkContext>(
+        sink, [&](gls_aligned_sink call, void* context) {
+          return gls_stream_feed_aligned(stream_.get(), piece.data(), piece.size(), call,
+                                         context);
+        });
   }
   template <typename Sink>
   void FinishAligned(Sink&& sink) {
-    detail::AlignedSinkContext<Sink> context{sink, nullptr};
-    context.Finish(gls_stream_finish_aligned(stream_.get(),
-                                             &detail::AlignedSinkContext<Sink>::Call, &context));
+    detail::WithSink<detail::AlignedSinkContext>(
+        sink, [&](gls_aligned_sink call, void* context) {
+          return gls_stream_finish_aligned(stream_.get(), call, context);
+        });
   }
 
  private:
